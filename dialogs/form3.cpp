@@ -1,0 +1,191 @@
+#include "form3.h"
+
+#include "app/settings.h"
+#include "platform/commondialogs.h"
+#include "platform/messagebox.h"
+#include "ui/twips.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+QPushButton* button(QWidget* parent, const QString& text, int l, int t, int w, int h)
+{
+    auto* c = new QPushButton(text, parent);
+    c->setAutoDefault(false);
+    twips::setGeometry(c, l, t, w, h);
+    return c;
+}
+
+QLabel* label(QWidget* parent, const QString& text, int l, int t, int w, int h)
+{
+    auto* c = new QLabel(text, parent);
+    c->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    twips::setGeometry(c, l, t, w, h);
+    return c;
+}
+
+}  // namespace
+
+Form3::Form3(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Configuration"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                   | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(twips::toPixels(5595), twips::toPixels(2805));
+
+    Label1 = label(this, QStringLiteral("Current save path :"), 120, 120, 1575, 255);
+    Text1 = new QLineEdit(QStringLiteral("Text1"), this);
+    twips::setGeometry(Text1, 120, 480, 4815, 285);
+    Command1 = button(this, QStringLiteral("..."), 4920, 480, 615, 255);
+    Label3 = label(this, QStringLiteral("Worldwind directory :"), 120, 840, 1575, 255);
+    Text2 = new QLineEdit(QStringLiteral("Text2"), this);
+    twips::setGeometry(Text2, 120, 1080, 4815, 285);
+    Command2 = button(this, QStringLiteral("..."), 4920, 1080, 615, 255);
+    Command5 = button(this, QStringLiteral("Font"), 4920, 1440, 615, 255);
+    Label4 = label(this, QStringLiteral("Font :"), 120, 1560, 1335, 375);
+    Label2 = label(this, QStringLiteral("Test Font"), 1560, 1560, 3255, 375);
+    // A mid grey behind the preview: labels on the globe are often white or
+    // black, and both must stay visible here.
+    Label2->setAutoFillBackground(true);
+    QPalette preview = Label2->palette();
+    preview.setColor(QPalette::Window, QColor(128, 128, 128));
+    Label2->setPalette(preview);
+    Command6 = button(this, QStringLiteral("Color"), 4920, 1680, 615, 255);
+    Command3 = button(this, QStringLiteral("Ok"), 1080, 2280, 1455, 495);
+    Command4 = button(this, QStringLiteral("Cancel"), 2880, 2280, 1335, 495);
+
+    QWidget* order[] = {Command1, Text1, Text2, Command2, Command3, Command4, Command5, Command6};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form3::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form3::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &Form3::Command5_Click);
+    connect(Command6, &QPushButton::clicked, this, &Form3::Command6_Click);
+}
+
+void Form3::showModal()
+{
+    okBouton = false;
+    closedByCloseBox_ = false;
+    Command1->setFocus();
+    exec();
+    // The close box destroys the dialog; its next use creates it afresh.
+    // Deleted only now, once the modal loop is over and the caller has
+    // had the chance to read okBouton.
+    if (closedByCloseBox_)
+        deleteLater();
+}
+
+void Form3::setPreviewFont(const QString& name, double pointSize, qint32 color, bool bold, bool italic)
+{
+    QFont font(name);
+    if (pointSize > 0)
+        font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    font.setItalic(italic);
+    Label2->setFont(font);
+    QPalette palette = Label2->palette();
+    palette.setColor(QPalette::WindowText, QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF));
+    Label2->setPalette(palette);
+}
+
+qint32 Form3::previewColor() const
+{
+    const QColor c = Label2->palette().color(QPalette::WindowText);
+    return c.red() + 256 * c.green() + 65536 * c.blue();
+}
+
+void Form3::chooseFolder(QLineEdit* box, const QString& proposedName)
+{
+    // The file dialog may leave the process in another folder; the settings
+    // file and the relative folders are opened from the start folder.
+    const QString startFolder = QDir::currentPath();
+    const std::optional<QString> chosen =
+        CommonDialog::saveFile(this, QStringLiteral("Select target folder"), proposedName);
+    if (chosen)
+        box->setText(QDir::toNativeSeparators(QFileInfo(*chosen).absolutePath()));
+    QDir::setCurrent(startFolder);
+}
+
+void Form3::Command1_Click()
+{
+    chooseFolder(Text1, QStringLiteral("velmora.js"));
+}
+
+void Form3::Command2_Click()
+{
+    chooseFolder(Text2, QStringLiteral("worldwind.exe"));
+}
+
+void Form3::Command5_Click()
+{
+    const std::optional<QFont> chosen = CommonDialog::font(this, Label2->font());
+    if (!chosen)
+        return;
+    QFont font = Label2->font();
+    font.setFamily(chosen->family());
+    font.setPointSizeF(chosen->pointSizeF());
+    font.setBold(chosen->bold());
+    font.setItalic(chosen->italic());
+    Label2->setFont(font);
+}
+
+void Form3::Command6_Click()
+{
+    const std::optional<QColor> chosen = CommonDialog::color(this);
+    if (!chosen)
+        return;
+    QPalette palette = Label2->palette();
+    palette.setColor(QPalette::WindowText, *chosen);
+    Label2->setPalette(palette);
+}
+
+void Form3::Command3_Click()
+{
+    // The settings file can hold neither a double quote nor characters
+    // outside its code page: refuse them here rather than lose them there.
+    const std::pair<QString, QString> values[] = {
+        {QStringLiteral("The save folder"), Text1->text()},
+        {QStringLiteral("The World Wind folder"), Text2->text()},
+        {QStringLiteral("The font name"), Label2->font().family()},
+    };
+    for (const auto& [what, value] : values) {
+        if (settingsfile::storable(value))
+            continue;
+        MessageBox::information(this, value.contains(u'"')
+                                          ? QStringLiteral("%1 must not contain a double quote (\").").arg(what)
+                                          : QStringLiteral("%1 contains characters the settings file cannot hold.")
+                                                .arg(what));
+        return;
+    }
+    okBouton = true;
+    hide();
+}
+
+void Form3::Command4_Click()
+{
+    okBouton = false;
+    hide();
+}
+
+void Form3::reject()
+{
+    okBouton = false;
+    QDialog::reject();
+}
+
+void Form3::closeEvent(QCloseEvent* event)
+{
+    okBouton = false;
+    closedByCloseBox_ = true;
+    QDialog::closeEvent(event);
+}

@@ -1,0 +1,27 @@
+#pragma once
+// Windows-1252, the code page of every text file the program shares with
+// Windows machines and World Wind. A table of our own rather than a
+// converter: callers need to know, character by character, what the code
+// page can hold (to write a character reference or a "?" instead), and the
+// five bytes Windows leaves undefined must come back exactly as they went in.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+namespace codepage {
+
+// The byte for a code point, or -1 when Windows-1252 cannot hold it.
+int byteFor(char32_t codePoint);
+
+inline bool canHold(char32_t codePoint) { return byteFor(codePoint) >= 0; }
+
+// Encodes text; each character the code page cannot hold becomes `replacement`.
+QByteArray encode(QStringView text, char replacement = '?');
+void encodeAppend(QByteArray& out, QStringView text, char replacement = '?');
+
+// Decodes bytes; every byte maps to exactly one character.
+QString decode(const char* data, qsizetype size);
+inline QString decode(const QByteArray& bytes) { return decode(bytes.constData(), bytes.size()); }
+
+}  // namespace codepage

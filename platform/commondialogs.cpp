@@ -1,0 +1,86 @@
+#include "commondialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <deque>
+
+namespace CommonDialog {
+namespace {
+
+struct State {
+    std::deque<std::optional<QString>> files;
+    std::deque<std::optional<QFont>> fonts;
+    std::deque<std::optional<QColor>> colors;
+    bool nonInteractive = false;
+    LastRequest last;
+};
+
+State& state()
+{
+    static State s;
+    return s;
+}
+
+template <typename T>
+bool prepared(std::deque<std::optional<T>>& queue, std::optional<T>& out)
+{
+    if (!queue.empty()) {
+        out = queue.front();
+        queue.pop_front();
+        return true;
+    }
+    if (state().nonInteractive) {
+        out.reset();
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<QString> saveFile(QWidget* parent, const QString& title, const QString& proposedName)
+{
+    state().last.title = title;
+    state().last.proposedName = proposedName;
+    std::optional<QString> out;
+    if (prepared(state().files, out))
+        return out;
+    const QString path = QFileDialog::getSaveFileName(parent, title, proposedName, QString(), nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+std::optional<QFont> font(QWidget* parent, const QFont& initial)
+{
+    state().last.initialFont = initial;
+    std::optional<QFont> out;
+    if (prepared(state().fonts, out))
+        return out;
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, initial, parent);
+    if (!ok)
+        return std::nullopt;
+    return chosen;
+}
+
+std::optional<QColor> color(QWidget* parent)
+{
+    std::optional<QColor> out;
+    if (prepared(state().colors, out))
+        return out;
+    const QColor chosen = QColorDialog::getColor(Qt::white, parent);
+    if (!chosen.isValid())
+        return std::nullopt;
+    return chosen;
+}
+
+void setNextSaveFile(std::optional<QString> path) { state().files.push_back(std::move(path)); }
+void setNextFont(std::optional<QFont> font) { state().fonts.push_back(std::move(font)); }
+void setNextColor(std::optional<QColor> color) { state().colors.push_back(std::move(color)); }
+void setNonInteractive(bool on) { state().nonInteractive = on; }
+LastRequest lastRequest() { return state().last; }
+
+}  // namespace CommonDialog

@@ -1,0 +1,92 @@
+#include "messagebox.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <deque>
+
+namespace MessageBox {
+namespace {
+
+struct State {
+    std::deque<Answer> next;
+    bool nonInteractive = false;
+    QStringList history;
+};
+
+State& state()
+{
+    static State s;
+    return s;
+}
+
+// A prepared answer, if the box is not to be shown.
+bool prepared(const QString& text, Answer fallback, Answer& answer)
+{
+    State& s = state();
+    s.history.append(text);
+    if (!s.next.empty()) {
+        answer = s.next.front();
+        s.next.pop_front();
+        return true;
+    }
+    if (s.nonInteractive) {
+        answer = fallback;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+QString applicationTitle()
+{
+    return QStringLiteral("Velmora");
+}
+
+void information(QWidget* parent, const QString& text)
+{
+    Answer answer;
+    if (prepared(text, Ok, answer))
+        return;
+    QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+Answer askSaveDiscardCancel(QWidget* parent, const QString& text)
+{
+    Answer answer;
+    if (prepared(text, Cancel, answer))
+        return answer;
+    QMessageBox box(QMessageBox::Question, applicationTitle(), text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save: return Save;
+    case QMessageBox::Discard: return Discard;
+    default: return Cancel;
+    }
+}
+
+void setNextAnswer(Answer answer)
+{
+    state().next.push_back(answer);
+}
+
+void setNonInteractive(bool on)
+{
+    state().nonInteractive = on;
+}
+
+QStringList history()
+{
+    return state().history;
+}
+
+void clearHistory()
+{
+    state().history.clear();
+    state().next.clear();
+}
+
+}  // namespace MessageBox

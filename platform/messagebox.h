@@ -1,0 +1,31 @@
+#pragma once
+// Every message box of the program goes through here: modal, the
+// application title as caption. Tests answer boxes in advance instead of
+// a person, so no test ever blocks on a modal box.
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace MessageBox {
+
+enum Answer { Ok, Save, Discard, Cancel };
+
+QString applicationTitle();
+
+// The message with an OK button only and no icon.
+void information(QWidget* parent, const QString& text);
+// The message with Save, Discard and Cancel; Escape and the close box answer Cancel.
+Answer askSaveDiscardCancel(QWidget* parent, const QString& text);
+
+// For tests: the next box is answered with `answer` and not shown.
+void setNextAnswer(Answer answer);
+// For tests: boxes without a prepared answer are not shown either; they
+// take their default (OK, or Cancel where there is a choice).
+void setNonInteractive(bool on);
+// The texts of the boxes shown or answered so far, oldest first.
+QStringList history();
+void clearHistory();
+
+}  // namespace MessageBox

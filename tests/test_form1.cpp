@@ -1,0 +1,408 @@
+// The main window driven through its real widgets: start-up, the settings
+// dialog on first start, saving, the caption, the log and its panel.
+
+#include "dialogs/form2.h"
+#include "dialogs/form3.h"
+#include "guitest.h"
+#include "ui/form1.h"
+#include "ui/list1.h"
+#include "ui/look.h"
+#include "ui/twips.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+using guitest::StartFolder;
+using guitest::whenModal;
+
+namespace {
+
+const QByteArray kDefaultIni = ".\\\r\n.\\\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n";
+const QByteArray kTwoPlaces =
+    "add_place(\"Paris\",\"worldwind://goto/world=Earth&lat=48.85&lon=2.35\",\"capital\");\r\n"
+    "add_place(\"Rock & Roll\",\"worldwind://goto/world=Earth&lat=-1&lon=1\",\"\");\r\n";
+const char* const kWebFiles[] = {"velmoralib.js", "velmora.html", "velmora.css", "bg.jpg"};
+
+QString iniFor(const QString& saveDir, const QString& wwDir = QStringLiteral(".\\"))
+{
+    return saveDir + "\r\n" + wwDir + "\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n";
+}
+
+}  // namespace
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        applyLook(*qApp);
+    }
+
+    void firstStartCancelledKeepsDefaultsAndWritesNothing()
+    {
+        StartFolder start;
+        for (const char* f : kWebFiles)
+            start.write(f, "source");
+        Form1 form;
+        bool dialogShown = false;
+        whenModal([&](QWidget* modal) {
+            dialogShown = modal == form.form3();
+            QCOMPARE(form.form3()->Text1->text(), QStringLiteral(".\\"));
+            QCOMPARE(form.form3()->Text2->text(), QStringLiteral(".\\"));
+            QTest::mouseClick(form.form3()->Command4, Qt::LeftButton);
+        });
+        form.Form_Load();
+        QVERIFY(dialogShown);
+        QCOMPARE(form.settings, Settings{});
+        QVERIFY(!start.exists("velmora.ini"));
+        QCOMPARE(form.List1->count(), 0);
+        QCOMPARE(form.logList->count(), 1);  // nothing was copied, so nothing logged
+    }
+
+    void firstStartConfirmedWritesSettingsAndCopiesWebViewWithoutOverwriting()
+    {
+        StartFolder start;
+        for (const char* f : kWebFiles)
+            start.write(f, QByteArray("source of ") + f);
+        start.write("journal/velmora.html", "the user's own page");
+        start.write("journal/velmora.js", kTwoPlaces);
+        Form1 form;
+        whenModal([&](QWidget*) {
+            form.form3()->Text1->setText(QStringLiteral("journal"));
+            form.form3()->setPreviewFont(QStringLiteral("arial"), 10.5, 255, true, false);
+            QTest::mouseClick(form.form3()->Command3, Qt::LeftButton);
+        });
+        form.Form_Load();
+        QCOMPARE(start.read("velmora.ini"),
+                 QByteArray("journal\r\n.\\\r\narial\r\n 10 \r\n 255 \r\nTrue\r\nFalse\r\n"));
+        QCOMPARE(form.List1->count(), 2);
+        QCOMPARE(start.read("journal/velmoralib.js"), QByteArray("source of velmoralib.js"));
+        QCOMPARE(start.read("journal/velmora.css"), QByteArray("source of velmora.css"));
+        QCOMPARE(start.read("journal/bg.jpg"), QByteArray("source of bg.jpg"));
+        QCOMPARE(start.read("journal/velmora.html"), QByteArray("the user's own page"));
+        QCOMPARE(form.logList->item(form.logList->count() - 1)->text(),
+                 QStringLiteral("Copying other files (jsLib, html, css)"));
+        QVERIFY(!form.isModified());
+    }
+
+    void defaultSettingsWrittenByConfirmedFirstStart()
+    {
+        StartFolder start;
+        Form1 form;
+        whenModal([&](QWidget*) { QTest::mouseClick(form.form3()->Command3, Qt::LeftButton); });
+        form.Form_Load();
+        QCOMPARE(start.read("velmora.ini"), kDefaultIni);
+    }
+
+    void fontSizeRoundsHalfToEven()
+    {
+        for (const auto& [chosen, stored] : {std::pair{10.5, 10}, {11.5, 12}, {8.25, 8}}) {
+            StartFolder start;
+            start.write("velmora.ini", kDefaultIni);
+            Form1 form;
+            form.Form_Load();
+            whenModal([&](QWidget*) {
+                form.form3()->setPreviewFont(QStringLiteral("arial"), chosen, 0, false, true);
+                QTest::mouseClick(form.form3()->Command3, Qt::LeftButton);
+            });
+            form.mnuConfigConfig->trigger();
+            QCOMPARE(int(form.settings.fontSize_), stored);
+            QVERIFY(form.settings.fontItalic_);
+        }
+    }
+
+    void partialSettingsFileKeepsWhatWasReadAndOpensTheDialog()
+    {
+        StartFolder start;
+        start.write("velmora.ini", "C:\\places\r\nD:\\ww\r\ntimes\r\nbig\r\n");
+        Form1 form;
+        QString shownSave, shownWw;
+        whenModal([&](QWidget*) {
+            shownSave = form.form3()->Text1->text();
+            shownWw = form.form3()->Text2->text();
+            QTest::mouseClick(form.form3()->Command4, Qt::LeftButton);
+        });
+        form.Form_Load();
+        QCOMPARE(shownSave, QStringLiteral("C:\\places"));
+        QCOMPARE(shownWw, QStringLiteral("D:\\ww"));
+        QCOMPARE(form.settings.fontName_, QStringLiteral("times"));
+        QCOMPARE(form.settings.fontSize_, qint16(10));
+        QVERIFY(!start.exists("velmora.js"));
+    }
+
+    void startUpLayout()
+    {
+        StartFolder start;
+        start.write("velmora.ini", kDefaultIni);
+        start.write("velmora.js", kTwoPlaces);
+        Form1 form;
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora"));
+        QCOMPARE(form.Command6->text(), QStringLiteral("logs >>"));
+        QVERIFY(!form.logList->isVisible());
+        QCOMPARE(form.centralWidget()->size(), QSize(8070 / 15, 4815 / 15));
+        for (QLineEdit* field : {form.Text1, form.Text2, form.Text3}) {
+            QCOMPARE(twips::geometry(field).width(), 5915);
+            QCOMPARE(twips::geometry(field).left(), 2160);
+        }
+        for (QPushButton* b : {form.Command1, form.Command8, form.Command9, form.Command10, form.Command12})
+            QVERIFY(!b->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), form.Text1);
+        QCOMPARE(form.List1->count(), 2);
+        // The row text stays exactly as stored; only its drawing is in columns.
+        QCOMPARE(form.List1->item(0)->text(),
+                 QStringLiteral("Paris\tworldwind://goto/world=Earth&lat=48.85&lon=2.35\tcapital"));
+        QTRY_VERIFY(form.paintHookRuns() > 0);
+    }
+
+    void logToggleChangesHeightByThePanel()
+    {
+        StartFolder start;
+        start.write("velmora.ini", kDefaultIni);
+        Form1 form;
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const int folded = form.height();
+        QTest::mouseClick(form.Command6, Qt::LeftButton);
+        QCOMPARE(form.height(), folded + 450 / 15);
+        QCOMPARE(form.Command6->text(), QStringLiteral("logs <<"));
+        QVERIFY(form.logList->isVisible());
+        QCOMPARE(form.logList->item(0)->text(), QStringLiteral("WorldWind Velmora..."));
+        QTest::mouseClick(form.Command6, Qt::LeftButton);
+        QCOMPARE(form.height(), folded);
+        QCOMPARE(form.Command6->text(), QStringLiteral("logs >>"));
+    }
+
+    void captionFollowsModifiedState()
+    {
+        Form1 form;
+        form.setModified(true);
+        QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora (modified)"));
+        form.setWindowTitle(QStringLiteral("changed elsewhere"));
+        form.setModified(true);  // already modified: the caption is not set again
+        QCOMPARE(form.windowTitle(), QStringLiteral("changed elsewhere"));
+        form.setModified(false);
+        QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora"));
+        form.setWindowTitle(QStringLiteral("x"));
+        form.setModified(false);
+        QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora"));
+    }
+
+    void logEmptiesItselfPastFiftyLines()
+    {
+        Form1 form;
+        for (int i = 1; i <= 50; ++i)
+            form.log(QString::number(i));
+        QCOMPARE(form.logList->count(), 51);
+        form.log(QString());
+        QCOMPARE(form.logList->count(), 1);
+        QCOMPARE(form.logList->item(0)->text(), QString());
+    }
+
+    void saveWritesReloadsAndResetsFields()
+    {
+        StartFolder start;
+        start.write("velmora.ini", kDefaultIni);
+        start.write("velmora.js", kTwoPlaces);
+        Form1 form;
+        form.Form_Load();
+        form.List1->addItem(QStringLiteral("L\u0141\"d\\<z>\tworldwind://goto/a\"b\tit's"));
+        form.setModified(true);
+        form.Text2->setText(QStringLiteral("typed"));
+        form.Text3->setText(QStringLiteral("comment"));
+        form.form2()->Text2->setText(QStringLiteral("dialog name"));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTest::keyClick(form.Text3, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(start.read("velmora.js"),
+                 kTwoPlaces + "add_place(\"L&#321;&quot;d&#92;&lt;z&gt;\",\"worldwind://goto/a%22b\",\"it&#39;s\");\r\n");
+        QCOMPARE(form.List1->count(), 3);
+        QCOMPARE(form.List1->item(2)->text(), QStringLiteral("L\u0141\"d\\<z>\tworldwind://goto/a%22b\tit's"));
+        QVERIFY(!form.isModified());
+        QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora"));
+        QCOMPARE(form.Text1->text(), QString());
+        QCOMPARE(form.Text2->text(), QStringLiteral("Noname"));
+        QCOMPARE(form.Text3->text(), QString());
+        QCOMPARE(form.form2()->Text2->text(), QStringLiteral("Noname"));
+        QVERIFY(form.logList->findItems(QStringLiteral("Velmora updated successfully"), Qt::MatchExactly).size() == 1);
+    }
+
+    void failedSaveChangesNothing()
+    {
+        StartFolder start;
+        start.write("velmora.ini", iniFor(QStringLiteral("missing")).toLatin1());
+        start.write("velmora.js", kTwoPlaces);
+        Form1 form;
+        form.Form_Load();
+        QCOMPARE(form.List1->count(), 0);
+        form.settings.SaveDir = QStringLiteral(".\\");
+        form.loadVelmora();
+        form.settings.SaveDir = QStringLiteral("missing");
+        form.List1->takeItem(0);
+        form.setModified(true);
+        form.Text2->setText(QStringLiteral("typed"));
+        const int logLines = form.logList->count();
+        QTest::mouseClick(form.Command11, Qt::LeftButton);
+        QCOMPARE(MessageBox::history().size(), 1);
+        QVERIFY(MessageBox::history().last().contains(QStringLiteral("velmora.js")));
+        QVERIFY(MessageBox::history().last().contains(QStringLiteral("does not exist")));
+        QCOMPARE(start.read("velmora.js"), kTwoPlaces);
+        QCOMPARE(form.List1->count(), 1);
+        QVERIFY(form.isModified());
+        QCOMPARE(form.Text2->text(), QStringLiteral("typed"));
+        QCOMPARE(form.logList->count(), logLines);
+    }
+
+    void loadWarnsWhenPlacesAreLeftUnread()
+    {
+        StartFolder start;
+        start.write("velmora.ini", kDefaultIni);
+        start.write("velmora.js", kTwoPlaces + "add_place(\"cut\r\n" + kTwoPlaces);
+        Form1 form;
+        form.Form_Load();
+        QCOMPARE(form.List1->count(), 2);
+        QCOMPARE(MessageBox::history().size(), 1);
+        QVERIFY(MessageBox::history().first().contains(QStringLiteral("2 places were read")));
+        QVERIFY(MessageBox::history().first().contains(QStringLiteral("line 3")));
+    }
+
+    void saveExportsThePlacenameLayer()
+    {
+        StartFolder start;
+        QDir(start.path()).mkpath(QStringLiteral("ww/Add-ons/earth"));
+        QDir(start.path()).mkpath(QStringLiteral("ww/config/earth"));
+        start.write("velmora.ini", iniFor(QStringLiteral(".\\"), QStringLiteral("ww")).toLatin1());
+        start.write("velmora.js", kTwoPlaces);
+        Form1 form;
+        form.Form_Load();
+        form.mnuFileSave->trigger();
+        QCOMPARE(MessageBox::history(), QStringList{QStringLiteral("placenames files written")});
+        QVERIFY(start.exists("ww/Add-ons/earth/velmora/velmora.wwp"));
+        QCOMPARE(start.read("ww/Add-ons/earth/velmora/velmora.wpl").size(), 32);
+        QVERIFY(start.read("ww/config/earth/velmora.xml").startsWith("<?xml"));
+    }
+
+    void failedExportIsReportedAndTheJournalStillSaved()
+    {
+        StartFolder start;
+        start.write("velmora.ini", iniFor(QStringLiteral(".\\"), QStringLiteral("nowhere")).toLatin1());
+        Form1 form;
+        form.Form_Load();
+        form.List1->addItem(QStringLiteral("a\tworldwind://goto/world=Earth&lat=1&lon=2\t"));
+        form.setModified(true);
+        form.mnuFileSave->trigger();
+        QCOMPARE(MessageBox::history().size(), 1);
+        QVERIFY(MessageBox::history().first() != QStringLiteral("placenames files written"));
+        QVERIFY(MessageBox::history().first().contains(QStringLiteral("velmora.wwp")));
+        QVERIFY(MessageBox::history().first().contains(QStringLiteral("velmora.xml")));
+        QVERIFY(start.read("velmora.js").startsWith("add_place(\"a\""));
+        QVERIFY(!form.isModified());
+    }
+
+    void unsavedChangesAreNotDroppedSilently()
+    {
+        StartFolder start;
+        start.write("velmora.ini", kDefaultIni);
+        start.write("velmora.js", kTwoPlaces);
+        Form1 form;
+        form.Form_Load();
+        form.show();
+        form.List1->takeItem(0);
+        form.setModified(true);
+
+        MessageBox::setNextAnswer(MessageBox::Cancel);
+        form.mnuFileQuit->trigger();
+        QVERIFY(form.isVisible());
+        QCOMPARE(MessageBox::history().last(), QStringLiteral("Save changes to the journal?"));
+
+        MessageBox::setNextAnswer(MessageBox::Save);
+        QVERIFY(form.close());
+        QCOMPARE(start.read("velmora.js"),
+                 QByteArray("add_place(\"Rock & Roll\",\"worldwind://goto/world=Earth&lat=-1&lon=1\",\"\");\r\n"));
+    }
+
+    void discardingOnCloseLeavesTheFile()
+    {
+        StartFolder start;
+        start.write("velmora.ini", kDefaultIni);
+        start.write("velmora.js", kTwoPlaces);
+        Form1 form;
+        form.Form_Load();
+        form.show();
+        form.List1->clear();
+        form.setModified(true);
+        MessageBox::setNextAnswer(MessageBox::Discard);
+        QVERIFY(form.close());
+        QCOMPARE(start.read("velmora.js"), kTwoPlaces);
+    }
+
+    void configureWithUnsavedChanges()
+    {
+        StartFolder start;
+        start.write("velmora.ini", kDefaultIni);
+        start.write("velmora.js", kTwoPlaces);
+        start.write("other/velmora.js", "add_place(\"x\",\"y\",\"z\");\r\n");
+        Form1 form;
+        form.Form_Load();
+        form.List1->takeItem(0);
+        form.setModified(true);
+        auto confirmOther = [&](QWidget*) {
+            form.form3()->Text1->setText(QStringLiteral("other"));
+            QTest::mouseClick(form.form3()->Command3, Qt::LeftButton);
+        };
+
+        // Cancel abandons the configuration.
+        MessageBox::setNextAnswer(MessageBox::Cancel);
+        whenModal(confirmOther);
+        form.mnuConfigConfig->trigger();
+        QCOMPARE(form.settings.SaveDir, QStringLiteral(".\\"));
+        QCOMPARE(form.List1->count(), 1);
+        QVERIFY(form.isModified());
+        QCOMPARE(start.read("velmora.ini"), kDefaultIni);
+
+        // Discard goes on and the reloaded list is unmodified.
+        MessageBox::setNextAnswer(MessageBox::Discard);
+        whenModal(confirmOther);
+        form.mnuConfigConfig->trigger();
+        QCOMPARE(form.settings.SaveDir, QStringLiteral("other"));
+        QCOMPARE(form.List1->count(), 1);
+        QCOMPARE(form.List1->item(0)->text(), QStringLiteral("x\ty\tz"));
+        QVERIFY(!form.isModified());
+        QCOMPARE(start.read("velmora.js"), kTwoPlaces);
+
+        // Save writes into the old save folder before switching.
+        form.List1->addItem(QStringLiteral("new\tlink\t"));
+        form.setModified(true);
+        MessageBox::setNextAnswer(MessageBox::Save);
+        whenModal([&](QWidget*) {
+            form.form3()->Text1->setText(QStringLiteral(".\\"));
+            QTest::mouseClick(form.form3()->Command3, Qt::LeftButton);
+        });
+        form.mnuConfigConfig->trigger();
+        QCOMPARE(start.read("other/velmora.js"), QByteArray("add_place(\"x\",\"y\",\"z\");\r\nadd_place(\"new\",\"link\",\"\");\r\n"));
+        QCOMPARE(form.List1->count(), 2);
+        QVERIFY(!form.isModified());
+    }
+
+    void confirmedConfigurationAsksNothingWhenUnmodified()
+    {
+        StartFolder start;
+        start.write("velmora.ini", kDefaultIni);
+        Form1 form;
+        form.Form_Load();
+        whenModal([&](QWidget*) { QTest::mouseClick(form.form3()->Command3, Qt::LeftButton); });
+        form.mnuConfigConfig->trigger();
+        QVERIFY(MessageBox::history().isEmpty());
+        QVERIFY(!form.isModified());
+    }
+};
+
+QTEST_MAIN(TestForm1)
+#include "test_form1.moc"

@@ -1,0 +1,246 @@
+// The journal file "velmora.js": escaping, exact line bytes, the reader's
+// line rules and its report of unread text, and the all-or-nothing save.
+
+#include "journal/journalfile.h"
+#include "journal/row.h"
+#include "platform/textfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using journal::journalBytes;
+using journal::parseJournal;
+
+namespace {
+
+QStringList roundTrip(const QStringList& rows)
+{
+    return parseJournal(journalBytes(rows)).rows;
+}
+
+QString row(const char* name, const char* link, const char* comment)
+{
+    return makeRow(QString::fromUtf8(name), QString::fromUtf8(link), QString::fromUtf8(comment));
+}
+
+const char* const kParis = "add_place(\"Paris\",\"worldwind://goto/world=Earth&lat=48.85&lon=2.35\",\"x\");";
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+}  // namespace
+
+TEST(JournalFile, OneEntryIsOneExactLine)
+{
+    const QStringList rows{row("Paris", "worldwind://goto/world=Earth&lat=48.85&lon=2.35", "x")};
+    EXPECT_EQ(journalBytes(rows), QByteArray(kParis) + "\r\n");
+    EXPECT_EQ(roundTrip(rows), rows);
+}
+
+TEST(JournalFile, EmptyJournalIsAnEmptyFile)
+{
+    EXPECT_TRUE(journalBytes({}).isEmpty());
+    const journal::ReadResult r = parseJournal(QByteArray());
+    EXPECT_TRUE(r.opened);
+    EXPECT_TRUE(r.rows.isEmpty());
+    EXPECT_EQ(r.firstUnreadLine, 0);
+}
+
+TEST(JournalFile, MarkupCharactersAreEscapedAndComeBack)
+{
+    const QStringList rows{row("<b>\"Joe's\"</b>", "worldwind://goto/world=Earth", "it's > 5 & < 9")};
+    const QByteArray b = journalBytes(rows);
+    EXPECT_EQ(b, QByteArray("add_place(\"&lt;b&gt;&quot;Joe&#39;s&quot;&lt;/b&gt;\",\"worldwind://goto/world=Earth\","
+                            "\"it&#39;s &gt; 5 & &lt; 9\");\r\n"));
+    EXPECT_EQ(roundTrip(rows), rows);
+}
+
+TEST(JournalFile, AmpersandsAndEmptyFieldsSurvive)
+{
+    const QStringList rows{row("Rock & Roll", "worldwind://goto/world=Earth&lat=1&lon=2", "AT&T; &amp;"),
+                           row("", "", ""), row("Noname", "l", "")};
+    const QByteArray b = journalBytes(rows);
+    EXPECT_TRUE(b.startsWith("add_place(\"Rock & Roll\","));
+    EXPECT_TRUE(b.contains("\r\nadd_place(\"\",\"\",\"\");\r\n"));
+    EXPECT_EQ(roundTrip(rows), rows);
+}
+
+// "&" is not escaped, so an entity typed literally turns into its character
+// after a save and reload. Long-standing behaviour, kept for old journals.
+TEST(JournalFile, LiteralEntityTextComesBackAsItsCharacter)
+{
+    const QStringList rows{row("&lt;a&gt; &quot;&#39; &#321;", "l", "&#92;")};
+    EXPECT_TRUE(journalBytes(rows).startsWith("add_place(\"&lt;a&gt; &quot;&#39; &#321;\""));
+    EXPECT_EQ(roundTrip(rows), QStringList{row("<a> \"' \xC5\x81", "l", "\\")});
+}
+
+TEST(JournalFile, CharactersOutsideTheCodePageAndBackslashesAreReferences)
+{
+    const QStringList rows{row("\xC5\x81\xC3\xB3" "d\xC5\xBA \xE2\x82\xAC \xF0\x9F\x8C\x8D", "l",
+                               "C:\\Maps\\ caf\xC3\xA9")};
+    const QByteArray b = journalBytes(rows);
+    // é and € are in the code page and stay single bytes; Ł, ź and the
+    // astral globe become one reference each, never a "?".
+    EXPECT_EQ(b, QByteArray("add_place(\"&#321;\xF3" "d&#378; \x80 &#127757;\",\"l\","
+                            "\"C:&#92;Maps&#92; caf\xE9\");\r\n"));
+    EXPECT_EQ(roundTrip(rows), rows);
+}
+
+TEST(JournalFile, LinkQuotesAndBackslashesArePercentEncoded)
+{
+    const QStringList rows{row("n", "worldwind://goto/world=\"Mars\"&x=a\\b&\xC5\x81", "c")};
+    EXPECT_EQ(journalBytes(rows),
+              QByteArray("add_place(\"n\",\"worldwind://goto/world=%22Mars%22&x=a%5Cb&%C5%81\",\"c\");\r\n"));
+    EXPECT_EQ(roundTrip(rows), QStringList{row("n", "worldwind://goto/world=%22Mars%22&x=a%5Cb&%C5%81", "c")});
+}
+
+TEST(JournalFile, RowsCannotHoldTabsOrLineBreaks)
+{
+    const QString r = makeRow(QStringLiteral("a\tb\r\nc"), QStringLiteral("l\tm"), QStringLiteral("x\ny\rz"));
+    EXPECT_EQ(r, QStringLiteral("a b  c\tl%09m\tx y z"));
+    const RowFields f = splitRow(r);
+    EXPECT_EQ(f.name, QStringLiteral("a b  c"));
+    EXPECT_EQ(f.link, QStringLiteral("l%09m"));
+    EXPECT_EQ(f.comment, QStringLiteral("x y z"));
+    EXPECT_EQ(roundTrip({r}), QStringList{r});
+
+    // References to them in a hand-edited file cannot smuggle them in either.
+    const journal::ReadResult read = parseJournal("add_place(\"a&#9;b\",\"l\",\"c&#13;&#10;d\");\r\n");
+    EXPECT_EQ(read.rows, QStringList{QStringLiteral("a b\tl\tc  d")});
+}
+
+TEST(JournalFile, SplitRowTakesThreePiecesAndIgnoresMore)
+{
+    RowFields f = splitRow(u"only");
+    EXPECT_EQ(f.name, QStringLiteral("only"));
+    EXPECT_TRUE(f.link.isEmpty() && f.comment.isEmpty());
+    f = splitRow(u"n\tl");
+    EXPECT_EQ(f.link, QStringLiteral("l"));
+    EXPECT_TRUE(f.comment.isEmpty());
+    f = splitRow(u"n\tl\tc\textra");
+    EXPECT_EQ(f.comment, QStringLiteral("c"));
+}
+
+TEST(JournalFile, LinesEndAtCrLfOrLoneCr)
+{
+    const QByteArray line = kParis;
+    const journal::ReadResult r = parseJournal(line + "\r\n" + line + "\r" + line);
+    EXPECT_EQ(r.rows.size(), 3);
+    EXPECT_EQ(r.firstUnreadLine, 0);
+}
+
+TEST(JournalFile, LfOnlyFileLoadsItsFirstEntryAndSaysSo)
+{
+    const QByteArray line = kParis;
+    const journal::ReadResult r = parseJournal(line + "\n" + line + "\n" + line + "\n");
+    EXPECT_EQ(r.rows, QStringList{row("Paris", "worldwind://goto/world=Earth&lat=48.85&lon=2.35", "x")});
+    EXPECT_EQ(r.firstUnreadLine, 1);
+
+    // A single LF-terminated entry loses nothing.
+    EXPECT_EQ(parseJournal(line + "\n").firstUnreadLine, 0);
+}
+
+TEST(JournalFile, BlankLinesAreSkippedButBlankOnlyLinesEndReading)
+{
+    const QByteArray line = QByteArray(kParis) + "\r\n";
+    journal::ReadResult r = parseJournal("\r\n" + line + "\r\n\r\n" + line);
+    EXPECT_EQ(r.rows.size(), 2);
+    EXPECT_EQ(r.firstUnreadLine, 0);
+
+    r = parseJournal(line + "   \r\n" + line);
+    EXPECT_EQ(r.rows.size(), 1);
+    EXPECT_EQ(r.firstUnreadLine, 2);
+
+    // Trailing blanks lose no entry, so they are not reported.
+    r = parseJournal(line + line + "  \t \r\n\r\n \r\n");
+    EXPECT_EQ(r.rows.size(), 2);
+    EXPECT_EQ(r.firstUnreadLine, 0);
+}
+
+TEST(JournalFile, MalformedLineEndsReadingAndGivesItsLineNumber)
+{
+    const QByteArray line = QByteArray(kParis) + "\r\n";
+    const journal::ReadResult r = parseJournal(line + "\r\n" + line + "add_place(\"cut\",\"short\r\n" + line + line);
+    EXPECT_EQ(r.rows.size(), 2);
+    EXPECT_EQ(r.firstUnreadLine, 4);  // the skipped blank line still counts
+}
+
+TEST(JournalFile, FiveQuotesAreEnoughForAnEntry)
+{
+    const journal::ReadResult r = parseJournal("x\"n\"y\"l\"z\"comment without end\r\n");
+    EXPECT_EQ(r.rows, QStringList{QStringLiteral("n\tl\tcomment without end")});
+    EXPECT_EQ(r.firstUnreadLine, 0);
+}
+
+TEST(JournalFile, ReadingAFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QString::fromLatin1(journal::kFileName));
+    const journal::ReadResult missing = journal::readJournalFile(path);
+    EXPECT_FALSE(missing.opened);
+    EXPECT_TRUE(missing.rows.isEmpty());
+
+    const QStringList rows{row("Ca\xC3\xB1on & \xC5\x81\xC3\xB3" "d\xC5\xBA", "worldwind://goto/world=Earth", "")};
+    ASSERT_TRUE(textfile::writeAtomically(path, journalBytes(rows)));
+    const journal::ReadResult read = journal::readJournalFile(path);
+    EXPECT_TRUE(read.opened);
+    EXPECT_EQ(read.rows, rows);
+}
+
+TEST(TextFile, PrintedNumbers)
+{
+    EXPECT_EQ(textfile::printedNumber(10), QStringLiteral(" 10 "));
+    EXPECT_EQ(textfile::printedNumber(0), QStringLiteral(" 0 "));
+    EXPECT_EQ(textfile::printedNumber(-5), QStringLiteral("-5 "));
+}
+
+TEST(TextFile, WriteIntoMissingFolderFailsAndLeavesNothing)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("gone/velmora.js"));
+    QString error;
+    EXPECT_FALSE(textfile::writeAtomically(path, "data", &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("gone"))));
+    EXPECT_TRUE(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
+TEST(TextFile, ReplacingAFileKeepsNoLeftovers)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("velmora.js"));
+    ASSERT_TRUE(textfile::writeAtomically(path, "a much longer old journal\r\n"));
+    ASSERT_TRUE(textfile::writeAtomically(path, "new\r\n"));
+    EXPECT_EQ(readAll(path), QByteArray("new\r\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("velmora.js")});
+}
+
+TEST(TextFile, FailedWriteLeavesTheOldFileIntact)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not stop root";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("velmora.js"));
+    ASSERT_TRUE(textfile::writeAtomically(path, "old\r\n"));
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    QString error;
+    const bool written = textfile::writeAtomically(path, "new\r\n", &error);
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(readAll(path), QByteArray("old\r\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("velmora.js")});
+}

@@ -1,0 +1,306 @@
+#include "placenamereader.h"
+#include "worldwind/placenames.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace placenames;
+
+// Failures show the bytes, not a list of characters.
+void PrintTo(const QByteArray& bytes, std::ostream* os)
+{
+    *os << '"' << bytes.toPercentEncoding(" <>/=\"&.,:-!?").constData() << '"';
+}
+
+namespace {
+
+const QString kLink = QStringLiteral("worldwind://goto/world=Earth&lat=48.5&lon=2.25");
+
+QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+
+placenamereader::DataFile readBack(const QStringList& rows)
+{
+    const auto file = placenamereader::readDataFile(dataFile(rows));
+    EXPECT_TRUE(file.has_value());
+    return file.value_or(placenamereader::DataFile{});
+}
+
+QList<QByteArray> xmlLines(const LabelFont& font)
+{
+    QList<QByteArray> lines = layerSetFile(font).split('\n');
+    EXPECT_EQ(lines.takeLast(), QByteArray());  // every line, the last too, ends with CR LF
+    for (QByteArray& l : lines) {
+        EXPECT_TRUE(l.endsWith('\r')) << l.constData();
+        l.chop(1);
+    }
+    return lines;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+}  // namespace
+
+TEST(Placenames, EmptyJournalGivesCountEndByteFixedListAndFullLayerSet)
+{
+    EXPECT_EQ(dataFile({}), hex("0000000000"));
+    EXPECT_EQ(listFile(), hex("010000000B76656C6D6F72612E777770000034C30000B4C2000034430000B442"));
+    const QByteArray expected =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+        "<LayerSet Name=\"Velmora\" ShowOnlyOneLayer=\"false\" ShowAtStartup=\"true\" "
+        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation=\"LayerSet.xsd\">\r\n"
+        "    <TiledPlacenameSet ShowAtStartup=\"true\">\r\n"
+        "        <Name>Velmora</Name>\r\n"
+        "        <DistanceAboveSurface>1000</DistanceAboveSurface>\r\n"
+        "        <MinimumDisplayAltitude>0</MinimumDisplayAltitude>\r\n"
+        "        <MaximumDisplayAltitude>100000000</MaximumDisplayAltitude>\r\n"
+        "        <PlacenameListFilePath>add-ons\\earth\\velmora\\velmora.wpl</PlacenameListFilePath>\r\n"
+        "        <DisplayFont>\r\n"
+        "         <Family>arial</Family>\r\n"
+        "         <Size> 10 </Size>\r\n"
+        "         <Style>\r\n"
+        "         </Style>\r\n"
+        "        </DisplayFont>\r\n"
+        "          <RGBColor>\r\n"
+        "            <Red> 255 </Red>\r\n"
+        "            <Green> 255 </Green>\r\n"
+        "            <Blue> 255 </Blue>\r\n"
+        "         </RGBColor>\r\n"
+        "    </TiledPlacenameSet>\r\n"
+        "    <ExtendedInfomation>\r\n"
+        "        <ToolBarImage>Data\\Icons\\interface\\places2.png</ToolBarImage>\r\n"
+        "    </ExtendedInfomation>\r\n"
+        "</LayerSet>\r\n";
+    EXPECT_EQ(layerSetFile({QStringLiteral("arial")}), expected);
+}
+
+TEST(Placenames, ColourSplitsIntoItsBytes)
+{
+    struct Case { qint32 color; const char *red, *green, *blue; };
+    for (const Case& c : {Case{255, " 255 ", " 0 ", " 0 "}, Case{65280, " 0 ", " 255 ", " 0 "},
+                          Case{16711680, " 0 ", " 0 ", " 255 "}, Case{16777215, " 255 ", " 255 ", " 255 "},
+                          Case{0x123456, " 86 ", " 52 ", " 18 "}, Case{0, " 0 ", " 0 ", " 0 "}}) {
+        const auto lines = xmlLines({QStringLiteral("arial"), 10, c.color});
+        EXPECT_EQ(lines[15], QByteArray("            <Red>") + c.red + "</Red>") << c.color;
+        EXPECT_EQ(lines[16], QByteArray("            <Green>") + c.green + "</Green>") << c.color;
+        EXPECT_EQ(lines[17], QByteArray("            <Blue>") + c.blue + "</Blue>") << c.color;
+    }
+}
+
+TEST(Placenames, StyleLinesFamilyAndSize)
+{
+    auto both = xmlLines({QStringLiteral("Times New Roman"), 12, 0, true, true});
+    ASSERT_EQ(both.size(), 26);
+    EXPECT_EQ(both[11], "         <Style>");
+    EXPECT_EQ(both[12], "                <IsBold>true</IsBold>");
+    EXPECT_EQ(both[13], "                <IsItalic>true</IsItalic>");
+    EXPECT_EQ(both[14], "         </Style>");
+    auto italic = xmlLines({QStringLiteral("x"), 10, 0, false, true});
+    ASSERT_EQ(italic.size(), 25);
+    EXPECT_EQ(italic[12], "                <IsItalic>true</IsItalic>");
+
+    auto odd = xmlLines({QString::fromUtf8("Caf\u00e9 & <Sans> \u5b57"), -5});
+    EXPECT_EQ(odd[9], "         <Family>Caf\xE9 &amp; &lt;Sans&gt; ?</Family>");
+    EXPECT_EQ(odd[10], "         <Size>-5 </Size>");
+}
+
+TEST(Placenames, FiveLetterNameWithEmptyCommentIs27Bytes)
+{
+    const QByteArray bytes = dataFile({QStringLiteral("Paris\t") + kLink + u'\t'});
+    EXPECT_EQ(bytes, hex("01000000"
+                         "055061726973" "00004242" "00001040" "01000000" "07436F6D6D656E74" "00"
+                         "00"));
+    EXPECT_EQ(bytes.size() - 5, 27);
+}
+
+TEST(Placenames, CoordinatesAreLinkFieldsOneAndTwoByPosition)
+{
+    struct Case { const char* link; float lat, lon; };
+    for (const Case& c : {
+             Case{"worldwind://goto/world=Earth&lat=0.00000&lon=0.00000&view=180.00000", 0, 0},
+             Case{"worldwind://goto/world=Earth&lat=-33.86785&lon=151.20732", -33.86785f, 151.20732f},
+             Case{"worldwind://goto/world=Earth&lon=2.25&lat=48.5", 2.25f, 48.5f},
+             Case{"worldwind://goto/world=Earth&lat=48,5&lon=east", 48, 0},
+             Case{"worldwind://goto/world=Earth&lat=1=2&lon=", 1, 0},
+             Case{"worldwind://goto/world=Earth&lat48.5&lon=3", 0, 3},
+             Case{"worldwind://goto/world=Earth&lat=12", 12, 0},
+             Case{"worldwind://goto/world=Earth", 0, 0},
+         }) {
+        const auto file = readBack({QStringLiteral("p\t") + QLatin1String(c.link) + QStringLiteral("\tc")});
+        ASSERT_EQ(file.places.size(), 1);
+        EXPECT_EQ(file.places[0].latitude, c.lat) << c.link;
+        EXPECT_EQ(file.places[0].longitude, c.lon) << c.link;
+    }
+}
+
+TEST(Placenames, IncompleteRowsDoNotInheritThePreviousRow)
+{
+    const auto file = readBack({QStringLiteral("Full\t") + kLink + QStringLiteral("\tA comment"),
+                                QStringLiteral("Lonely"),
+                                QStringLiteral("Half\tworldwind://goto/world=Earth&lat=7"),
+                                QString()});
+    ASSERT_EQ(file.places.size(), 4);
+    const float expected[4][2] = {{48.5f, 2.25f}, {0, 0}, {7, 0}, {0, 0}};
+    const char* names[4] = {"Full", "Lonely", "Half", ""};
+    for (int i = 0; i < 4; ++i) {
+        const auto& p = file.places[i];
+        EXPECT_EQ(p.name, names[i]);
+        EXPECT_EQ(p.latitude, expected[i][0]) << i;
+        EXPECT_EQ(p.longitude, expected[i][1]) << i;
+        ASSERT_EQ(p.metadata.size(), 1);
+        EXPECT_EQ(p.metadata[0].first, "Comment");
+        EXPECT_EQ(p.metadata[0].second, i == 0 ? QByteArray("A comment") : QByteArray());
+    }
+    EXPECT_EQ(file.rest, QByteArray(1, '\0'));
+}
+
+TEST(Placenames, TextsAreWrittenAsTheyStandInTheCodePage)
+{
+    const QString name = QStringLiteral("Tom & \"Jerry\" <b>");
+    const QString comment = QString::fromUtf8("&lt; caf\u00e9 \u20ac \u0416 \U0001F600!");
+    const auto file = readBack({name + u'\t' + kLink + u'\t' + comment});
+    ASSERT_EQ(file.places.size(), 1);
+    EXPECT_EQ(file.places[0].name, "Tom & \"Jerry\" <b>");
+    // A character outside the code page, even one written as two UTF-16 units, is one "?".
+    EXPECT_EQ(file.places[0].metadata[0].second, "&lt; caf\xE9 \x80 ? ?!");
+}
+
+TEST(Placenames, LongTextsCarryASevenBitLength)
+{
+    struct Case { int length; const char* prefix; };
+    for (const Case& c : {Case{127, "7F"}, Case{128, "8001"}, Case{200, "C801"}, Case{300, "AC02"},
+                          Case{16383, "FF7F"}, Case{16384, "808001"}}) {
+        const QString name(c.length, u'n');
+        const QByteArray bytes = dataFile({name});
+        EXPECT_EQ(bytes.mid(4, qstrlen(c.prefix) / 2), hex(c.prefix)) << c.length;
+        const auto file = placenamereader::readDataFile(bytes);
+        ASSERT_TRUE(file) << c.length;
+        EXPECT_EQ(file->places[0].name, QByteArray(c.length, 'n'));
+    }
+}
+
+TEST(Placenames, ReaderGetsBackEveryPlaceWritten)
+{
+    const QString longName = QString(300, u'N');
+    const QString longComment = QString(199, u'c') + QChar(0xE9);
+    const auto file = readBack({QStringLiteral("First\t") + kLink + QStringLiteral("\tshort"),
+                                longName + u'\t' + kLink + u'\t' + longComment,
+                                QStringLiteral("After\tworldwind://goto/world=Earth&lat=-1.5&lon=-2\tend\textra")});
+    ASSERT_EQ(file.places.size(), 3);
+    EXPECT_EQ(file.places[0].name, "First");
+    EXPECT_EQ(file.places[0].metadata[0].second, "short");
+    EXPECT_EQ(file.places[1].name, QByteArray(300, 'N'));
+    EXPECT_EQ(file.places[1].metadata[0].second, QByteArray(199, 'c') + '\xE9');
+    EXPECT_EQ(file.places[1].latitude, 48.5f);
+    EXPECT_EQ(file.places[2].name, "After");
+    EXPECT_EQ(file.places[2].latitude, -1.5f);
+    EXPECT_EQ(file.places[2].longitude, -2.0f);
+    EXPECT_EQ(file.places[2].metadata, (QList<QPair<QByteArray, QByteArray>>{{"Comment", "end"}}));
+    EXPECT_EQ(file.rest, QByteArray(1, '\0'));
+}
+
+TEST(Placenames, NumberRule)
+{
+    struct Case { const char* text; float value; };
+    for (const Case& c : {Case{"48.85837", 48.85837f}, Case{" - 4 8 . 5 x", -48.5f}, Case{"\t1\n2", 12},
+                          Case{"+7", 7}, Case{".5", 0.5f}, Case{"-.25", -0.25f}, Case{"5.", 5},
+                          Case{"1.2.3", 1.2f}, Case{"12abc", 12}, Case{"1E3", 1000}, Case{"2e-1", 0.2f},
+                          Case{"3 E + 2", 300}, Case{"2E", 2}, Case{"2E+x", 2}, Case{"48,5", 48},
+                          Case{"\r5", 0}, Case{"-", 0}, Case{".", 0}, Case{"", 0}, Case{"abc", 0},
+                          Case{"1E999", 0}, Case{"00000000000000000000000001.5", 1.5f}}) {
+        EXPECT_EQ(readNumber(QString::fromLatin1(c.text)), c.value) << c.text;
+    }
+    // Halfway between two floats by a hair; rounding through a double first would land on 1.
+    EXPECT_EQ(readNumber(u"1.0000000596046447753906251"), 1.00000012f);
+
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(readNumber(u"1.5"), 1.5f);
+    QLocale::setDefault(before);
+}
+
+class PlacenamesWrite : public ::testing::Test {
+protected:
+    QTemporaryDir ww;
+    QString at(const QString& relative) const { return ww.filePath(relative); }
+    void makeFolders(const QStringList& relatives) const
+    {
+        for (const QString& r : relatives)
+            ASSERT_TRUE(QDir().mkpath(at(r)));
+    }
+};
+
+TEST_F(PlacenamesWrite, WritesTheThreeFilesTheSameEachTime)
+{
+    makeFolders({"add-ons/earth", "config/earth"});
+    const QStringList rows{QStringLiteral("Paris\t") + kLink + QStringLiteral("\tTower")};
+    const LabelFont font{QStringLiteral("arial"), 14, 255, true};
+    QFile old(at("add-ons/earth/velmora/velmora.wwp"));
+    ASSERT_TRUE(QDir().mkdir(at("add-ons/earth/velmora")) && old.open(QIODevice::WriteOnly));
+    old.write("an older, longer journal");
+    old.close();
+
+    // Typed Windows style, with the separator the default ".\" also ends with.
+    ASSERT_TRUE(write(ww.path() + u'\\', rows, font).ok());
+    const QByteArray first = fileBytes(at("add-ons/earth/velmora/velmora.wwp"));
+    EXPECT_EQ(first, dataFile(rows));
+    EXPECT_EQ(fileBytes(at("add-ons/earth/velmora/velmora.wpl")), listFile());
+    EXPECT_EQ(fileBytes(at("config/earth/velmora.xml")), layerSetFile(font));
+
+    ASSERT_TRUE(write(ww.path(), rows, font).ok());
+    EXPECT_EQ(fileBytes(at("add-ons/earth/velmora/velmora.wwp")), first);
+    EXPECT_EQ(QDir(at("add-ons/earth/velmora")).entryList(QDir::Files), (QStringList{"velmora.wpl", "velmora.wwp"}));
+}
+
+TEST_F(PlacenamesWrite, FindsFoldersSpelledInOtherCase)
+{
+    makeFolders({"Add-ons/Earth", "CONFIG/earth"});
+    ASSERT_TRUE(write(ww.path(), {}, {}).ok());
+    EXPECT_EQ(fileBytes(at("Add-ons/Earth/velmora/velmora.wwp")), hex("0000000000"));
+    EXPECT_TRUE(QFile::exists(at("CONFIG/earth/velmora.xml")));
+    EXPECT_EQ(QDir(ww.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), (QStringList{"Add-ons", "CONFIG"}));
+}
+
+TEST_F(PlacenamesWrite, NamesEachFileNotWrittenAndWritesTheOthers)
+{
+    makeFolders({"add-ons"});
+    Result r = write(ww.path(), {}, {});
+    ASSERT_EQ(r.failures.size(), 3);
+    EXPECT_TRUE(r.failures[0].startsWith(QDir::toNativeSeparators(at("add-ons/earth/velmora/velmora.wwp"))));
+    EXPECT_TRUE(r.failures[1].contains(u"velmora.wpl: the folder \"add-ons\\earth\" does not exist"));
+    EXPECT_TRUE(r.failures[2].contains(u"velmora.xml: the folder \"config\\earth\" does not exist"));
+    EXPECT_EQ(QDir(at("add-ons")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+
+    makeFolders({"add-ons/earth"});
+    r = write(ww.path(), {}, {});
+    ASSERT_EQ(r.failures.size(), 1);
+    EXPECT_TRUE(QFile::exists(at("add-ons/earth/velmora/velmora.wpl")));
+
+    makeFolders({"config/earth/velmora.xml"});  // a folder where the file should go
+    r = write(QStringLiteral("%1/missing").arg(ww.path()), {}, {});
+    ASSERT_EQ(r.failures.size(), 3);
+    EXPECT_TRUE(r.failures[2].contains(u"the World Wind folder"));
+    r = write(ww.path(), {}, {});
+    ASSERT_EQ(r.failures.size(), 1);
+    EXPECT_TRUE(r.failures[0].contains(u"velmora.xml: "));
+    EXPECT_EQ(QDir(at("config/earth")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"velmora.xml"});
+}
+
+TEST_F(PlacenamesWrite, LayerFolderThatIsAFile)
+{
+    makeFolders({"add-ons/earth", "config/earth"});
+    QFile blocker(at("add-ons/earth/velmora"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const Result r = write(ww.path(), {}, {});
+    ASSERT_EQ(r.failures.size(), 2);
+    EXPECT_TRUE(r.failures[0].contains(u"is a file, not a folder"));
+    EXPECT_TRUE(QFile::exists(at("config/earth/velmora.xml")));
+}

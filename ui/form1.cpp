@@ -1,0 +1,455 @@
+#include "form1.h"
+
+#include "dialogs/form2.h"
+#include "dialogs/form3.h"
+#include "dialogs/frmabout.h"
+#include "journal/journalfile.h"
+#include "list1.h"
+#include "platform/messagebox.h"
+#include "platform/paths.h"
+#include "platform/textfile.h"
+#include "twips.h"
+#include "worldwind/placenames.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+#include <cmath>
+
+namespace {
+
+const QString kCaption = QStringLiteral("WorldWind Velmora");
+const QString kCaptionModified = QStringLiteral("WorldWind Velmora (modified)");
+const QString kNoname = QStringLiteral("Noname");
+constexpr int kClientWidth = 8070;
+constexpr int kClientHeight = 5265;
+const char* const kWebViewFiles[] = {"velmoralib.js", "velmora.html", "velmora.css", "bg.jpg"};
+
+// The window's client area. Its repaints drive the clipboard capture.
+class ClientArea : public QWidget {
+public:
+    ClientArea(QWidget* parent, std::function<void()> onPaint) : QWidget(parent), onPaint_(std::move(onPaint)) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override { onPaint_(); }
+
+private:
+    std::function<void()> onPaint_;
+};
+
+QLabel* label(QWidget* parent, const QString& text, int l, int t, int w, int h)
+{
+    auto* c = new QLabel(text, parent);
+    c->setWordWrap(true);
+    c->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    twips::setGeometry(c, l, t, w, h);
+    return c;
+}
+
+QLineEdit* textBox(QWidget* parent, const QString& text, int l, int t, int w, int h)
+{
+    auto* c = new QLineEdit(text, parent);
+    twips::setGeometry(c, l, t, w, h);
+    return c;
+}
+
+QPushButton* button(QWidget* parent, const QString& text, int l, int t, int w, int h)
+{
+    auto* c = new QPushButton(text, parent);
+    c->setAutoDefault(false);
+    twips::setGeometry(c, l, t, w, h);
+    return c;
+}
+
+QString placesText(int n)
+{
+    return n == 1 ? QStringLiteral("1 place was") : QStringLiteral("%1 places were").arg(n);
+}
+
+}  // namespace
+
+Form1::Form1(QWidget* parent) : QMainWindow(parent)
+{
+    setWindowTitle(kCaption);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+
+    client_ = new ClientArea(this, [this] { schedulePaintHook(); });
+    setCentralWidget(client_);
+    QWidget* c = client_;
+
+    Label1 = label(c, QStringLiteral("WorldWind copied location :"), 0, 0, 2055, 375);
+    Text1 = textBox(c, QString(), 2160, 0, 4815, 375);
+    Text1->setReadOnly(true);
+    Label2 = label(c, QStringLiteral("Name for this place :"), 0, 480, 2055, 375);
+    Text2 = textBox(c, kNoname, 2160, 480, 4815, 375);
+    Label3 = label(c, QStringLiteral("Comment :"), 0, 960, 2055, 375);
+    Text3 = textBox(c, QString(), 2160, 960, 4815, 375);
+    Command4 = button(c, QStringLiteral("Start WorldWind"), 0, 1440, 2055, 375);
+    Command3 = button(c, QStringLiteral("Show Velmora"), 2160, 1440, 2055, 855);
+    Command5 = button(c, QStringLiteral("Clear"), 4320, 1440, 1215, 375);
+    Command1 = button(c, QStringLiteral("Update"), 5640, 1440, 1215, 375);
+    Command11 = button(c, QStringLiteral("Save"), 6960, 1440, 1095, 855);
+    Command12 = button(c, QStringLiteral("Show this place (in WW)"), 0, 1920, 2055, 375);
+    Command7 = button(c, QStringLiteral("Add"), 4320, 1920, 1215, 375);
+    Command8 = button(c, QStringLiteral("Remove"), 5640, 1920, 1215, 375);
+    List1 = new JournalList(c);
+    twips::setGeometry(List1, 0, 2400, 7335, 1815);
+    Command9 = button(c, QStringLiteral("Up"), 7440, 2880, 615, 375);
+    Command10 = button(c, QStringLiteral("Down"), 7440, 3360, 615, 375);
+    Command6 = button(c, QStringLiteral("logs <<"), 0, 4320, 975, 255);
+    logList = new QListWidget(c);
+    twips::setGeometry(logList, 0, 4680, 8055, 450);
+    logList->addItem(QStringLiteral("WorldWind Velmora..."));
+
+    for (QPushButton* b : {Command1, Command8, Command9, Command10, Command12})
+        b->setEnabled(false);
+
+    // Keyboard focus order of the design.
+    QWidget* order[] = {Text1, Text2, Command1, Text3, Command3, Command4, Command5, Command6,
+                        logList, List1, Command7, Command8, Command9, Command10, Command11, Command12};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    mnuFile = menuBar()->addMenu(QStringLiteral("File"));
+    mnuFileSave = mnuFile->addAction(QStringLiteral("Save"), QKeySequence(Qt::CTRL | Qt::Key_S), this,
+                                     &Form1::mnuFileSave_Click);
+    mnuFileQuit = mnuFile->addAction(QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_F4), this,
+                                     &Form1::mnuFileQuit_Click);
+    mnuConfig = menuBar()->addMenu(QStringLiteral("Config"));
+    mnuConfigConfig = mnuConfig->addAction(QStringLiteral("Config"), QKeySequence(Qt::Key_F2), this,
+                                           &Form1::mnuConfigConfig_Click);
+    mnuHelp = menuBar()->addMenu(QStringLiteral("Help"));
+    mnuHelpHelp = mnuHelp->addAction(QStringLiteral("Help"), QKeySequence(Qt::Key_F1), this,
+                                     &Form1::mnuHelpHelp_Click);
+    mnuHelpAbout = mnuHelp->addAction(QStringLiteral("About"), this, &Form1::mnuHelpAbout_Click);
+
+    connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
+    connect(Command11, &QPushButton::clicked, this, &Form1::Command11_Click);
+
+    const int menuHeight = menuBar()->sizeHint().height();
+    setFixedSize(twips::toPixels(kClientWidth), twips::toPixels(kClientHeight) + menuHeight);
+    Text1->setFocus();
+}
+
+Form1::~Form1()
+{
+    delete form2_;
+    delete form3_;
+}
+
+void Form1::Form_Load()
+{
+    settings = Settings{};
+    logsShown_ = true;
+    Command6_Click();
+    // Settings read before a failing value stay; the dialog then shows them.
+    if (!settingsfile::read(QString::fromLatin1(settingsfile::kFileName), settings)) {
+        configure();
+        return;
+    }
+    loadVelmora();
+}
+
+QString Form1::journalPath() const
+{
+    return paths::local(paths::join(settings.SaveDir, QString::fromLatin1(journal::kFileName)));
+}
+
+void Form1::loadVelmora()
+{
+    const QString path = journalPath();
+    List1->clear();
+    const journal::ReadResult read = journal::readJournalFile(path);
+    List1->setRows(read.rows);
+    if (read.firstUnreadLine > 0) {
+        // The reading rule stops at the first line it cannot take; the user
+        // must know before a save drops what follows.
+        MessageBox::information(
+            this, QStringLiteral("Only part of the journal %1 could be read: %2 read, then reading stopped at "
+                                 "line %3, which is not a journal line.\n\nThe lines from there on are not in "
+                                 "the list; saving now would remove them from the journal.")
+                      .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()),
+                           placesText(int(read.rows.size())))
+                      .arg(read.firstUnreadLine));
+    }
+}
+
+bool Form1::saveVelmora()
+{
+    const QString path = journalPath();
+    QString reason;
+    if (!textfile::writeAtomically(path, journal::journalBytes(List1->rows()), &reason)) {
+        MessageBox::information(this, QStringLiteral("The journal could not be saved to %1: %2.")
+                                          .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), reason));
+        return false;
+    }
+    make_placenames();
+    log(QStringLiteral("Velmora updated successfully"));
+    setModified(false);
+    resetEntryFields();
+    loadVelmora();
+    return true;
+}
+
+void Form1::make_placenames()
+{
+    placenames::LabelFont font;
+    font.name = settings.fontName_;
+    font.size = settings.fontSize_;
+    font.color = settings.fontColor_;
+    font.bold = settings.fontBold_;
+    font.italic = settings.fontItalic_;
+    const placenames::Result result = placenames::write(settings.WWDir, List1->rows(), font);
+    if (result.ok())
+        MessageBox::information(this, QStringLiteral("placenames files written"));
+    else
+        MessageBox::information(this, QStringLiteral("The placenames files could not all be written:\n\n")
+                                          + result.failures.join(QLatin1Char('\n')));
+}
+
+void Form1::resetEntryFields()
+{
+    Text1->setText(QString());
+    Text2->setText(kNoname);
+    Text3->setText(QString());
+    Form2* dialog = form2();
+    dialog->Text1->setText(QString());
+    dialog->Text2->setText(kNoname);
+    dialog->Text3->setText(QString());
+}
+
+void Form1::setModified(bool flag)
+{
+    if (flag) {
+        if (modified_)
+            return;
+        modified_ = true;
+        setWindowTitle(kCaptionModified);
+        return;
+    }
+    modified_ = false;
+    setWindowTitle(kCaption);
+}
+
+void Form1::log(const QString& logEvent)
+{
+    if (logList->count() > 50)
+        logList->clear();
+    logList->addItem(logEvent);
+}
+
+QString Form1::HTMLize(const QString& str) const
+{
+    return journal::HTMLize(str);
+}
+
+QString Form1::unHTMLize(const QString& str) const
+{
+    return journal::unHTMLize(str);
+}
+
+void Form1::getUrlFromClipboard()
+{
+}
+
+Form2* Form1::form2()
+{
+    if (!form2_)
+        form2_ = new Form2(this);
+    return form2_;
+}
+
+Form3* Form1::form3()
+{
+    if (!form3_)
+        form3_ = new Form3(this);
+    return form3_;
+}
+
+bool Form1::settleUnsavedChanges(bool* discarded)
+{
+    if (discarded)
+        *discarded = false;
+    if (!modified_)
+        return true;
+    switch (MessageBox::askSaveDiscardCancel(this, QStringLiteral("Save changes to the journal?"))) {
+    case MessageBox::Save:
+        return saveVelmora();
+    case MessageBox::Discard:
+        if (discarded)
+            *discarded = true;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Form1::configure()
+{
+    Form3* dialog = form3();
+    dialog->Text1->setText(settings.SaveDir);
+    dialog->Text2->setText(settings.WWDir);
+    dialog->setPreviewFont(settings.fontName_, settings.fontSize_, settings.fontColor_, settings.fontBold_,
+                           settings.fontItalic_);
+    const QString startFolder = QDir::currentPath();
+    dialog->showModal();
+    if (!dialog->okBouton) {
+        QDir::setCurrent(startFolder);
+        return;
+    }
+    // Unsaved changes are settled with the settings as they were, before
+    // the list is replaced by the journal of the new save folder.
+    bool discarded = false;
+    if (!settleUnsavedChanges(&discarded)) {
+        QDir::setCurrent(startFolder);
+        return;
+    }
+
+    settings.SaveDir = dialog->Text1->text();
+    settings.WWDir = dialog->Text2->text();
+    const QFont font = dialog->Label2->font();
+    settings.fontName_ = font.family();
+    settings.fontSize_ = qint16(std::clamp(std::nearbyint(font.pointSizeF()), -32768.0, 32767.0));
+    settings.fontColor_ = dialog->previewColor();
+    settings.fontBold_ = font.bold();
+    settings.fontItalic_ = font.italic();
+
+    const QString iniPath = QString::fromLatin1(settingsfile::kFileName);
+    QString reason;
+    if (!settingsfile::write(iniPath, settings, &reason))
+        MessageBox::information(this, QStringLiteral("The settings could not be saved to %1: %2.")
+                                          .arg(QDir::toNativeSeparators(QFileInfo(iniPath).absoluteFilePath()), reason));
+
+    loadVelmora();
+    if (discarded)
+        setModified(false);
+
+    log(QStringLiteral("Copying other files (jsLib, html, css)"));
+    for (const char* name : kWebViewFiles) {
+        const QString file = QString::fromLatin1(name);
+        // QFile::copy never replaces an existing file: a page the user
+        // changed in the save folder stays as it is.
+        QFile::copy(file, paths::local(paths::join(settings.SaveDir, file)));
+    }
+}
+
+void Form1::Form_Unload()
+{
+    delete form2_;
+    delete form3_;
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    if (!settleUnsavedChanges()) {
+        event->ignore();
+        return;
+    }
+    Form_Unload();
+    event->accept();
+}
+
+void Form1::mnuFileQuit_Click()
+{
+    close();
+}
+
+void Form1::mnuConfigConfig_Click()
+{
+    configure();
+}
+
+void Form1::mnuFileSave_Click()
+{
+    saveVelmora();
+}
+
+void Form1::Command11_Click()
+{
+    saveVelmora();
+}
+
+void Form1::mnuHelpHelp_Click()
+{
+}
+
+void Form1::mnuHelpAbout_Click()
+{
+    frmAbout about(this);
+    about.exec();
+}
+
+void Form1::Command6_Click()
+{
+    // The outer height changes by the panel's height; the layout stays.
+    const int panel = twips::toPixels(twips::geometry(logList).height());
+    if (logsShown_) {
+        logsShown_ = false;
+        Command6->setText(QStringLiteral("logs >>"));
+        logList->hide();
+        setFixedHeight(height() - panel);
+    } else {
+        logsShown_ = true;
+        Command6->setText(QStringLiteral("logs <<"));
+        logList->show();
+        setFixedHeight(height() + panel);
+    }
+}
+
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form1::Form_Resize()
+{
+    if (isMinimized())
+        return;
+    const float width = float(client_->width() * twips::kPerPixel);
+    if (width <= 0)
+        return;
+    const std::pair<QLineEdit*, QLabel*> fields[] = {{Text1, Label1}, {Text2, Label2}, {Text3, Label3}};
+    for (const auto& [field, caption] : fields) {
+        const float w = width - float(twips::geometry(caption).width()) - 100.0f;
+        if (w > 0)  // a window forced narrower than its captions keeps the old widths
+            twips::setWidth(field, int(w));
+    }
+}
+
+bool Form1::event(QEvent* event)
+{
+    // Coming back to the window also runs the capture: the repaint that
+    // goes with it may be optimised away by the window system.
+    if (event->type() == QEvent::WindowActivate)
+        schedulePaintHook();
+    return QMainWindow::event(event);
+}
+
+void Form1::schedulePaintHook()
+{
+    // The capture may open a modal dialog, which must not happen inside a
+    // paint event: it runs right after, once per burst of repaints.
+    if (paintHookPending_)
+        return;
+    paintHookPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        paintHookPending_ = false;
+        Form_Paint();
+    });
+}
+
+void Form1::Form_Paint()
+{
+    ++paintHookRuns_;
+    getUrlFromClipboard();
+}

@@ -1,0 +1,114 @@
+#pragma once
+// The main window: the entry fields, the command buttons, the journal list
+// and the fold-away log panel. It owns the journal, the settings and the
+// modified state.
+
+#include "app/settings.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QMenu;
+class QAction;
+class JournalList;
+class Form2;
+class Form3;
+
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Start-up: defaults, log panel folded away, settings file, journal.
+    void Form_Load();
+
+    Settings settings;
+
+    void loadVelmora();
+    // Returns false, having changed nothing but showing why, when the
+    // journal file could not be written.
+    bool saveVelmora();
+    void make_placenames();
+    void setModified(bool flag);
+    bool isModified() const { return modified_; }
+    void log(const QString& logEvent);
+    QString HTMLize(const QString& str) const;
+    QString unHTMLize(const QString& str) const;
+    // The clipboard capture run by every repaint.
+    void getUrlFromClipboard();
+
+    // The dialogs, created on first use.
+    Form2* form2();
+    Form3* form3();
+    bool logsShown() const { return logsShown_; }
+    // How many times the repaint hook has run (the capture depends on it).
+    int paintHookRuns() const { return paintHookRuns_; }
+
+    QLabel* Label1;
+    QLineEdit* Text1;
+    QLabel* Label2;
+    QLineEdit* Text2;
+    QLabel* Label3;
+    QLineEdit* Text3;
+    QPushButton* Command4;
+    QPushButton* Command3;
+    QPushButton* Command5;
+    QPushButton* Command1;
+    QPushButton* Command11;
+    QPushButton* Command12;
+    QPushButton* Command7;
+    QPushButton* Command8;
+    JournalList* List1;
+    QPushButton* Command9;
+    QPushButton* Command10;
+    QPushButton* Command6;
+    QListWidget* logList;
+
+    QMenu* mnuFile;
+    QAction* mnuFileSave;
+    QAction* mnuFileQuit;
+    QMenu* mnuConfig;
+    QAction* mnuConfigConfig;
+    QMenu* mnuHelp;
+    QAction* mnuHelpHelp;
+    QAction* mnuHelpAbout;
+
+public slots:
+    void Command6_Click();
+    void Command11_Click();
+    void mnuFileSave_Click();
+    void mnuFileQuit_Click();
+    void mnuConfigConfig_Click();
+    void mnuHelpHelp_Click();
+    void mnuHelpAbout_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void configure();
+    void Form_Resize();
+    void Form_Paint();
+    void Form_Unload();
+    void schedulePaintHook();
+    // Asks about unsaved changes; false when the user cancelled (or the
+    // save they asked for failed).
+    bool settleUnsavedChanges(bool* discarded = nullptr);
+    QString journalPath() const;
+    void resetEntryFields();
+
+    QWidget* client_;
+    bool modified_ = false;
+    bool logsShown_ = true;
+    bool paintHookPending_ = false;
+    int paintHookRuns_ = 0;
+    QPointer<Form2> form2_;
+    QPointer<Form3> form3_;
+};

@@ -1,0 +1,78 @@
+#include "list1.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace {
+
+class TabStopDelegate : public QStyledItemDelegate {
+public:
+    explicit TabStopDelegate(JournalList* list) : QStyledItemDelegate(list), list_(list) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QString text = opt.text;
+        opt.text.clear();
+        const QWidget* widget = opt.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+
+        const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
+        const QPalette::ColorGroup group = (opt.state & QStyle::State_Enabled) ? QPalette::Normal : QPalette::Disabled;
+        painter->save();
+        painter->setPen(opt.palette.color(group, (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText
+                                                                                      : QPalette::Text));
+        painter->setFont(opt.font);
+        painter->setClipRect(area);
+        const QFontMetrics fm(opt.font);
+        const int stop = list_->tabStop();
+        int x = 0;
+        for (const QStringView field : QStringView(text).split(u'\t')) {
+            painter->drawText(area.left() + x, area.top() + (area.height() + fm.ascent() - fm.descent()) / 2,
+                              field.toString());
+            const int end = x + fm.horizontalAdvance(field.toString());
+            x = (end / stop + 1) * stop;  // the next tab stop past the text
+            if (x > area.width())
+                break;
+        }
+        painter->restore();
+    }
+
+private:
+    JournalList* list_;
+};
+
+}  // namespace
+
+JournalList::JournalList(QWidget* parent) : QListWidget(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformItemSizes(true);
+    setItemDelegate(new TabStopDelegate(this));
+}
+
+void JournalList::setRows(const QStringList& rows)
+{
+    setUpdatesEnabled(false);
+    clear();
+    addItems(rows);
+    setUpdatesEnabled(true);
+}
+
+QStringList JournalList::rows() const
+{
+    QStringList out;
+    const int n = count();
+    out.reserve(n);
+    for (int i = 0; i < n; ++i)
+        out.append(item(i)->text());
+    return out;
+}
+
+int JournalList::tabStop() const
+{
+    return fontMetrics().averageCharWidth() * 24;
+}

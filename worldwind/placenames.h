@@ -1,0 +1,53 @@
+#pragma once
+// The journal as a World Wind placename layer: a data file with one record
+// per place and a one-entry placename list in "add-ons\earth\velmora\", and
+// the layer set file "config\earth\velmora.xml" that declares the layer
+// with the label font. World Wind finds and reads them on its own.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+namespace placenames {
+
+struct LabelFont {
+    QString name;
+    qint16 size = 10;
+    qint32 color = 16777215;  // red in the low byte, then green, then blue
+    bool bold = false;
+    bool italic = false;
+};
+
+// "velmora.wwp": the count, then per row (name TAB link TAB comment) the
+// name, latitude, longitude and the comment as its one metadata value,
+// then a 0 byte. Latitude and longitude are the values of link fields 1
+// and 2 ("&"-separated), whatever their keys; what a row lacks is written
+// as 0.0 or empty text.
+QByteArray dataFile(const QStringList& rows);
+
+// "velmora.wpl": always the same 32 bytes, pointing at "velmora.wwp" for
+// the whole globe.
+QByteArray listFile();
+
+// "velmora.xml", Windows-1252 with CR LF line ends.
+QByteArray layerSetFile(const LabelFont& font);
+
+// A number as the links hold it, whatever the user's locale: blanks, tabs
+// and line feeds are skipped anywhere; sign, digits, "." and digits, and
+// an exponent are read as far as they form a number; anything else ends
+// it. No number, or one beyond the range of a float, gives 0.
+float readNumber(QStringView text);
+
+struct Result {
+    QStringList failures;  // one line per file not written: its path and why
+    bool ok() const { return failures.isEmpty(); }
+};
+
+// Writes the three files into the World Wind folder `wwDir` (as the user
+// typed it). "add-ons\earth" and "config\earth" must exist; only the layer
+// folder "velmora" is created. Each file is written whole or not at all,
+// and a file that cannot be written does not stop the others.
+Result write(const QString& wwDir, const QStringList& rows, const LabelFont& font);
+
+}  // namespace placenames
