@@ -1,1 +1,195 @@
-// placeholder
+// Load, save and list filling for the largest journal (32,767 places): each
+// runs with the user waiting, so each should stay well under 50 ms, and the
+// save should cost not much more than putting the same bytes on disk.
+
+#include "journal/journalfile.h"
+#include "journal/row.h"
+#include "platform/textfile.h"
+#include "ui/list1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <random>
+
+namespace {
+
+constexpr int kPlaces = 32767;
+
+QString pick(std::mt19937& rng, const QStringList& from)
+{
+    return from[std::uniform_int_distribution<qsizetype>(0, from.size() - 1)(rng)];
+}
+
+// Names of 10 to 30 characters, one in five with accents (a few of them
+// outside the code page), real-looking links, comments of 0 to 60 characters.
+const QStringList& fullJournal()
+{
+    static const QStringList rows = [] {
+        std::mt19937 rng(1234);
+        const QStringList words = {QStringLiteral("Saint"), QStringLiteral("Lake"), QStringLiteral("Mount"),
+                                   QStringLiteral("old"), QStringLiteral("harbour"), QStringLiteral("bridge"),
+                                   QStringLiteral("Rock & Roll"), QStringLiteral("north"), QStringLiteral("café")};
+        const QStringList accented = {QString::fromUtf8("Zürich"), QString::fromUtf8("Montréal"),
+                                      QString::fromUtf8("São Paulo"), QString::fromUtf8("Łódź"),
+                                      QString::fromUtf8("Cañón"), QString::fromUtf8("Île-de-France")};
+        const QStringList remarks = {QStringLiteral("nice view"), QStringLiteral("camped here in 2004"),
+                                     QStringLiteral("\"best\" fish"), QStringLiteral("ask Joe's brother"),
+                                     QStringLiteral("closed in winter")};
+        std::uniform_int_distribution<int> nameLen(10, 30), commentLen(0, 60), percent(0, 99);
+        std::uniform_real_distribution<double> lat(-90, 90), lon(-180, 180);
+        QStringList r;
+        r.reserve(kPlaces);
+        for (int i = 0; i < kPlaces; ++i) {
+            const int wanted = nameLen(rng);
+            QString name = percent(rng) < 20 ? pick(rng, accented) : pick(rng, words);
+            while (name.size() < wanted)
+                name += u' ' + pick(rng, words);
+            name.truncate(wanted);
+            const int commentWanted = commentLen(rng);
+            QString comment;
+            while (comment.size() < commentWanted)
+                comment += pick(rng, remarks) + u' ';
+            comment.truncate(commentWanted);
+            const QString link = QStringLiteral("worldwind://goto/world=Earth&lat=%1&lon=%2")
+                                     .arg(lat(rng), 0, 'f', 13)
+                                     .arg(lon(rng), 0, 'f', 14);
+            r.append(makeRow(name, link, comment));
+        }
+        return r;
+    }();
+    return rows;
+}
+
+QTemporaryDir& folder()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+QString journalPath() { return folder().filePath(QString::fromLatin1(journal::kFileName)); }
+
+void BM_LoadJournal(benchmark::State& state)
+{
+    const QByteArray bytes = journal::journalBytes(fullJournal());
+    if (!textfile::writeAtomically(journalPath(), bytes)) {
+        state.SkipWithError("cannot write the journal");
+        return;
+    }
+    for (auto _ : state) {
+        journal::ReadResult r = journal::readJournalFile(journalPath());
+        benchmark::DoNotOptimize(r);
+        if (r.rows.size() != kPlaces) {
+            state.SkipWithError("journal did not load completely");
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+BENCHMARK(BM_LoadJournal)->Unit(benchmark::kMillisecond);
+
+void BM_ParseJournal(benchmark::State& state)
+{
+    const QByteArray bytes = journal::journalBytes(fullJournal());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(journal::parseJournal(bytes));
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+BENCHMARK(BM_ParseJournal)->Unit(benchmark::kMillisecond);
+
+void BM_JournalBytes(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(journal::journalBytes(fullJournal()));
+}
+BENCHMARK(BM_JournalBytes)->Unit(benchmark::kMillisecond);
+
+void BM_SaveJournal(benchmark::State& state)
+{
+    QString error;
+    for (auto _ : state) {
+        if (!textfile::writeAtomically(journalPath(), journal::journalBytes(fullJournal()), &error)) {
+            state.SkipWithError(qPrintable(error));
+            break;
+        }
+    }
+}
+BENCHMARK(BM_SaveJournal)->Unit(benchmark::kMillisecond);
+
+// The yardstick for the save: the finished bytes put into a file with one write.
+void BM_OneWriteBaseline(benchmark::State& state)
+{
+    const QByteArray bytes = journal::journalBytes(fullJournal());
+    const QString path = folder().filePath(QStringLiteral("plain.js"));
+    for (auto _ : state) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+            state.SkipWithError("plain write failed");
+            break;
+        }
+        file.close();
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+BENCHMARK(BM_OneWriteBaseline)->Unit(benchmark::kMillisecond);
+
+// Start-up: an empty list receives the whole journal and is laid out.
+void BM_FillList(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto list = std::make_unique<JournalList>();
+        list->resize(600, 400);
+        list->show();
+        QApplication::processEvents();
+        state.ResumeTiming();
+
+        list->setRows(fullJournal());
+        QApplication::processEvents();
+
+        state.PauseTiming();
+        list.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_FillList)->Unit(benchmark::kMillisecond);
+
+// Reload after a save: a full list is replaced by the whole journal.
+void BM_RefillList(benchmark::State& state)
+{
+    JournalList list;
+    list.resize(600, 400);
+    list.show();
+    list.setRows(fullJournal());
+    QApplication::processEvents();
+    for (auto _ : state) {
+        list.setRows(fullJournal());
+        QApplication::processEvents();
+    }
+    if (list.count() != kPlaces)
+        state.SkipWithError("list is incomplete");
+}
+BENCHMARK(BM_RefillList)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (!folder().isValid())
+        return 1;
+    fullJournal();  // built once, outside every timing
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

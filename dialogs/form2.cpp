@@ -1,5 +1,6 @@
 #include "form2.h"
 
+#include "ui/controls.h"
 #include "ui/twips.h"
 
 #include <QLineEdit>
@@ -8,10 +9,7 @@ Form2::Form2(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Add a place"));
     setFixedSize(twips::toPixels(7575), twips::toPixels(3225));
-    Text1 = new QLineEdit(this);
-    twips::setGeometry(Text1, 2760, 120, 4815, 285);
-    Text2 = new QLineEdit(QStringLiteral("Noname"), this);
-    twips::setGeometry(Text2, 2160, 1920, 5415, 285);
-    Text3 = new QLineEdit(this);
-    twips::setGeometry(Text3, 2160, 2280, 5415, 285);
+    Text1 = controls::textBox(this, QString(), 2760, 120, 4815, 285);
+    Text2 = controls::textBox(this, QStringLiteral("Noname"), 2160, 1920, 5415, 285);
+    Text3 = controls::textBox(this, QString(), 2160, 2280, 5415, 285);
 }

@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "platform/commondialogs.h"
 #include "platform/messagebox.h"
+#include "ui/controls.h"
 #include "ui/twips.h"
 
 #include <QCloseEvent>
@@ -12,26 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {
-
-QPushButton* button(QWidget* parent, const QString& text, int l, int t, int w, int h)
-{
-    auto* c = new QPushButton(text, parent);
-    c->setAutoDefault(false);
-    twips::setGeometry(c, l, t, w, h);
-    return c;
-}
-
-QLabel* label(QWidget* parent, const QString& text, int l, int t, int w, int h)
-{
-    auto* c = new QLabel(text, parent);
-    c->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    twips::setGeometry(c, l, t, w, h);
-    return c;
-}
-
-}  // namespace
-
 Form3::Form3(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Configuration"));
@@ -39,26 +20,25 @@ Form3::Form3(QWidget* parent) : QDialog(parent)
                    | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(twips::toPixels(5595), twips::toPixels(2805));
 
-    Label1 = label(this, QStringLiteral("Current save path :"), 120, 120, 1575, 255);
-    Text1 = new QLineEdit(QStringLiteral("Text1"), this);
-    twips::setGeometry(Text1, 120, 480, 4815, 285);
-    Command1 = button(this, QStringLiteral("..."), 4920, 480, 615, 255);
-    Label3 = label(this, QStringLiteral("Worldwind directory :"), 120, 840, 1575, 255);
-    Text2 = new QLineEdit(QStringLiteral("Text2"), this);
-    twips::setGeometry(Text2, 120, 1080, 4815, 285);
-    Command2 = button(this, QStringLiteral("..."), 4920, 1080, 615, 255);
-    Command5 = button(this, QStringLiteral("Font"), 4920, 1440, 615, 255);
-    Label4 = label(this, QStringLiteral("Font :"), 120, 1560, 1335, 375);
-    Label2 = label(this, QStringLiteral("Test Font"), 1560, 1560, 3255, 375);
+    Label1 = controls::label(this, QStringLiteral("Current save path :"), 120, 120, 1575, 255);
+    Text1 = controls::textBox(this, QStringLiteral("Text1"), 120, 480, 4815, 285);
+    Command1 = controls::button(this, QStringLiteral("..."), 4920, 480, 615, 255);
+    Label3 = controls::label(this, QStringLiteral("Worldwind directory :"), 120, 840, 1575, 255);
+    Text2 = controls::textBox(this, QStringLiteral("Text2"), 120, 1080, 4815, 285);
+    Command2 = controls::button(this, QStringLiteral("..."), 4920, 1080, 615, 255);
+    Command5 = controls::button(this, QStringLiteral("Font"), 4920, 1440, 615, 255);
+    Label4 = controls::label(this, QStringLiteral("Font :"), 120, 1560, 1335, 375);
+    Label2 = controls::label(this, QStringLiteral("Test Font"), 1560, 1560, 3255, 375);
     // A mid grey behind the preview: labels on the globe are often white or
     // black, and both must stay visible here.
+    Label2->setWordWrap(false);
     Label2->setAutoFillBackground(true);
     QPalette preview = Label2->palette();
     preview.setColor(QPalette::Window, QColor(128, 128, 128));
     Label2->setPalette(preview);
-    Command6 = button(this, QStringLiteral("Color"), 4920, 1680, 615, 255);
-    Command3 = button(this, QStringLiteral("Ok"), 1080, 2280, 1455, 495);
-    Command4 = button(this, QStringLiteral("Cancel"), 2880, 2280, 1335, 495);
+    Command6 = controls::button(this, QStringLiteral("Color"), 4920, 1680, 615, 255);
+    Command3 = controls::button(this, QStringLiteral("Ok"), 1080, 2280, 1455, 495);
+    Command4 = controls::button(this, QStringLiteral("Cancel"), 2880, 2280, 1335, 495);
 
     QWidget* order[] = {Command1, Text1, Text2, Command2, Command3, Command4, Command5, Command6};
     for (size_t i = 1; i < std::size(order); ++i)

@@ -8,6 +8,7 @@
 #include "platform/messagebox.h"
 #include "platform/paths.h"
 #include "platform/textfile.h"
+#include "controls.h"
 #include "twips.h"
 #include "worldwind/placenames.h"
 
@@ -45,30 +46,6 @@ private:
     std::function<void()> onPaint_;
 };
 
-QLabel* label(QWidget* parent, const QString& text, int l, int t, int w, int h)
-{
-    auto* c = new QLabel(text, parent);
-    c->setWordWrap(true);
-    c->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    twips::setGeometry(c, l, t, w, h);
-    return c;
-}
-
-QLineEdit* textBox(QWidget* parent, const QString& text, int l, int t, int w, int h)
-{
-    auto* c = new QLineEdit(text, parent);
-    twips::setGeometry(c, l, t, w, h);
-    return c;
-}
-
-QPushButton* button(QWidget* parent, const QString& text, int l, int t, int w, int h)
-{
-    auto* c = new QPushButton(text, parent);
-    c->setAutoDefault(false);
-    twips::setGeometry(c, l, t, w, h);
-    return c;
-}
-
 QString placesText(int n)
 {
     return n == 1 ? QStringLiteral("1 place was") : QStringLiteral("%1 places were").arg(n);
@@ -86,26 +63,26 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     setCentralWidget(client_);
     QWidget* c = client_;
 
-    Label1 = label(c, QStringLiteral("WorldWind copied location :"), 0, 0, 2055, 375);
-    Text1 = textBox(c, QString(), 2160, 0, 4815, 375);
+    Label1 = controls::label(c, QStringLiteral("WorldWind copied location :"), 0, 0, 2055, 375);
+    Text1 = controls::textBox(c, QString(), 2160, 0, 4815, 375);
     Text1->setReadOnly(true);
-    Label2 = label(c, QStringLiteral("Name for this place :"), 0, 480, 2055, 375);
-    Text2 = textBox(c, kNoname, 2160, 480, 4815, 375);
-    Label3 = label(c, QStringLiteral("Comment :"), 0, 960, 2055, 375);
-    Text3 = textBox(c, QString(), 2160, 960, 4815, 375);
-    Command4 = button(c, QStringLiteral("Start WorldWind"), 0, 1440, 2055, 375);
-    Command3 = button(c, QStringLiteral("Show Velmora"), 2160, 1440, 2055, 855);
-    Command5 = button(c, QStringLiteral("Clear"), 4320, 1440, 1215, 375);
-    Command1 = button(c, QStringLiteral("Update"), 5640, 1440, 1215, 375);
-    Command11 = button(c, QStringLiteral("Save"), 6960, 1440, 1095, 855);
-    Command12 = button(c, QStringLiteral("Show this place (in WW)"), 0, 1920, 2055, 375);
-    Command7 = button(c, QStringLiteral("Add"), 4320, 1920, 1215, 375);
-    Command8 = button(c, QStringLiteral("Remove"), 5640, 1920, 1215, 375);
+    Label2 = controls::label(c, QStringLiteral("Name for this place :"), 0, 480, 2055, 375);
+    Text2 = controls::textBox(c, kNoname, 2160, 480, 4815, 375);
+    Label3 = controls::label(c, QStringLiteral("Comment :"), 0, 960, 2055, 375);
+    Text3 = controls::textBox(c, QString(), 2160, 960, 4815, 375);
+    Command4 = controls::button(c, QStringLiteral("Start WorldWind"), 0, 1440, 2055, 375);
+    Command3 = controls::button(c, QStringLiteral("Show Velmora"), 2160, 1440, 2055, 855);
+    Command5 = controls::button(c, QStringLiteral("Clear"), 4320, 1440, 1215, 375);
+    Command1 = controls::button(c, QStringLiteral("Update"), 5640, 1440, 1215, 375);
+    Command11 = controls::button(c, QStringLiteral("Save"), 6960, 1440, 1095, 855);
+    Command12 = controls::button(c, QStringLiteral("Show this place (in WW)"), 0, 1920, 2055, 375);
+    Command7 = controls::button(c, QStringLiteral("Add"), 4320, 1920, 1215, 375);
+    Command8 = controls::button(c, QStringLiteral("Remove"), 5640, 1920, 1215, 375);
     List1 = new JournalList(c);
     twips::setGeometry(List1, 0, 2400, 7335, 1815);
-    Command9 = button(c, QStringLiteral("Up"), 7440, 2880, 615, 375);
-    Command10 = button(c, QStringLiteral("Down"), 7440, 3360, 615, 375);
-    Command6 = button(c, QStringLiteral("logs <<"), 0, 4320, 975, 255);
+    Command9 = controls::button(c, QStringLiteral("Up"), 7440, 2880, 615, 375);
+    Command10 = controls::button(c, QStringLiteral("Down"), 7440, 3360, 615, 375);
+    Command6 = controls::button(c, QStringLiteral("logs <<"), 0, 4320, 975, 255);
     logList = new QListWidget(c);
     twips::setGeometry(logList, 0, 4680, 8055, 450);
     logList->addItem(QStringLiteral("WorldWind Velmora..."));

@@ -12,68 +12,106 @@
 
 #include <bit>
 #include <charconv>
+#include <cstring>
 #include <string>
 
 namespace placenames {
 namespace {
 
-void appendInt32(QByteArray& out, qint32 value)
-{
-    char bytes[4];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, 4);
-}
+// The data file is built in a buffer sized for the worst case and filled
+// through a pointer: appending byte by byte costs more than the rest of
+// the export together.
+class Bytes {
+public:
+    explicit Bytes(qsizetype capacity) : buffer_(capacity, Qt::Uninitialized), p_(buffer_.data()) {}
 
-void appendFloat(QByteArray& out, float value)
-{
-    appendInt32(out, std::bit_cast<qint32>(value));
-}
-
-// World Wind reads a text's length seven bits at a time, low bits first,
-// the high bit telling that another length byte follows. Below 128 that is
-// the plain one-byte length; longer texts must not be cut or mislabel the
-// rest of the file.
-void appendText(QByteArray& out, QStringView text)
-{
-    const qsizetype at = out.size();
-    out.append('\0');
-    codepage::encodeAppend(out, text);  // the byte count is known only now
-    auto length = quint64(out.size() - at - 1);
-    char prefix[10];
-    int n = 0;
-    while (length >= 0x80) {
-        prefix[n++] = char(0x80 | (length & 0x7F));
-        length >>= 7;
+    void int32(qint32 value)
+    {
+        qToLittleEndian(value, p_);
+        p_ += 4;
     }
-    prefix[n++] = char(length);
-    out.data()[at] = prefix[0];
-    if (n > 1)
-        out.insert(at + 1, QByteArrayView(prefix + 1, n - 1));
+
+    void float32(float value) { int32(std::bit_cast<qint32>(value)); }
+
+    void byte(char b) { *p_++ = b; }
+
+    // World Wind reads a text's length seven bits at a time, low bits
+    // first, the high bit telling that another length byte follows. Below
+    // 128 that is the plain one-byte length; longer texts must not be cut
+    // nor mislabel the rest of the file.
+    void text(QStringView text)
+    {
+        // Written as if plain ASCII, the usual case, and redone through the
+        // code page if it was not.
+        const qsizetype n = text.size();
+        const char16_t* src = text.utf16();
+        char* const start = p_;
+        length(n);
+        char16_t seen = 0;
+        for (qsizetype k = 0; k < n; ++k) {
+            seen |= src[k];
+            p_[k] = char(src[k]);
+        }
+        if (seen < 0x80) {
+            p_ += n;
+            return;
+        }
+        p_ = start;
+        const QByteArray encoded = codepage::encode(text);
+        length(encoded.size());
+        std::memcpy(p_, encoded.constData(), size_t(encoded.size()));
+        p_ += encoded.size();
+    }
+
+    QByteArray take()
+    {
+        buffer_.truncate(p_ - buffer_.constData());
+        return std::move(buffer_);
+    }
+
+    // The most a text of `characters` UTF-16 units can take, its length included.
+    static qsizetype textRoom(qsizetype characters) { return characters + 10; }
+
+private:
+    void length(qsizetype value)
+    {
+        auto v = quint64(value);
+        for (; v >= 0x80; v >>= 7)
+            byte(char(0x80 | (v & 0x7F)));
+        byte(char(v));
+    }
+
+    QByteArray buffer_;
+    char* p_;
+};
+
+// Position of `c` in s[from, end), or `end`. Links are short; a plain
+// loop beats a library search per field.
+qsizetype find(const char16_t* s, qsizetype from, qsizetype end, char16_t c)
+{
+    while (from < end && s[from] != c)
+        ++from;
+    return from;
 }
 
-// Link field `index` ("&"-separated) read as key=value: the number after
-// the first "=", up to a second "=". A missing field or "=" gives 0.
-float linkNumber(QStringView link, int index)
+// Latitude and longitude are the values of link fields 1 and 2
+// ("&"-separated key=value pairs), whatever their keys: the text after the
+// first "=", up to a second "=". A missing field or "=" gives 0.
+void coordinates(QStringView link, float& latitude, float& longitude)
 {
-    qsizetype start = 0;
-    for (int k = 0; k < index; ++k) {
-        start = link.indexOf(u'&', start);
-        if (start < 0)
+    const char16_t* s = link.utf16();
+    const qsizetype n = link.size();
+    const qsizetype amp1 = find(s, 0, n, u'&');
+    const qsizetype amp2 = amp1 < n ? find(s, amp1 + 1, n, u'&') : n;
+    const qsizetype amp3 = amp2 < n ? find(s, amp2 + 1, n, u'&') : n;
+    auto value = [&](qsizetype start, qsizetype end) {
+        const qsizetype eq = find(s, start, end, u'=');
+        if (eq >= end)
             return 0.0f;
-        ++start;
-    }
-    qsizetype end = link.indexOf(u'&', start);
-    if (end < 0)
-        end = link.size();
-    const QStringView field = link.sliced(start, end - start);
-    const qsizetype eq = field.indexOf(u'=');
-    if (eq < 0)
-        return 0.0f;
-    QStringView value = field.sliced(eq + 1);
-    const qsizetype eq2 = value.indexOf(u'=');
-    if (eq2 >= 0)
-        value = value.first(eq2);
-    return readNumber(value);
+        return readNumber(link.sliced(eq + 1, find(s, eq + 1, end, u'=') - eq - 1));
+    };
+    latitude = amp1 < n ? value(amp1 + 1, amp2) : 0.0f;
+    longitude = amp2 < n ? value(amp2 + 1, amp3) : 0.0f;
 }
 
 bool isBlank(QChar c)
@@ -85,6 +123,37 @@ bool isDigit(QChar c)
 {
     return c >= u'0' && c <= u'9';
 }
+
+// The characters of a number; on the stack unless the number is absurdly long.
+class NumberText {
+public:
+    NumberText& operator+=(char c)
+    {
+        if (n_ < sizeof small_)
+            small_[n_] = c;
+        else {
+            if (n_ == sizeof small_)
+                big_.assign(small_, n_);
+            big_ += c;
+        }
+        ++n_;
+        return *this;
+    }
+    std::size_t size() const { return n_; }
+    void truncate(std::size_t n)
+    {
+        n_ = n;
+        if (n_ > sizeof small_)
+            big_.resize(n_);
+    }
+    const char* begin() const { return n_ > sizeof small_ ? big_.data() : small_; }
+    const char* end() const { return begin() + n_; }
+
+private:
+    char small_[64];
+    std::string big_;
+    std::size_t n_ = 0;
+};
 
 qint64 floorDiv(qint64 a, qint64 b)
 {
@@ -136,7 +205,7 @@ float readNumber(QStringView text)
         while (k < n && isBlank(text[k]))
             ++k;
     };
-    std::string number;  // the characters read, blanks left out
+    NumberText number;  // the characters read, blanks left out
     auto digits = [&] {
         bool any = false;
         for (skipBlanks(i); i < n && isDigit(text[i]); skipBlanks(i)) {
@@ -175,39 +244,40 @@ float readNumber(QStringView text)
         if (i < n && (text[i] == u'+' || text[i] == u'-'))
             number += char(text[i++].unicode());
         if (!digits()) {
-            number.resize(mark);
+            number.truncate(mark);
             i = keep;
         }
     }
     // from_chars rounds straight to float and never looks at the locale.
     float value = 0.0f;
-    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    const auto [end, error] = std::from_chars(number.begin(), number.end(), value);
     (void)end;
     return error == std::errc() ? value : 0.0f;
 }
 
 QByteArray dataFile(const QStringList& rows)
 {
-    // An upper bound, so the buffer never moves: a row yields at most one
-    // byte per character, plus the fixed fields and two length prefixes.
+    // A row yields at most its own characters, the fixed fields and the
+    // length prefixes of its two texts.
     qsizetype capacity = 5;
     for (const QString& row : rows)
-        capacity += row.size() + 40;
-    QByteArray out;
-    out.reserve(capacity);
+        capacity += 2 * Bytes::textRoom(0) + row.size() + 4 + 4 + 4 + 8;
+    Bytes out(capacity);
 
-    appendInt32(out, qint32(rows.size()));
+    out.int32(qint32(rows.size()));
     for (const QString& row : rows) {
         const RowFields f = splitRow(row);
-        appendText(out, f.name);
-        appendFloat(out, linkNumber(f.link, 1));
-        appendFloat(out, linkNumber(f.link, 2));
-        appendInt32(out, 1);
-        appendText(out, u"Comment");
-        appendText(out, f.comment);
+        float latitude, longitude;
+        coordinates(f.link, latitude, longitude);
+        out.text(f.name);
+        out.float32(latitude);
+        out.float32(longitude);
+        out.int32(1);
+        out.text(u"Comment");
+        out.text(f.comment);
     }
-    out.append('\0');
-    return out;
+    out.byte(0);
+    return out.take();
 }
 
 QByteArray listFile()
