@@ -121,6 +121,20 @@ void BM_SaveJournal(benchmark::State& state)
 }
 BENCHMARK(BM_SaveJournal)->Unit(benchmark::kMillisecond);
 
+// The file half of the save alone, bytes ready.
+void BM_WriteAtomically(benchmark::State& state)
+{
+    const QByteArray bytes = journal::journalBytes(fullJournal());
+    for (auto _ : state) {
+        if (!textfile::writeAtomically(journalPath(), bytes)) {
+            state.SkipWithError("atomic write failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+BENCHMARK(BM_WriteAtomically)->Unit(benchmark::kMillisecond);
+
 // The yardstick for the save: the finished bytes put into a file with one write.
 void BM_OneWriteBaseline(benchmark::State& state)
 {

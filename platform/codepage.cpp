@@ -26,7 +26,11 @@ int byteFor(char32_t cp)
 
 void encodeAppend(QByteArray& out, QStringView text, char replacement)
 {
-    out.reserve(out.size() + text.size());
+    // Grow geometrically: callers append line by line, and an exact reserve
+    // each time would copy the whole buffer once per line.
+    const qsizetype most = out.size() + text.size();
+    if (out.capacity() < most)
+        out.reserve(qMax(most, 2 * out.capacity()));
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = text[i].unicode();

@@ -1,4 +1,6 @@
 #include "placenamereader.h"
+#include "journal/row.h"
+#include "platform/codepage.h"
 #include "worldwind/placenames.h"
 
 #include <QDir>
@@ -7,6 +9,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 using namespace placenames;
 
@@ -38,6 +42,34 @@ QList<QByteArray> xmlLines(const LabelFont& font)
         l.chop(1);
     }
     return lines;
+}
+
+// A record built the plain way: splitRow, QString::split, one encoded text
+// after another.
+QByteArray plainRecord(const QString& row)
+{
+    const RowFields f = splitRow(row);
+    const QStringList link = f.link.split(u'&');
+    auto coordinate = [&](int i) {
+        const QStringList pair = i < link.size() ? link[i].split(u'=') : QStringList();
+        return pair.size() < 2 ? 0.0f : readNumber(pair[1]);
+    };
+    QByteArray out;
+    auto text = [&out](const QString& t) {
+        const QByteArray bytes = codepage::encode(t);
+        quint32 n = quint32(bytes.size());
+        for (; n >= 0x80; n >>= 7)
+            out += char(0x80 | (n & 0x7F));
+        out += char(n) + bytes;
+    };
+    auto number = [&out](auto v) { out += QByteArray(reinterpret_cast<const char*>(&v), 4); };
+    text(f.name);
+    number(coordinate(1));
+    number(coordinate(2));
+    number(qint32(1));
+    text(QStringLiteral("Comment"));
+    text(f.comment);
+    return out;
 }
 
 QByteArray fileBytes(const QString& path)
@@ -145,20 +177,46 @@ TEST(Placenames, IncompleteRowsDoNotInheritThePreviousRow)
     const auto file = readBack({QStringLiteral("Full\t") + kLink + QStringLiteral("\tA comment"),
                                 QStringLiteral("Lonely"),
                                 QStringLiteral("Half\tworldwind://goto/world=Earth&lat=7"),
-                                QString()});
-    ASSERT_EQ(file.places.size(), 4);
-    const float expected[4][2] = {{48.5f, 2.25f}, {0, 0}, {7, 0}, {0, 0}};
-    const char* names[4] = {"Full", "Lonely", "Half", ""};
-    for (int i = 0; i < 4; ++i) {
+                                QString(),
+                                QStringLiteral("Tab\t&l\tx=9&&&lon")});
+    ASSERT_EQ(file.places.size(), 5);
+    const float expected[5][2] = {{48.5f, 2.25f}, {0, 0}, {7, 0}, {0, 0}, {0, 0}};
+    const char* names[5] = {"Full", "Lonely", "Half", "", "Tab"};
+    const char* comments[5] = {"A comment", "", "", "", "x=9&&&lon"};
+    for (int i = 0; i < 5; ++i) {
         const auto& p = file.places[i];
         EXPECT_EQ(p.name, names[i]);
         EXPECT_EQ(p.latitude, expected[i][0]) << i;
         EXPECT_EQ(p.longitude, expected[i][1]) << i;
         ASSERT_EQ(p.metadata.size(), 1);
         EXPECT_EQ(p.metadata[0].first, "Comment");
-        EXPECT_EQ(p.metadata[0].second, i == 0 ? QByteArray("A comment") : QByteArray());
+        EXPECT_EQ(p.metadata[0].second, comments[i]);
     }
     EXPECT_EQ(file.rest, QByteArray(1, '\0'));
+}
+
+// Rows of every shape: TABs, "&", "=" and characters outside ASCII at all
+// positions, texts on both sides of 8, 16 and 128 characters.
+TEST(Placenames, AnyRowGivesThePlainRecord)
+{
+    const QString alphabet = QString::fromUtf8("aaaaaaaaZ09.-=&&\t\t \u00e9\u20ac\u5b57") + QString::fromUcs4(U"\U0001F600");
+    std::mt19937 random(7);
+    QStringList rows;
+    QByteArray records;
+    for (int i = 0; i < 3000; ++i) {
+        QString row;
+        const int length = int(random() % (i % 10 == 0 ? 400 : 60));
+        for (int k = 0; k < length; ++k)
+            row += alphabet[int(random() % alphabet.size())];
+        if (i % 3 == 0)
+            row = QStringLiteral("Place %1\tworldwind://goto/world=Earth&lat=%2&lon=-%1.5\t").arg(i).arg(i % 90) + row;
+        rows << row;
+        records += plainRecord(row);
+        ASSERT_EQ(dataFile({row}), hex("01000000") + plainRecord(row) + '\0') << qPrintable(row);
+    }
+    const QByteArray all = dataFile(rows);
+    EXPECT_EQ(all.mid(4), records + '\0');
+    EXPECT_EQ(all.first(4), hex("B80B0000"));
 }
 
 TEST(Placenames, TextsAreWrittenAsTheyStandInTheCodePage)
@@ -214,11 +272,13 @@ TEST(Placenames, NumberRule)
                           Case{"1.2.3", 1.2f}, Case{"12abc", 12}, Case{"1E3", 1000}, Case{"2e-1", 0.2f},
                           Case{"3 E + 2", 300}, Case{"2E", 2}, Case{"2E+x", 2}, Case{"48,5", 48},
                           Case{"\r5", 0}, Case{"-", 0}, Case{".", 0}, Case{"", 0}, Case{"abc", 0},
-                          Case{"1E999", 0}, Case{"00000000000000000000000001.5", 1.5f}}) {
+                          Case{"1E999", 0}, Case{"1E-999", 0}, Case{"16777217", 16777216},
+                          Case{"00000000000000000000000001.5", 1.5f}, Case{"0.00000000001", 1e-11f}}) {
         EXPECT_EQ(readNumber(QString::fromLatin1(c.text)), c.value) << c.text;
     }
     // Halfway between two floats by a hair; rounding through a double first would land on 1.
     EXPECT_EQ(readNumber(u"1.0000000596046447753906251"), 1.00000012f);
+    EXPECT_EQ(readNumber(QStringLiteral("1") + QString(100, u'0') + QStringLiteral(" E - 100 x")), 1.0f);
 
     const QLocale before;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
