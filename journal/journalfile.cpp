@@ -6,206 +6,126 @@
 #include <QFile>
 
 #include <algorithm>
-#include <bit>
-#include <cstdio>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <array>
+#include <charconv>
+#include <string_view>
 
 namespace journal {
-
 namespace {
 
-// Length of the stretch at p that stays as it is in any case: ASCII other
-// than the `Specials`. Checked eight characters at a time, as nearly all of
-// a journal is such text.
-template <char16_t... Specials>
-qsizetype plainRun(const char16_t* p, qsizetype n)
+// No UTF-16 unit becomes more than this many bytes ("%E2%82%AC" in a link,
+// "&#65535;" in a text).
+constexpr qsizetype kMostPerUnit = 9;
+
+// ASCII that names, comments and links keep as it is: the bulk of any journal.
+constexpr std::array<bool, 128> plainAscii(std::string_view escaped)
 {
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    const __m128i high = _mm_set1_epi16(short(0xFF80));
-    const __m128i ones = _mm_set1_epi16(-1);
-    for (; i + 8 <= n; i += 8) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        __m128i stop = _mm_xor_si128(_mm_cmpeq_epi16(_mm_and_si128(v, high), _mm_setzero_si128()), ones);
-        ((stop = _mm_or_si128(stop, _mm_cmpeq_epi16(v, _mm_set1_epi16(short(Specials))))), ...);
-        if (const int mask = _mm_movemask_epi8(stop))
-            return i + std::countr_zero(unsigned(mask)) / 2;
-    }
-#endif
-    for (; i < n; ++i)
-        if (p[i] >= 0x80 || ((p[i] == Specials) || ...))
-            break;
-    return i;
+    std::array<bool, 128> plain{};
+    for (int c = 0; c < 128; ++c)
+        plain[c] = escaped.find(char(c)) == std::string_view::npos;
+    return plain;
+}
+constexpr auto kPlainInText = plainAscii("><\"'\\");
+constexpr auto kPlainInLink = plainAscii("\"\\\r\n");
+
+char* put(char* p, QLatin1StringView text)
+{
+    return std::copy(text.begin(), text.end(), p);
 }
 
-// The escaping of names, comments and links, written once for two outputs:
-// a QString (HTMLize, safeLink) and the journal file's bytes, which the
-// writer fills in a single pass. For each character the walkers call either
-// sink.keep(i, byte), the character staying as it is (`byte` being its
-// Windows-1252 byte), sink.keepAscii(p, count) for a stretch of ASCII that
-// stays, or sink.escape(i, units, text) with the replacement.
-// The sink goes in and comes back by value so that the byte writer's pointer
-// can live in a register.
-
-template <typename Sink>
-Sink escapeText(QStringView str, Sink sink)
+// Writes a name or comment as it stands in a journal line, in
+// Windows-1252, and returns the new end. `p` has room for
+// kMostPerUnit bytes per unit of `s`.
+char* putText(char* p, QStringView s)
 {
-    const qsizetype n = str.size();
-    char reference[16];
+    const qsizetype n = s.size();
     for (qsizetype i = 0; i < n; ++i) {
-        if (const qsizetype run = plainRun<u'>', u'<', u'"', u'\'', u'\\'>(str.utf16() + i, n - i)) {
-            sink.keepAscii(str.utf16() + i, run);
-            i += run - 1;
+        const char16_t c = s[i].unicode();
+        if (c < 0x80 && kPlainInText[c]) {
+            *p++ = char(c);
             continue;
         }
-        const char16_t c = str[i].unicode();
         switch (c) {
-        case u'>': sink.escape(i, 1, QLatin1StringView("&gt;")); continue;
-        case u'<': sink.escape(i, 1, QLatin1StringView("&lt;")); continue;
-        case u'"': sink.escape(i, 1, QLatin1StringView("&quot;")); continue;
-        case u'\'': sink.escape(i, 1, QLatin1StringView("&#39;")); continue;
-        case u'\\': sink.escape(i, 1, QLatin1StringView("&#92;")); continue;
+        case u'>': p = put(p, QLatin1StringView("&gt;")); continue;
+        case u'<': p = put(p, QLatin1StringView("&lt;")); continue;
+        case u'"': p = put(p, QLatin1StringView("&quot;")); continue;
+        case u'\'': p = put(p, QLatin1StringView("&#39;")); continue;
+        // A backslash would change or end the script's string.
+        case u'\\': p = put(p, QLatin1StringView("&#92;")); continue;
         default: break;
         }
         if (c < 0x80) {
-            sink.keep(i, char(c));
+            *p++ = char(c);
             continue;
         }
         char32_t cp = c;
-        qsizetype units = 1;
-        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(str[i + 1].unicode())) {
-            cp = QChar::surrogateToUcs4(c, str[i + 1].unicode());
-            units = 2;
-        }
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1].unicode()))
+            cp = QChar::surrogateToUcs4(c, s[++i].unicode());
         if (const int b = codepage::byteFor(cp); b >= 0) {
-            sink.keep(i, char(b));
+            *p++ = char(b);
             continue;
         }
-        const int len = std::snprintf(reference, sizeof reference, "&#%u;", unsigned(cp));
-        sink.escape(i, units, QLatin1StringView(reference, len));
-        i += units - 1;
+        // Kept as a character reference rather than lost to the code page.
+        *p++ = '&';
+        *p++ = '#';
+        p = std::to_chars(p, p + 8, quint32(cp)).ptr;
+        *p++ = ';';
     }
-    return sink;
+    return p;
 }
 
-// A link: " \ CR LF percent-encoded, characters outside the code page as
+// Writes a link as it stands in a journal line: " \ CR LF percent-encoded
+// so the script's string stays whole, characters outside the code page as
 // percent-encoded UTF-8.
-template <typename Sink>
-Sink escapeLink(QStringView link, Sink sink)
+char* putLink(char* p, QStringView s)
 {
-    const qsizetype n = link.size();
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const auto percent = [&p](quint8 b) {
+        *p++ = '%';
+        *p++ = kHex[b >> 4];
+        *p++ = kHex[b & 15];
+    };
+    const qsizetype n = s.size();
     for (qsizetype i = 0; i < n; ++i) {
-        if (const qsizetype run = plainRun<u'"', u'\\', u'\r', u'\n'>(link.utf16() + i, n - i)) {
-            sink.keepAscii(link.utf16() + i, run);
-            i += run - 1;
+        const char16_t c = s[i].unicode();
+        if (c < 0x80 && kPlainInLink[c]) {
+            *p++ = char(c);
             continue;
         }
-        const char16_t c = link[i].unicode();
-        switch (c) {
-        case u'"': sink.escape(i, 1, QLatin1StringView("%22")); continue;
-        case u'\\': sink.escape(i, 1, QLatin1StringView("%5C")); continue;
-        case u'\r': sink.escape(i, 1, QLatin1StringView("%0D")); continue;
-        case u'\n': sink.escape(i, 1, QLatin1StringView("%0A")); continue;
-        default: break;
+        if (c == u'"' || c == u'\\' || c == u'\r' || c == u'\n') {
+            percent(quint8(c));
+            continue;
         }
         if (c < 0x80) {
-            sink.keep(i, char(c));
+            *p++ = char(c);
             continue;
         }
         if (const int b = codepage::byteFor(c); b >= 0) {
-            sink.keep(i, char(b));
+            *p++ = char(b);
             continue;
         }
-        qsizetype units = 1;
-        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(link[i + 1].unicode()))
-            units = 2;
-        const QByteArray encoded = link.mid(i, units).toUtf8().toPercentEncoding();
-        sink.escape(i, units, QLatin1StringView(encoded));
+        const qsizetype units =
+            QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1].unicode()) ? 2 : 1;
+        for (const char b : s.mid(i, units).toUtf8())
+            percent(quint8(b));
         i += units - 1;
     }
-    return sink;
+    return p;
 }
 
-// Copies the kept stretches of `source` in one piece each; a text with
-// nothing to escape is shared, not copied (the usual case).
-class StringSink {
-public:
-    explicit StringSink(const QString& source) : source_(source) {}
-    void keep(qsizetype, char) {}
-    void keepAscii(const char16_t*, qsizetype) {}
-    void escape(qsizetype i, qsizetype units, QLatin1StringView text)
-    {
-        out_ += QStringView(source_).mid(kept_, i - kept_);
-        out_ += text;
-        kept_ = i + units;
-    }
-    QString result()
-    {
-        if (kept_ == 0)
-            return source_;
-        out_ += QStringView(source_).mid(kept_);
-        return out_;
-    }
-
-private:
-    const QString& source_;
-    QString out_;
-    qsizetype kept_ = 0;
-};
-
-// The pieces of splitRow, viewed in place rather than copied.
-struct RowViews {
-    QStringView name, link, comment;
-};
-
-RowViews splitRowViews(QStringView row)
+template <char* (*Put)(char*, QStringView)>
+QString escaped(const QString& text)
 {
-    RowViews f;
-    const qsizetype t1 = row.indexOf(u'\t');
-    if (t1 < 0) {
-        f.name = row;
-        return f;
-    }
-    f.name = row.left(t1);
-    const qsizetype t2 = row.indexOf(u'\t', t1 + 1);
-    if (t2 < 0) {
-        f.link = row.mid(t1 + 1);
-        return f;
-    }
-    f.link = row.mid(t1 + 1, t2 - t1 - 1);
-    const qsizetype t3 = row.indexOf(u'\t', t2 + 1);
-    f.comment = t3 < 0 ? row.mid(t2 + 1) : row.mid(t2 + 1, t3 - t2 - 1);
-    return f;
+    QByteArray bytes(text.size() * kMostPerUnit, Qt::Uninitialized);
+    const char* end = Put(bytes.data(), text);
+    return codepage::decode(bytes.constData(), end - bytes.constData());
 }
-
-struct ByteSink {
-    char* dst;
-    void keep(qsizetype, char b) { *dst++ = b; }
-    void keepAscii(const char16_t* p, qsizetype count)
-    {
-        qsizetype k = 0;
-#if defined(__SSE2__)
-        for (; k + 16 <= count; k += 16, dst += 16) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + 8));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_packus_epi16(a, b));
-        }
-#endif
-        for (; k < count; ++k)
-            *dst++ = char(p[k]);
-    }
-    void escape(qsizetype, qsizetype, QLatin1StringView text) { put(text); }
-    void put(QLatin1StringView text) { dst = std::copy(text.begin(), text.end(), dst); }
-};
 
 }  // namespace
 
 QString HTMLize(const QString& str)
 {
-    return escapeText(str, StringSink(str)).result();
+    return escaped<putText>(str);
 }
 
 namespace {
@@ -273,34 +193,36 @@ QString unHTMLize(const QString& str)
 
 QString safeLink(const QString& link)
 {
-    return escapeLink(link, StringSink(link)).result();
+    return escaped<putLink>(link);
 }
 
 QByteArray journalBytes(const QStringList& rows)
 {
-    // Escaped and encoded in one pass straight into one buffer. No UTF-16
-    // unit takes more than 9 bytes ("%E2%82%AC" in a link), so room for that
-    // is made before each line.
-    QByteArray out;
-    out.resize(rows.size() * 128);
-    ByteSink sink{out.data()};
+    // Escaped and encoded straight into one buffer, which grows ahead of
+    // each line by the most that line can take.
+    qsizetype plain = 0, longest = 0;
     for (const QString& row : rows) {
-        const RowViews f = splitRowViews(row);
-        const qsizetype used = sink.dst - out.constData();
-        const qsizetype most = used + 22 + 9 * (f.name.size() + f.link.size() + f.comment.size());
+        plain += 22 + row.size();
+        longest = qMax(longest, row.size());
+    }
+    QByteArray out(plain + kMostPerUnit * longest, Qt::Uninitialized);
+    qsizetype used = 0;
+    for (const QString& row : rows) {
+        const RowView f = viewRow(row);
+        const qsizetype most = used + 22 + kMostPerUnit * row.size();
         if (out.size() < most)
             out.resize(qMax(most, 2 * out.size()));
-        sink.dst = out.data() + used;
-        sink.put(QLatin1StringView("add_place(\""));
-        sink = escapeText(f.name, sink);
-        sink.put(QLatin1StringView("\",\""));
-        sink = escapeLink(f.link, sink);
-        sink.put(QLatin1StringView("\",\""));
-        sink = escapeText(f.comment, sink);
-        sink.put(QLatin1StringView("\");\r\n"));
-        Q_ASSERT(sink.dst <= out.constData() + most);
+        char* p = out.data() + used;
+        p = put(p, QLatin1StringView("add_place(\""));
+        p = putText(p, f.name);
+        p = put(p, QLatin1StringView("\",\""));
+        p = putLink(p, f.link);
+        p = put(p, QLatin1StringView("\",\""));
+        p = putText(p, f.comment);
+        p = put(p, QLatin1StringView("\");\r\n"));
+        used = p - out.constData();
     }
-    out.resize(sink.dst - out.constData());
+    out.resize(used);
     return out;
 }
 

@@ -2,39 +2,58 @@
 
 namespace {
 
-QString flattened(QString text)
+void appendFlattened(QString& row, QStringView text)
 {
-    for (QChar& c : text)
-        if (c == u'\t' || c == u'\r' || c == u'\n')
-            c = u' ';
-    return text;
+    const qsizetype start = row.size();
+    row += text;
+    for (QChar* c = row.data() + start, *end = row.data() + row.size(); c != end; ++c)
+        if (*c == u'\t' || *c == u'\r' || *c == u'\n')
+            *c = u' ';
 }
 
 }  // namespace
 
-QString makeRow(const QString& name, const QString& link, const QString& comment)
+QString makeRow(QStringView name, QStringView link, QStringView comment)
 {
-    QString safeLink = link;
-    safeLink.replace(QLatin1Char('\t'), QLatin1String("%09"));
-    return flattened(name) + u'\t' + safeLink + u'\t' + flattened(comment);
+    QString row;
+    row.reserve(name.size() + link.size() + comment.size() + 2);
+    appendFlattened(row, name);
+    row += u'\t';
+    for (qsizetype from = 0;;) {
+        const qsizetype tab = link.indexOf(u'\t', from);
+        row += link.mid(from, tab < 0 ? link.size() - from : tab - from);
+        if (tab < 0)
+            break;
+        row += QLatin1String("%09");
+        from = tab + 1;
+    }
+    row += u'\t';
+    appendFlattened(row, comment);
+    return row;
+}
+
+RowView viewRow(QStringView row)
+{
+    RowView v;
+    const qsizetype t1 = row.indexOf(u'\t');
+    if (t1 < 0) {
+        v.name = row;
+        return v;
+    }
+    v.name = row.left(t1);
+    const qsizetype t2 = row.indexOf(u'\t', t1 + 1);
+    if (t2 < 0) {
+        v.link = row.mid(t1 + 1);
+        return v;
+    }
+    v.link = row.mid(t1 + 1, t2 - t1 - 1);
+    const qsizetype t3 = row.indexOf(u'\t', t2 + 1);
+    v.comment = t3 < 0 ? row.mid(t2 + 1) : row.mid(t2 + 1, t3 - t2 - 1);
+    return v;
 }
 
 RowFields splitRow(QStringView row)
 {
-    RowFields f;
-    const qsizetype t1 = row.indexOf(u'\t');
-    if (t1 < 0) {
-        f.name = row.toString();
-        return f;
-    }
-    f.name = row.left(t1).toString();
-    const qsizetype t2 = row.indexOf(u'\t', t1 + 1);
-    if (t2 < 0) {
-        f.link = row.mid(t1 + 1).toString();
-        return f;
-    }
-    f.link = row.mid(t1 + 1, t2 - t1 - 1).toString();
-    const qsizetype t3 = row.indexOf(u'\t', t2 + 1);
-    f.comment = (t3 < 0 ? row.mid(t2 + 1) : row.mid(t2 + 1, t3 - t2 - 1)).toString();
-    return f;
+    const RowView v = viewRow(row);
+    return {v.name.toString(), v.link.toString(), v.comment.toString()};
 }

@@ -10,11 +10,19 @@ struct RowFields {
     QString comment;
 };
 
+// The same pieces, viewed inside the row without copying it.
+struct RowView {
+    QStringView name;
+    QStringView link;
+    QStringView comment;
+};
+
 // Builds a row from typed or pasted texts. A TAB, CR or LF in the name or
 // the comment becomes a space, a TAB in the link becomes %09: any of them
 // would otherwise split the row or the journal line into something else.
-QString makeRow(const QString& name, const QString& link, const QString& comment);
+QString makeRow(QStringView name, QStringView link, QStringView comment);
 
 // Pieces 0, 1 and 2 of the row split at TAB; missing pieces are empty,
 // further pieces are ignored.
+RowView viewRow(QStringView row);
 RowFields splitRow(QStringView row);

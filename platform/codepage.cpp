@@ -24,26 +24,32 @@ int byteFor(char32_t cp)
     return -1;
 }
 
-void encodeAppend(QByteArray& out, QStringView text, char replacement)
+char* encodeTo(char* p, QStringView text, char replacement)
 {
-    // Grow geometrically: callers append line by line, and an exact reserve
-    // each time would copy the whole buffer once per line.
-    const qsizetype most = out.size() + text.size();
-    if (out.capacity() < most)
-        out.reserve(qMax(most, 2 * out.capacity()));
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = text[i].unicode();
         if (c < 0x80) {  // the common case, kept cheap
-            out.append(char(c));
+            *p++ = char(c);
             continue;
         }
         char32_t cp = c;
         if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode()))
             cp = QChar::surrogateToUcs4(c, text[++i].unicode());
         const int b = byteFor(cp);
-        out.append(b >= 0 ? char(b) : replacement);
+        *p++ = b >= 0 ? char(b) : replacement;
     }
+    return p;
+}
+
+void encodeAppend(QByteArray& out, QStringView text, char replacement)
+{
+    const qsizetype used = out.size();
+    // Grows geometrically: callers append piece by piece.
+    if (out.capacity() < used + text.size())
+        out.reserve(qMax(used + text.size(), 2 * out.capacity()));
+    out.resize(used + text.size());
+    out.truncate(encodeTo(out.data() + used, text, replacement) - out.constData());
 }
 
 QByteArray encode(QStringView text, char replacement)
