@@ -98,6 +98,19 @@ private slots:
         QCOMPARE(start.read("velmora.ini"), kDefaultIni);
     }
 
+    void settingsThatCannotBeWrittenAreReported()
+    {
+        StartFolder start;
+        QDir(start.path()).mkdir(QStringLiteral("velmora.ini"));  // neither readable nor writable as a file
+        Form1 form;
+        whenModal([&](QWidget*) { QTest::mouseClick(form.form3()->Command3, Qt::LeftButton); });
+        form.Form_Load();
+        QCOMPARE(MessageBox::history().size(), 1);
+        QVERIFY(MessageBox::history().first().startsWith(QStringLiteral("The settings could not be saved to ")));
+        QVERIFY(MessageBox::history().first().contains(QStringLiteral("velmora.ini")));
+        QCOMPARE(form.settings, Settings{});  // still in effect for this run
+    }
+
     void fontSizeRoundsHalfToEven()
     {
         for (const auto& [chosen, stored] : {std::pair{10.5, 10}, {11.5, 12}, {8.25, 8}}) {

@@ -248,7 +248,7 @@ Form2* Form1::form2()
 Form3* Form1::form3()
 {
     if (!form3_)
-        form3_ = new Form3(this);
+        form3_ = new Form3;  // a window of its own: on first start it is the only one
     return form3_;
 }
 
