@@ -8,9 +8,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QtEndian>
-
 #include <QVarLengthArray>
+#include <QtEndian>
 
 #include <bit>
 #include <charconv>
