@@ -42,20 +42,10 @@ char* encodeTo(char* p, QStringView text, char replacement)
     return p;
 }
 
-void encodeAppend(QByteArray& out, QStringView text, char replacement)
-{
-    const qsizetype used = out.size();
-    // Grows geometrically: callers append piece by piece.
-    if (out.capacity() < used + text.size())
-        out.reserve(qMax(used + text.size(), 2 * out.capacity()));
-    out.resize(used + text.size());
-    out.truncate(encodeTo(out.data() + used, text, replacement) - out.constData());
-}
-
 QByteArray encode(QStringView text, char replacement)
 {
-    QByteArray out;
-    encodeAppend(out, text, replacement);
+    QByteArray out(text.size(), Qt::Uninitialized);
+    out.truncate(encodeTo(out.data(), text, replacement) - out.constData());
     return out;
 }
 

@@ -18,7 +18,6 @@ inline bool canHold(char32_t codePoint) { return byteFor(codePoint) >= 0; }
 
 // Encodes text; each character the code page cannot hold becomes `replacement`.
 QByteArray encode(QStringView text, char replacement = '?');
-void encodeAppend(QByteArray& out, QStringView text, char replacement = '?');
 // Writes the bytes at `p`, which has room for one byte per UTF-16 unit of
 // `text`, and returns the new end.
 char* encodeTo(char* p, QStringView text, char replacement = '?');
