@@ -3,6 +3,8 @@
 // default) and every user of a folder appends "\" and a file name itself.
 // On other systems a backslash in such a joined path is a folder separator.
 
+#include <QDir>
+#include <QFileInfo>
 #include <QString>
 
 namespace paths {
@@ -23,6 +25,13 @@ inline QString local(const QString& joined)
     p.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return p;
 #endif
+}
+
+// A file as the user should look for it in a message: absolute, cleaned,
+// with the local separators.
+inline QString shown(const QString& joined)
+{
+    return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(local(joined)).absoluteFilePath()));
 }
 
 }  // namespace paths

@@ -144,9 +144,8 @@ QString Form1::journalPath() const
 void Form1::loadVelmora()
 {
     const QString path = journalPath();
-    List1->clear();
     const journal::ReadResult read = journal::readJournalFile(path);
-    List1->setRows(read.rows);
+    List1->setRows(read.rows);  // replaces every row, also when nothing could be read
     if (read.firstUnreadLine > 0) {
         // The reading rule stops at the first line it cannot take; the user
         // must know before a save drops what follows.
@@ -154,7 +153,7 @@ void Form1::loadVelmora()
             this, QStringLiteral("Only part of the journal %1 could be read: %2 read, then reading stopped at "
                                  "line %3, which is not a journal line.\n\nThe lines from there on are not in "
                                  "the list; saving now would remove them from the journal.")
-                      .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()),
+                      .arg(paths::shown(path),
                            placesText(int(read.rows.size())))
                       .arg(read.firstUnreadLine));
     }
@@ -166,7 +165,7 @@ bool Form1::saveVelmora()
     QString reason;
     if (!textfile::writeAtomically(path, journal::journalBytes(List1->rows()), &reason)) {
         MessageBox::information(this, QStringLiteral("The journal could not be saved to %1: %2.")
-                                          .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), reason));
+                                          .arg(paths::shown(path), reason));
         return false;
     }
     make_placenames();
@@ -304,7 +303,7 @@ void Form1::configure()
     QString reason;
     if (!settingsfile::write(iniPath, settings, &reason))
         MessageBox::information(this, QStringLiteral("The settings could not be saved to %1: %2.")
-                                          .arg(QDir::toNativeSeparators(QFileInfo(iniPath).absoluteFilePath()), reason));
+                                          .arg(paths::shown(iniPath), reason));
 
     loadVelmora();
     if (discarded)

@@ -103,12 +103,6 @@ QString xmlEscaped(const QString& text)
     return out;
 }
 
-// The path as the user should look for it: absolute, local separators.
-QString shown(const QString& joined)
-{
-    return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(paths::local(joined)).absoluteFilePath()));
-}
-
 // Why `folder` (`relative` inside the World Wind folder) is not there to
 // write into, or an empty text when it is.
 QString missingFolder(const QString& wwDir, const QString& folder, QLatin1String relative)
@@ -298,7 +292,7 @@ Result write(const QString& wwDir, const QStringList& rows, const LabelFont& fon
     using wwfolders::joinExisting;
     Result result;
     auto fail = [&](const QString& joined, const QString& why) {
-        result.failures << shown(joined) + QLatin1String(": ") + why;
+        result.failures << paths::shown(joined) + QLatin1String(": ") + why;
     };
     auto put = [&](const QString& joined, const QByteArray& bytes) {
         QString error;
