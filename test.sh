@@ -4,4 +4,4 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$root/scripts/setup.sh"
-xvfb-run -a ctest --test-dir "$root/build" --output-on-failure "$@"
+xvfb-run -a ctest --test-dir "$root/build" --output-on-failure --timeout 600 "$@"

@@ -1,5 +1,5 @@
 #include "ui/form1.h"
-#include "ui/look.h"
+#include "widgets/look.h"
 #include "platform/messagebox.h"
 
 #include <QApplication>

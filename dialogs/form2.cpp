@@ -1,7 +1,7 @@
 #include "form2.h"
 
-#include "ui/controls.h"
-#include "ui/twips.h"
+#include "widgets/controls.h"
+#include "widgets/twips.h"
 
 #include <QLineEdit>
 

@@ -3,8 +3,8 @@
 #include "app/settings.h"
 #include "platform/commondialogs.h"
 #include "platform/messagebox.h"
-#include "ui/controls.h"
-#include "ui/twips.h"
+#include "widgets/controls.h"
+#include "widgets/twips.h"
 
 #include <QCloseEvent>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "frmabout.h"
 
 #include "platform/messagebox.h"
-#include "ui/twips.h"
+#include "widgets/twips.h"
 
 #include <QLabel>
 #include <QPushButton>

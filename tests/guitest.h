@@ -7,6 +7,8 @@
 #include "platform/messagebox.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QTest>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -16,18 +18,39 @@
 
 namespace guitest {
 
-// Runs `act` with the modal dialog as soon as one is shown.
+// Closes every modal window still up, innermost first, so that a test whose
+// check failed inside a dialog returns from the dialog's loop instead of
+// waiting there for ever.
+inline void closeModals()
+{
+    for (int guard = 0; guard < 20; ++guard) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        if (modal->isVisible())
+            modal->hide();
+    }
+}
+
+// Runs `act` with the modal dialog as soon as one is shown (tried for about
+// two seconds). When a check inside `act` fails, whatever is still modal is
+// closed, so the test fails instead of hanging.
 inline void whenModal(std::function<void(QWidget*)> act, int triesLeft = 200)
 {
     QTimer::singleShot(10, [act = std::move(act), triesLeft]() mutable {
         if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
             act(modal);
+            if (QTest::currentTestFailed())
+                closeModals();
         } else if (triesLeft > 0) {
             whenModal(std::move(act), triesLeft - 1);
         }
     });
 }
-
 // A fresh start folder for one test; the process works in it meanwhile.
 class StartFolder {
 public:

@@ -6,8 +6,8 @@
 #include "guitest.h"
 #include "ui/form1.h"
 #include "ui/list1.h"
-#include "ui/look.h"
-#include "ui/twips.h"
+#include "widgets/look.h"
+#include "widgets/twips.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include "printers.h"
 #include <unistd.h>
 
 using journal::journalBytes;

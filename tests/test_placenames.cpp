@@ -10,15 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include "printers.h"
+
 #include <random>
 
 using namespace placenames;
-
-// Failures show the bytes, not a list of characters.
-void PrintTo(const QByteArray& bytes, std::ostream* os)
-{
-    *os << '"' << bytes.toPercentEncoding(" <>/=\"&.,:-!?").constData() << '"';
-}
 
 namespace {
 

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "printers.h"
+
 namespace {
 
 QByteArray lines(std::initializer_list<const char*> list)

@@ -8,8 +8,8 @@
 #include "platform/messagebox.h"
 #include "platform/paths.h"
 #include "platform/textfile.h"
-#include "controls.h"
-#include "twips.h"
+#include "widgets/controls.h"
+#include "widgets/twips.h"
 #include "worldwind/placenames.h"
 
 #include <QAction>
@@ -58,7 +58,16 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     setWindowTitle(kCaption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    createControls();
+    createFocusOrder();
+    createMenus();
+    connectCommands();
+    fixWindowSize();
+    Text1->setFocus();
+}
 
+void Form1::createControls()
+{
     client_ = new ClientArea(this, [this] { schedulePaintHook(); });
     setCentralWidget(client_);
     QWidget* c = client_;
@@ -89,13 +98,18 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
 
     for (QPushButton* b : {Command1, Command8, Command9, Command10, Command12})
         b->setEnabled(false);
+}
 
-    // Keyboard focus order of the design.
+void Form1::createFocusOrder()
+{
     QWidget* order[] = {Text1, Text2, Command1, Text3, Command3, Command4, Command5, Command6,
                         logList, List1, Command7, Command8, Command9, Command10, Command11, Command12};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+}
 
+void Form1::createMenus()
+{
     mnuFile = menuBar()->addMenu(QStringLiteral("File"));
     mnuFileSave = mnuFile->addAction(QStringLiteral("Save"), QKeySequence(Qt::CTRL | Qt::Key_S), this,
                                      &Form1::mnuFileSave_Click);
@@ -108,13 +122,18 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     mnuHelpHelp = mnuHelp->addAction(QStringLiteral("Help"), QKeySequence(Qt::Key_F1), this,
                                      &Form1::mnuHelpHelp_Click);
     mnuHelpAbout = mnuHelp->addAction(QStringLiteral("About"), this, &Form1::mnuHelpAbout_Click);
+}
 
+void Form1::connectCommands()
+{
     connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
     connect(Command11, &QPushButton::clicked, this, &Form1::Command11_Click);
+}
 
+void Form1::fixWindowSize()
+{
     const int menuHeight = menuBar()->sizeHint().height();
     setFixedSize(twips::toPixels(kClientWidth), twips::toPixels(kClientHeight) + menuHeight);
-    Text1->setFocus();
 }
 
 Form1::~Form1()

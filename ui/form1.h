@@ -93,6 +93,13 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    // Construction, step by step.
+    void createControls();
+    void createFocusOrder();
+    void createMenus();
+    void connectCommands();
+    void fixWindowSize();
+
     void configure();
     void Form_Resize();
     void Form_Paint();
