@@ -4,6 +4,10 @@
 #include <QString>
 #include <QStringView>
 
+// Row positions and counts are 16-bit signed: the journal holds at most
+// this many places.
+inline constexpr int kMaxRows = 32767;
+
 struct RowFields {
     QString name;
     QString link;
