@@ -4,6 +4,7 @@
 #include "platform/textfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <limits>
 
 namespace settingsfile {
@@ -102,7 +103,9 @@ QString textLine(const QString& value)
 
 bool parse(const QByteArray& bytes, Settings& s)
 {
-    const QString text = codepage::decode(bytes);
+    // Editors put a UTF-8 byte-order mark in front of files they save.
+    const qsizetype bom = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    const QString text = codepage::decode(bytes.constData() + bom, bytes.size() - bom);
     FieldReader in(text);
     QString f;
     qint64 n = 0;
@@ -131,10 +134,16 @@ bool parse(const QByteArray& bytes, Settings& s)
 
 bool read(const QString& path, Settings& s)
 {
+    // Only a regular file (after following links): a pipe would block the
+    // start, a device never end. Seven short lines are far below the limit.
+    constexpr qint64 kMostBytes = 1 << 20;
+    if (!QFileInfo(path).isFile())
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    return parse(file.readAll(), s);
+    const QByteArray bytes = file.read(kMostBytes + 1);
+    return bytes.size() <= kMostBytes && parse(bytes, s);
 }
 
 QByteArray bytes(const Settings& s)

@@ -1,13 +1,18 @@
 #include "journalfile.h"
 
 #include "platform/codepage.h"
+#include "platform/paths.h"
+#include "platform/textfile.h"
 #include "row.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
+#include <limits>
 #include <string_view>
 
 namespace journal {
@@ -158,7 +163,9 @@ qsizetype entityAt(const QString& str, qsizetype i, QString& replacement)
         return 0;
     if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
         return 0;
-    replacement = QString::fromUcs4(&cp, 1);
+    // Built by hand: the UCS-4 decoder would drop U+FEFF as a byte-order mark.
+    const QChar units[2] = {QChar(QChar::highSurrogate(cp)), QChar(QChar::lowSurrogate(cp))};
+    replacement = QChar::requiresSurrogates(cp) ? QString(units, 2) : QString(QChar(char16_t(cp)));
     return j + 1;
 }
 
@@ -236,14 +243,44 @@ bool blank(const char* p, const char* end)
     return true;
 }
 
+// Entries in text that was not read: stretches between line ends (CR or
+// LF) that hold at least five double quotes.
+int entriesIn(const char* p, const char* end)
+{
+    int n = 0, quotes = 0;
+    for (; p < end; ++p) {
+        if (*p == '"') {
+            ++quotes;
+        } else if (*p == '\r' || *p == '\n') {
+            n += quotes >= 5;
+            quotes = 0;
+        }
+    }
+    return n + (quotes >= 5);
+}
+
+// Far beyond any journal of kMaxRows places; reading stops there instead
+// of filling the memory.
+constexpr qint64 kMostBytes = 256 * 1024 * 1024;
+
 }  // namespace
+
+QString journalPath(const QString& saveDir)
+{
+    return paths::local(paths::join(saveDir, QString::fromLatin1(kFileName)));
+}
 
 ReadResult parseJournal(const QByteArray& bytes)
 {
     ReadResult result;
+    result.exists = true;
     result.opened = true;
     const char* p = bytes.constData();
     const char* const end = p + bytes.size();
+    // Editors put a UTF-8 byte-order mark in front of files they save.
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        p += 3;
+    int unread = 0;
     int lineNo = 0;
     while (p < end) {
         // A line ends at CR LF or at a lone CR; a lone LF belongs to the line.
@@ -267,8 +304,10 @@ ReadResult parseJournal(const QByteArray& bytes)
             if (*q == '"')
                 quotes[found++] = q;
         if (found < 5) {
-            if (!blank(p, end) && result.firstUnreadLine == 0)
-                result.firstUnreadLine = lineNo;
+            if (!blank(p, end)) {
+                result.stoppedAtLine = lineNo;
+                unread += entriesIn(p, end);
+            }
             break;
         }
         const char* const commentEnd = found >= 6 ? quotes[5] : eol;
@@ -277,21 +316,62 @@ ReadResult parseJournal(const QByteArray& bytes)
         const QString link = piece(quotes[2] + 1, quotes[3]);
         const QString comment = unHTMLize(piece(quotes[4] + 1, commentEnd));
         result.rows.append(makeRow(name, link, comment));
-        // More quoted text after the comment means a second entry on the same
-        // line (a file whose lines end in LF only): it is not read.
-        if (found == 7 && result.firstUnreadLine == 0)
-            result.firstUnreadLine = lineNo;
+        // More entries after the first on the same line (a file whose lines
+        // end in LF only) are not read.
+        if (found == 7) {
+            const int more = entriesIn(quotes[5] + 1, eol);
+            unread += more;
+            if (more > 0 && result.firstCrowdedLine == 0)
+                result.firstCrowdedLine = lineNo;
+        }
         p = next;
     }
+    result.placesInFile = int(qMin<qsizetype>(result.rows.size() + unread, std::numeric_limits<int>::max()));
     return result;
 }
 
 ReadResult readJournalFile(const QString& path)
 {
+    ReadResult result;
+    result.path = path;
+    const QFileInfo info(path);
+    if (!info.exists())
+        return result;  // nothing to lose: a first save creates it
+    result.exists = true;
+    result.placesInFile = -1;
+    auto refuse = [&result](const QString& why) {
+        result.whyNotRead = why;
+        return result;
+    };
+    if (info.isDir())
+        return refuse(QStringLiteral("it is a folder, not a file"));
+    if (!info.isFile())
+        return refuse(QStringLiteral("it is not a regular file"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return parseJournal(file.readAll());
+        return refuse(file.errorString());
+    const QByteArray bytes = file.read(kMostBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return refuse(file.errorString());
+    if (bytes.size() > kMostBytes)
+        return refuse(QStringLiteral("it is larger than %1 MB, far more than any journal").arg(kMostBytes >> 20));
+    ReadResult parsed = parseJournal(bytes);
+    parsed.path = path;
+    return parsed;
+}
+
+ReadResult beforeReplacing(const QString& path, const ReadResult& asRead)
+{
+    if (asRead.path == path)
+        return asRead;
+    ReadResult now = readJournalFile(path);
+    now.rows.clear();
+    return now;
+}
+
+bool save(const QString& path, const QStringList& rows, QString* error)
+{
+    return textfile::writeAtomically(path, journalBytes(rows), error);
 }
 
 }  // namespace journal

@@ -68,6 +68,17 @@ Answer askSaveDiscardCancel(QWidget* parent, const QString& text)
     }
 }
 
+Answer askSaveCancel(QWidget* parent, const QString& text)
+{
+    Answer answer;
+    if (prepared(text, Cancel, answer))
+        return answer;
+    QMessageBox box(QMessageBox::Warning, applicationTitle(), text, QMessageBox::Save | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Save ? Save : Cancel;
+}
+
 void setNextAnswer(Answer answer)
 {
     state().next.push_back(answer);

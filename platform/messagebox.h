@@ -19,6 +19,10 @@ void information(QWidget* parent, const QString& text);
 // The message with Save, Discard and Cancel; Escape and the close box answer Cancel.
 Answer askSaveDiscardCancel(QWidget* parent, const QString& text);
 
+// The message with Save and Cancel, Cancel the default: for a save that
+// may lose something. Escape and the close box answer Cancel.
+Answer askSaveCancel(QWidget* parent, const QString& text);
+
 // For tests: the next box is answered with `answer` and not shown.
 void setNextAnswer(Answer answer);
 // For tests: boxes without a prepared answer are not shown either; they

@@ -9,10 +9,12 @@
 
 namespace paths {
 
-// folder + "\" + name, the program's one way of joining.
+// folder + "\" + name, the program's one way of joining. An empty folder
+// setting is the start folder ".\", never the root of the file system
+// that "" + "\" + name would give.
 inline QString join(const QString& folder, const QString& name)
 {
-    return folder + QLatin1Char('\\') + name;
+    return (folder.isEmpty() ? QStringLiteral(".") : folder) + QLatin1Char('\\') + name;
 }
 
 // The joined path as the local file system wants it.

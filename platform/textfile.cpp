@@ -1,7 +1,18 @@
 #include "textfile.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <cerrno>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#endif
 
 namespace textfile {
 
@@ -10,25 +21,115 @@ QString printedNumber(qint64 value)
     return value < 0 ? QStringLiteral("-%1 ").arg(-value) : QStringLiteral(" %1 ").arg(value);
 }
 
+namespace {
+
+#ifndef Q_OS_WIN
+// A save's temporary copy is "<name>.XXXXXX" beside the file. A kill before
+// the copy replaces the file leaves it behind; the next save removes it. To
+// tell our copies from a user's "velmora.js.backup", each carries this
+// attribute, and a save holds a lock on its copy so that no other save
+// removes it while it is being written.
+constexpr char kMark[] = "user.velmora.temporary";
+
+void markAsOurs(int fd, const QString& path)
+{
+    struct stat copy {}, target {};
+    // With the direct-write fallback the handle is the file itself.
+    if (fstat(fd, &copy) != 0
+        || (stat(QFile::encodeName(path).constData(), &target) == 0 && copy.st_ino == target.st_ino
+            && copy.st_dev == target.st_dev))
+        return;
+    // Locked before marked: a marked copy without a lock is abandoned.
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+        fsetxattr(fd, kMark, "1", 1, 0);
+}
+
+void unmark(const QString& path)
+{
+    removexattr(QFile::encodeName(path).constData(), kMark);
+}
+
+bool abandonedCopy(const QByteArray& name, const QString& fileName)
+{
+    // The copy's name: the file's name, a dot and six letters.
+    const QByteArray base = QFile::encodeName(fileName);
+    const QByteArray leaf = name.mid(name.lastIndexOf('/') + 1);
+    if (leaf.size() != base.size() + 7 || !leaf.startsWith(base + '.'))
+        return false;
+    for (char c : leaf.right(6))
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    const int fd = open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    char value[2] = {};
+    const bool ours = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid()
+        && fgetxattr(fd, kMark, value, sizeof value) == 1 && value[0] == '1'
+        && flock(fd, LOCK_EX | LOCK_NB) == 0;
+    // Removed while the lock is held, so no save can take it up meanwhile.
+    const bool removed = ours && unlink(name.constData()) == 0;
+    close(fd);
+    return removed;
+}
+
+void removeAbandonedCopies(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString fileName = info.fileName();
+    const QStringList names = QDir(info.absolutePath())
+        .entryList({fileName + QLatin1String(".??????")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names)
+        abandonedCopy(QFile::encodeName(info.absoluteDir().filePath(name)), fileName);
+}
+#else
+// Windows cannot remove a file while a save holds it open, but it has no
+// attribute to tell our copies from the user's files: they are left alone.
+void markAsOurs(int, const QString&) {}
+void unmark(const QString&) {}
+void removeAbandonedCopies(const QString&) {}
+#endif
+
+// The system's own reason. Qt reports a short write on a full disk as
+// "Unknown error"; the error number still tells what happened.
+QString reason(const QSaveFile& file, int error)
+{
+    const QString said = file.errorString();
+    if (error != 0 && (file.error() == QFileDevice::NoError || said.isEmpty() || said == QLatin1String("Unknown error")))
+        return qt_error_string(error);
+    return said;
+}
+
+}  // namespace
+
 bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error)
 {
     QSaveFile file(path);
-    auto fail = [&] {
-        QString reason = file.errorString();
+    // Where the folder is read-only but the file writable, the file is
+    // written in place: not atomic, but saved.
+    file.setDirectWriteFallback(true);
+    auto fail = [&](int number) {
+        QString why = reason(file, number);
         // QSaveFile reports a missing folder only as a generic open failure.
         if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
-            reason = QStringLiteral("the folder does not exist");
+            why = QStringLiteral("the folder does not exist");
         if (error)
-            *error = reason;
+            *error = why;
         file.cancelWriting();
         return false;
     };
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
-        return fail();
+        return fail(errno);
+    markAsOurs(file.handle(), path);
+    errno = 0;
     if (file.write(bytes) != bytes.size())
-        return fail();
+        return fail(errno);
+    errno = 0;
     if (!file.commit())
-        return fail();
+        return fail(errno);
+    unmark(path);
+    removeAbandonedCopies(path);
     return true;
 }
 

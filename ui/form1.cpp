@@ -48,7 +48,12 @@ private:
 
 QString placesText(int n)
 {
-    return n == 1 ? QStringLiteral("1 place was") : QStringLiteral("%1 places were").arg(n);
+    return n == 1 ? QStringLiteral("1 place") : QStringLiteral("%1 places").arg(n);
+}
+
+QString placesRead(int n)
+{
+    return n == 1 ? QStringLiteral("1 place was read") : QStringLiteral("%1 places were read").arg(n);
 }
 
 }  // namespace
@@ -157,32 +162,73 @@ void Form1::Form_Load()
 
 QString Form1::journalPath() const
 {
-    return paths::local(paths::join(settings.SaveDir, QString::fromLatin1(journal::kFileName)));
+    return journal::journalPath(settings.SaveDir);
 }
 
 void Form1::loadVelmora()
 {
-    const QString path = journalPath();
-    const journal::ReadResult read = journal::readJournalFile(path);
-    List1->setRows(read.rows);  // replaces every row, also when nothing could be read
-    if (read.firstUnreadLine > 0) {
-        // The reading rule stops at the first line it cannot take; the user
-        // must know before a save drops what follows.
-        MessageBox::information(
-            this, QStringLiteral("Only part of the journal %1 could be read: %2 read, then reading stopped at "
-                                 "line %3, which is not a journal line.\n\nThe lines from there on are not in "
-                                 "the list; saving now would remove them from the journal.")
-                      .arg(paths::shown(path),
-                           placesText(int(read.rows.size())))
-                      .arg(read.firstUnreadLine));
+    journalAsRead_ = journal::readJournalFile(journalPath());
+    List1->setRows(journalAsRead_.rows);  // replaces every row, also when nothing could be read
+    reportUnreadPlaces(journalAsRead_);
+}
+
+void Form1::reportUnreadPlaces(const journal::ReadResult& read)
+{
+    const QString path = paths::shown(read.path);
+    if (read.exists && !read.opened) {
+        MessageBox::information(this, QStringLiteral("The journal %1 could not be read: %2.\n\nIts places are not in "
+                                                     "the list. Saving will ask before replacing the file.")
+                                          .arg(path, read.whyNotRead));
+        return;
     }
+    QStringList why;
+    if (read.firstCrowdedLine > 0)
+        why << QStringLiteral("Line %1 holds more than one place (its lines do not end in CR LF); only the first "
+                              "place of such a line was read.")
+                   .arg(read.firstCrowdedLine);
+    if (read.stoppedAtLine > 0)
+        why << QStringLiteral("Reading stopped at line %1, which is not a journal line; the lines from there on "
+                              "are not in the list.")
+                   .arg(read.stoppedAtLine);
+    if (why.isEmpty())
+        return;
+    // The reading rule skips what it cannot take; the user must know
+    // before a save drops it.
+    const QString after = read.complete()
+        ? QStringLiteral("Saving now would remove the unread text from the journal.")
+        : QStringLiteral("The file holds %1; saving will ask before replacing it.").arg(placesText(read.placesInFile));
+    MessageBox::information(this, QStringLiteral("Only part of the journal %1 could be read: %2 read.\n\n%3\n\n%4")
+                                      .arg(path, placesRead(int(read.rows.size())), why.join(QLatin1Char(' ')), after));
+}
+
+bool Form1::confirmReplacingUnread(const QString& path)
+{
+    const journal::ReadResult onDisk = journal::beforeReplacing(path, journalAsRead_);
+    if (onDisk.complete())
+        return true;
+    const QString list = placesText(List1->count());
+    QString text;
+    if (onDisk.placesInFile < 0)
+        text = QStringLiteral("The journal %1 could not be read (%2), so none of its places are in the list.\n\n"
+                              "Saving replaces the file with the %3 of the list, and whatever the file holds is lost.")
+                   .arg(paths::shown(path), onDisk.whyNotRead, list);
+    else
+        text = QStringLiteral("The journal %1 holds %2, and %3 into the list.\n\nSaving replaces the file with the "
+                              "%4 of the list, and the places that were not read are lost.")
+                   .arg(paths::shown(path), placesText(onDisk.placesInFile),
+                        onDisk.rows.isEmpty() ? QStringLiteral("none of them were read")
+                                              : QStringLiteral("only %1").arg(placesRead(int(onDisk.rows.size()))),
+                        list);
+    return MessageBox::askSaveCancel(this, text + QStringLiteral("\n\nSave anyway?")) == MessageBox::Save;
 }
 
 bool Form1::saveVelmora()
 {
     const QString path = journalPath();
+    if (!confirmReplacingUnread(path))
+        return false;
     QString reason;
-    if (!textfile::writeAtomically(path, journal::journalBytes(List1->rows()), &reason)) {
+    if (!journal::save(path, List1->rows(), &reason)) {
         MessageBox::information(this, QStringLiteral("The journal could not be saved to %1: %2.")
                                           .arg(paths::shown(path), reason));
         return false;

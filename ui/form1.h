@@ -4,6 +4,7 @@
 // modified state.
 
 #include "app/settings.h"
+#include "journal/journalfile.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -109,9 +110,14 @@ private:
     // save they asked for failed).
     bool settleUnsavedChanges(bool* discarded = nullptr);
     QString journalPath() const;
+    void reportUnreadPlaces(const journal::ReadResult& read);
+    bool confirmReplacingUnread(const QString& path);
     void resetEntryFields();
 
     QWidget* client_;
+    // What the list was last loaded from: a save asks before it replaces
+    // places that are not in the list.
+    journal::ReadResult journalAsRead_;
     bool modified_ = false;
     bool logsShown_ = true;
     bool paintHookPending_ = false;

@@ -97,6 +97,8 @@ QString xmlEscaped(const QString& text)
             out += QLatin1String("&lt;");
         else if (c == u'>')
             out += QLatin1String("&gt;");
+        else if (c.unicode() < 0x20 && c != u'\t')
+            out += u'?';  // XML cannot hold control characters; a line break would split the line
         else
             out += c;
     }
