@@ -3,7 +3,8 @@
 # needs (only those missing), then configures and builds into build/.
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev xvfb xauth fonts-liberation2)
+packages=(cmake g++ make qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev xvfb xauth fonts-liberation2
+  g++-mingw-w64-x86-64)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

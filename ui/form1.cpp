@@ -7,9 +7,11 @@
 #include "list1.h"
 #include "platform/messagebox.h"
 #include "platform/paths.h"
+#include "platform/shell.h"
 #include "platform/textfile.h"
 #include "widgets/controls.h"
 #include "widgets/twips.h"
+#include "worldwind/links.h"
 #include "worldwind/placenames.h"
 
 #include <QAction>
@@ -67,6 +69,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     createFocusOrder();
     createMenus();
     connectCommands();
+    connectLaunchCommands();
     fixWindowSize();
     Text1->setFocus();
 }
@@ -419,8 +422,44 @@ void Form1::Command11_Click()
     saveVelmora();
 }
 
+void Form1::connectLaunchCommands()
+{
+    connect(Command12, &QPushButton::clicked, this, &Form1::Command12_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+}
+
+int Form1::shellOpen(const QString& target, int show)
+{
+    const int code = Shell::open(target, show);
+    if (code > 32)
+        return code;
+    MessageBox::information(this, target + QStringLiteral(" : ") + Shell::errorText(code));
+    return code;
+}
+
+void Form1::Command12_Click()
+{
+    // The link box as it is, also empty or not a worldwind:// link.
+    shellOpen(Text1->text(), Shell::kShowNormal);
+}
+
+void Form1::Command3_Click()
+{
+    log(QStringLiteral("Opening velmora with default browser"));
+    shellOpen(paths::shown(paths::join(settings.SaveDir, QStringLiteral("velmora.html"))), Shell::kShowNormal);
+}
+
+void Form1::Command4_Click()
+{
+    log(QStringLiteral("Starting WorldWind"));
+    shellOpen(links::startLink(), Shell::kShowNormal);
+}
+
 void Form1::mnuHelpHelp_Click()
 {
+    log(QStringLiteral("opening help"));
+    shellOpen(QStringLiteral("help.html"), Shell::kShowNormal);
 }
 
 void Form1::mnuHelpAbout_Click()

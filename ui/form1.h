@@ -42,6 +42,9 @@ public:
     QString unHTMLize(const QString& str) const;
     // The clipboard capture run by every repaint.
     void getUrlFromClipboard();
+    // Hands `target` to the desktop shell; a failure is shown with its text.
+    // Returns the shell's code (above 32 for success).
+    int shellOpen(const QString& target, int show);
 
     // The dialogs, created on first use.
     Form2* form2();
@@ -87,6 +90,9 @@ public slots:
     void mnuConfigConfig_Click();
     void mnuHelpHelp_Click();
     void mnuHelpAbout_Click();
+    void Command12_Click();
+    void Command3_Click();
+    void Command4_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -99,6 +105,7 @@ private:
     void createFocusOrder();
     void createMenus();
     void connectCommands();
+    void connectLaunchCommands();
     void fixWindowSize();
 
     void configure();

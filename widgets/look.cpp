@@ -1,9 +1,12 @@
 #include "look.h"
 
+#include "art.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QIcon>
+#include <QPixmap>
 
 void applyLook(QApplication& app)
 {
@@ -21,5 +24,5 @@ void applyLook(QApplication& app)
         font.setPointSizeF(7);
     }
     app.setFont(font);
-    app.setWindowIcon(QIcon(QStringLiteral(":/velmora.png")));
+    app.setWindowIcon(QIcon(QPixmap::fromImage(art::icon())));
 }

@@ -1,0 +1,15 @@
+#include "win32.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+namespace win32 {
+
+int shellOpen(const char* target, int show)
+{
+    const HINSTANCE result = ShellExecuteA(nullptr, "open", target, nullptr, nullptr, show);
+    // The handle only carries a number, by the shell's own convention.
+    return static_cast<int>(reinterpret_cast<INT_PTR>(result));
+}
+
+}  // namespace win32

@@ -1,0 +1,18 @@
+#pragma once
+// The program's own artwork, drawn by code: the Earth seen from space with
+// its latitude and longitude grid. The About box shows the large picture;
+// the icon is the same globe in 32 x 32.
+
+#include <QImage>
+#include <QString>
+
+namespace art {
+
+// 520 x 318, 24-bit colour: the globe on black, a labelled grid with both
+// tropics, `title` in white outlined letters across the top.
+QImage aboutPicture(const QString& title);
+
+// 32 x 32 with transparency: the globe and a place marker.
+QImage icon();
+
+}  // namespace art
