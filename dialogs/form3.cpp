@@ -6,14 +6,13 @@
 #include "widgets/controls.h"
 #include "widgets/twips.h"
 
-#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
-Form3::Form3(QWidget* parent) : QDialog(parent)
+Form3::Form3(QWidget* parent) : KeptDialog(okBouton, parent)
 {
     setWindowTitle(QStringLiteral("Configuration"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
@@ -50,24 +49,14 @@ Form3::Form3(QWidget* parent) : QDialog(parent)
     connect(Command4, &QPushButton::clicked, this, &Form3::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &Form3::Command5_Click);
     connect(Command6, &QPushButton::clicked, this, &Form3::Command6_Click);
-}
-
-void Form3::showModal()
-{
-    okBouton = false;
-    closedByCloseBox_ = false;
     Command1->setFocus();
-    exec();
-    // The close box destroys the dialog; its next use creates it afresh.
-    // Deleted only now, once the modal loop is over and the caller has
-    // had the chance to read okBouton.
-    if (closedByCloseBox_)
-        deleteLater();
 }
 
 void Form3::setPreviewFont(const QString& name, double pointSize, qint32 color, bool bold, bool italic)
 {
-    QFont font(name);
+    fontName_ = name;
+    QFont font;
+    font.setFamilies({name});
     if (pointSize > 0)
         font.setPointSizeF(pointSize);
     font.setBold(bold);
@@ -111,8 +100,9 @@ void Form3::Command5_Click()
     const std::optional<QFont> chosen = CommonDialog::font(this, Label2->font());
     if (!chosen)
         return;
+    fontName_ = chosen->family();
     QFont font = Label2->font();
-    font.setFamily(chosen->family());
+    font.setFamilies({fontName_});
     font.setPointSizeF(chosen->pointSizeF());
     font.setBold(chosen->bold());
     font.setItalic(chosen->italic());
@@ -136,7 +126,7 @@ void Form3::Command3_Click()
     const std::pair<QString, QString> values[] = {
         {QStringLiteral("The save folder"), Text1->text()},
         {QStringLiteral("The World Wind folder"), Text2->text()},
-        {QStringLiteral("The font name"), Label2->font().family()},
+        {QStringLiteral("The font name"), fontName_},
     };
     for (const auto& [what, value] : values) {
         if (settingsfile::storable(value))
@@ -147,25 +137,10 @@ void Form3::Command3_Click()
                                                 .arg(what));
         return;
     }
-    okBouton = true;
-    hide();
+    acceptShowing();
 }
 
 void Form3::Command4_Click()
 {
-    okBouton = false;
-    hide();
-}
-
-void Form3::reject()
-{
-    okBouton = false;
-    QDialog::reject();
-}
-
-void Form3::closeEvent(QCloseEvent* event)
-{
-    okBouton = false;
-    closedByCloseBox_ = true;
-    QDialog::closeEvent(event);
+    cancelShowing();
 }

@@ -3,24 +3,25 @@
 // the placename labels, edited on a preview label. The caller fills the
 // controls, shows the dialog and reads them back when okBouton is true.
 
-#include <QDialog>
+#include "widgets/keptdialog.h"
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class Form3 : public QDialog {
+class Form3 : public KeptDialog {
     Q_OBJECT
 public:
     explicit Form3(QWidget* parent = nullptr);
-
-    // Shows the dialog modally; okBouton tells whether it ended with "Ok".
-    void showModal();
 
     // The preview label carries the five font settings.
     void setPreviewFont(const QString& name, double pointSize, qint32 color, bool bold, bool italic);
     // The preview colour as red + 256 * green + 65536 * blue.
     qint32 previewColor() const;
+    // The font name exactly as set or chosen. QFont reads a name as a
+    // comma-separated list of families and drops quotes and blanks, so the
+    // preview label's own family is not the name to give back.
+    QString previewFontName() const { return fontName_; }
 
     QLabel* Label1;
     QLineEdit* Text1;
@@ -35,6 +36,7 @@ public:
     QPushButton* Command3;
     QPushButton* Command4;
 
+    // True when the showing ended with "Ok" (see KeptDialog::showModal).
     bool okBouton = false;
 
 public slots:
@@ -44,12 +46,8 @@ public slots:
     void Command4_Click();
     void Command5_Click();
     void Command6_Click();
-    void reject() override;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void chooseFolder(QLineEdit* box, const QString& proposedName);
-    bool closedByCloseBox_ = false;
+    QString fontName_;
 };

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -38,14 +39,26 @@ inline void closeModals()
 
 // Runs `act` with the modal dialog as soon as one is shown (tried for about
 // two seconds). When a check inside `act` fails, whatever is still modal is
-// closed, so the test fails instead of hanging.
+// closed, so the test fails instead of hanging; so it does when the dialog
+// `act` was given is still open ten seconds later.
 inline void whenModal(std::function<void(QWidget*)> act, int triesLeft = 200)
 {
     QTimer::singleShot(10, [act = std::move(act), triesLeft]() mutable {
         if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
             act(modal);
-            if (QTest::currentTestFailed())
+            if (QTest::currentTestFailed()) {
                 closeModals();
+                return;
+            }
+            const QByteArray test = QTest::currentTestFunction();
+            QTimer::singleShot(10000, [dialog = QPointer<QWidget>(modal), test] {
+                if (dialog && dialog->isVisible() && QApplication::activeModalWidget() == dialog
+                    && test == QTest::currentTestFunction()) {
+                    QTest::qFail("a modal dialog was still open ten seconds after the test acted on it",
+                                 __FILE__, __LINE__);
+                    closeModals();
+                }
+            });
         } else if (triesLeft > 0) {
             whenModal(std::move(act), triesLeft - 1);
         }

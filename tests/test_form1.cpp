@@ -128,6 +128,26 @@ private slots:
         }
     }
 
+    void fontNameSurvivesAnUnchangedConfiguration()
+    {
+        // QFont reads a family as a comma-separated list and drops quotes and
+        // blanks; the name in the settings must come back as it was.
+        for (const char* name : {"My, Font", " Lead and trail ", "'quoted'", "arial"}) {
+            StartFolder start;
+            Settings held;
+            held.fontName_ = QString::fromLatin1(name);
+            const QByteArray ini = settingsfile::bytes(held);
+            start.write("velmora.ini", ini);
+            Form1 form;
+            form.Form_Load();
+            QCOMPARE(form.settings.fontName_, held.fontName_);
+            whenModal([&](QWidget*) { QTest::mouseClick(form.form3()->Command3, Qt::LeftButton); });
+            form.mnuConfigConfig->trigger();
+            QCOMPARE(form.settings.fontName_, held.fontName_);
+            QCOMPARE(start.read("velmora.ini"), ini);
+        }
+    }
+
     void partialSettingsFileKeepsWhatWasReadAndOpensTheDialog()
     {
         StartFolder start;

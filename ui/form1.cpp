@@ -144,11 +144,7 @@ void Form1::fixWindowSize()
     setFixedSize(twips::toPixels(kClientWidth), twips::toPixels(kClientHeight) + menuHeight);
 }
 
-Form1::~Form1()
-{
-    delete form2_;
-    delete form3_;
-}
+Form1::~Form1() = default;
 
 void Form1::Form_Load()
 {
@@ -307,16 +303,12 @@ void Form1::getUrlFromClipboard()
 
 Form2* Form1::form2()
 {
-    if (!form2_)
-        form2_ = new Form2(this);
-    return form2_;
+    return form2_.get(this);
 }
 
 Form3* Form1::form3()
 {
-    if (!form3_)
-        form3_ = new Form3;  // a window of its own: on first start it is the only one
-    return form3_;
+    return form3_.get(nullptr);  // a window of its own: on first start it is the only one
 }
 
 bool Form1::settleUnsavedChanges(bool* discarded)
@@ -361,7 +353,7 @@ void Form1::configure()
     settings.SaveDir = dialog->Text1->text();
     settings.WWDir = dialog->Text2->text();
     const QFont font = dialog->Label2->font();
-    settings.fontName_ = font.family();
+    settings.fontName_ = dialog->previewFontName();
     settings.fontSize_ = qint16(std::clamp(std::nearbyint(font.pointSizeF()), -32768.0, 32767.0));
     settings.fontColor_ = dialog->previewColor();
     settings.fontBold_ = font.bold();
@@ -388,8 +380,8 @@ void Form1::configure()
 
 void Form1::Form_Unload()
 {
-    delete form2_;
-    delete form3_;
+    form2_.destroy();
+    form3_.destroy();
 }
 
 void Form1::closeEvent(QCloseEvent* event)

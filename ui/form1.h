@@ -5,6 +5,7 @@
 
 #include "app/settings.h"
 #include "journal/journalfile.h"
+#include "widgets/keptdialog.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -129,6 +130,6 @@ private:
     bool logsShown_ = true;
     bool paintHookPending_ = false;
     int paintHookRuns_ = 0;
-    QPointer<Form2> form2_;
-    QPointer<Form3> form3_;
+    Kept<Form2> form2_;
+    Kept<Form3> form3_;
 };

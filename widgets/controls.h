@@ -2,8 +2,12 @@
 // Controls created at their designed place, in twips.
 
 #include <QString>
+#include <initializer_list>
+#include <utility>
 
+class QComboBox;
 class QLabel;
+class QRadioButton;
 class QLineEdit;
 class QPushButton;
 class QWidget;
@@ -15,5 +19,17 @@ QLabel* label(QWidget* parent, const QString& text, int left, int top, int width
 QLineEdit* textBox(QWidget* parent, const QString& text, int left, int top, int width, int height);
 // A button that never becomes the default button by taking the focus.
 QPushButton* button(QWidget* parent, const QString& text, int left, int top, int width, int height);
+
+// An option button whose caption wraps within its box beside the round
+// indicator, as the designed captions need. Option buttons with the same
+// parent form one group.
+QRadioButton* optionButton(QWidget* parent, const QString& text, int left, int top, int width, int height);
+
+// A drop-down list to pick from (no typing); each item carries a whole
+// number. The first item is selected.
+QComboBox* dropDownList(QWidget* parent, std::initializer_list<std::pair<QString, int>> items, int left, int top,
+                        int width, int height);
+// The whole number carried by the selected item (0 when none is).
+int itemData(const QComboBox* list);
 
 }  // namespace controls

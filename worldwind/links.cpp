@@ -1,5 +1,8 @@
 #include "links.h"
 
+#include <QVarLengthArray>
+
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -52,6 +55,140 @@ QString linkFor(double latitude, double longitude)
 {
     return QStringLiteral("worldwind://goto/world=Earth&lat=") + decimal(latitude) + QStringLiteral("&lon=")
            + decimal(longitude);
+}
+
+namespace {
+
+float fromChars(const char* begin, const char* end)
+{
+    // Rounds straight to float, and never looks at the locale. A number
+    // beyond the range of a float gives 0, as a failed conversion does.
+    if (begin != end && *begin == '+') {
+        ++begin;
+        if (begin != end && (*begin == '+' || *begin == '-'))
+            return 0.0f;
+    }
+    float value = 0.0f;
+    const auto result = std::from_chars(begin, end, value);
+    return result.ec == std::errc() ? value : 0.0f;
+}
+
+}  // namespace
+
+float readNumber(QStringView text)
+{
+    // Most values are plain ("-122.41941"): signs, digits and points up to
+    // the end or a character that cannot belong to a number. from_chars
+    // then reads them exactly as the rule below would.
+    char plain[32];
+    qsizetype k = 0;
+    for (; k < text.size() && k < qsizetype(sizeof plain); ++k) {
+        const char16_t c = text[k].unicode();
+        if ((c < u'0' || c > u'9') && c != u'.' && c != u'-' && c != u'+')
+            break;
+        plain[k] = char(c);
+    }
+    if (k == text.size()
+        || (k < qsizetype(sizeof plain) && text[k] != u' ' && text[k] != u'\t' && text[k] != u'\n'
+            && text[k] != u'E' && text[k] != u'e'))
+        return fromChars(plain, plain + k);
+
+    // Blanks are dropped wherever they stand; then sign, digits, "." and
+    // digits, and an exponent are taken as far as they form a number.
+    QVarLengthArray<char, 64> number;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    const auto at = [&](qsizetype k) {
+        while (k < n && (text[k] == u' ' || text[k] == u'\t' || text[k] == u'\n'))
+            ++k;
+        return k;
+    };
+    const auto digit = [&](qsizetype k) { return k < n && text[k] >= u'0' && text[k] <= u'9'; };
+    const auto digits = [&] {
+        bool any = false;
+        for (i = at(i); digit(i); i = at(i + 1)) {
+            number.append(char(text[i].unicode()));
+            any = true;
+        }
+        return any;
+    };
+
+    i = at(0);
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        number.append(char(text[i].unicode()));
+        ++i;
+    }
+    bool mantissa = digits();
+    if (i < n && text[i] == u'.' && digit(at(i + 1))) {
+        number.append('.');
+        ++i;
+        mantissa = digits() || mantissa;
+    }
+    if (!mantissa)
+        return 0.0f;
+    if (i < n && (text[i] == u'E' || text[i] == u'e')) {
+        // Taken only when digits follow: "5E" is the number 5.
+        const qsizetype mark = number.size();
+        qsizetype k = at(i + 1);
+        number.append('E');
+        if (k < n && (text[k] == u'+' || text[k] == u'-')) {
+            number.append(char(text[k].unicode()));
+            ++k;
+        }
+        i = k;
+        if (!digits())
+            number.resize(mark);
+    }
+    return fromChars(number.constData(), number.constData() + number.size());
+}
+
+float pairNumber(QStringView link, int i)
+{
+    const qsizetype n = link.size();
+    qsizetype k = 0;
+    for (int field = 0; field < i; ++k) {
+        if (k == n)
+            return 0.0f;
+        if (link[k] == u'&')
+            ++field;
+    }
+    while (k < n && link[k] != u'&' && link[k] != u'=')
+        ++k;
+    if (k == n || link[k] != u'=')
+        return 0.0f;
+    const qsizetype start = ++k;
+    while (k < n && link[k] != u'&' && link[k] != u'=')
+        ++k;
+    return readNumber(link.sliced(start, k - start));
+}
+
+std::optional<double> readAngle(const QString& text, const QLocale& locale)
+{
+    // Group separators are refused: "1.000" must not become 1000 in one
+    // locale and 1 in another.
+    QLocale strict = locale;
+    strict.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double value = strict.toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<qint16> readSeconds(const QString& text, const QLocale& locale)
+{
+    const std::optional<double> value = readAngle(text, locale);
+    if (!value)
+        return std::nullopt;
+    const double whole = std::nearbyint(*value);  // the default rounding: half to even
+    if (whole < -32768.0 || whole > 32767.0)
+        return std::nullopt;
+    return qint16(whole);
+}
+
+double coordinate(double degrees, double minutes, qint16 seconds, int factor)
+{
+    return (degrees + minutes / 60.0 + seconds / 3600.0) * factor;
 }
 
 }  // namespace links

@@ -4,8 +4,10 @@
 // Links copied in World Wind are kept exactly as copied; only the links the
 // program builds itself follow the forms below.
 
+#include <QLocale>
 #include <QString>
 #include <QStringView>
+#include <optional>
 
 namespace links {
 
@@ -24,5 +26,32 @@ QString decimal(double value);
 
 // "worldwind://goto/world=Earth&lat=" + decimal(lat) + "&lon=" + decimal(lon).
 QString linkFor(double latitude, double longitude);
+
+// A number as the links hold it, whatever the user's locale: blanks, tabs
+// and line feeds are skipped anywhere; sign, digits, "." and digits, and
+// an exponent are read as far as they form a number; anything else ends
+// it. No number, or one beyond the range of a float, gives 0.
+float readNumber(QStringView text);
+
+// The number of pair `position` ("&"-separated, counted from 0) read as
+// key=value: the value after the first "=", up to a second "=". A missing
+// pair or one without "=" gives 0. Latitude and longitude are pairs 1 and
+// 2, whatever their keys say.
+float pairNumber(QStringView link, int position);
+
+// Degrees or minutes as the user typed them: a decimal number in the
+// user's format (a fraction allowed, no thousands separators), blanks
+// around it ignored. Nothing when the text is empty or not such a number.
+std::optional<double> readAngle(const QString& text, const QLocale& locale = QLocale::system());
+
+// Seconds as the user typed them: a number in the user's format rounded to
+// a whole number, an exact half to the even neighbour. Nothing when it is
+// not a number or lies outside -32768..32767.
+std::optional<qint16> readSeconds(const QString& text, const QLocale& locale = QLocale::system());
+
+// (degrees + minutes / 60 + seconds / 3600) * factor, summed left to right
+// in double precision, nothing range-checked or normalised. The factor is
+// +1 for north and east, -1 for south and west.
+double coordinate(double degrees, double minutes, qint16 seconds, int factor);
 
 }  // namespace links

@@ -2,17 +2,16 @@
 
 #include "folders.h"
 #include "journal/row.h"
+#include "links.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "platform/textfile.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QVarLengthArray>
 #include <QtEndian>
 
 #include <bit>
-#include <charconv>
 #include <cstring>
 
 namespace placenames {
@@ -58,28 +57,6 @@ char* putFloat32(char* p, float value)
     return putInt32(p, std::bit_cast<qint32>(value));
 }
 
-// Link field `i` ("&"-separated) read as key=value: the number after the
-// first "=", up to a second "=". A missing field or one without "=" gives 0.
-float linkNumber(QStringView link, int i)
-{
-    const qsizetype n = link.size();
-    qsizetype k = 0;
-    for (int field = 0; field < i; ++k) {
-        if (k == n)
-            return 0.0f;
-        if (link[k] == u'&')
-            ++field;
-    }
-    while (k < n && link[k] != u'&' && link[k] != u'=')
-        ++k;
-    if (k == n || link[k] != u'=')
-        return 0.0f;
-    const qsizetype start = ++k;
-    while (k < n && link[k] != u'&' && link[k] != u'=')
-        ++k;
-    return readNumber(link.sliced(start, k - start));
-}
-
 qint64 floorDiv(qint64 a, qint64 b)
 {
     const qint64 q = a / b;
@@ -118,91 +95,6 @@ QString missingFolder(const QString& wwDir, const QString& folder, QLatin1String
 
 }  // namespace
 
-namespace {
-
-float fromChars(const char* begin, const char* end)
-{
-    // Rounds straight to float, and never looks at the locale. A number
-    // beyond the range of a float gives 0, as a failed conversion does.
-    if (begin != end && *begin == '+') {
-        ++begin;
-        if (begin != end && (*begin == '+' || *begin == '-'))
-            return 0.0f;
-    }
-    float value = 0.0f;
-    const auto result = std::from_chars(begin, end, value);
-    return result.ec == std::errc() ? value : 0.0f;
-}
-
-}  // namespace
-
-float readNumber(QStringView text)
-{
-    // Most values are plain ("-122.41941"): signs, digits and points up to
-    // the end or a character that cannot belong to a number. from_chars
-    // then reads them exactly as the rule below would.
-    char plain[32];
-    qsizetype k = 0;
-    for (; k < text.size() && k < qsizetype(sizeof plain); ++k) {
-        const char16_t c = text[k].unicode();
-        if ((c < u'0' || c > u'9') && c != u'.' && c != u'-' && c != u'+')
-            break;
-        plain[k] = char(c);
-    }
-    if (k == text.size()
-        || (k < qsizetype(sizeof plain) && text[k] != u' ' && text[k] != u'\t' && text[k] != u'\n'
-            && text[k] != u'E' && text[k] != u'e'))
-        return fromChars(plain, plain + k);
-
-    // Blanks are dropped wherever they stand; then sign, digits, "." and
-    // digits, and an exponent are taken as far as they form a number.
-    QVarLengthArray<char, 64> number;
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    const auto at = [&](qsizetype k) {
-        while (k < n && (text[k] == u' ' || text[k] == u'\t' || text[k] == u'\n'))
-            ++k;
-        return k;
-    };
-    const auto digit = [&](qsizetype k) { return k < n && text[k] >= u'0' && text[k] <= u'9'; };
-    const auto digits = [&] {
-        bool any = false;
-        for (i = at(i); digit(i); i = at(i + 1)) {
-            number.append(char(text[i].unicode()));
-            any = true;
-        }
-        return any;
-    };
-
-    i = at(0);
-    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
-        number.append(char(text[i].unicode()));
-        ++i;
-    }
-    bool mantissa = digits();
-    if (i < n && text[i] == u'.' && digit(at(i + 1))) {
-        number.append('.');
-        ++i;
-        mantissa = digits() || mantissa;
-    }
-    if (!mantissa)
-        return 0.0f;
-    if (i < n && (text[i] == u'E' || text[i] == u'e')) {
-        // Taken only when digits follow: "5E" is the number 5.
-        const qsizetype mark = number.size();
-        qsizetype k = at(i + 1);
-        number.append('E');
-        if (k < n && (text[k] == u'+' || text[k] == u'-')) {
-            number.append(char(text[k].unicode()));
-            ++k;
-        }
-        i = k;
-        if (!digits())
-            number.resize(mark);
-    }
-    return fromChars(number.constData(), number.constData() + number.size());
-}
-
 QByteArray dataFile(const QStringList& rows)
 {
     // A row takes at most a byte per UTF-16 unit plus 32 bytes of counts,
@@ -218,8 +110,8 @@ QByteArray dataFile(const QStringList& rows)
         const RowView f = viewRow(row);
         p = putText(p, f.name);
         // Latitude and longitude are link fields 1 and 2, whatever their keys.
-        p = putFloat32(p, linkNumber(f.link, 1));
-        p = putFloat32(p, linkNumber(f.link, 2));
+        p = putFloat32(p, links::pairNumber(f.link, 1));
+        p = putFloat32(p, links::pairNumber(f.link, 2));
         p = putInt32(p, 1);
         p = putText(p, u"Comment");
         p = putText(p, f.comment);

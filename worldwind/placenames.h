@@ -33,12 +33,6 @@ QByteArray listFile();
 // "velmora.xml", Windows-1252 with CR LF line ends.
 QByteArray layerSetFile(const LabelFont& font);
 
-// A number as the links hold it, whatever the user's locale: blanks, tabs
-// and line feeds are skipped anywhere; sign, digits, "." and digits, and
-// an exponent are read as far as they form a number; anything else ends
-// it. No number, or one beyond the range of a float, gives 0.
-float readNumber(QStringView text);
-
 struct Result {
     QStringList failures;  // one line per file not written: its path and why
     bool ok() const { return failures.isEmpty(); }
