@@ -9,12 +9,5 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 1
 fi
 
-# The program keeps its settings and reads its web view files in the folder
-# it starts in: a folder of the user's, never the build tree.
-home="${XDG_DATA_HOME:-$HOME/.local/share}/velmora"
-mkdir -p "$home"
-for f in velmoralib.js velmora.html velmora.css bg.jpg help.html; do
-  [ -e "$home/$f" ] || cp "$root/resources/$f" "$home/$f"
-done
-cd "$home"
-exec "$root/build/app/velmora"
+# The same per-user start folder as the installed program.
+VELMORA_PROGRAM="$root/build/app/velmora" VELMORA_RESOURCES="$root/resources" exec "$root/scripts/velmora-start" "$@"

@@ -4,7 +4,9 @@
 set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev xvfb xauth fonts-liberation2
-  g++-mingw-w64-x86-64)
+  g++-mingw-w64-x86-64 chromium)
+# Node.js drives the browser tests; a machine without it gets Debian's.
+command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -18,5 +20,12 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# The browser test's driver, at the version pinned in its lock file; it
+# uses Debian's Chromium and must never fetch a browser of its own.
+web="$root/tests/web"
+if [ ! -d "$web/node_modules" ] || [ "$web/package-lock.json" -nt "$web/node_modules" ]; then
+  (cd "$web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error && touch node_modules)
+fi
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build" -j"$(nproc)"
