@@ -5,6 +5,7 @@
 #include "guitest.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "widgets/art.h"
 #include "widgets/look.h"
 #include "widgets/twips.h"
 
@@ -51,6 +52,30 @@ private slots:
         QCOMPARE(about.cmdSysInfo->text(), QStringLiteral("&Infos système..."));
         QVERIFY(about.cmdOK->isDefault());
         QCOMPARE(about.cmdOK->nextInFocusChain(), about.cmdSysInfo);
+    }
+
+    // The picture is drawn, not stored: check it shows what it should.
+    void pictureIsTheEarthOnBlackWithTheTitle()
+    {
+        const QImage picture = art::aboutPicture(QStringLiteral("Velmora"));
+        QCOMPARE(picture.size(), QSize(520, 318));
+        QCOMPARE(picture.depth(), 24);
+        int land = 0, sea = 0, white = 0;
+        for (int y = 0; y < picture.height(); ++y) {
+            for (int x = 0; x < picture.width(); ++x) {
+                const QColor c = picture.pixelColor(x, y);
+                land += c.green() > c.red() + 20 && c.green() > c.blue() + 20;
+                sea += c.blue() > c.red() + 40 && c.blue() > c.green() + 20;
+                white += y < 60 && c.red() > 240 && c.green() > 240 && c.blue() > 240;
+            }
+        }
+        QVERIFY2(land > 5000, qPrintable(QString::number(land)));  // the land outlines were found
+        QVERIFY2(sea > 10000, qPrintable(QString::number(sea)));
+        QVERIFY2(white > 200, qPrintable(QString::number(white)));  // the title's outlines
+        QCOMPARE(picture.pixelColor(2, 317), QColor(Qt::black));
+        const QImage icon = art::icon();
+        QCOMPARE(icon.size(), QSize(32, 32));
+        QCOMPARE(icon.pixelColor(0, 0).alpha(), 0);
     }
 
     void escapeAndEnterAndOkCloseTheBox()
