@@ -5,6 +5,7 @@
 #include "platform/codepage.h"
 #include "platform/commondialogs.h"
 #include "platform/messagebox.h"
+#include "platform/shell.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -73,6 +74,9 @@ public:
         MessageBox::setNonInteractive(true);
         MessageBox::clearHistory();
         CommonDialog::setNonInteractive(true);
+        // No widget test opens a browser or World Wind by accident.
+        Shell::setNonInteractive(true);
+        Shell::clearHistory();
     }
     ~StartFolder() { QDir::setCurrent(previous_); }
 

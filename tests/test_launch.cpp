@@ -137,6 +137,7 @@ private slots:
     void missingPagesGiveTheShellsMessage()
     {
         StartFolder start;
+        Shell::setNonInteractive(false);
         Form1 form;
         form.mnuHelpHelp->trigger();
         form.settings.SaveDir = QStringLiteral("empty\\");
