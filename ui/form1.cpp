@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <cmath>
@@ -36,13 +37,23 @@ constexpr int kClientWidth = 8070;
 constexpr int kClientHeight = 5265;
 const char* const kWebViewFiles[] = {"velmoralib.js", "velmora.html", "velmora.css", "bg.jpg"};
 
-// The window's client area. Its repaints drive the clipboard capture.
+// The window's client area. Its repaints drive the clipboard capture; a
+// control that redraws itself (a blinking cursor, a pressed button) is not
+// a repaint of the window.
 class ClientArea : public QWidget {
 public:
     ClientArea(QWidget* parent, std::function<void()> onPaint) : QWidget(parent), onPaint_(std::move(onPaint)) {}
 
 protected:
-    void paintEvent(QPaintEvent*) override { onPaint_(); }
+    void paintEvent(QPaintEvent* event) override
+    {
+        QRegion own = event->region();
+        for (const QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (child->isVisible())
+                own -= child->geometry();
+        if (!own.isEmpty())
+            onPaint_();
+    }
 
 private:
     std::function<void()> onPaint_;
@@ -70,6 +81,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     createMenus();
     connectCommands();
     connectLaunchCommands();
+    connectEditingCommands();
     fixWindowSize();
     Text1->setFocus();
 }
@@ -297,10 +309,6 @@ QString Form1::unHTMLize(const QString& str) const
     return journal::unHTMLize(str);
 }
 
-void Form1::getUrlFromClipboard()
-{
-}
-
 Form2* Form1::form2()
 {
     return form2_.get(this);
@@ -496,32 +504,4 @@ void Form1::Form_Resize()
         if (w > 0)  // a window forced narrower than its captions keeps the old widths
             twips::setWidth(field, int(w));
     }
-}
-
-bool Form1::event(QEvent* event)
-{
-    // Coming back to the window also runs the capture: the repaint that
-    // goes with it may be optimised away by the window system.
-    if (event->type() == QEvent::WindowActivate)
-        schedulePaintHook();
-    return QMainWindow::event(event);
-}
-
-void Form1::schedulePaintHook()
-{
-    // The capture may open a modal dialog, which must not happen inside a
-    // paint event: it runs right after, once per burst of repaints.
-    if (paintHookPending_)
-        return;
-    paintHookPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        paintHookPending_ = false;
-        Form_Paint();
-    });
-}
-
-void Form1::Form_Paint()
-{
-    ++paintHookRuns_;
-    getUrlFromClipboard();
 }

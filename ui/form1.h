@@ -19,6 +19,7 @@ class QAction;
 class JournalList;
 class Form2;
 class Form3;
+class QWindow;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -94,11 +95,21 @@ public slots:
     void Command12_Click();
     void Command3_Click();
     void Command4_Click();
+    // Selecting and editing entries.
+    void List1_Click();
+    void List1_Validate();
+    void Command1_Click();
+    void Command7_Click();
+    void Command8_Click();
+    void Command9_Click();
+    void Command10_Click();
+    void Command5_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Construction, step by step.
@@ -113,7 +124,25 @@ private:
     void Form_Resize();
     void Form_Paint();
     void Form_Unload();
+
+    // The repaint hook and the capture.
+    void watchExposure();
     void schedulePaintHook();
+    void runPaintHook();
+    void repaintNow();
+    void fillForCapturedLink(Form2* dialog, const QString& link);
+
+    // Selecting and editing entries.
+    void connectEditingCommands();
+    void setSelectionButtons(bool enabled);
+    void focusMoved(QWidget* old, QWidget* now);
+    bool endsSelection(const QWidget* w) const;
+    void endSelectionAfter(QWidget* control);
+    void swapWithSelected(int offset);
+    // Shows that the journal is full when it is; true then.
+    bool refuseWhenFull();
+    // Appends the entry a dialog handed back, or says why not.
+    void appendEntry(const QString& name, const QString& link, const QString& comment);
     // Asks about unsaved changes; false when the user cancelled (or the
     // save they asked for failed).
     bool settleUnsavedChanges(bool* discarded = nullptr);
@@ -129,6 +158,10 @@ private:
     bool modified_ = false;
     bool logsShown_ = true;
     bool paintHookPending_ = false;
+    QPointer<QWindow> watchedWindow_;
+    // Set when the list lost the focus, until the focus comes back to it or
+    // reaches a control that ends the selection.
+    bool leftList_ = false;
     int paintHookRuns_ = 0;
     Kept<Form2> form2_;
     Kept<Form3> form3_;

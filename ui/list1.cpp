@@ -72,6 +72,23 @@ QStringList JournalList::rows() const
     return out;
 }
 
+int JournalList::selectedRow() const
+{
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void JournalList::selectRow(int i)
+{
+    setCurrentRow(i, QItemSelectionModel::ClearAndSelect);
+}
+
+void JournalList::clearSelectedRow()
+{
+    // Also without a current row, so that the arrow keys start afresh.
+    selectionModel()->clear();
+}
+
 int JournalList::tabStop() const
 {
     return fontMetrics().averageCharWidth() * 24;

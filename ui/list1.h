@@ -15,6 +15,13 @@ public:
     void setRows(const QStringList& rows);
     QStringList rows() const;
 
+    // The selected row, or -1 when none is.
+    int selectedRow() const;
+    // Selects row `i` (it becomes the current row too).
+    void selectRow(int i);
+    // No row selected afterwards.
+    void clearSelectedRow();
+
     // Distance between tab stops, in pixels.
     int tabStop() const;
 };

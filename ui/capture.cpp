@@ -1,0 +1,116 @@
+// The clipboard capture and what runs it: a location link copied in World
+// Wind becomes a new entry when the user comes back to the main window.
+
+#include "form1.h"
+
+#include "dialogs/form2.h"
+#include "list1.h"
+#include "platform/clipboard.h"
+#include "worldwind/links.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QWindow>
+
+bool Form1::event(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::WindowActivate:
+        // Coming back to the window runs the capture too.
+        schedulePaintHook();
+        break;
+    case QEvent::Show:
+    case QEvent::WinIdChange:
+        watchExposure();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::event(event);
+}
+
+void Form1::watchExposure()
+{
+    // Qt keeps a picture of the window: uncovering it is an expose event of
+    // the top-level window that never reaches a paint event of ours.
+    QWindow* window = windowHandle();
+    if (!window || window == watchedWindow_)
+        return;
+    window->installEventFilter(this);
+    watchedWindow_ = window;
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == watchedWindow_ && event->type() == QEvent::Expose && watchedWindow_->isExposed())
+        schedulePaintHook();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Form1::schedulePaintHook()
+{
+    // The capture may open a modal dialog, which must not happen inside a
+    // paint or expose event: it runs right after, once per burst.
+    if (paintHookPending_)
+        return;
+    paintHookPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (paintHookPending_)
+            runPaintHook();
+    });
+}
+
+void Form1::runPaintHook()
+{
+    paintHookPending_ = false;
+    Form_Paint();
+}
+
+void Form1::repaintNow()
+{
+    client_->repaint();  // its paint event only schedules the hook...
+    runPaintHook();      // ...which runs now, before the caller goes on
+}
+
+void Form1::Form_Paint()
+{
+    ++paintHookRuns_;
+    getUrlFromClipboard();
+}
+
+void Form1::getUrlFromClipboard()
+{
+    if (!Clipboard::hasText())
+        return;
+    const QString link = Clipboard::text();
+    if (!links::isLocationLink(link))
+        return;
+    log(QStringLiteral("getting url from clipboard "));
+    if (refuseWhenFull()) {
+        Clipboard::clear();  // or every repaint would say it again
+        return;
+    }
+    List1->clearSelectedRow();
+    Command1->setEnabled(false);
+    Command8->setEnabled(false);
+    Form2* dialog = form2();
+    fillForCapturedLink(dialog, link);
+    Clipboard::clear();
+    // Run again while the dialog is open, the capture only refills it; the
+    // run that showed it adds the entry once it is confirmed.
+    if (!dialog->isVisible())
+        dialog->showModal();
+    if (!dialog->add)
+        return;
+    appendEntry(dialog->Text2->text(), dialog->Text1->text(), dialog->Text3->text());
+}
+
+void Form1::fillForCapturedLink(Form2* dialog, const QString& link)
+{
+    dialog->Text1->setText(link);
+    dialog->Text2->setText(QStringLiteral("<Enter a name>"));
+    dialog->Text3->setText(QString());
+    dialog->Option1->setChecked(true);
+}

@@ -1,0 +1,195 @@
+// Selecting an entry and the commands that edit the journal: Update, Add,
+// Remove, Up, Down and Clear, and the rule that switches the buttons which
+// act on the selected entry.
+
+#include "form1.h"
+
+#include "dialogs/form2.h"
+#include "journal/row.h"
+#include "list1.h"
+#include "platform/clipboard.h"
+#include "platform/messagebox.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+const QString kNoPlacename = QStringLiteral("No placename to add, use worldwind, and copy a location");
+
+}  // namespace
+
+void Form1::connectEditingCommands()
+{
+    // A click on the selected row loads it again, as a click on another does.
+    connect(List1, &QListWidget::itemSelectionChanged, this, &Form1::List1_Click);
+    connect(List1, &QListWidget::itemClicked, this, &Form1::List1_Click);
+    connect(qApp, &QApplication::focusChanged, this, &Form1::focusMoved);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
+    connect(Command8, &QPushButton::clicked, this, &Form1::Command8_Click);
+    connect(Command9, &QPushButton::clicked, this, &Form1::Command9_Click);
+    connect(Command10, &QPushButton::clicked, this, &Form1::Command10_Click);
+    connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+}
+
+void Form1::setSelectionButtons(bool enabled)
+{
+    for (QPushButton* b : {Command1, Command8, Command9, Command10, Command12})
+        b->setEnabled(enabled);
+}
+
+void Form1::List1_Click()
+{
+    const int i = List1->selectedRow();
+    if (i < 0)
+        return;
+    setSelectionButtons(true);
+    const RowFields entry = splitRow(List1->item(i)->text());
+    Text2->setText(entry.name);
+    Text1->setText(entry.link);
+    Text3->setText(entry.comment);
+}
+
+void Form1::List1_Validate()
+{
+    setSelectionButtons(false);
+}
+
+bool Form1::endsSelection(const QWidget* w) const
+{
+    for (const QWidget* c : std::initializer_list<const QWidget*>{Command1, Command8, Command7, Command5, Command11,
+                                                                  Command6, logList})
+        if (w == c)
+            return true;
+    return false;
+}
+
+void Form1::focusMoved(QWidget* old, QWidget* now)
+{
+    if (now == List1) {
+        leftList_ = false;
+        return;
+    }
+    if (old == List1)
+        leftList_ = true;
+    // Controls that keep the selection, and other windows, leave it pending.
+    if (!leftList_ || !now || !endsSelection(now))
+        return;
+    leftList_ = false;
+    endSelectionAfter(now);
+}
+
+void Form1::endSelectionAfter(QWidget* control)
+{
+    // The control that took the focus still does its own work first: Update
+    // or Remove pressed right after selecting acts on the selected entry.
+    // A mouse press gives the focus before the button is down, so look once
+    // the press has been handled.
+    QTimer::singleShot(0, this, [this, control = QPointer<QWidget>(control)] {
+        auto* button = qobject_cast<QAbstractButton*>(control.data());
+        if (button && button->isDown())
+            connect(button, &QAbstractButton::released, this, &Form1::List1_Validate,
+                    Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+        else
+            List1_Validate();
+    });
+}
+
+bool Form1::refuseWhenFull()
+{
+    if (List1->count() < kMaxRows)
+        return false;
+    MessageBox::information(this, QStringLiteral("The journal is full: it holds %1 places, the most it can hold. "
+                                                 "Remove places to make room for new ones; nothing was added.")
+                                      .arg(QLocale().toString(kMaxRows)));
+    return true;
+}
+
+void Form1::appendEntry(const QString& name, const QString& link, const QString& comment)
+{
+    if (link.isEmpty()) {
+        MessageBox::information(this, kNoPlacename);
+        return;
+    }
+    if (refuseWhenFull())
+        return;
+    List1->addItem(makeRow(name, link, comment));
+    setModified(true);
+}
+
+void Form1::Command1_Click()
+{
+    const int i = List1->selectedRow();
+    if (i < 0) {
+        MessageBox::information(this, QStringLiteral("Choose an entry to modify"));
+        return;
+    }
+    if (Text1->text().isEmpty()) {
+        MessageBox::information(this, kNoPlacename);
+        return;
+    }
+    List1->item(i)->setText(makeRow(Text2->text(), Text1->text(), Text3->text()));
+    setModified(true);
+}
+
+void Form1::Command7_Click()
+{
+    repaintNow();  // a link waiting on the clipboard gets its own dialog first
+    if (refuseWhenFull())
+        return;
+    Form2* dialog = form2();
+    dialog->showModal();
+    if (!dialog->add)
+        return;
+    appendEntry(dialog->Text2->text(), dialog->Text1->text(), dialog->Text3->text());
+}
+
+void Form1::Command8_Click()
+{
+    const int i = List1->selectedRow();
+    if (i < 0)
+        return;
+    delete List1->takeItem(i);
+    List1->clearSelectedRow();
+    setModified(true);
+    resetEntryFields();
+}
+
+void Form1::Command9_Click()
+{
+    if (List1->selectedRow() <= 0)
+        return;
+    swapWithSelected(-1);
+}
+
+void Form1::Command10_Click()
+{
+    const int i = List1->selectedRow();
+    if (i < 0 || i >= List1->count() - 1)
+        return;
+    swapWithSelected(1);
+}
+
+void Form1::swapWithSelected(int offset)
+{
+    // Moving a row by one is swapping the texts of two rows; the moved
+    // entry then becomes the selected one and fills the fields again.
+    const int i = List1->selectedRow();
+    QListWidgetItem* from = List1->item(i);
+    QListWidgetItem* to = List1->item(i + offset);
+    const QString moved = from->text();
+    from->setText(to->text());
+    to->setText(moved);
+    List1->selectRow(i + offset);
+    setModified(true);
+}
+
+void Form1::Command5_Click()
+{
+    Clipboard::clear();
+    resetEntryFields();
+}
