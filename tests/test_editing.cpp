@@ -1,0 +1,483 @@
+// The main window's editing through its real widgets, with the clipboard
+// and the message boxes prepared in advance: the capture of copied links,
+// selecting entries, the commands and the rule for leaving the list.
+
+#include "dialogs/form2.h"
+#include "guitest.h"
+#include "journal/row.h"
+#include "platform/clipboard.h"
+#include "ui/form1.h"
+#include "ui/list1.h"
+#include "widgets/look.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <memory>
+
+using guitest::StartFolder;
+using guitest::whenModal;
+
+namespace {
+
+const QString kLink = QStringLiteral("worldwind://goto/world=Earth&lat=48.85&lon=2.35");
+const QString kOther = QStringLiteral("worldwind://goto/world=Earth&lat=-1&lon=1");
+const QString kNoPlacename = QStringLiteral("No placename to add, use worldwind, and copy a location");
+const QStringList kFour = {QStringLiteral("A\tworldwind://a\tone"), QStringLiteral("B\tworldwind://b\ttwo"),
+                           QStringLiteral("C\t\tthree"), QStringLiteral("D\tworldwind://d\tfour")};
+
+// The main window shown and active, its journal holding `rows`, with an
+// in-process clipboard.
+struct Window {
+    explicit Window(const QStringList& rows = kFour)
+    {
+        start.write("velmora.ini", ".\\\r\n.\\\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n");
+        Clipboard::setFake(true);
+        Clipboard::clearHistory();
+        form = std::make_unique<Form1>();
+        form->Form_Load();
+        form->List1->setRows(rows);
+        form->show();
+        if (!QTest::qWaitForWindowActive(form.get()))
+            qWarning("the main window did not become active");
+        QTest::qWait(20);  // the capture that goes with showing has run
+    }
+    ~Window() { Clipboard::setFake(false); }
+
+    Form1& operator*() { return *form; }
+    Form1* operator->() { return form.get(); }
+    Form2* dialog() { return form->form2(); }
+
+    void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+    void clickRow(int i)
+    {
+        QListWidget* list = form->List1;
+        list->scrollToItem(list->item(i));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(i)).center());
+    }
+    bool selectionButtonsEnabled() const
+    {
+        const QPushButton* five[] = {form->Command1, form->Command8, form->Command9, form->Command10, form->Command12};
+        const int on = int(std::count_if(std::begin(five), std::end(five), [](auto* b) { return b->isEnabled(); }));
+        if (on != 0 && on != 5)
+            qWarning("the five selection buttons disagree");
+        return on == 5;
+    }
+    QStringList fields() const { return {form->Text1->text(), form->Text2->text(), form->Text3->text()}; }
+
+    StartFolder start;
+    std::unique_ptr<Form1> form;
+};
+
+}  // namespace
+
+class TestEditing : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { applyLook(*qApp); }
+
+    void clipboardTextThatIsNotALinkStays_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("capitals") << "WorldWind://goto/world=Earth&lat=1&lon=2";
+        QTest::newRow("leading blank") << " worldwind://goto/world=Earth&lat=1&lon=2";
+        QTest::newRow("other text") << "http://example.org";
+        QTest::newRow("empty text") << "";
+    }
+
+    void clipboardTextThatIsNotALinkStays()
+    {
+        QFETCH(QString, text);
+        Window w;
+        const int logLines = w->logList->count();
+        Clipboard::setFakeText(text);
+        w->getUrlFromClipboard();
+        QCOMPARE(Clipboard::text(), text);
+        QVERIFY(Clipboard::hasText());
+        QCOMPARE(Clipboard::emptied(), QStringList());
+        QCOMPARE(w->logList->count(), logLines);
+        QCOMPARE(w->List1->count(), 4);
+    }
+
+    void capturedLinkFillsTheDialog_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a link") << kLink;
+        QTest::newRow("the scheme alone") << "worldwind://";
+        QTest::newRow("a second line") << kLink + "\r\nsecond line";
+    }
+
+    void capturedLinkFillsTheDialog()
+    {
+        QFETCH(QString, text);
+        Window w;
+        w.clickRow(1);
+        QVERIFY(w.selectionButtonsEnabled());
+        w.dialog()->Option2->setChecked(true);
+        w.dialog()->Text3->setText(QStringLiteral("left from before"));
+        Clipboard::setFakeText(text);
+        QStringList shown;
+        bool cleared = false;
+        whenModal([&](QWidget* modal) {
+            QCOMPARE(modal, w.dialog());
+            shown = {w.dialog()->Text1->text(), w.dialog()->Text2->text(), w.dialog()->Text3->text()};
+            QVERIFY(w.dialog()->Option1->isChecked());
+            // Before the dialog opened: clipboard emptied, selection cleared,
+            // Update and Remove off, the other three as they were.
+            cleared = !Clipboard::hasText() && w->List1->selectedRow() == -1 && !w->Command1->isEnabled()
+                      && !w->Command8->isEnabled() && w->Command9->isEnabled();
+            QTest::mouseClick(w.dialog()->cmdAdd, Qt::LeftButton);
+        });
+        w->update();  // a repaint of the window runs the capture
+        QTRY_COMPARE(w->List1->count(), 5);
+        QCOMPARE(shown, (QStringList{text, "<Enter a name>", ""}));
+        QVERIFY(cleared);
+        QCOMPARE(Clipboard::emptied(), QStringList{text});
+        QCOMPARE(w->logList->item(w->logList->count() - 1)->text(), QStringLiteral("getting url from clipboard "));
+        QCOMPARE(w->List1->item(4)->text(), makeRow(u"<Enter a name>", text, u""));
+        QCOMPARE(w->List1->selectedRow(), -1);
+        QCOMPARE(w->windowTitle(), QStringLiteral("WorldWind Velmora (modified)"));
+    }
+
+    void captureEndings_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("edited and added") << "edit" << "Paris\tworldwind://edited\tcapital" << QStringList();
+        QTest::newRow("link emptied") << "empty link" << "" << QStringList{kNoPlacename};
+        QTest::newRow("cancelled") << "cancel" << "" << QStringList();
+        QTest::newRow("close box") << "close" << "" << QStringList();
+    }
+
+    void captureEndings()
+    {
+        QFETCH(QString, ending);
+        QFETCH(QString, row);
+        QFETCH(QStringList, messages);
+        Window w;
+        Clipboard::setFakeText(kLink);
+        whenModal([&](QWidget*) {
+            Form2* d = w.dialog();
+            if (ending == "close") {
+                d->close();
+                return;
+            }
+            d->Text1->setText(ending == "edit" ? QStringLiteral("worldwind://edited") : QString());
+            d->Text2->setText(QStringLiteral("Paris"));
+            d->Text3->setText(QStringLiteral("capital"));
+            QTest::mouseClick(ending == "cancel" ? d->cmdCancel : d->cmdAdd, Qt::LeftButton);
+        });
+        w->getUrlFromClipboard();
+        QCOMPARE(w->List1->count(), row.isEmpty() ? 4 : 5);
+        if (!row.isEmpty())
+            QCOMPARE(w->List1->item(4)->text(), row);
+        QCOMPARE(w->isModified(), !row.isEmpty());
+        QCOMPARE(MessageBox::history(), messages);
+        QVERIFY(!Clipboard::hasText());
+    }
+
+    void linkCopiedWhileTheDialogIsOpenReplacesItsContents()
+    {
+        Window w;
+        Clipboard::setFakeText(kLink);
+        QString nameAfterRefill;
+        whenModal([&](QWidget* modal) {
+            w.dialog()->Text2->setText(QStringLiteral("typed for the first"));
+            Clipboard::setFakeText(kOther);
+            w->update();
+            QTRY_COMPARE(w.dialog()->Text1->text(), kOther);
+            nameAfterRefill = w.dialog()->Text2->text();
+            QCOMPARE(QApplication::activeModalWidget(), modal);  // not shown a second time
+            QCOMPARE(w->List1->count(), 4);                      // the nested run added nothing
+            QTest::mouseClick(w.dialog()->cmdAdd, Qt::LeftButton);
+        });
+        w->getUrlFromClipboard();
+        QCOMPARE(nameAfterRefill, QStringLiteral("<Enter a name>"));
+        QCOMPARE(w->List1->count(), 5);
+        QCOMPARE(w->List1->item(4)->text(), makeRow(u"<Enter a name>", kOther, u""));
+        QCOMPARE(Clipboard::emptied(), (QStringList{kLink, kOther}));
+    }
+
+    void repaintsRunTheCaptureOncePerBurst()
+    {
+        Window w;
+        const int before = w->paintHookRuns();
+        w->update();
+        w->centralWidget()->repaint();
+        QApplication::sendEvent(w.form.get(), new QEvent(QEvent::WindowActivate));
+        QTRY_COMPARE(w->paintHookRuns(), before + 1);
+        // A control drawing itself is no repaint of the window.
+        w->Command5->repaint();
+        w->Text2->update();
+        QTest::qWait(30);
+        QCOMPARE(w->paintHookRuns(), before + 1);
+    }
+
+    void addWithALinkWaitingShowsTwoDialogsInOrder()
+    {
+        Window w;
+        Clipboard::setFakeText(kLink);
+        QStringList showings;
+        whenModal([&](QWidget*) {
+            showings << w.dialog()->Text1->text();
+            w.dialog()->Text2->setText(QStringLiteral("Paris"));
+            whenModal([&](QWidget*) {
+                showings << w.dialog()->Text1->text() + " / " + w.dialog()->Text2->text();
+                QTest::mouseClick(w.dialog()->cmdAdd, Qt::LeftButton);
+            });
+            QTest::mouseClick(w.dialog()->cmdAdd, Qt::LeftButton);
+        });
+        w.click(w->Command7);
+        QCOMPARE(showings, (QStringList{kLink, kLink + " / Paris"}));
+        QCOMPARE(w->List1->count(), 6);
+        QCOMPARE(w->List1->item(4)->text(), makeRow(u"Paris", kLink, u""));
+        QCOMPARE(w->List1->item(5)->text(), w->List1->item(4)->text());
+    }
+
+    void addShowsTheDialogAsLastLeft()
+    {
+        Window w;
+        QStringList firstShowing;
+        QWidget* focus = nullptr;
+        whenModal([&](QWidget*) {
+            firstShowing = {w.dialog()->Text1->text(), w.dialog()->Text2->text(), w.dialog()->Text3->text()};
+            focus = QApplication::focusWidget();
+            QTest::mouseClick(w.dialog()->cmdAdd, Qt::LeftButton);
+        });
+        w.click(w->Command7);
+        QCOMPARE(firstShowing, (QStringList{"", "Noname", ""}));
+        QCOMPARE(focus, w.dialog()->Text3);
+        QCOMPARE(MessageBox::history(), QStringList{kNoPlacename});
+        QCOMPARE(w->List1->count(), 4);
+        QVERIFY(!w->isModified());
+
+        // A second Add shows what the first one left, and adds it again.
+        for (int i = 0; i < 2; ++i) {
+            whenModal([&](QWidget*) {
+                if (i == 0) {
+                    w.dialog()->Option2->setChecked(true);
+                    w.dialog()->latDeg->setText(QStringLiteral("1"));
+                    w.dialog()->Text2->setText(QStringLiteral("One"));
+                }
+                QTest::mouseClick(w.dialog()->cmdAdd, Qt::LeftButton);
+            });
+            w.click(w->Command7);
+        }
+        QCOMPARE(w->List1->count(), 6);
+        QCOMPARE(w->List1->item(4)->text(), QStringLiteral("One\tworldwind://goto/world=Earth&lat=1&lon=0\t"));
+        QCOMPARE(w->List1->item(5)->text(), w->List1->item(4)->text());
+
+        // Cancel and the close box add nothing and say nothing.
+        MessageBox::clearHistory();
+        whenModal([&](QWidget*) { QTest::mouseClick(w.dialog()->cmdCancel, Qt::LeftButton); });
+        w.click(w->Command7);
+        whenModal([&](QWidget*) { w.dialog()->close(); });
+        w.click(w->Command7);
+        QCOMPARE(w->List1->count(), 6);
+        QCOMPARE(MessageBox::history(), QStringList());
+    }
+
+    void update()
+    {
+        Window w;
+        w->Command1_Click();  // no row selected (as after a save reloaded the list)
+        QCOMPARE(MessageBox::history(), QStringList{"Choose an entry to modify"});
+
+        w.clickRow(2);  // its link is empty
+        w.click(w->Command1);
+        QCOMPARE(MessageBox::history().last(), kNoPlacename);
+        QCOMPARE(w->List1->item(2)->text(), kFour[2]);
+        QVERIFY(!w->isModified());
+
+        w.clickRow(1);
+        QCOMPARE(w.fields(), (QStringList{"worldwind://b", "B", "two"}));
+        w->Text2->setText(QString());
+        w->Text3->setText(QStringLiteral("tab\there"));
+        w.click(w->Command1);
+        QCOMPARE(w->List1->item(1)->text(), QStringLiteral("\tworldwind://b\ttab here"));
+        QCOMPARE(w->List1->selectedRow(), 1);
+        QVERIFY(w->isModified());
+        // Pressing Update ended the selection: it acted, then the buttons went off.
+        QTRY_VERIFY(!w.selectionButtonsEnabled());
+        QCOMPARE(w.fields(), (QStringList{"worldwind://b", "", "tab\there"}));
+    }
+
+    void upAndDown()
+    {
+        Window w;
+        w.clickRow(3);
+        w->Text2->setText(QStringLiteral("edited, not updated"));
+        for (int i = 0; i < 3; ++i) {
+            w.click(w->Command9);
+            QVERIFY(w.selectionButtonsEnabled());
+        }
+        QCOMPARE(w->List1->rows(), (QStringList{kFour[3], kFour[0], kFour[1], kFour[2]}));
+        QCOMPARE(w->List1->selectedRow(), 0);
+        QCOMPARE(w.fields(), (QStringList{"worldwind://d", "D", "four"}));
+        QVERIFY(w->isModified());
+
+        // Up on the first row and Down on the last do nothing.
+        w->setModified(false);
+        w.click(w->Command9);
+        w.clickRow(3);
+        w.click(w->Command10);
+        QCOMPARE(w->List1->rows(), (QStringList{kFour[3], kFour[0], kFour[1], kFour[2]}));
+        QVERIFY(!w->isModified());
+
+        w.clickRow(1);
+        w.click(w->Command10);
+        QCOMPARE(w->List1->rows(), (QStringList{kFour[3], kFour[1], kFour[0], kFour[2]}));
+        QCOMPARE(w->List1->selectedRow(), 2);
+        QVERIFY(w->isModified());
+    }
+
+    void upAndDownOnASingleRow()
+    {
+        Window w({kFour[0]});
+        w.clickRow(0);
+        w.click(w->Command9);
+        w.click(w->Command10);
+        QCOMPARE(w->List1->rows(), QStringList{kFour[0]});
+        QVERIFY(!w->isModified());
+    }
+
+    void removeTheLastRow()
+    {
+        Window w;
+        Clipboard::setFakeText(QStringLiteral("kept"));
+        w.dialog()->Text2->setText(QStringLiteral("in the dialog"));
+        w.clickRow(3);
+        w.click(w->Command8);
+        QCOMPARE(w->List1->rows(), kFour.mid(0, 3));
+        QCOMPARE(w->List1->selectedRow(), -1);
+        QCOMPARE(w.fields(), (QStringList{"", "Noname", ""}));
+        QCOMPARE(w.dialog()->Text2->text(), QStringLiteral("Noname"));
+        QVERIFY(w->isModified());
+        QCOMPARE(Clipboard::text(), QStringLiteral("kept"));
+        QTRY_VERIFY(!w.selectionButtonsEnabled());
+
+        w->setModified(false);
+        w->Command8_Click();  // nothing selected
+        QCOMPARE(w->List1->count(), 3);
+        QVERIFY(!w->isModified());
+    }
+
+    void clearDiscardsAWaitingLink()
+    {
+        Window w;
+        w.clickRow(1);
+        w->Text2->setText(QStringLiteral("typed"));
+        w.dialog()->Text1->setText(kOther);
+        Clipboard::setFakeText(kLink);
+        w.click(w->Command5);
+        QCOMPARE(Clipboard::emptied(), QStringList{kLink});
+        QCOMPARE(w.fields(), (QStringList{"", "Noname", ""}));
+        QCOMPARE(w.dialog()->Text1->text(), QString());
+        QCOMPARE(w->List1->rows(), kFour);
+        QCOMPARE(w->List1->selectedRow(), 1);
+        QVERIFY(!w->isModified());
+        w->getUrlFromClipboard();  // nothing left to capture: no dialog
+        QCOMPARE(w->List1->count(), 4);
+    }
+
+    void arrowKeysSelectLikeClicks()
+    {
+        Window w;
+        w.clickRow(0);
+        QTest::keyClick(w->List1, Qt::Key_Down);
+        QCOMPARE(w->List1->selectedRow(), 1);
+        QCOMPARE(w.fields(), (QStringList{"worldwind://b", "B", "two"}));
+        QTest::keyClick(w->List1, Qt::Key_Down);
+        QCOMPARE(w.fields(), (QStringList{"", "C", "three"}));
+        QTest::keyClick(w->List1, Qt::Key_Up);
+        QCOMPARE(w.fields(), (QStringList{"worldwind://b", "B", "two"}));
+        QVERIFY(w.selectionButtonsEnabled());
+    }
+
+    void leavingTheList_data()
+    {
+        QTest::addColumn<QStringList>("path");  // the controls the focus passes through after the list
+        QTest::addColumn<bool>("ended");
+        QTest::newRow("to the name box") << QStringList{"Text2"} << false;
+        QTest::newRow("through keepers") << QStringList{"Text1", "Text3", "Command9", "Command12", "Command4", "Command3"} << false;
+        QTest::newRow("to Add") << QStringList{"Command7"} << true;
+        QTest::newRow("via the name box to Save") << QStringList{"Text2", "Command11"} << true;
+        QTest::newRow("to the log") << QStringList{"logList"} << true;
+        QTest::newRow("to the log toggle") << QStringList{"Command6"} << true;
+        QTest::newRow("to Clear") << QStringList{"Command5"} << true;
+    }
+
+    void leavingTheList()
+    {
+        QFETCH(QStringList, path);
+        QFETCH(bool, ended);
+        Window w;
+        w->Command6_Click();  // the log panel shown, so that the log can take the focus
+        w.clickRow(1);
+        for (const QString& name : path) {
+            QWidget* target = control(*w, name);
+            QVERIFY2(target, qPrintable(name));
+            target->setFocus(Qt::TabFocusReason);
+        }
+        QTest::qWait(20);
+        QCOMPARE(w.selectionButtonsEnabled(), !ended);
+        QCOMPARE(w->List1->selectedRow(), 1);  // the selection itself stays
+        QCOMPARE(w.fields()[1], QStringLiteral("B"));
+    }
+
+    void focusInAnotherWindowDoesNotEndTheSelection()
+    {
+        Window w;
+        w.clickRow(1);
+        QWidget* focusInDialog = nullptr;
+        whenModal([&](QWidget*) {
+            focusInDialog = QApplication::focusWidget();
+            QTest::mouseClick(w.dialog()->cmdCancel, Qt::LeftButton);
+        });
+        w.dialog()->showModal();
+        QTest::qWait(20);
+        QCOMPARE(focusInDialog, w.dialog()->Text3);
+        QVERIFY(w.selectionButtonsEnabled());
+    }
+
+    void aFullJournalTakesNoMore()
+    {
+        QStringList full;
+        for (int i = 0; i < kMaxRows; ++i)
+            full << QStringLiteral("p%1\tworldwind://goto/world=Earth&lat=1&lon=2\t").arg(i);
+        Window w(full);
+        const QString message = QStringLiteral("The journal is full");
+
+        Clipboard::setFakeText(kLink);
+        w->getUrlFromClipboard();  // no dialog: the message at once
+        QCOMPARE(MessageBox::history().size(), 1);
+        QVERIFY(MessageBox::history().last().startsWith(message));
+        QVERIFY(!Clipboard::hasText());
+
+        w.click(w->Command7);
+        QCOMPARE(MessageBox::history().size(), 2);
+        QVERIFY(MessageBox::history().last().startsWith(message));
+        QCOMPARE(w->List1->count(), kMaxRows);
+        QVERIFY(!w->isModified());
+    }
+
+private:
+    static QWidget* control(Form1& f, const QString& name)
+    {
+        const std::pair<const char*, QWidget*> names[] = {
+            {"Text1", f.Text1},         {"Text2", f.Text2},       {"Text3", f.Text3},       {"Command9", f.Command9},
+            {"Command12", f.Command12}, {"Command4", f.Command4}, {"Command3", f.Command3}, {"Command7", f.Command7},
+            {"Command11", f.Command11}, {"logList", f.logList},   {"Command6", f.Command6}, {"Command5", f.Command5}};
+        for (const auto& [n, w] : names)
+            if (name == QLatin1String(n))
+                return w;
+        return nullptr;
+    }
+};
+
+QTEST_MAIN(TestEditing)
+#include "test_editing.moc"

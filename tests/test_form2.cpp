@@ -1,0 +1,258 @@
+// The Add a place dialog through its real controls: its first state, the
+// link it builds from typed coordinates in the user's number format, the
+// boxes it refuses, and how a showing ends. Run once in a locale with a
+// decimal point and once in one with a decimal comma.
+
+#include "dialogs/form2.h"
+#include "guitest.h"
+#include "ui/form1.h"
+#include "widgets/look.h"
+#include "widgets/twips.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+using guitest::StartFolder;
+using guitest::whenModal;
+
+namespace {
+
+// A number as the user types it: "." replaced by the user's decimal sign.
+QString typed(const char* text)
+{
+    return QString::fromLatin1(text).replace(u'.', QLocale::system().decimalPoint());
+}
+
+struct Typed {
+    const char* deg;
+    const char* min;
+    const char* sec;
+    const char* hemisphere;
+};
+
+void enter(QLineEdit* deg, QLineEdit* min, QLineEdit* sec, QComboBox* list, const Typed& t)
+{
+    deg->setText(typed(t.deg));
+    min->setText(typed(t.min));
+    sec->setText(typed(t.sec));
+    list->setCurrentIndex(list->findText(QString::fromLatin1(t.hemisphere)));
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Typed)
+
+class TestForm2 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        applyLook(*qApp);
+        MessageBox::setNonInteractive(true);
+        qInfo("numbers typed as in %s: %s", qPrintable(QLocale::system().name()), qPrintable(typed("48.5")));
+    }
+
+    void init() { MessageBox::clearHistory(); }
+
+    void firstShowing()
+    {
+        Form2 dialog;
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Add a place"));
+        QCOMPARE(dialog.size(), QSize(505, 215));
+        QCOMPARE(twips::geometry(dialog.Option2), QRect(0, 600, 1695, 615));
+        QCOMPARE(twips::geometry(dialog.cmdCancel), QRect(3840, 2640, 1455, 495));
+        QVERIFY(dialog.Option1->isChecked());
+        QVERIFY(!dialog.Option2->isChecked());
+        QCOMPARE(dialog.Text1->text(), QString());
+        QCOMPARE(dialog.Text2->text(), QStringLiteral("Noname"));
+        QCOMPARE(dialog.Text3->text(), QString());
+        for (QLineEdit* box : {dialog.latDeg, dialog.latMin, dialog.latSec, dialog.lonDeg, dialog.lonMin, dialog.lonSec})
+            QCOMPARE(box->text(), QStringLiteral("0"));
+        QCOMPARE(dialog.Altitude->text(), QStringLiteral("180.000"));
+        const std::pair<QComboBox*, QStringList> lists[] = {{dialog.ComboLat, {"N", "S"}},
+                                                            {dialog.ComboLon, {"E", "W"}}};
+        for (const auto& [list, texts] : lists) {
+            QCOMPARE(list->currentIndex(), 0);
+            QVERIFY(!list->isEditable());
+            QCOMPARE(list->count(), 2);
+            for (int i = 0; i < 2; ++i) {
+                QCOMPARE(list->itemText(i), texts[i]);
+                QCOMPARE(list->itemData(i).toInt(), i == 0 ? -1 : 1);
+            }
+        }
+
+        // The focus starts in the comment box and follows the designed order.
+        QWidget* focusAtStart = nullptr;
+        QList<QWidget*> order;
+        whenModal([&](QWidget*) {
+            focusAtStart = QApplication::focusWidget();
+            for (QWidget* w = dialog.Text3; order.size() < 16; w = w->nextInFocusChain())
+                if (w->focusPolicy() & Qt::TabFocus)
+                    order.append(w);
+            QTest::mouseClick(dialog.cmdCancel, Qt::LeftButton);
+        });
+        dialog.showModal();
+        QCOMPARE(focusAtStart, dialog.Text3);
+        const QList<QWidget*> designed = {dialog.Text3,  dialog.Text2,   dialog.Text1,    dialog.cmdAdd,
+                                          dialog.cmdCancel, dialog.Option1, dialog.Option2, dialog.latDeg,
+                                          dialog.latMin, dialog.latSec,  dialog.lonDeg,   dialog.lonMin,
+                                          dialog.lonSec, dialog.ComboLat, dialog.ComboLon, dialog.Altitude};
+        QCOMPARE(order, designed);
+    }
+
+    void coordinatesBuildTheLink_data()
+    {
+        QTest::addColumn<Typed>("lat");
+        QTest::addColumn<Typed>("lon");
+        QTest::addColumn<QString>("link");
+        const QString prefix = QStringLiteral("worldwind://goto/world=Earth");
+        QTest::newRow("worked example") << Typed{"48", "51", "24", "N"} << Typed{"2", "21", "3", "E"}
+                                        << prefix + "&lat=48.8566666666667&lon=2.35083333333333";
+        QTest::newRow("south") << Typed{"45", "30", "0", "S"} << Typed{"0", "0", "0", "E"}
+                               << prefix + "&lat=-45.5&lon=0";
+        QTest::newRow("negative degrees add the minutes") << Typed{"-10", "30", "0", "N"} << Typed{"0", "0", "0", "W"}
+                                                          << prefix + "&lat=-9.5&lon=0";
+        QTest::newRow("seconds half to even") << Typed{"0", "0", "30.5", "N"} << Typed{"0", "0", "31.5", "E"}
+                                              << prefix + "&lat=0.00833333333333333&lon=0.00888888888888889";
+        QTest::newRow("fractions, west") << Typed{"12.5", "7.25", "0", "N"} << Typed{" 100 ", "0", "-0.4", "W"}
+                                         << prefix + "&lat=12.6208333333333&lon=-100";
+        QTest::newRow("nothing normalised") << Typed{"95", "75", "0", "N"} << Typed{"0", "0", "3600", "E"}
+                                            << prefix + "&lat=96.25&lon=1";
+    }
+
+    void coordinatesBuildTheLink()
+    {
+        QFETCH(Typed, lat);
+        QFETCH(Typed, lon);
+        QFETCH(QString, link);
+        Form2 dialog;
+        dialog.Text1->setText(QStringLiteral("worldwind://goto/what was there"));
+        enter(dialog.latDeg, dialog.latMin, dialog.latSec, dialog.ComboLat, lat);
+        enter(dialog.lonDeg, dialog.lonMin, dialog.lonSec, dialog.ComboLon, lon);
+        dialog.Altitude->setText(QStringLiteral("not used"));
+        whenModal([&](QWidget*) {
+            QTest::mouseClick(dialog.Option2, Qt::LeftButton);
+            QVERIFY(dialog.Option2->isChecked());
+            QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton);
+        });
+        dialog.showModal();
+        QVERIFY(dialog.add);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.Text1->text(), link);
+        QCOMPARE(MessageBox::history(), QStringList());
+    }
+
+    void badBoxesAreRefusedByName_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("named");
+        const QString otherSign = QLocale::system().decimalPoint() == u'.' ? QStringLiteral("1,5") : QStringLiteral("1.5");
+        QTest::newRow("empty degrees") << "latDeg" << "" << "latitude degrees";
+        QTest::newRow("blank minutes") << "latMin" << "  " << "latitude minutes";
+        QTest::newRow("word in degrees") << "lonDeg" << "N48" << "longitude degrees";
+        QTest::newRow("the other decimal sign") << "lonMin" << otherSign << "longitude minutes";
+        QTest::newRow("seconds not a number") << "latSec" << "ten" << "latitude seconds";
+        QTest::newRow("seconds past 16 bits") << "lonSec" << "32768" << "longitude seconds";
+        QTest::newRow("seconds below 16 bits") << "lonSec" << "-40000" << "longitude seconds";
+    }
+
+    void badBoxesAreRefusedByName()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(QString, named);
+        Form2 dialog;
+        const std::pair<const char*, QLineEdit*> boxes[] = {{"latDeg", dialog.latDeg}, {"latMin", dialog.latMin},
+                                                            {"latSec", dialog.latSec}, {"lonDeg", dialog.lonDeg},
+                                                            {"lonMin", dialog.lonMin}, {"lonSec", dialog.lonSec}};
+        QLineEdit* bad = nullptr;
+        for (const auto& [name, b] : boxes)
+            if (box == QLatin1String(name))
+                bad = b;
+        QVERIFY(bad);
+        bad->setText(text);
+        dialog.Option2->setChecked(true);
+        dialog.Text1->setText(QStringLiteral("kept"));
+        bool stayedOpen = false;
+        bool addDuringShowing = true;
+        QWidget* focus = nullptr;
+        whenModal([&](QWidget*) {
+            QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton);
+            stayedOpen = dialog.isVisible();
+            addDuringShowing = dialog.add;
+            focus = QApplication::focusWidget();
+            QTest::mouseClick(dialog.cmdCancel, Qt::LeftButton);
+        });
+        dialog.showModal();
+        QVERIFY(stayedOpen);
+        QVERIFY(!addDuringShowing);
+        QVERIFY(!dialog.add);
+        QCOMPARE(focus, bad);
+        QCOMPARE(dialog.Text1->text(), QStringLiteral("kept"));
+        QCOMPARE(MessageBox::history().size(), 1);
+        QVERIFY2(MessageBox::history().first().contains(named), qPrintable(MessageBox::history().first()));
+    }
+
+    void copiedLinkModePassesTheLinkOn()
+    {
+        Form2 dialog;
+        dialog.latDeg->setText(QStringLiteral("not read in this mode"));
+        for (const QString& link : {QString(), QStringLiteral("edited, no longer a link")}) {
+            dialog.Text1->setText(link);
+            whenModal([&](QWidget*) { QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton); });
+            dialog.showModal();
+            QVERIFY(dialog.add);
+            QCOMPARE(dialog.Text1->text(), link);
+        }
+        QCOMPARE(MessageBox::history(), QStringList());
+    }
+
+    void eachShowingEndsOnItsOwn()
+    {
+        StartFolder start;
+        Form1 form;
+        Form2* dialog = form.form2();
+        QCOMPARE(form.form2(), dialog);  // kept
+
+        whenModal([&](QWidget*) { QTest::mouseClick(dialog->cmdAdd, Qt::LeftButton); });
+        dialog->showModal();
+        QVERIFY(dialog->add);
+
+        // Add is false from the start of the next showing; Cancel and Escape
+        // hide the dialog and keep what it holds.
+        bool addWhileShown = true;
+        whenModal([&](QWidget*) {
+            addWhileShown = dialog->add;
+            dialog->Text3->setText(QStringLiteral("typed"));
+            QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
+        });
+        dialog->showModal();
+        QVERIFY(!addWhileShown);
+        QVERIFY(!dialog->add);
+        whenModal([&](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+        dialog->showModal();
+        QVERIFY(!dialog->add);
+        QCOMPARE(form.form2(), dialog);
+        QCOMPARE(dialog->Text3->text(), QStringLiteral("typed"));
+
+        // The close box ends the showing the same way and the next use
+        // starts from a new dialog.
+        dialog->Option2->setChecked(true);
+        whenModal([&](QWidget*) { dialog->close(); });
+        dialog->showModal();
+        QVERIFY(!dialog->add);
+        Form2* fresh = form.form2();
+        QVERIFY(fresh != dialog);
+        QCOMPARE(fresh->Text3->text(), QString());
+        QVERIFY(fresh->Option1->isChecked());
+    }
+};
+
+QTEST_MAIN(TestForm2)
+#include "test_form2.moc"
