@@ -142,24 +142,49 @@ float readNumber(QStringView text)
     return fromChars(number.constData(), number.constData() + number.size());
 }
 
-float pairNumber(QStringView link, int i)
+namespace {
+
+// The value of pair `i` ("&"-separated): after its first "=", up to a
+// second "=". Nothing for a missing pair or one without "=".
+std::optional<QStringView> pairValue(QStringView link, int i)
 {
     const qsizetype n = link.size();
     qsizetype k = 0;
     for (int field = 0; field < i; ++k) {
         if (k == n)
-            return 0.0f;
+            return std::nullopt;
         if (link[k] == u'&')
             ++field;
     }
     while (k < n && link[k] != u'&' && link[k] != u'=')
         ++k;
     if (k == n || link[k] != u'=')
-        return 0.0f;
+        return std::nullopt;
     const qsizetype start = ++k;
     while (k < n && link[k] != u'&' && link[k] != u'=')
         ++k;
-    return readNumber(link.sliced(start, k - start));
+    return link.sliced(start, k - start);
+}
+
+}  // namespace
+
+float pairNumber(QStringView link, int i)
+{
+    const std::optional<QStringView> value = pairValue(link, i);
+    return value ? readNumber(*value) : 0.0f;
+}
+
+std::optional<Position> position(QStringView link)
+{
+    const std::optional<QStringView> latText = pairValue(link, 1), lonText = pairValue(link, 2);
+    if (!latText || !lonText)
+        return std::nullopt;
+    bool latOk = false, lonOk = false;
+    const double lat = latText->trimmed().toDouble(&latOk);
+    const double lon = lonText->trimmed().toDouble(&lonOk);
+    if (!latOk || !lonOk || !(lat >= -90 && lat <= 90) || !(lon >= -180 && lon <= 180))
+        return std::nullopt;
+    return Position{lat, lon};
 }
 
 std::optional<double> readAngle(const QString& text, const QLocale& locale)

@@ -54,4 +54,15 @@ std::optional<qint16> readSeconds(const QString& text, const QLocale& locale = Q
 // +1 for north and east, -1 for south and west.
 double coordinate(double degrees, double minutes, qint16 seconds, int factor);
 
+struct Position {
+    double latitude = 0;
+    double longitude = 0;
+};
+
+// Where the link points, in full precision: the values of pairs 1 and 2
+// (as pairNumber finds them) as decimal numbers, latitude within -90..90
+// and longitude within -180..180. Nothing when a value is missing, not a
+// number or out of range.
+std::optional<Position> position(QStringView link);
+
 }  // namespace links

@@ -1,0 +1,547 @@
+#include "places.h"
+
+#include "journal/row.h"
+#include "platform/textfile.h"
+#include "worldwind/links.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <cmath>
+
+namespace exchange {
+namespace {
+
+const QString kKmlNamespace = QStringLiteral("http://www.opengis.net/kml/2.2");
+const QString kGpxNamespace = QStringLiteral("http://www.topografix.com/GPX/1/1");
+// The ExtendedData entry that carries the row's own link.
+const QString kLinkData = QStringLiteral("worldwind-link");
+const QString kCreator = QStringLiteral("Velmora");
+
+bool xmlChar(char32_t c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
+           || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// The text with every character XML 1.0 cannot hold replaced by U+FFFD.
+QString xmlSafe(QStringView text)
+{
+    QString out;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x20 && c < 0xD800)
+            continue;  // the common case, checked without copying
+        char32_t cp = c;
+        qsizetype units = 1;
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            cp = QChar::surrogateToUcs4(c, text[i + 1].unicode());
+            units = 2;
+        }
+        if (!xmlChar(cp)) {
+            if (out.isNull())
+                out = text.toString();
+            out[i] = QChar(0xFFFD);
+        }
+        i += units - 1;
+    }
+    return out.isNull() ? text.toString() : out;
+}
+
+// An element holding `text`. Line breaks go as character references: a
+// reader would take a CR for a line end, and the file's own line ends are
+// CR LF.
+void writeText(QXmlStreamWriter& w, const QString& element, QStringView text)
+{
+    const QString safe = xmlSafe(text);
+    w.writeStartElement(element);
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < safe.size(); ++i) {
+        const QChar c = safe[i];
+        if (c != u'\r' && c != u'\n')
+            continue;
+        w.writeCharacters(QStringView(safe).sliced(from, i - from).toString());
+        w.writeEntityReference(c == u'\r' ? QStringLiteral("#13") : QStringLiteral("#10"));
+        from = i + 1;
+    }
+    w.writeCharacters(from == 0 ? safe : safe.sliced(from));
+    w.writeEndElement();
+}
+
+links::Position exportedPosition(QStringView link)
+{
+    return links::position(link).value_or(links::Position{});
+}
+
+// Places files are written one place per line, which keeps them readable
+// and quick to read back.
+class Writer {
+public:
+    Writer() : w_(&text_) {}
+
+    QXmlStreamWriter& xml() { return w_; }
+    void lineEnd() { w_.writeCharacters(QStringLiteral("\r\n")); }
+
+    void startDocument(qsizetype rows)
+    {
+        text_.reserve(256 + rows * 360);
+        w_.writeProcessingInstruction(QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"UTF-8\""));
+        lineEnd();
+    }
+
+    // Every element is closed by then.
+    QByteArray finish() { return text_.toUtf8(); }
+
+private:
+    QString text_;
+    QXmlStreamWriter w_;
+};
+
+}  // namespace
+
+std::optional<Format> formatOf(const QString& fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == QLatin1String("kml"))
+        return Format::Kml;
+    if (suffix == QLatin1String("gpx"))
+        return Format::Gpx;
+    return std::nullopt;
+}
+
+QByteArray kmlBytes(const QStringList& rows)
+{
+    Writer out;
+    QXmlStreamWriter& w = out.xml();
+    out.startDocument(rows.size());
+    w.writeDefaultNamespace(kKmlNamespace);
+    w.writeStartElement(kKmlNamespace, QStringLiteral("kml"));
+    w.writeStartElement(QStringLiteral("Document"));
+    out.lineEnd();
+    w.writeTextElement(QStringLiteral("name"), kCreator);
+    out.lineEnd();
+    for (const QString& row : rows) {
+        const RowView f = viewRow(row);
+        const links::Position at = exportedPosition(f.link);
+        w.writeStartElement(QStringLiteral("Placemark"));
+        writeText(w, QStringLiteral("name"), f.name);
+        if (!f.comment.isEmpty())
+            writeText(w, QStringLiteral("description"), f.comment);
+        w.writeStartElement(QStringLiteral("ExtendedData"));
+        w.writeStartElement(QStringLiteral("Data"));
+        w.writeAttribute(QStringLiteral("name"), kLinkData);
+        writeText(w, QStringLiteral("value"), f.link);
+        w.writeEndElement();
+        w.writeEndElement();
+        w.writeStartElement(QStringLiteral("Point"));
+        w.writeTextElement(QStringLiteral("coordinates"),
+                           links::decimal(at.longitude) + u',' + links::decimal(at.latitude));
+        w.writeEndElement();
+        w.writeEndElement();
+        out.lineEnd();
+    }
+    w.writeEndElement();
+    out.lineEnd();
+    w.writeEndElement();
+    out.lineEnd();
+    return out.finish();
+}
+
+QByteArray gpxBytes(const QStringList& rows)
+{
+    Writer out;
+    QXmlStreamWriter& w = out.xml();
+    out.startDocument(rows.size());
+    w.writeDefaultNamespace(kGpxNamespace);
+    w.writeStartElement(kGpxNamespace, QStringLiteral("gpx"));
+    w.writeAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
+    w.writeAttribute(QStringLiteral("creator"), kCreator);
+    out.lineEnd();
+    for (const QString& row : rows) {
+        const RowView f = viewRow(row);
+        const links::Position at = exportedPosition(f.link);
+        w.writeStartElement(QStringLiteral("wpt"));
+        w.writeAttribute(QStringLiteral("lat"), links::decimal(at.latitude));
+        w.writeAttribute(QStringLiteral("lon"), links::decimal(at.longitude));
+        writeText(w, QStringLiteral("name"), f.name);
+        if (!f.comment.isEmpty())
+            writeText(w, QStringLiteral("desc"), f.comment);
+        w.writeEmptyElement(QStringLiteral("link"));
+        w.writeAttribute(QStringLiteral("href"), xmlSafe(f.link));
+        w.writeEndElement();
+        out.lineEnd();
+    }
+    w.writeEndElement();
+    out.lineEnd();
+    return out.finish();
+}
+
+bool writeFile(const QString& path, const QStringList& rows, QString* error)
+{
+    const std::optional<Format> format = formatOf(path);
+    if (!format) {
+        if (error)
+            *error = QStringLiteral("the file name must end in .kml or .gpx");
+        return false;
+    }
+    return textfile::writeAtomically(path, *format == Format::Kml ? kmlBytes(rows) : gpxBytes(rows), error);
+}
+
+namespace {
+
+// One place as found in the file, before it becomes a row.
+struct Found {
+    QString name;
+    QString comment;
+    QString ourLink;
+    QString latitude;
+    QString longitude;
+    qint64 line = 0;
+};
+
+class Reader {
+public:
+    explicit Reader(const QByteArray& bytes) : r_(bytes) {}
+
+    Import run()
+    {
+        if (!readToRoot())
+            return finish();
+        const QStringView root = r_.name();
+        if (root == QLatin1String("kml"))
+            readKml();
+        else if (root == QLatin1String("gpx"))
+            readGpx();
+        else
+            fail(QStringLiteral("it is neither KML nor GPX (its root element is <%1>)").arg(r_.qualifiedName()));
+        return finish();
+    }
+
+private:
+    QXmlStreamReader r_;
+    Import result_;
+
+    void fail(const QString& why)
+    {
+        if (result_.error.isEmpty())
+            result_.error = why;
+        r_.raiseError(why);
+    }
+
+    bool busy() { return !r_.atEnd() && !r_.hasError() && result_.error.isEmpty(); }
+
+    Import finish()
+    {
+        if (result_.error.isEmpty() && r_.hasError())
+            result_.error = QStringLiteral("it is not well-formed XML (line %1, column %2: %3)")
+                                .arg(r_.lineNumber())
+                                .arg(r_.columnNumber())
+                                .arg(r_.errorString());
+        if (!result_.ok())
+            result_.rows.clear();
+        return std::move(result_);
+    }
+
+    bool readToRoot()
+    {
+        while (busy()) {
+            switch (r_.readNext()) {
+            case QXmlStreamReader::DTD:
+                // Places files never need entities; declared ones are how
+                // expansion bombs and external entities get in.
+                if (!r_.entityDeclarations().isEmpty())
+                    fail(QStringLiteral("it declares entities (<!ENTITY> in its DOCTYPE), which places files "
+                                        "do not use; it is refused for safety"));
+                break;
+            case QXmlStreamReader::StartElement:
+                return true;
+            default:
+                break;
+            }
+        }
+        if (result_.error.isEmpty() && !r_.hasError())
+            fail(QStringLiteral("it holds no XML element"));
+        return false;
+    }
+
+    // The text of the current element and of any elements inside it.
+    QString text() { return r_.readElementText(QXmlStreamReader::IncludeChildElements); }
+
+    // Runs `onChild` for each child element of the current one; whatever
+    // `onChild` leaves unread of a child is skipped.
+    template <typename F>
+    void children(F onChild)
+    {
+        while (busy()) {
+            const auto token = r_.readNext();
+            if (token == QXmlStreamReader::EndElement)
+                return;
+            if (token != QXmlStreamReader::StartElement)
+                continue;
+            onChild(r_.name());
+            if (r_.tokenType() == QXmlStreamReader::StartElement)
+                r_.skipCurrentElement();
+        }
+    }
+
+    void readKml()
+    {
+        // Documents, Folders and anything else are looked through for
+        // places, however deep.
+        children([this](QStringView name) {
+            if (name == QLatin1String("Placemark")) {
+                readPlacemark();
+            } else if (name == QLatin1String("GroundOverlay") || name == QLatin1String("ScreenOverlay")
+                       || name == QLatin1String("PhotoOverlay") || name == QLatin1String("NetworkLink")) {
+                ++result_.skipped;
+            } else if (name == QLatin1String("Style") || name == QLatin1String("StyleMap")
+                       || name == QLatin1String("Schema")) {
+                // nothing in them is a place
+            } else {
+                readKml();
+            }
+        });
+    }
+
+    void readPlacemark()
+    {
+        Found f;
+        f.line = r_.lineNumber();
+        bool point = false;
+        children([&](QStringView name) {
+            if (name == QLatin1String("name"))
+                f.name = text();
+            else if (name == QLatin1String("description"))
+                f.comment = text();
+            else if (name == QLatin1String("ExtendedData"))
+                readExtendedData(f);
+            else if (name == QLatin1String("Point") || name == QLatin1String("MultiGeometry"))
+                point = readGeometry(name, f) || point;
+        });
+        if (!busy())
+            return;
+        if (!point) {
+            ++result_.skipped;
+            return;
+        }
+        addPlace(f);
+    }
+
+    void readExtendedData(Found& f)
+    {
+        children([&](QStringView name) {
+            if (name != QLatin1String("Data") || r_.attributes().value(QLatin1String("name")) != kLinkData)
+                return;
+            children([&](QStringView child) {
+                if (child == QLatin1String("value"))
+                    f.ourLink = r_.readElementText();
+            });
+        });
+    }
+
+    // A Point, or the first Point inside a MultiGeometry (a labelled area,
+    // say): true when one was found and its coordinates taken.
+    bool readGeometry(QStringView name, Found& f)
+    {
+        if (name == QLatin1String("Point")) {
+            bool found = false;
+            children([&](QStringView child) {
+                if (child == QLatin1String("coordinates") && !found) {
+                    found = true;
+                    const qint64 line = r_.lineNumber();
+                    if (!splitCoordinates(r_.readElementText(), f))
+                        fail(QStringLiteral("the coordinates on line %1 are not one longitude,latitude[,altitude]")
+                                 .arg(line));
+                }
+            });
+            if (!found && busy())
+                fail(QStringLiteral("the Point on line %1 has no coordinates").arg(r_.lineNumber()));
+            return found;
+        }
+        if (name == QLatin1String("MultiGeometry")) {
+            bool found = false;
+            children([&](QStringView child) {
+                if (!found && (child == QLatin1String("Point") || child == QLatin1String("MultiGeometry")))
+                    found = readGeometry(child, f);
+            });
+            return found;
+        }
+        return false;
+    }
+
+    // "lon,lat[,alt]", blanks allowed around the commas.
+    static bool splitCoordinates(const QString& text, Found& f)
+    {
+        QString t = text.simplified();
+        t.replace(QLatin1String(", "), QLatin1String(","));
+        t.replace(QLatin1String(" ,"), QLatin1String(","));
+        if (t.contains(u' '))
+            return false;  // more than one position
+        const QStringList parts = t.split(u',');
+        if (parts.size() != 2 && parts.size() != 3)
+            return false;
+        f.longitude = parts[0];
+        f.latitude = parts[1];
+        return true;
+    }
+
+    void readGpx()
+    {
+        children([this](QStringView name) {
+            if (name == QLatin1String("wpt"))
+                readWaypoint();
+            else if (name == QLatin1String("rte"))
+                countPoints(QLatin1String("rtept"));
+            else if (name == QLatin1String("trk"))
+                countPoints(QLatin1String("trkpt"));
+        });
+    }
+
+    void countPoints(QLatin1String point)
+    {
+        children([&](QStringView name) {
+            if (name == point)
+                ++result_.routeAndTrackPoints;
+            else if (name == QLatin1String("trkseg"))
+                countPoints(point);
+        });
+    }
+
+    void readWaypoint()
+    {
+        Found f;
+        f.line = r_.lineNumber();
+        const QXmlStreamAttributes a = r_.attributes();
+        f.latitude = a.value(QLatin1String("lat")).toString();
+        f.longitude = a.value(QLatin1String("lon")).toString();
+        QString cmt;
+        bool hasDesc = false;
+        children([&](QStringView name) {
+            if (name == QLatin1String("name")) {
+                f.name = text();
+            } else if (name == QLatin1String("desc")) {
+                f.comment = text();
+                hasDesc = true;
+            } else if (name == QLatin1String("cmt")) {
+                cmt = text();
+            } else if (name == QLatin1String("link")) {  // GPX 1.1
+                const QString href = r_.attributes().value(QLatin1String("href")).toString();
+                if (f.ourLink.isEmpty() && links::isLocationLink(href))
+                    f.ourLink = href;
+            } else if (name == QLatin1String("url")) {  // GPX 1.0
+                const QString url = r_.readElementText();
+                if (f.ourLink.isEmpty() && links::isLocationLink(url))
+                    f.ourLink = url;
+            }
+        });
+        if (!busy())
+            return;
+        if (!hasDesc)
+            f.comment = cmt;
+        addPlace(f);
+    }
+
+    void addPlace(const Found& f)
+    {
+        const QString place = f.name.trimmed().isEmpty() ? QStringLiteral("the place on line %1").arg(f.line)
+                                                         : QStringLiteral("\"%1\" (line %2)").arg(f.name.trimmed()).arg(f.line);
+        const auto number = [&](const QString& text, const char* what, double limit) -> std::optional<double> {
+            bool ok = false;
+            const double v = text.trimmed().toDouble(&ok);
+            if (text.trimmed().isEmpty()) {
+                fail(QStringLiteral("%1 has no %2").arg(place, QLatin1String(what)));
+            } else if (!ok || !std::isfinite(v)) {
+                fail(QStringLiteral("%1 has the %2 \"%3\", which is not a number")
+                         .arg(place, QLatin1String(what), text.trimmed().left(40)));
+            } else if (v < -limit || v > limit) {
+                fail(QStringLiteral("%1 has the %2 %3, out of range (-%4 to %4)")
+                         .arg(place, QLatin1String(what), text.trimmed().left(40))
+                         .arg(limit));
+            } else {
+                return v;
+            }
+            return std::nullopt;
+        };
+        const std::optional<double> lat = number(f.latitude, "latitude", 90);
+        if (!lat)
+            return;
+        const std::optional<double> lon = number(f.longitude, "longitude", 180);
+        if (!lon)
+            return;
+        if (result_.rows.size() >= kMaxRows) {
+            fail(QStringLiteral("it holds more than %1 places, more than a journal can hold").arg(kMaxRows));
+            return;
+        }
+        if (links::isLocationLink(f.ourLink)) {
+            // Our own place: exact texts; the link too unless the point was
+            // moved in another program since.
+            const links::Position at = exportedPosition(f.ourLink);
+            const bool same = std::abs(at.latitude - *lat) < 1e-9 && std::abs(at.longitude - *lon) < 1e-9;
+            result_.rows.append(makeRow(f.name, same ? f.ourLink : links::linkFor(*lat, *lon), f.comment));
+            return;
+        }
+        result_.rows.append(makeRow(f.name.trimmed(), links::linkFor(*lat, *lon), f.comment.trimmed()));
+    }
+};
+
+QString tooLarge(qint64 size)
+{
+    return QStringLiteral("it is too large (%1 MB; places files of up to %2 MB are read)")
+        .arg((size + (1 << 20) - 1) >> 20)
+        .arg(kMaxFileSize >> 20);
+}
+
+}  // namespace
+
+Import parse(const QByteArray& bytes)
+{
+    if (bytes.size() > kMaxFileSize) {
+        Import result;
+        result.error = tooLarge(bytes.size());
+        return result;
+    }
+    return Reader(bytes).run();
+}
+
+Import readFile(const QString& path)
+{
+    Import result;
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        result.error = QStringLiteral("there is no such file");
+        return result;
+    }
+    if (info.isDir()) {
+        result.error = QStringLiteral("it is a folder, not a file");
+        return result;
+    }
+    if (info.size() > kMaxFileSize) {
+        result.error = tooLarge(info.size());
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = QStringLiteral("it cannot be read (%1)").arg(file.errorString());
+        return result;
+    }
+    return parse(file.read(kMaxFileSize + 1));
+}
+
+QString summary(const Import& import)
+{
+    const qsizetype n = import.rows.size();
+    QString text = n == 1 ? QStringLiteral("1 place") : QStringLiteral("%1 places").arg(n);
+    if (import.skipped > 0)
+        text += import.skipped == 1 ? QStringLiteral("; 1 item that is not a point skipped")
+                                    : QStringLiteral("; %1 items that are not points skipped").arg(import.skipped);
+    if (import.routeAndTrackPoints > 0)
+        text += import.routeAndTrackPoints == 1
+                    ? QStringLiteral("; 1 route or track point ignored")
+                    : QStringLiteral("; %1 route and track points ignored").arg(import.routeAndTrackPoints);
+    return text;
+}
+
+}  // namespace exchange

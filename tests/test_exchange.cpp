@@ -1,0 +1,323 @@
+// Places in KML and GPX: our own files come back as the same rows; what
+// other programs write is read for its points; bad files are refused whole.
+
+#include "exchange/places.h"
+#include "journal/row.h"
+#include "worldwind/links.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "printers.h"
+
+using exchange::Import;
+
+namespace {
+
+QString row(const char* name, const char* link, const char* comment)
+{
+    return makeRow(QString::fromUtf8(name), QString::fromUtf8(link), QString::fromUtf8(comment));
+}
+
+QByteArray bytesIn(exchange::Format format, const QStringList& rows)
+{
+    return format == exchange::Format::Kml ? exchange::kmlBytes(rows) : exchange::gpxBytes(rows);
+}
+
+// Names, comments and links that have broken XML writers and readers.
+QStringList hostileRows()
+{
+    return {
+        row("<b>Joe's \"bar\"</b>", "worldwind://goto/world=Earth&lat=48.85&lon=2.35", "a < b > c & d"),
+        row("back\\slash \\\" \\n", "worldwind://goto/world=Earth&lat=-33.8688&lon=151.2093", "C:\\temp\\"),
+        row("&lt; &amp; &#39; &#x41; &nbsp;", "worldwind://goto/world=Earth&lat=0&lon=0", "&quot;literal&quot;"),
+        row("]]> <![CDATA[ x ]]>", "worldwind://goto/world=Earth&lat=1e1&lon=-0.000001", "<!-- no -->"),
+        row("東京 Łódź 😀 €", "worldwind://goto/world=Earth&lat=35.6895&lon=139.69171", "ĳ ŀ \u2028 end"),
+        row("  blanks around  ", "worldwind://goto/world=Earth&lat=10&lon=20&alt=500&dir=0", "  "),
+        row("", "worldwind://goto/world=Earth&lat=90&lon=-180", ""),
+        row("Noname", "worldwind://goto/world=Mars&lat=abc&lon=", "no position: at 0,0 like on the globe"),
+        row("quote in link", "worldwind://goto/\"x\"&lat=95&lon=200<tag>&amp;", "out of range"),
+        row("lf in link", "worldwind://goto/a\nb&lat=1&lon=2", "cr too"),
+        row("cr in link", "worldwind://goto/a\rb&lat=1&lon=2", ""),
+    };
+}
+
+QStringList fullJournal()
+{
+    QStringList rows;
+    rows.reserve(kMaxRows);
+    for (int i = 0; i < kMaxRows; ++i)
+        rows.append(makeRow(QStringLiteral("Place %1 <%2> \"é\"").arg(i).arg(i % 7),
+                            links::linkFor(-90 + (i % 18001) * 0.01, -180 + (i % 36001) * 0.01),
+                            i % 3 ? QStringLiteral("comment & %1").arg(i) : QString()));
+    return rows;
+}
+
+class RoundTrip : public ::testing::TestWithParam<exchange::Format> {};
+
+}  // namespace
+
+TEST_P(RoundTrip, HostileRowsComeBackExactly)
+{
+    const Import back = exchange::parse(bytesIn(GetParam(), hostileRows()));
+    ASSERT_TRUE(back.ok()) << back.error.toStdString();
+    EXPECT_EQ(back.rows, hostileRows());
+    EXPECT_EQ(back.skipped, 0);
+}
+
+TEST_P(RoundTrip, FullJournalComesBackExactly)
+{
+    const QStringList rows = fullJournal();
+    const Import back = exchange::parse(bytesIn(GetParam(), rows));
+    ASSERT_TRUE(back.ok()) << back.error.toStdString();
+    EXPECT_EQ(back.rows.size(), rows.size());
+    EXPECT_TRUE(back.rows == rows);
+}
+
+TEST_P(RoundTrip, FileIsUtf8WithCrLfAndNoBareControlCharacters)
+{
+    const QStringList rows{row("x\x01y\x1F", "worldwind://goto/world=Earth&lat=1&lon=2", "\xEF\xBF\xBE")};
+    const QByteArray bytes = bytesIn(GetParam(), rows);
+    EXPECT_TRUE(bytes.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"));
+    EXPECT_EQ(bytes.count('\n'), bytes.count("\r\n"));
+    // Characters XML cannot carry at all become U+FFFD instead of making
+    // the file unreadable.
+    const Import back = exchange::parse(bytes);
+    ASSERT_TRUE(back.ok()) << back.error.toStdString();
+    EXPECT_EQ(back.rows, QStringList{row("x\uFFFDy\uFFFD", "worldwind://goto/world=Earth&lat=1&lon=2", "\uFFFD")});
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, ::testing::Values(exchange::Format::Kml, exchange::Format::Gpx),
+                         [](const auto& info) { return info.param == exchange::Format::Kml ? "Kml" : "Gpx"; });
+
+TEST(Export, ExactFiles)
+{
+    const QStringList rows{row("Paris & <co>", "worldwind://goto/world=Earth&lat=48.85&lon=2.35", "capital")};
+    EXPECT_EQ(exchange::kmlBytes(rows),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+              "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>\r\n"
+              "<name>Velmora</name>\r\n"
+              "<Placemark><name>Paris &amp; &lt;co&gt;</name><description>capital</description>"
+              "<ExtendedData><Data name=\"worldwind-link\">"
+              "<value>worldwind://goto/world=Earth&amp;lat=48.85&amp;lon=2.35</value></Data></ExtendedData>"
+              "<Point><coordinates>2.35,48.85</coordinates></Point></Placemark>\r\n"
+              "</Document>\r\n"
+              "</kml>\r\n");
+    EXPECT_EQ(exchange::gpxBytes(rows),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+              "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" version=\"1.1\" creator=\"Velmora\">\r\n"
+              "<wpt lat=\"48.85\" lon=\"2.35\"><name>Paris &amp; &lt;co&gt;</name><desc>capital</desc>"
+              "<link href=\"worldwind://goto/world=Earth&amp;lat=48.85&amp;lon=2.35\"/></wpt>\r\n"
+              "</gpx>\r\n");
+}
+
+TEST(Export, FormatByExtensionAndWholeFileOrNothing)
+{
+    EXPECT_EQ(exchange::formatOf(QStringLiteral("a/b.KML")), exchange::Format::Kml);
+    EXPECT_EQ(exchange::formatOf(QStringLiteral("x.gpx")), exchange::Format::Gpx);
+    EXPECT_EQ(exchange::formatOf(QStringLiteral("x.kmz")), std::nullopt);
+    EXPECT_EQ(exchange::formatOf(QStringLiteral("kml")), std::nullopt);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QStringList rows{row("A", "worldwind://goto/world=Earth&lat=1&lon=2", "")};
+    QString error;
+    EXPECT_FALSE(exchange::writeFile(dir.filePath(QStringLiteral("places.txt")), rows, &error));
+    EXPECT_TRUE(error.contains(QLatin1String(".kml or .gpx"))) << error.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("places.txt"))));
+    EXPECT_FALSE(exchange::writeFile(dir.filePath(QStringLiteral("missing/places.kml")), rows, &error));
+    EXPECT_FALSE(error.isEmpty());
+    ASSERT_TRUE(exchange::writeFile(dir.filePath(QStringLiteral("places.gpx")), rows, &error));
+    EXPECT_EQ(exchange::readFile(dir.filePath(QStringLiteral("places.gpx"))).rows, rows);
+}
+
+namespace {
+
+struct Foreign {
+    const char* what;
+    const char* file;
+    QStringList rows;
+    int skipped;
+    int routeAndTrackPoints;
+};
+
+QString at(double lat, double lon) { return links::linkFor(lat, lon); }
+
+QString plain(const char* name, double lat, double lon, const char* comment = "")
+{
+    return makeRow(QString::fromUtf8(name), at(lat, lon), QString::fromUtf8(comment));
+}
+
+}  // namespace
+
+TEST(Import, WhatOtherProgramsWrite)
+{
+    const Foreign cases[] = {
+        {"nested folders, styles, altitude, CDATA, blanks in texts and coordinates",
+         R"(<?xml version="1.0" encoding="UTF-8"?>
+<kml xmlns="http://www.opengis.net/kml/2.2" xmlns:gx="http://www.google.com/kml/ext/2.2">
+<Document><name>Trip</name>
+ <Style id="s"><IconStyle><Icon><href>x.png</href></Icon></IconStyle></Style>
+ <Folder><name>Day 1</name><Folder>
+  <Placemark><name>
+     Summit </name><styleUrl>#s</styleUrl>
+   <description><![CDATA[<b>steep</b>
+   path]]></description>
+   <Point><altitudeMode>absolute</altitudeMode><coordinates> 7.6586 , 45.9763 , 4478 </coordinates></Point>
+  </Placemark>
+ </Folder></Folder>
+ <Placemark><name>Hut</name><Point><coordinates>7.65,45.98</coordinates></Point></Placemark>
+</Document></kml>)",
+         {plain("Summit", 45.9763, 7.6586, "<b>steep</b>    path"), plain("Hut", 45.98, 7.65)},
+         0,
+         0},
+        {"prefixed namespace and an older KML namespace",
+         R"(<k:kml xmlns:k="http://earth.google.com/kml/2.1"><k:Placemark><k:name>A</k:name>
+<k:Point><k:coordinates>-122.08,37.42,0</k:coordinates></k:Point></k:Placemark></k:kml>)",
+         {plain("A", 37.42, -122.08)},
+         0,
+         0},
+        {"lines, areas, tracks and overlays are skipped; a MultiGeometry's point is taken",
+         R"(<kml xmlns="http://www.opengis.net/kml/2.2" xmlns:gx="http://www.google.com/kml/ext/2.2"><Document>
+<Placemark><name>Road</name><LineString><coordinates>1,2 3,4</coordinates></LineString></Placemark>
+<Placemark><name>Park</name><MultiGeometry><Polygon><outerBoundaryIs><LinearRing>
+ <coordinates>1,1 2,2 3,1 1,1</coordinates></LinearRing></outerBoundaryIs></Polygon>
+ <Point><coordinates>2,1.5</coordinates></Point></MultiGeometry></Placemark>
+<Placemark><name>Walk</name><gx:Track><gx:coord>1 2 3</gx:coord></gx:Track></Placemark>
+<Placemark><name>No geometry</name></Placemark>
+<GroundOverlay><name>Map</name></GroundOverlay><NetworkLink><name>Feed</name></NetworkLink>
+</Document></kml>)",
+         {plain("Park", 1.5, 2)},
+         5,
+         0},
+        {"our link is kept, unless the point was moved in another program",
+         R"(<kml><Placemark><name> Kept </name><ExtendedData><Data name="worldwind-link">
+<value>worldwind://goto/world=Earth&amp;lat=10&amp;lon=20&amp;view=3</value></Data></ExtendedData>
+<Point><coordinates>20,10</coordinates></Point></Placemark>
+<Placemark><name>Moved</name><ExtendedData><Data name="worldwind-link">
+<value>worldwind://goto/world=Earth&amp;lat=10&amp;lon=20</value></Data></ExtendedData>
+<Point><coordinates>21,10</coordinates></Point></Placemark>
+<Placemark><name>Not a location link</name><ExtendedData><Data name="worldwind-link">
+<value>file:///etc/passwd</value></Data></ExtendedData>
+<Point><coordinates>20,10</coordinates></Point></Placemark></kml>)",
+         {makeRow(u" Kept ", u"worldwind://goto/world=Earth&lat=10&lon=20&view=3", u""), plain("Moved", 10, 21),
+          plain("Not a location link", 10, 20)},
+         0,
+         0},
+        {"GPX 1.1: routes and tracks counted, other links ignored, cmt when there is no desc",
+         R"(<?xml version="1.0"?>
+<gpx version="1.1" creator="x" xmlns="http://www.topografix.com/GPX/1/1">
+<metadata><name>Not a place</name></metadata>
+<wpt lat="46.5" lon="-0.25"><ele>120</ele><name>Well</name><cmt>dry</cmt>
+ <link href="https://example.org/well"><text>info</text></link></wpt>
+<wpt lat="-10" lon="170"><name>Isle</name><cmt>ignored</cmt><desc>beach</desc></wpt>
+<rte><name>R</name><rtept lat="1" lon="1"/><rtept lat="2" lon="2"/></rte>
+<trk><trkseg><trkpt lat="1" lon="1"/><trkpt lat="1" lon="2"/></trkseg><trkseg><trkpt lat="3" lon="3"/></trkseg></trk>
+</gpx>)",
+         {plain("Well", 46.5, -0.25, "dry"), plain("Isle", -10, 170, "beach")},
+         0,
+         5},
+        {"GPX 1.0 with our link as url",
+         R"(<gpx version="1.0" xmlns="http://www.topografix.com/GPX/1/0"><wpt lat="1.5" lon="2.5"><name>Old</name>
+<desc>gps</desc><url>worldwind://goto/world=Earth&amp;lat=1.5&amp;lon=2.5&amp;alt=9</url></wpt>
+<wpt lat="3" lon="4"/></gpx>)",
+         {makeRow(u"Old", u"worldwind://goto/world=Earth&lat=1.5&lon=2.5&alt=9", u"gps"), plain("", 3, 4)},
+         0,
+         0},
+        {"no places at all", "<gpx version=\"1.1\"/>", {}, 0, 0},
+    };
+    for (const Foreign& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Import got = exchange::parse(QByteArray(c.file));
+        ASSERT_TRUE(got.ok()) << got.error.toStdString();
+        EXPECT_EQ(got.rows, c.rows);
+        EXPECT_EQ(got.skipped, c.skipped);
+        EXPECT_EQ(got.routeAndTrackPoints, c.routeAndTrackPoints);
+    }
+}
+
+TEST(Import, BadFilesAreRefusedWholeWithAReason)
+{
+    const QByteArray laughs = R"(<?xml version="1.0"?>
+<!DOCTYPE kml [<!ENTITY a "aaaaaaaaaa"><!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;">
+<!ENTITY c "&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;"><!ENTITY d "&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;">
+<!ENTITY e "&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;"><!ENTITY f "&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;">
+<!ENTITY g "&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;"><!ENTITY h "&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;">
+<!ENTITY i "&h;&h;&h;&h;&h;&h;&h;&h;&h;&h;">]>
+<kml><Placemark><name>&i;</name><Point><coordinates>1,2</coordinates></Point></Placemark></kml>)";
+    const struct {
+        const char* what;
+        QByteArray file;
+        const char* reason;
+    } cases[] = {
+        {"ill-formed", "<kml><Placemark><name>A</Placemark></kml>", "not well-formed XML (line 1"},
+        {"cut short", "<gpx version=\"1.1\"><wpt lat=\"1\" lon=\"2\">", "not well-formed"},
+        {"empty", "", "not well-formed"},
+        {"unknown root", "<html><body/></html>", "neither KML nor GPX (its root element is <html>)"},
+        {"latitude out of range",
+         "<kml><Placemark><name>Far</name><Point><coordinates>10,95</coordinates></Point></Placemark></kml>",
+         "\"Far\" (line 1) has the latitude 95, out of range (-90 to 90)"},
+        {"longitude not a number", "<gpx><wpt lat=\"1\" lon=\"east\"><name>E</name></wpt></gpx>",
+         "has the longitude \"east\", which is not a number"},
+        {"infinite", "<gpx><wpt lat=\"inf\" lon=\"1\"/></gpx>", "which is not a number"},
+        {"comma as decimal point", "<gpx><wpt lat=\"1,5\" lon=\"1\"/></gpx>", "which is not a number"},
+        {"no latitude", "<gpx>\n<wpt lon=\"1\"/></gpx>", "the place on line 2 has no latitude"},
+        {"two positions in a point",
+         "<kml><Placemark><Point><coordinates>1,2 3,4</coordinates></Point></Placemark></kml>",
+         "not one longitude,latitude"},
+        {"point without coordinates", "<kml><Placemark><Point/></Placemark></kml>", "has no coordinates"},
+        {"entity expansion bomb", laughs, "declares entities"},
+        {"external entity",
+         "<!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/hostname\">]><gpx><wpt lat=\"1\" lon=\"2\"><name>&x;"
+         "</name></wpt></gpx>",
+         "declares entities"},
+        {"undeclared entity", "<gpx><wpt lat=\"1\" lon=\"2\"><name>&x;</name></wpt></gpx>", "not well-formed"},
+        {"larger than 64 MB", QByteArray(exchange::kMaxFileSize + 1, ' '), "too large (65 MB"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Import got = exchange::parse(c.file);
+        EXPECT_FALSE(got.ok());
+        EXPECT_TRUE(got.error.contains(QString::fromUtf8(c.reason))) << got.error.toStdString();
+        EXPECT_TRUE(got.rows.isEmpty());
+    }
+}
+
+TEST(Import, FilesThatCannotBeRead)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    EXPECT_EQ(exchange::readFile(dir.filePath(QStringLiteral("none.kml"))).error,
+              QStringLiteral("there is no such file"));
+    EXPECT_EQ(exchange::readFile(dir.path()).error, QStringLiteral("it is a folder, not a file"));
+    QFile big(dir.filePath(QStringLiteral("big.gpx")));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(100 * 1024 * 1024));  // sparse: no 100 MB written
+    big.close();
+    EXPECT_TRUE(exchange::readFile(big.fileName()).error.startsWith(QLatin1String("it is too large (100 MB")));
+}
+
+TEST(Import, MoreThanAJournalHoldsIsRefused)
+{
+    QStringList rows = fullJournal();
+    rows.append(rows.first());
+    const Import got = exchange::parse(exchange::gpxBytes(rows));
+    EXPECT_TRUE(got.error.contains(QLatin1String("more than 32767 places"))) << got.error.toStdString();
+}
+
+TEST(Import, Summary)
+{
+    Import i;
+    EXPECT_EQ(exchange::summary(i), QStringLiteral("0 places"));
+    i.rows = {QString()};
+    i.skipped = 1;
+    i.routeAndTrackPoints = 1;
+    EXPECT_EQ(exchange::summary(i),
+              QStringLiteral("1 place; 1 item that is not a point skipped; 1 route or track point ignored"));
+    i.skipped = 3;
+    i.routeAndTrackPoints = 40;
+    EXPECT_EQ(exchange::summary(i),
+              QStringLiteral("1 place; 3 items that are not points skipped; 40 route and track points ignored"));
+}
