@@ -1,0 +1,169 @@
+// An independent reader and writer of KML and GPX (Debian's gpsbabel) reads
+// the places we write, and we read what it writes.
+
+#include "exchange/places.h"
+#include "journal/row.h"
+#include "worldwind/links.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "printers.h"
+
+namespace {
+
+struct Place {
+    QString name;
+    double latitude;
+    double longitude;
+    QString comment;
+};
+
+// Runs gpsbabel with `args`; empty text when it worked, else why not.
+QString gpsbabel(const QStringList& args)
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("gpsbabel"));
+    if (program.isEmpty())
+        return QStringLiteral("gpsbabel is not installed (scripts/setup.sh installs it)");
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return QStringLiteral("gpsbabel %1 failed: %2").arg(args.join(u' '), QString::fromUtf8(p.readAllStandardError()));
+    return {};
+}
+
+// One CSV record per line; fields may be quoted, "" stands for a quote.
+QList<QStringList> readCsv(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QList<QStringList> records;
+    for (const QString& line : QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+        QStringList fields{QString()};
+        bool quoted = false;
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            const QChar c = line[i];
+            if (quoted && c == u'"' && i + 1 < line.size() && line[i + 1] == u'"')
+                fields.last() += line[++i];
+            else if (c == u'"')
+                quoted = !quoted;
+            else if (c == u',' && !quoted)
+                fields.append(QString());
+            else if (c != u'\r' || quoted)
+                fields.last() += c;
+        }
+        records.append(fields);
+    }
+    return records;
+}
+
+// The places of a unicsv file written by gpsbabel, by its header.
+QList<Place> placesInCsv(const QString& path)
+{
+    const QList<QStringList> records = readCsv(path);
+    if (records.isEmpty())
+        return {};
+    const QStringList& head = records.first();
+    const qsizetype name = head.indexOf(QStringLiteral("Name")), lat = head.indexOf(QStringLiteral("Latitude")),
+                    lon = head.indexOf(QStringLiteral("Longitude"));
+    QList<Place> places;
+    for (qsizetype i = 1; i < records.size(); ++i)
+        places.append({records[i].value(name), records[i].value(lat).toDouble(), records[i].value(lon).toDouble(), {}});
+    return places;
+}
+
+QList<Place> placesInRows(const QStringList& rows)
+{
+    QList<Place> places;
+    for (const QString& row : rows) {
+        const RowFields f = splitRow(row);
+        const links::Position at = links::position(f.link).value_or(links::Position{});
+        places.append({f.name, at.latitude, at.longitude, f.comment});
+    }
+    return places;
+}
+
+void expectSamePlaces(const QList<Place>& got, const QList<Place>& want, bool comments)
+{
+    ASSERT_EQ(got.size(), want.size());
+    for (qsizetype i = 0; i < got.size(); ++i) {
+        SCOPED_TRACE(want[i].name.toStdString());
+        EXPECT_EQ(got[i].name, want[i].name);
+        // gpsbabel prints six decimals.
+        EXPECT_NEAR(got[i].latitude, want[i].latitude, 6e-7);
+        EXPECT_NEAR(got[i].longitude, want[i].longitude, 6e-7);
+        if (comments)
+            EXPECT_EQ(got[i].comment, want[i].comment);
+    }
+}
+
+const QList<Place> kPlaces = {
+    {QStringLiteral("Paris & <co> \"q\""), 48.856613, 2.352222, QStringLiteral("capital, big")},
+    {QString::fromUtf8("東京 Łódź 😀"), 35.6895, 139.69171, QStringLiteral("far")},
+    {QStringLiteral("back\\slash &lt; it's"), -33.8688, -151.2093, QStringLiteral("<b>bold</b>")},
+    {QStringLiteral("Pole"), 90, -180, QStringLiteral("edge")},
+};
+
+}  // namespace
+
+TEST(Gpsbabel, ReadsOurKmlAndGpx)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QStringList rows;
+    for (const Place& p : kPlaces)
+        rows.append(makeRow(p.name, links::linkFor(p.latitude, p.longitude) + QStringLiteral("&alt=100"), p.comment));
+    for (const char* format : {"kml", "gpx"}) {
+        SCOPED_TRACE(format);
+        const QString ours = dir.filePath(QStringLiteral("ours.") + QLatin1String(format));
+        const QString csv = dir.filePath(QStringLiteral("ours.csv"));
+        QString error;
+        ASSERT_TRUE(exchange::writeFile(ours, rows, &error)) << error.toStdString();
+        const QString failure = gpsbabel(
+            {QStringLiteral("-i"), QLatin1String(format), QStringLiteral("-f"), ours, QStringLiteral("-o"),
+             QStringLiteral("unicsv,utf8"), QStringLiteral("-F"), csv});
+        ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+        expectSamePlaces(placesInCsv(csv), kPlaces, false);
+    }
+}
+
+TEST(Gpsbabel, WeReadWhatItWritesFromACsvOfPlaces)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString csv = dir.filePath(QStringLiteral("places.csv"));
+    {
+        QFile f(csv);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("name,lat,lon,desc\n");
+        for (const Place& p : kPlaces) {
+            QString name = p.name, comment = p.comment;
+            name.replace(u'"', QLatin1String("\"\""));
+            comment.replace(u'"', QLatin1String("\"\""));
+            f.write(QStringLiteral("\"%1\",%2,%3,\"%4\"\n")
+                        .arg(name, links::decimal(p.latitude), links::decimal(p.longitude), comment)
+                        .toUtf8());
+        }
+    }
+    const struct {
+        const char* format;
+        const char* file;
+    } outputs[] = {{"kml", "theirs.kml"}, {"gpx", "theirs10.gpx"}, {"gpx,gpxver=1.1", "theirs11.gpx"}};
+    for (const auto& o : outputs) {
+        SCOPED_TRACE(o.format);
+        const QString theirs = dir.filePath(QLatin1String(o.file));
+        const QString failure = gpsbabel({QStringLiteral("-i"), QStringLiteral("unicsv,utf8"), QStringLiteral("-f"),
+                                          csv, QStringLiteral("-o"), QLatin1String(o.format), QStringLiteral("-F"),
+                                          theirs});
+        ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+        const exchange::Import got = exchange::readFile(theirs);
+        ASSERT_TRUE(got.ok()) << got.error.toStdString();
+        expectSamePlaces(placesInRows(got.rows), kPlaces, true);
+        for (const QString& row : got.rows)
+            EXPECT_TRUE(splitRow(row).link.startsWith(QLatin1String("worldwind://goto/world=Earth&lat="))) << row.toStdString();
+    }
+}
