@@ -7,6 +7,17 @@
 #include <QFileInfo>
 #include <limits>
 
+placenames::LabelFont labelFont(const Settings& s)
+{
+    placenames::LabelFont font;
+    font.name = s.fontName_;
+    font.size = s.fontSize_;
+    font.color = s.fontColor_;
+    font.bold = s.fontBold_;
+    font.italic = s.fontItalic_;
+    return font;
+}
+
 namespace settingsfile {
 namespace {
 

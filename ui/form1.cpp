@@ -254,13 +254,7 @@ bool Form1::saveVelmora()
 
 void Form1::make_placenames()
 {
-    placenames::LabelFont font;
-    font.name = settings.fontName_;
-    font.size = settings.fontSize_;
-    font.color = settings.fontColor_;
-    font.bold = settings.fontBold_;
-    font.italic = settings.fontItalic_;
-    const placenames::Result result = placenames::write(settings.WWDir, List1->rows(), font);
+    const placenames::Result result = placenames::write(settings.WWDir, List1->rows(), labelFont(settings));
     if (result.ok())
         MessageBox::information(this, QStringLiteral("placenames files written"));
     else

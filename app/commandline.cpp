@@ -1,0 +1,164 @@
+#include "commandline.h"
+
+#include "app/settings.h"
+#include "exchange/places.h"
+#include "journal/journalfile.h"
+#include "journal/row.h"
+#include "platform/paths.h"
+#include "version.h"
+#include "worldwind/placenames.h"
+
+#include <QDir>
+
+namespace commandline {
+namespace {
+
+const QString kUsage = QStringLiteral(
+    "Usage: velmora                       open the journal window\n"
+    "       velmora export FILE.kml       write the journal's places to a KML file\n"
+    "       velmora export FILE.gpx       write the journal's places to a GPX file\n"
+    "       velmora import FILE...        add the places of KML or GPX files to the journal\n"
+    "       velmora --help | --version\n"
+    "\n"
+    "The journal is the one of the save folder named in velmora.ini in the current\n"
+    "folder, as in the window. An import saves the journal and refreshes the World\n"
+    "Wind layer, as Save does in the window; a file that cannot be read changes\n"
+    "nothing.\n");
+
+enum Exit { kDone = 0, kFailed = 1, kNotUnderstood = 2 };
+
+QString placesText(qsizetype n)
+{
+    return n == 1 ? QStringLiteral("1 place") : QStringLiteral("%1 places").arg(n);
+}
+
+class Command {
+public:
+    Command(QTextStream& out, QTextStream& err) : out_(out), err_(err) {}
+
+    int exportTo(const QString& file)
+    {
+        if (!exchange::formatOf(file))
+            return fail(QStringLiteral("export: %1 must end in .kml or .gpx").arg(file), kNotUnderstood);
+        if (!loadJournal())
+            return kFailed;
+        QString error;
+        if (!exchange::writeFile(file, journal_.rows, &error))
+            return fail(QStringLiteral("%1 could not be written: %2").arg(paths::shown(file), error));
+        out_ << "Exported " << placesText(journal_.rows.size()) << " to " << paths::shown(file) << Qt::endl;
+        return kDone;
+    }
+
+    int importFrom(const QStringList& files)
+    {
+        if (!loadJournal())
+            return kFailed;
+        // Every file is read before anything is written: one bad file
+        // leaves the journal as it was.
+        QStringList added;
+        QStringList reports;
+        for (const QString& file : files) {
+            const exchange::Import found = exchange::readFile(file);
+            if (!found.ok())
+                return fail(QStringLiteral("%1 was not imported: %2; the journal is unchanged")
+                                .arg(paths::shown(file), found.error));
+            added += found.rows;
+            reports << QStringLiteral("%1: %2").arg(paths::shown(file), exchange::summary(found));
+        }
+        if (journal_.rows.size() + added.size() > kMaxRows)
+            return fail(QStringLiteral("the journal holds %1 and the files %2, more than the %3 a journal can "
+                                       "hold; the journal is unchanged")
+                            .arg(placesText(journal_.rows.size()), placesText(added.size()))
+                            .arg(kMaxRows));
+        for (const QString& report : reports)
+            out_ << report << Qt::endl;
+        if (added.isEmpty()) {
+            out_ << "No places to import; the journal is unchanged" << Qt::endl;
+            return kDone;
+        }
+        const QStringList rows = journal_.rows + added;
+        QString error;
+        if (!journal::save(journal_.path, rows, &error))
+            return fail(QStringLiteral("the journal %1 could not be saved: %2; it is unchanged")
+                            .arg(paths::shown(journal_.path), error));
+        out_ << "Imported " << placesText(added.size()) << " into " << paths::shown(journal_.path) << " ("
+             << placesText(rows.size()) << " now)" << Qt::endl;
+        const placenames::Result layer = placenames::write(settings_.WWDir, rows, labelFont(settings_));
+        if (!layer.ok())
+            return fail(QStringLiteral("the journal was saved, but the World Wind layer could not all be written: ")
+                        + layer.failures.join(QStringLiteral("; ")));
+        out_ << "placenames files written" << Qt::endl;
+        return kDone;
+    }
+
+private:
+    QTextStream& out_;
+    QTextStream& err_;
+    Settings settings_;
+    journal::ReadResult journal_;
+
+    int fail(const QString& line, int code = kFailed)
+    {
+        err_ << "velmora: " << line << Qt::endl;
+        return code;
+    }
+
+    // The settings and the journal they name, all of it: a journal read in
+    // part must not be replaced, nor exported as if it were whole.
+    bool loadJournal()
+    {
+        const QString ini = QString::fromLatin1(settingsfile::kFileName);
+        if (!settingsfile::read(ini, settings_)) {
+            fail(QStringLiteral("no readable settings file %1 in %2; start velmora without arguments to choose "
+                                "the save folder")
+                     .arg(ini, QDir::toNativeSeparators(QDir::currentPath())));
+            return false;
+        }
+        journal_ = journal::readJournalFile(journal::journalPath(settings_.SaveDir));
+        if (journal_.complete())
+            return true;
+        const QString why = !journal_.opened ? journal_.whyNotRead
+                            : journal_.firstCrowdedLine > 0
+                                ? QStringLiteral("line %1 holds more than one place").arg(journal_.firstCrowdedLine)
+                                : QStringLiteral("reading stopped at line %1").arg(journal_.stoppedAtLine);
+        fail(QStringLiteral("the journal %1 could not be read in full (%2); open it in the window to mend it, "
+                            "nothing was changed")
+                 .arg(paths::shown(journal_.path), why));
+        return false;
+    }
+};
+
+}  // namespace
+
+int run(const QStringList& args, QTextStream& out, QTextStream& err)
+{
+    const QString command = args.value(0);
+    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+        out << kUsage;
+        out.flush();
+        return kDone;
+    }
+    if (command == QLatin1String("--version")) {
+        out << "velmora " << version::kMajor << '.' << version::kMinor << '.' << version::kRevision << Qt::endl;
+        return kDone;
+    }
+    Command c(out, err);
+    if (command == QLatin1String("export")) {
+        if (args.size() != 2) {
+            err << "velmora: export takes one file name (velmora export FILE.kml or FILE.gpx)" << Qt::endl;
+            return kNotUnderstood;
+        }
+        return c.exportTo(args[1]);
+    }
+    if (command == QLatin1String("import")) {
+        if (args.size() < 2) {
+            err << "velmora: import takes one or more file names (velmora import FILE...)" << Qt::endl;
+            return kNotUnderstood;
+        }
+        return c.importFrom(args.mid(1));
+    }
+    err << "velmora: unknown command \"" << command << "\" (velmora --help lists the commands)" << Qt::endl;
+    return kNotUnderstood;
+}
+
+}  // namespace commandline

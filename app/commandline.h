@@ -1,0 +1,17 @@
+#pragma once
+// The program without its window: places in and out of the journal from a
+// shell or a script, on machines with no display. It works on the same
+// files as the window: the journal of the save folder named in
+// "velmora.ini" of the current folder, and the World Wind layer.
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace commandline {
+
+// Runs the command in `args` (the arguments after the program's name).
+// Reports go to `out`; a failure is one line on `err`. Returns the exit
+// code: 0 done, 1 failed, 2 not understood.
+int run(const QStringList& args, QTextStream& out, QTextStream& err);
+
+}  // namespace commandline

@@ -1,0 +1,213 @@
+// The built program's command line, run as a user would run it from a
+// shell on a machine without a display.
+
+#include "exchange/places.h"
+#include "journal/journalfile.h"
+#include "journal/row.h"
+#include "version.h"
+#include "worldwind/links.h"
+#include "worldwind/placenames.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "printers.h"
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// A start folder with settings naming the save folder "save" and the World
+// Wind folder "ww", its layer folders in place.
+class Folder {
+public:
+    Folder()
+    {
+        write("velmora.ini", "save\r\nww\r\narial\r\n 12 \r\n 255 \r\nTrue\r\nFalse\r\n");
+        QDir(dir_.path()).mkpath(QStringLiteral("save"));
+        QDir(dir_.path()).mkpath(QStringLiteral("ww/add-ons/earth"));
+        QDir(dir_.path()).mkpath(QStringLiteral("ww/config/earth"));
+    }
+
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+    void write(const QString& name, const QByteArray& bytes) const
+    {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    QByteArray read(const QString& name) const
+    {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    // The program run in this folder, with no display to open a window on.
+    Outcome velmora(const QStringList& args) const
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir_.path());
+        p.start(QStringLiteral(VELMORA_PROGRAM), args);
+        Outcome r;
+        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+            return r;
+        r.exitCode = p.exitCode();
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+const QStringList kJournal = {
+    makeRow(u"Paris", u"worldwind://goto/world=Earth&lat=48.85&lon=2.35", u"capital"),
+    makeRow(u"Rock & Roll \"<x>\"", u"worldwind://goto/world=Earth&lat=-1&lon=1&alt=5", u"it's"),
+};
+
+// One line on standard error, nothing on standard output.
+void expectOneErrorLine(const Outcome& r, const char* saying)
+{
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    EXPECT_EQ(r.err.count(u'\n'), 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith(QLatin1String("velmora: "))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String(saying))) << r.err.toStdString();
+}
+
+}  // namespace
+
+TEST(CommandLine, HelpVersionAndWhatItDoesNotUnderstand)
+{
+    Folder f;
+    const Outcome version = f.velmora({QStringLiteral("--version")});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out,
+              QStringLiteral("velmora %1.%2.%3\n").arg(version::kMajor).arg(version::kMinor).arg(version::kRevision));
+    const Outcome help = f.velmora({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains(QLatin1String("velmora import FILE..."))) << help.out.toStdString();
+    EXPECT_TRUE(help.err.isEmpty());
+
+    const struct {
+        QStringList args;
+        const char* saying;
+    } wrong[] = {
+        {{QStringLiteral("frobnicate")}, "unknown command \"frobnicate\""},
+        {{QStringLiteral("export")}, "export takes one file name"},
+        {{QStringLiteral("export"), QStringLiteral("a.kml"), QStringLiteral("b.kml")}, "export takes one file name"},
+        {{QStringLiteral("export"), QStringLiteral("places.csv")}, "must end in .kml or .gpx"},
+        {{QStringLiteral("import")}, "import takes one or more file names"},
+    };
+    for (const auto& w : wrong) {
+        SCOPED_TRACE(w.args.join(u' ').toStdString());
+        const Outcome r = f.velmora(w.args);
+        EXPECT_EQ(r.exitCode, 2);
+        expectOneErrorLine(r, w.saying);
+    }
+}
+
+TEST(CommandLine, ExportWritesTheJournalsPlaces)
+{
+    Folder f;
+    f.write("save/velmora.js", journal::journalBytes(kJournal));
+    const Outcome kml = f.velmora({QStringLiteral("export"), QStringLiteral("out.kml")});
+    EXPECT_EQ(kml.exitCode, 0) << kml.err.toStdString();
+    EXPECT_TRUE(kml.out.startsWith(QLatin1String("Exported 2 places to "))) << kml.out.toStdString();
+    EXPECT_EQ(f.read("out.kml"), exchange::kmlBytes(kJournal));
+    const Outcome gpx = f.velmora({QStringLiteral("export"), QStringLiteral("out.GPX")});
+    EXPECT_EQ(gpx.exitCode, 0) << gpx.err.toStdString();
+    EXPECT_EQ(f.read("out.GPX"), exchange::gpxBytes(kJournal));
+
+    const Outcome nowhere = f.velmora({QStringLiteral("export"), QStringLiteral("no/such/folder/out.kml")});
+    EXPECT_EQ(nowhere.exitCode, 1);
+    expectOneErrorLine(nowhere, "could not be written");
+}
+
+TEST(CommandLine, ImportSavesTheJournalAndRefreshesTheLayerLikeASave)
+{
+    Folder f;
+    f.write("save/velmora.js", journal::journalBytes(kJournal));
+    const QStringList ours = {makeRow(u"Ours", u"worldwind://goto/world=Earth&lat=10&lon=20&view=3", u"x")};
+    f.write("ours.kml", exchange::kmlBytes(ours));
+    f.write("theirs.gpx", "<gpx version=\"1.0\"><wpt lat=\"46.5\" lon=\"7.25\"><name> Hut </name></wpt>"
+                          "<trk><trkseg><trkpt lat=\"1\" lon=\"1\"/></trkseg></trk></gpx>");
+    const Outcome r = f.velmora({QStringLiteral("import"), QStringLiteral("ours.kml"), QStringLiteral("theirs.gpx")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QLatin1String("theirs.gpx: 1 place; 1 route or track point ignored")))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QLatin1String("Imported 2 places into "))) << r.out.toStdString();
+
+    const QStringList rows = kJournal + ours + QStringList{makeRow(u"Hut", links::linkFor(46.5, 7.25), u"")};
+    EXPECT_EQ(f.read("save/velmora.js"), journal::journalBytes(rows));
+    placenames::LabelFont font;
+    font.name = QStringLiteral("arial");
+    font.size = 12;
+    font.color = 255;
+    font.bold = true;
+    EXPECT_EQ(f.read("ww/add-ons/earth/velmora/velmora.wwp"), placenames::dataFile(rows));
+    EXPECT_EQ(f.read("ww/add-ons/earth/velmora/velmora.wpl"), placenames::listFile());
+    EXPECT_EQ(f.read("ww/config/earth/velmora.xml"), placenames::layerSetFile(font));
+}
+
+TEST(CommandLine, NothingChangesWhenAnythingIsWrong)
+{
+    const QByteArray journal = journal::journalBytes(kJournal);
+    QStringList full;
+    for (int i = 0; i < kMaxRows; ++i)
+        full.append(makeRow(QStringLiteral("P%1").arg(i), links::linkFor(1, 2), u""));
+    const QByteArray fullJournal = journal::journalBytes(full);
+    const QByteArray good = exchange::kmlBytes({makeRow(u"New", links::linkFor(3, 4), u"")});
+    const struct {
+        const char* what;
+        QByteArray journal;
+        QByteArray file;
+        const char* saying;
+    } cases[] = {
+        {"a bad file among good ones", journal, "<kml><Placemark><Point><coordinates>1,91</coordinates>", "bad.kml was not imported"},
+        {"a file that is not there", journal, QByteArray(), "none.kml was not imported: there is no such file"},
+        {"an entity bomb", journal, "<!DOCTYPE kml [<!ENTITY a \"aaaa\">]><kml>&a;</kml>", "declares entities"},
+        {"a full journal", fullJournal, good, "more than the 32767 a journal can hold"},
+        {"a journal read in part", journal + "garbage\r\n" + journal, good, "could not be read in full (reading stopped at line 3)"},
+        {"a journal with LF line ends", QByteArray(journal).replace("\r\n", "\n"), good, "line 1 holds more than one place"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Folder f;
+        f.write("save/velmora.js", c.journal);
+        f.write("good.kml", good);
+        QStringList args{QStringLiteral("import"), QStringLiteral("good.kml")};
+        if (!c.file.isEmpty()) {
+            f.write("bad.kml", c.file);
+            args << QStringLiteral("bad.kml");
+        } else {
+            args << QStringLiteral("none.kml");
+        }
+        const Outcome r = f.velmora(args);
+        EXPECT_EQ(r.exitCode, 1);
+        expectOneErrorLine(r, c.saying);
+        EXPECT_EQ(f.read("save/velmora.js"), c.journal);
+        EXPECT_FALSE(QFile::exists(f.path("ww/config/earth/velmora.xml")));
+    }
+
+    Folder none;
+    QFile::remove(none.path("velmora.ini"));
+    const Outcome r = none.velmora({QStringLiteral("export"), QStringLiteral("x.kml")});
+    EXPECT_EQ(r.exitCode, 1);
+    expectOneErrorLine(r, "no readable settings file velmora.ini");
+    EXPECT_FALSE(QFile::exists(none.path("x.kml")));
+}
