@@ -446,23 +446,26 @@ private:
 
     void addPlace(const Found& f)
     {
-        const QString place = f.name.trimmed().isEmpty() ? QStringLiteral("the place on line %1").arg(f.line)
-                                                         : QStringLiteral("\"%1\" (line %2)").arg(f.name.trimmed()).arg(f.line);
+        // Named only when something is wrong with it.
+        const auto place = [&f] {
+            const QString name = f.name.trimmed();
+            return name.isEmpty() ? QStringLiteral("the place on line %1").arg(f.line)
+                                  : QStringLiteral("\"%1\" (line %2)").arg(name).arg(f.line);
+        };
         const auto number = [&](const QString& text, const char* what, double limit) -> std::optional<double> {
             bool ok = false;
-            const double v = text.trimmed().toDouble(&ok);
-            if (text.trimmed().isEmpty()) {
-                fail(QStringLiteral("%1 has no %2").arg(place, QLatin1String(what)));
-            } else if (!ok || !std::isfinite(v)) {
-                fail(QStringLiteral("%1 has the %2 \"%3\", which is not a number")
-                         .arg(place, QLatin1String(what), text.trimmed().left(40)));
-            } else if (v < -limit || v > limit) {
-                fail(QStringLiteral("%1 has the %2 %3, out of range (-%4 to %4)")
-                         .arg(place, QLatin1String(what), text.trimmed().left(40))
-                         .arg(limit));
-            } else {
+            const double v = text.toDouble(&ok);  // blanks around it allowed
+            if (ok && v >= -limit && v <= limit)
                 return v;
-            }
+            const QString shown = text.trimmed().left(40);
+            if (shown.isEmpty())
+                fail(QStringLiteral("%1 has no %2").arg(place(), QLatin1String(what)));
+            else if (!ok || !std::isfinite(v))
+                fail(QStringLiteral("%1 has the %2 \"%3\", which is not a number").arg(place(), QLatin1String(what), shown));
+            else
+                fail(QStringLiteral("%1 has the %2 %3, out of range (-%4 to %4)")
+                         .arg(place(), QLatin1String(what), shown)
+                         .arg(limit));
             return std::nullopt;
         };
         const std::optional<double> lat = number(f.latitude, "latitude", 90);

@@ -10,6 +10,7 @@ namespace {
 
 struct State {
     std::deque<std::optional<QString>> files;
+    std::deque<std::optional<QString>> openFiles;
     std::deque<std::optional<QFont>> fonts;
     std::deque<std::optional<QColor>> colors;
     bool nonInteractive = false;
@@ -53,6 +54,35 @@ std::optional<QString> saveFile(QWidget* parent, const QString& title, const QSt
     return path;
 }
 
+std::optional<QString> openFile(QWidget* parent, const QString& title, const QString& filter)
+{
+    state().last.title = title;
+    state().last.proposedName.clear();
+    state().last.filter = filter;
+    std::optional<QString> out;
+    if (prepared(state().openFiles, out))
+        return out;
+    const QString path = QFileDialog::getOpenFileName(parent, title, QString(), filter);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+std::optional<QString> saveFileAs(QWidget* parent, const QString& title, const QString& proposedName,
+                                  const QString& filter)
+{
+    state().last.title = title;
+    state().last.proposedName = proposedName;
+    state().last.filter = filter;
+    std::optional<QString> out;
+    if (prepared(state().files, out))
+        return out;
+    const QString path = QFileDialog::getSaveFileName(parent, title, proposedName, filter);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
 std::optional<QFont> font(QWidget* parent, const QFont& initial)
 {
     state().last.initialFont = initial;
@@ -78,6 +108,7 @@ std::optional<QColor> color(QWidget* parent)
 }
 
 void setNextSaveFile(std::optional<QString> path) { state().files.push_back(std::move(path)); }
+void setNextOpenFile(std::optional<QString> path) { state().openFiles.push_back(std::move(path)); }
 void setNextFont(std::optional<QFont> font) { state().fonts.push_back(std::move(font)); }
 void setNextColor(std::optional<QColor> color) { state().colors.push_back(std::move(color)); }
 void setNonInteractive(bool on) { state().nonInteractive = on; }

@@ -3,8 +3,11 @@
 #include "dialogs/form2.h"
 #include "dialogs/form3.h"
 #include "dialogs/frmabout.h"
+#include "exchange/places.h"
 #include "journal/journalfile.h"
+#include "journal/row.h"
 #include "list1.h"
+#include "platform/commondialogs.h"
 #include "platform/messagebox.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
@@ -133,6 +136,8 @@ void Form1::createMenus()
     mnuFile = menuBar()->addMenu(QStringLiteral("File"));
     mnuFileSave = mnuFile->addAction(QStringLiteral("Save"), QKeySequence(Qt::CTRL | Qt::Key_S), this,
                                      &Form1::mnuFileSave_Click);
+    mnuFileImport = mnuFile->addAction(QStringLiteral("Import places..."), this, &Form1::mnuFileImport_Click);
+    mnuFileExport = mnuFile->addAction(QStringLiteral("Export places..."), this, &Form1::mnuFileExport_Click);
     mnuFileQuit = mnuFile->addAction(QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_F4), this,
                                      &Form1::mnuFileQuit_Click);
     mnuConfig = menuBar()->addMenu(QStringLiteral("Config"));
@@ -498,4 +503,65 @@ void Form1::Form_Resize()
         if (w > 0)  // a window forced narrower than its captions keeps the old widths
             twips::setWidth(field, int(w));
     }
+}
+
+void Form1::mnuFileImport_Click()
+{
+    const std::optional<QString> file = CommonDialog::openFile(this, QStringLiteral("Import places"),
+                                                               QStringLiteral("Places (*.kml *.gpx);;All files (*)"));
+    if (file)
+        importPlaces(*file);
+}
+
+bool Form1::importPlaces(const QString& file)
+{
+    log(QStringLiteral("Importing places from ") + paths::shown(file));
+    const exchange::Import found = exchange::readFile(file);
+    if (!found.ok()) {
+        MessageBox::information(
+            this, QStringLiteral("Nothing was imported from %1: %2.").arg(paths::shown(file), found.error));
+        return false;
+    }
+    if (found.rows.isEmpty()) {
+        MessageBox::information(this, QStringLiteral("No places were found in %1 (%2); the list is unchanged.")
+                                          .arg(paths::shown(file), exchange::summary(found)));
+        return false;
+    }
+    if (List1->count() + found.rows.size() > kMaxRows) {
+        MessageBox::information(this, QStringLiteral("Nothing was imported from %1: the list holds %2 and the file "
+                                                     "%3, more than the %4 places a journal can hold.")
+                                          .arg(paths::shown(file), placesText(List1->count()),
+                                               placesText(int(found.rows.size())))
+                                          .arg(kMaxRows));
+        return false;
+    }
+    List1->addItems(found.rows);
+    setModified(true);
+    MessageBox::information(this, QStringLiteral("Imported from %1: %2.\n\nThe places are at the end of the list; "
+                                                 "save to keep them in the journal.")
+                                      .arg(paths::shown(file), exchange::summary(found)));
+    return true;
+}
+
+void Form1::mnuFileExport_Click()
+{
+    const std::optional<QString> file =
+        CommonDialog::saveFileAs(this, QStringLiteral("Export places"), QStringLiteral("velmora.kml"),
+                                 QStringLiteral("KML (*.kml);;GPX (*.gpx)"));
+    if (file)
+        exportPlaces(*file);
+}
+
+bool Form1::exportPlaces(const QString& file)
+{
+    log(QStringLiteral("Exporting places to ") + paths::shown(file));
+    QString error;
+    if (!exchange::writeFile(file, List1->rows(), &error)) {
+        MessageBox::information(
+            this, QStringLiteral("The places could not be exported to %1: %2.").arg(paths::shown(file), error));
+        return false;
+    }
+    MessageBox::information(
+        this, QStringLiteral("%1 exported to %2.").arg(placesText(List1->count()), paths::shown(file)));
+    return true;
 }

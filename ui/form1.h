@@ -42,6 +42,11 @@ public:
     void log(const QString& logEvent);
     QString HTMLize(const QString& str) const;
     QString unHTMLize(const QString& str) const;
+    // The places of a KML or GPX file appended to the list; false, with a
+    // message and the list unchanged, when none could be.
+    bool importPlaces(const QString& file);
+    // The list written as KML or GPX, by the file name's extension.
+    bool exportPlaces(const QString& file);
     // The clipboard capture run by every repaint.
     void getUrlFromClipboard();
     // Hands `target` to the desktop shell; a failure is shown with its text.
@@ -77,6 +82,8 @@ public:
 
     QMenu* mnuFile;
     QAction* mnuFileSave;
+    QAction* mnuFileImport;
+    QAction* mnuFileExport;
     QAction* mnuFileQuit;
     QMenu* mnuConfig;
     QAction* mnuConfigConfig;
@@ -88,6 +95,8 @@ public slots:
     void Command6_Click();
     void Command11_Click();
     void mnuFileSave_Click();
+    void mnuFileImport_Click();
+    void mnuFileExport_Click();
     void mnuFileQuit_Click();
     void mnuConfigConfig_Click();
     void mnuHelpHelp_Click();
