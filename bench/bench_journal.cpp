@@ -2,6 +2,7 @@
 // runs with the user waiting, so each should stay well under 50 ms, and the
 // save should cost not much more than putting the same bytes on disk.
 
+#include "exchange/places.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
 #include "platform/textfile.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -151,6 +153,43 @@ void BM_OneWriteBaseline(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }
 BENCHMARK(BM_OneWriteBaseline)->Unit(benchmark::kMillisecond);
+
+// Places out to other programs and back, file included; BM_LoadJournal is
+// the yardstick.
+void BM_ExportPlaces(benchmark::State& state, const char* name)
+{
+    const QString path = folder().filePath(QLatin1String(name));
+    QString error;
+    for (auto _ : state) {
+        if (!exchange::writeFile(path, fullJournal(), &error)) {
+            state.SkipWithError(qPrintable(error));
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * QFileInfo(path).size());
+}
+BENCHMARK_CAPTURE(BM_ExportPlaces, kml, "places.kml")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExportPlaces, gpx, "places.gpx")->Unit(benchmark::kMillisecond);
+
+void BM_ImportPlaces(benchmark::State& state, const char* name)
+{
+    const QString path = folder().filePath(QLatin1String(name));
+    if (!exchange::writeFile(path, fullJournal(), nullptr)) {
+        state.SkipWithError("cannot write the places file");
+        return;
+    }
+    for (auto _ : state) {
+        exchange::Import found = exchange::readFile(path);
+        benchmark::DoNotOptimize(found);
+        if (found.rows.size() != kPlaces) {
+            state.SkipWithError("places file did not import completely");
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * QFileInfo(path).size());
+}
+BENCHMARK_CAPTURE(BM_ImportPlaces, kml, "places.kml")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImportPlaces, gpx, "places.gpx")->Unit(benchmark::kMillisecond);
 
 // Start-up: an empty list receives the whole journal and is laid out.
 void BM_FillList(benchmark::State& state)
