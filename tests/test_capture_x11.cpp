@@ -1,0 +1,123 @@
+// The capture against a real X server, with other programs doing what the
+// user's programs do: one puts a location link on the clipboard, a window
+// of another covers ours and goes away. Qt keeps a picture of our window,
+// so only the window system's expose event can tell that it was uncovered.
+
+#include "dialogs/form2.h"
+#include "guitest.h"
+#include "platform/clipboard.h"
+#include "ui/form1.h"
+#include "ui/list1.h"
+#include "widgets/look.h"
+
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QPushButton>
+#include <QTest>
+
+using guitest::StartFolder;
+using guitest::whenModal;
+
+namespace {
+
+const QString kLink = QStringLiteral("worldwind://goto/world=Earth&lat=48.8566&lon=2.3522");
+
+// Runs a program to its end and hands back what it printed, or nothing
+// when it failed.
+std::optional<QByteArray> output(const QString& program, const QStringList& arguments)
+{
+    QProcess p;
+    p.start(program, arguments);
+    if (!p.waitForFinished(5000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return std::nullopt;
+    return p.readAllStandardOutput();
+}
+
+bool viewable(const QString& windowName)
+{
+    const std::optional<QByteArray> info = output(QStringLiteral("xwininfo"), {QStringLiteral("-name"), windowName});
+    return info && info->contains("IsViewable");
+}
+
+}  // namespace
+
+class TestCaptureX11 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QFAIL("this test needs a real X server (run it under xvfb-run)");
+        applyLook(*qApp);
+    }
+
+    void linkCopiedElsewhereIsCapturedWhenOurWindowIsUncovered()
+    {
+        StartFolder start;
+        start.write("velmora.ini", ".\\\r\n.\\\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n");
+        Form1 form;
+        form.Form_Load();
+        form.move(0, 0);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::qWait(200);  // what goes with showing has settled
+        const int runsBefore = form.paintHookRuns();
+
+        // Another program takes the clipboard; nothing here notices yet.
+        QProcess owner;
+        QProcess cover;
+        // Whatever happens, the two programs end with the test.
+        const auto ending = qScopeGuard([&] {
+            for (QProcess* p : {&owner, &cover}) {
+                if (p->state() != QProcess::NotRunning) {
+                    p->kill();
+                    p->waitForFinished();
+                }
+            }
+        });
+        owner.start(QStringLiteral("xclip"), {"-quiet", "-selection", "clipboard"});
+        QVERIFY2(owner.waitForStarted(), "xclip is missing: run scripts/setup.sh");
+        owner.write(kLink.toUtf8());
+        owner.closeWriteChannel();
+        QTRY_COMPARE(Clipboard::text(), kLink);
+        QCOMPARE(form.List1->count(), 0);
+
+        // Another program's window covers ours...
+        cover.start(QStringLiteral("xmessage"), {"-title", "velmoracover", "-geometry", "700x500+0+0",
+                                                 "covering the journal"});
+        QVERIFY2(cover.waitForStarted(), "xmessage is missing: run scripts/setup.sh");
+        QTRY_VERIFY_WITH_TIMEOUT(viewable(QStringLiteral("velmoracover")), 5000);
+        QTest::qWait(200);
+        QCOMPARE(form.paintHookRuns(), runsBefore);
+        QVERIFY(!QApplication::activeModalWidget());
+
+        // ...and goes away: the dialog opens with the link.
+        QStringList shown;
+        whenModal([&](QWidget* modal) {
+            QCOMPARE(modal, form.form2());
+            shown = {form.form2()->Text1->text(), form.form2()->Text2->text()};
+            form.form2()->Text2->setText(QStringLiteral("Paris"));
+            QTest::mouseClick(form.form2()->cmdAdd, Qt::LeftButton);
+        });
+        cover.kill();
+        cover.waitForFinished();
+        QTRY_COMPARE_WITH_TIMEOUT(form.List1->count(), 1, 5000);
+        QCOMPARE(shown, (QStringList{kLink, "<Enter a name>"}));
+        QVERIFY(form.paintHookRuns() > runsBefore);
+        QCOMPARE(form.List1->item(0)->text(), QStringLiteral("Paris\t") + kLink + QStringLiteral("\t"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora (modified)"));
+
+        // The clipboard is empty for everyone, and its former owner has let go.
+        QTRY_COMPARE_WITH_TIMEOUT(owner.state(), QProcess::NotRunning, 5000);
+        const std::optional<QByteArray> left =
+            output(QStringLiteral("xclip"), {"-o", "-selection", "clipboard"});
+        QVERIFY2(!left || left->isEmpty(), left ? left->constData() : "");
+        QVERIFY(!Clipboard::hasText());
+    }
+};
+
+QTEST_MAIN(TestCaptureX11)
+#include "test_capture_x11.moc"
