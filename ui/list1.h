@@ -24,4 +24,7 @@ public:
 
     // Distance between tab stops, in pixels.
     int tabStop() const;
+
+protected:
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) override;
 };
