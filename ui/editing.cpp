@@ -153,8 +153,10 @@ void Form1::Command8_Click()
     const int i = List1->selectedRow();
     if (i < 0)
         return;
-    delete List1->takeItem(i);
+    // The selection goes first: cleared after the removal, it would wait
+    // for the whole list to be laid out again.
     List1->clearSelectedRow();
+    delete List1->takeItem(i);
     setModified(true);
     resetEntryFields();
 }
