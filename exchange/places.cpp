@@ -20,6 +20,12 @@ const QString kGpxNamespace = QStringLiteral("http://www.topografix.com/GPX/1/1"
 const QString kLinkData = QStringLiteral("worldwind-link");
 const QString kCreator = QStringLiteral("Velmora");
 
+// Element names are compared by length first: most differ there.
+inline bool is(QStringView name, QStringView wanted)
+{
+    return name.size() == wanted.size() && name == wanted;
+}
+
 bool xmlChar(char32_t c)
 {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
@@ -211,9 +217,9 @@ public:
         if (!readToRoot())
             return finish();
         const QStringView root = r_.name();
-        if (root == QLatin1String("kml"))
+        if (is(root, u"kml"))
             readKml();
-        else if (root == QLatin1String("gpx"))
+        else if (is(root, u"gpx"))
             readGpx();
         else
             fail(QStringLiteral("it is neither KML nor GPX (its root element is <%1>)").arg(r_.qualifiedName()));
@@ -292,13 +298,13 @@ private:
         // Documents, Folders and anything else are looked through for
         // places, however deep.
         children([this](QStringView name) {
-            if (name == QLatin1String("Placemark")) {
+            if (is(name, u"Placemark")) {
                 readPlacemark();
-            } else if (name == QLatin1String("GroundOverlay") || name == QLatin1String("ScreenOverlay")
-                       || name == QLatin1String("PhotoOverlay") || name == QLatin1String("NetworkLink")) {
+            } else if (is(name, u"GroundOverlay") || is(name, u"ScreenOverlay")
+                       || is(name, u"PhotoOverlay") || is(name, u"NetworkLink")) {
                 ++result_.skipped;
-            } else if (name == QLatin1String("Style") || name == QLatin1String("StyleMap")
-                       || name == QLatin1String("Schema")) {
+            } else if (is(name, u"Style") || is(name, u"StyleMap")
+                       || is(name, u"Schema")) {
                 // nothing in them is a place
             } else {
                 readKml();
@@ -312,13 +318,13 @@ private:
         f.line = r_.lineNumber();
         bool point = false;
         children([&](QStringView name) {
-            if (name == QLatin1String("name"))
+            if (is(name, u"name"))
                 f.name = text();
-            else if (name == QLatin1String("description"))
+            else if (is(name, u"description"))
                 f.comment = text();
-            else if (name == QLatin1String("ExtendedData"))
+            else if (is(name, u"ExtendedData"))
                 readExtendedData(f);
-            else if (name == QLatin1String("Point") || name == QLatin1String("MultiGeometry"))
+            else if (is(name, u"Point") || is(name, u"MultiGeometry"))
                 point = readGeometry(name, f) || point;
         });
         if (!busy())
@@ -333,10 +339,10 @@ private:
     void readExtendedData(Found& f)
     {
         children([&](QStringView name) {
-            if (name != QLatin1String("Data") || r_.attributes().value(QLatin1String("name")) != kLinkData)
+            if (!is(name, u"Data") || r_.attributes().value(QLatin1String("name")) != kLinkData)
                 return;
             children([&](QStringView child) {
-                if (child == QLatin1String("value"))
+                if (is(child, u"value"))
                     f.ourLink = r_.readElementText();
             });
         });
@@ -346,10 +352,10 @@ private:
     // say): true when one was found and its coordinates taken.
     bool readGeometry(QStringView name, Found& f)
     {
-        if (name == QLatin1String("Point")) {
+        if (is(name, u"Point")) {
             bool found = false;
             children([&](QStringView child) {
-                if (child == QLatin1String("coordinates") && !found) {
+                if (is(child, u"coordinates") && !found) {
                     found = true;
                     const qint64 line = r_.lineNumber();
                     if (!splitCoordinates(r_.readElementText(), f))
@@ -361,10 +367,10 @@ private:
                 fail(QStringLiteral("the Point on line %1 has no coordinates").arg(r_.lineNumber()));
             return found;
         }
-        if (name == QLatin1String("MultiGeometry")) {
+        if (is(name, u"MultiGeometry")) {
             bool found = false;
             children([&](QStringView child) {
-                if (!found && (child == QLatin1String("Point") || child == QLatin1String("MultiGeometry")))
+                if (!found && (is(child, u"Point") || is(child, u"MultiGeometry")))
                     found = readGeometry(child, f);
             });
             return found;
@@ -373,39 +379,48 @@ private:
     }
 
     // "lon,lat[,alt]", blanks allowed around the commas.
-    static bool splitCoordinates(const QString& text, Found& f)
+    static bool splitCoordinates(QStringView text, Found& f)
     {
-        QString t = text.simplified();
-        t.replace(QLatin1String(", "), QLatin1String(","));
-        t.replace(QLatin1String(" ,"), QLatin1String(","));
-        if (t.contains(u' '))
-            return false;  // more than one position
-        const QStringList parts = t.split(u',');
-        if (parts.size() != 2 && parts.size() != 3)
+        QStringView parts[3];
+        int n = 0;
+        for (qsizetype from = 0;;) {
+            const qsizetype comma = text.indexOf(u',', from);
+            const QStringView part = text.sliced(from, (comma < 0 ? text.size() : comma) - from).trimmed();
+            if (n == 3 || part.isEmpty())
+                return false;
+            for (const QChar c : part)
+                if (c.isSpace())
+                    return false;  // more than one position
+            parts[n++] = part;
+            if (comma < 0)
+                break;
+            from = comma + 1;
+        }
+        if (n < 2)
             return false;
-        f.longitude = parts[0];
-        f.latitude = parts[1];
+        f.longitude = parts[0].toString();
+        f.latitude = parts[1].toString();
         return true;
     }
 
     void readGpx()
     {
         children([this](QStringView name) {
-            if (name == QLatin1String("wpt"))
+            if (is(name, u"wpt"))
                 readWaypoint();
-            else if (name == QLatin1String("rte"))
-                countPoints(QLatin1String("rtept"));
-            else if (name == QLatin1String("trk"))
-                countPoints(QLatin1String("trkpt"));
+            else if (is(name, u"rte"))
+                countPoints(u"rtept");
+            else if (is(name, u"trk"))
+                countPoints(u"trkpt");
         });
     }
 
-    void countPoints(QLatin1String point)
+    void countPoints(QStringView point)
     {
         children([&](QStringView name) {
-            if (name == point)
+            if (is(name, point))
                 ++result_.routeAndTrackPoints;
-            else if (name == QLatin1String("trkseg"))
+            else if (is(name, u"trkseg"))
                 countPoints(point);
         });
     }
@@ -420,18 +435,18 @@ private:
         QString cmt;
         bool hasDesc = false;
         children([&](QStringView name) {
-            if (name == QLatin1String("name")) {
+            if (is(name, u"name")) {
                 f.name = text();
-            } else if (name == QLatin1String("desc")) {
+            } else if (is(name, u"desc")) {
                 f.comment = text();
                 hasDesc = true;
-            } else if (name == QLatin1String("cmt")) {
+            } else if (is(name, u"cmt")) {
                 cmt = text();
-            } else if (name == QLatin1String("link")) {  // GPX 1.1
+            } else if (is(name, u"link")) {  // GPX 1.1
                 const QString href = r_.attributes().value(QLatin1String("href")).toString();
                 if (f.ourLink.isEmpty() && links::isLocationLink(href))
                     f.ourLink = href;
-            } else if (name == QLatin1String("url")) {  // GPX 1.0
+            } else if (is(name, u"url")) {  // GPX 1.0
                 const QString url = r_.readElementText();
                 if (f.ourLink.isEmpty() && links::isLocationLink(url))
                     f.ourLink = url;
@@ -453,14 +468,13 @@ private:
                                   : QStringLiteral("\"%1\" (line %2)").arg(name).arg(f.line);
         };
         const auto number = [&](const QString& text, const char* what, double limit) -> std::optional<double> {
-            bool ok = false;
-            const double v = text.toDouble(&ok);  // blanks around it allowed
-            if (ok && v >= -limit && v <= limit)
+            const std::optional<double> v = links::decimalNumber(text);
+            if (v && *v >= -limit && *v <= limit)
                 return v;
             const QString shown = text.trimmed().left(40);
             if (shown.isEmpty())
                 fail(QStringLiteral("%1 has no %2").arg(place(), QLatin1String(what)));
-            else if (!ok || !std::isfinite(v))
+            else if (!v)
                 fail(QStringLiteral("%1 has the %2 \"%3\", which is not a number").arg(place(), QLatin1String(what), shown));
             else
                 fail(QStringLiteral("%1 has the %2 %3, out of range (-%4 to %4)")

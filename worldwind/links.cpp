@@ -174,17 +174,42 @@ float pairNumber(QStringView link, int i)
     return value ? readNumber(*value) : 0.0f;
 }
 
+std::optional<double> decimalNumber(QStringView text)
+{
+    text = text.trimmed();
+    if (text.startsWith(u'+')) {
+        text = text.sliced(1);  // from_chars takes no plus sign
+        if (text.startsWith(u'+') || text.startsWith(u'-'))
+            return std::nullopt;
+    }
+    // from_chars checks the form; letters other than an exponent's never
+    // reach it, so "inf" and "nan" are refused.
+    char plain[64];
+    if (text.isEmpty() || text.size() > qsizetype(sizeof plain))
+        return std::nullopt;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (!(c >= u'0' && c <= u'9') && c != u'.' && c != u'e' && c != u'E' && c != u'-' && c != u'+')
+            return std::nullopt;
+        plain[i] = char(c);
+    }
+    double value = 0;
+    const char* end = plain + text.size();
+    const auto result = std::from_chars(plain, end, value);
+    if (result.ec != std::errc() || result.ptr != end)
+        return std::nullopt;
+    return value;
+}
+
 std::optional<Position> position(QStringView link)
 {
     const std::optional<QStringView> latText = pairValue(link, 1), lonText = pairValue(link, 2);
     if (!latText || !lonText)
         return std::nullopt;
-    bool latOk = false, lonOk = false;
-    const double lat = latText->trimmed().toDouble(&latOk);
-    const double lon = lonText->trimmed().toDouble(&lonOk);
-    if (!latOk || !lonOk || !(lat >= -90 && lat <= 90) || !(lon >= -180 && lon <= 180))
+    const std::optional<double> lat = decimalNumber(*latText), lon = decimalNumber(*lonText);
+    if (!lat || !lon || !(*lat >= -90 && *lat <= 90) || !(*lon >= -180 && *lon <= 180))
         return std::nullopt;
-    return Position{lat, lon};
+    return Position{*lat, *lon};
 }
 
 std::optional<double> readAngle(const QString& text, const QLocale& locale)

@@ -54,6 +54,11 @@ std::optional<qint16> readSeconds(const QString& text, const QLocale& locale = Q
 // +1 for north and east, -1 for south and west.
 double coordinate(double degrees, double minutes, qint16 seconds, int factor);
 
+// A number written in decimal with "." as the point, as links and places
+// files hold it ("-12.5", "+3", "1e-3"), blanks around it allowed, never
+// the locale's form. Nothing for anything else, "inf" and "nan" included.
+std::optional<double> decimalNumber(QStringView text);
+
 struct Position {
     double latitude = 0;
     double longitude = 0;
