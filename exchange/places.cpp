@@ -9,6 +9,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace exchange {
@@ -32,10 +33,11 @@ bool xmlChar(char32_t c)
            || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-// The text with every character XML 1.0 cannot hold replaced by U+FFFD.
+// The text with every character XML 1.0 cannot hold replaced by U+FFFD;
+// valid only as long as `text` is.
 QString xmlSafe(QStringView text)
 {
-    QString out;
+    QString out;  // stays null while nothing needs replacing
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = text[i].unicode();
@@ -54,7 +56,7 @@ QString xmlSafe(QStringView text)
         }
         i += units - 1;
     }
-    return out.isNull() ? text.toString() : out;
+    return out.isNull() ? QString::fromRawData(text.data(), text.size()) : out;
 }
 
 // An element holding `text`. Line breaks go as character references: a
@@ -62,6 +64,11 @@ QString xmlSafe(QStringView text)
 // CR LF.
 void writeText(QXmlStreamWriter& w, const QString& element, QStringView text)
 {
+    // Most texts need no care: written without a copy.
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0xD800; })) {
+        w.writeTextElement(element, QString::fromRawData(text.data(), text.size()));
+        return;
+    }
     const QString safe = xmlSafe(text);
     w.writeStartElement(element);
     qsizetype from = 0;

@@ -23,8 +23,9 @@ QString decimal(double value)
     if (!std::isfinite(value))
         return QStringLiteral("0");
     // 15 significant digits as d.dddddddddddddde±x, then the point moved by hand.
+    // to_chars rounds exactly as printf's "%.14e" does, many times faster.
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.14e", value);
+    *std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::scientific, 14).ptr = '\0';
     const char* p = buf;
     const bool negative = *p == '-';
     if (negative)
