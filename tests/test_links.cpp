@@ -125,3 +125,33 @@ TEST(Links, NumberRule)
     QLocale::setDefault(before);
 }
 
+
+TEST(Links, PositionIsExactDecimalWithinRange)
+{
+    const struct {
+        const char16_t* link;
+        std::optional<links::Position> at;
+    } cases[] = {
+        {u"worldwind://goto/world=Earth&lat=48.8566137&lon=-2.35", links::Position{48.8566137, -2.35}},
+        {u"worldwind://goto/world=Earth&lat= +1e1 &lon=.5&alt=3", links::Position{10, 0.5}},
+        {u"worldwind://goto/world=Earth&lat=90&lon=-180", links::Position{90, -180}},
+        {u"worldwind://goto/world=Earth&lat=90.0001&lon=0", std::nullopt},
+        {u"worldwind://goto/world=Earth&lat=1&lon=180.5", std::nullopt},
+        {u"worldwind://goto/world=Earth&lat=1,5&lon=0", std::nullopt},
+        {u"worldwind://goto/world=Earth&lat=nan&lon=0", std::nullopt},
+        {u"worldwind://goto/world=Earth&lat=inf&lon=0", std::nullopt},
+        {u"worldwind://goto/world=Earth&lat=+-1&lon=0", std::nullopt},
+        {u"worldwind://goto/world=Earth&lat=&lon=0", std::nullopt},
+        {u"worldwind://goto/world=Earth&lat=1", std::nullopt},
+        {u"worldwind://goto/world=Mars", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QString::fromUtf16(c.link).toStdString());
+        const std::optional<links::Position> at = links::position(c.link);
+        ASSERT_EQ(at.has_value(), c.at.has_value());
+        if (at) {
+            EXPECT_EQ(at->latitude, c.at->latitude);
+            EXPECT_EQ(at->longitude, c.at->longitude);
+        }
+    }
+}
