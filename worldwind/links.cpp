@@ -2,6 +2,7 @@
 
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -30,26 +31,35 @@ QString decimal(double value)
     const bool negative = *p == '-';
     if (negative)
         ++p;
-    QByteArray digits;
+    char digits[16];
+    int count = 0;
     for (; *p && *p != 'e'; ++p)
         if (*p != '.')
-            digits += *p;
+            digits[count++] = *p;
     const int exponent = std::atoi(p + 1);
-    while (digits.size() > 1 && digits.endsWith('0'))
-        digits.chop(1);
-    if (digits == "0")
+    while (count > 1 && digits[count - 1] == '0')
+        --count;
+    if (count == 1 && digits[0] == '0')
         return QStringLiteral("0");
-    QByteArray out;
-    if (exponent < 0) {
-        out = "0." + QByteArray(-exponent - 1, '0') + digits;
-    } else if (exponent + 1 >= digits.size()) {
-        out = digits + QByteArray(exponent + 1 - digits.size(), '0');
-    } else {
-        out = digits.left(exponent + 1) + '.' + digits.mid(exponent + 1);
-    }
+    // Built in place: exported places files print two of these per place.
+    char out[400];
+    char* o = out;
     if (negative)
-        out.prepend('-');
-    return QString::fromLatin1(out);
+        *o++ = '-';
+    if (exponent < 0) {
+        *o++ = '0';
+        *o++ = '.';
+        o = std::fill_n(o, -exponent - 1, '0');
+        o = std::copy_n(digits, count, o);
+    } else if (exponent + 1 >= count) {
+        o = std::copy_n(digits, count, o);
+        o = std::fill_n(o, exponent + 1 - count, '0');
+    } else {
+        o = std::copy_n(digits, exponent + 1, o);
+        *o++ = '.';
+        o = std::copy(digits + exponent + 1, digits + count, o);
+    }
+    return QString::fromLatin1(out, o - out);
 }
 
 QString linkFor(double latitude, double longitude)
