@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -230,12 +231,16 @@ public:
             readGpx();
         else
             fail(QStringLiteral("it is neither KML nor GPX (its root element is <%1>)").arg(r_.qualifiedName()));
+        while (busy())
+            r_.readNext();  // what follows the root must be well-formed too
         return finish();
     }
 
 private:
+    static constexpr int kMaxDepth = 200;
     QXmlStreamReader r_;
     Import result_;
+    int depth_ = 0;
 
     void fail(const QString& why)
     {
@@ -288,6 +293,16 @@ private:
     template <typename F>
     void children(F onChild)
     {
+        // Reading descends by recursion: a file of endlessly nested
+        // elements must not run it out of stack.
+        if (depth_ >= kMaxDepth) {
+            fail(QStringLiteral("its elements are nested more than %1 deep (line %2)")
+                     .arg(kMaxDepth)
+                     .arg(r_.lineNumber()));
+            return;
+        }
+        ++depth_;
+        const auto leave = qScopeGuard([this] { --depth_; });
         while (busy()) {
             const auto token = r_.readNext();
             if (token == QXmlStreamReader::EndElement)
@@ -310,8 +325,7 @@ private:
             } else if (is(name, u"GroundOverlay") || is(name, u"ScreenOverlay")
                        || is(name, u"PhotoOverlay") || is(name, u"NetworkLink")) {
                 ++result_.skipped;
-            } else if (is(name, u"Style") || is(name, u"StyleMap")
-                       || is(name, u"Schema")) {
+            } else if (is(name, u"Style") || is(name, u"StyleMap") || is(name, u"Schema")) {
                 // nothing in them is a place
             } else {
                 readKml();

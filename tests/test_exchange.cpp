@@ -255,6 +255,8 @@ TEST(Import, BadFilesAreRefusedWholeWithAReason)
         {"ill-formed", "<kml><Placemark><name>A</Placemark></kml>", "not well-formed XML (line 1"},
         {"cut short", "<gpx version=\"1.1\"><wpt lat=\"1\" lon=\"2\">", "not well-formed"},
         {"empty", "", "not well-formed"},
+        {"endlessly nested", "<kml>" + QByteArray(1000000, 'x').replace("x", "<a>"), "nested more than 200 deep"},
+        {"more after the root", "<gpx version=\"1.1\"/><gpx>", "not well-formed"},
         {"unknown root", "<html><body/></html>", "neither KML nor GPX (its root element is <html>)"},
         {"latitude out of range",
          "<kml><Placemark><name>Far</name><Point><coordinates>10,95</coordinates></Point></Placemark></kml>",
