@@ -4,6 +4,7 @@
 #include "platform/textfile.h"
 #include "worldwind/links.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -218,7 +219,14 @@ struct Found {
 
 class Reader {
 public:
-    explicit Reader(const QByteArray& bytes) : r_(bytes) {}
+    // Read through a buffer, the text is decoded a block at a time rather
+    // than all at once: quicker, and far less memory for a large file.
+    explicit Reader(const QByteArray& bytes)
+    {
+        buffer_.setData(bytes);
+        buffer_.open(QIODevice::ReadOnly);
+        r_.setDevice(&buffer_);
+    }
 
     Import run()
     {
@@ -238,6 +246,7 @@ public:
 
 private:
     static constexpr int kMaxDepth = 200;
+    QBuffer buffer_;
     QXmlStreamReader r_;
     Import result_;
     int depth_ = 0;
@@ -554,6 +563,11 @@ Import readFile(const QString& path)
     }
     if (info.isDir()) {
         result.error = QStringLiteral("it is a folder, not a file");
+        return result;
+    }
+    if (!info.isFile()) {
+        // A pipe would block the reading, a device never end it.
+        result.error = QStringLiteral("it is not a regular file");
         return result;
     }
     if (info.size() > kMaxFileSize) {

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "printers.h"
 
@@ -294,6 +295,9 @@ TEST(Import, FilesThatCannotBeRead)
     EXPECT_EQ(exchange::readFile(dir.filePath(QStringLiteral("none.kml"))).error,
               QStringLiteral("there is no such file"));
     EXPECT_EQ(exchange::readFile(dir.path()).error, QStringLiteral("it is a folder, not a file"));
+    const QString fifo = dir.filePath(QStringLiteral("pipe.kml"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(exchange::readFile(fifo).error, QStringLiteral("it is not a regular file"));
     QFile big(dir.filePath(QStringLiteral("big.gpx")));
     ASSERT_TRUE(big.open(QIODevice::WriteOnly));
     ASSERT_TRUE(big.resize(100 * 1024 * 1024));  // sparse: no 100 MB written
