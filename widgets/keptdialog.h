@@ -8,6 +8,8 @@
 #include <QDialog>
 #include <QPointer>
 
+#include <utility>
+
 class KeptDialog : public QDialog {
     Q_OBJECT
 public:
