@@ -106,7 +106,8 @@ bool toBoolean(const QString& field, bool& out)
 QString textLine(const QString& value)
 {
     const bool needsQuotes = value.contains(u',') || value.startsWith(u' ') || value.startsWith(u'\t')
-        || value.endsWith(u' ') || value.endsWith(u'\t') || value.startsWith(u'"');
+        || value.endsWith(u' ') || value.endsWith(u'\t') || value.startsWith(u'"') || value.contains(u'\r')
+        || value.contains(u'\n') || value.startsWith(QStringView(u"\u00EF\u00BB\u00BF"));  // read as a byte-order mark
     return needsQuotes ? u'"' + value + u'"' : value;
 }
 

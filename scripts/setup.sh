@@ -5,6 +5,8 @@ set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev xvfb xauth fonts-liberation2
   g++-mingw-w64-x86-64 chromium gpsbabel xclip x11-utils)
+# clang for the sanitizer build and the fuzzing targets.
+packages+=(clang libclang-rt-14-dev)
 # Node.js drives the browser tests; a machine without it gets Debian's.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 missing=()

@@ -208,7 +208,8 @@ private slots:
         const int before = w->paintHookRuns();
         w->update();
         w->centralWidget()->repaint();
-        QApplication::sendEvent(w.form.get(), new QEvent(QEvent::WindowActivate));
+        QEvent activate(QEvent::WindowActivate);  // sent, not posted: ours to free
+        QApplication::sendEvent(w.form.get(), &activate);
         QTRY_COMPARE(w->paintHookRuns(), before + 1);
         // A control drawing itself is no repaint of the window.
         w->Command5->repaint();

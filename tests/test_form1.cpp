@@ -113,7 +113,8 @@ private slots:
 
     void fontSizeRoundsHalfToEven()
     {
-        for (const auto& [chosen, stored] : {std::pair{10.5, 10}, {11.5, 12}, {8.25, 8}}) {
+        for (const auto& [chosenSize, stored] : {std::pair{10.5, 10}, {11.5, 12}, {8.25, 8}}) {
+            const double chosen = chosenSize;  // a lambda cannot capture a structured binding in clang 14
             StartFolder start;
             start.write("velmora.ini", kDefaultIni);
             Form1 form;
@@ -278,7 +279,7 @@ private slots:
         form.settings.SaveDir = QStringLiteral(".\\");
         form.loadVelmora();
         form.settings.SaveDir = QStringLiteral("missing");
-        form.List1->takeItem(0);
+        delete form.List1->takeItem(0);
         form.setModified(true);
         form.Text2->setText(QStringLiteral("typed"));
         const int logLines = form.logList->count();
@@ -347,7 +348,7 @@ private slots:
         Form1 form;
         form.Form_Load();
         form.show();
-        form.List1->takeItem(0);
+        delete form.List1->takeItem(0);
         form.setModified(true);
 
         MessageBox::setNextAnswer(MessageBox::Cancel);
@@ -384,7 +385,7 @@ private slots:
         start.write("other/velmora.js", "add_place(\"x\",\"y\",\"z\");\r\n");
         Form1 form;
         form.Form_Load();
-        form.List1->takeItem(0);
+        delete form.List1->takeItem(0);
         form.setModified(true);
         auto confirmOther = [&](QWidget*) {
             form.form3()->Text1->setText(QStringLiteral("other"));

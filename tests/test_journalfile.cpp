@@ -12,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include "printers.h"
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using journal::journalBytes;
@@ -241,3 +244,101 @@ TEST(TextFile, ReplacingAFileKeepsNoLeftovers)
               QStringList{QStringLiteral("velmora.js")});
 }
 
+
+namespace {
+
+// Runs `body` in a fresh folder as a user that permissions stop: under root
+// (as in CI) in a child process that gives up root first.
+void asUnprivileged(const std::function<void(const QString& folder)>& body)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    if (geteuid() != 0) {
+        body(dir.path());
+        return;
+    }
+    constexpr uid_t kNobody = 65534;
+    ASSERT_EQ(chown(QFile::encodeName(dir.path()).constData(), kNobody, kNobody), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgid(kNobody) != 0 || setuid(kNobody) != 0)
+            _exit(3);
+        body(dir.path());
+        _exit(testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the unprivileged part failed";
+}
+
+void chmodPath(const QString& path, mode_t mode)
+{
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), mode), 0);
+}
+
+}  // namespace
+
+TEST(Permissions, UnreadableJournalIsNotCompleteAndSaysWhy)
+{
+    asUnprivileged([](const QString& folder) {
+        const QString path = folder + QStringLiteral("/velmora.js");
+        ASSERT_TRUE(textfile::writeAtomically(path, QByteArray(kParis) + "\r\n"));
+        for (mode_t mode : {0000, 0200}) {  // no rights, write-only
+            chmodPath(path, mode);
+            const journal::ReadResult r = journal::readJournalFile(path);
+            EXPECT_TRUE(r.exists);
+            EXPECT_FALSE(r.opened);
+            EXPECT_EQ(r.whyNotRead, QStringLiteral("Permission denied"));
+            EXPECT_FALSE(r.complete());
+            EXPECT_EQ(r.placesInFile, -1);
+        }
+    });
+}
+
+TEST(Permissions, ReadOnlyFolderWithWritableJournalSavesInPlace)
+{
+    asUnprivileged([](const QString& folder) {
+        const QString path = folder + QStringLiteral("/velmora.js");
+        ASSERT_TRUE(textfile::writeAtomically(path, "old\r\n"));
+        chmodPath(folder, 0555);
+        QString error;
+        EXPECT_TRUE(textfile::writeAtomically(path, "new, and longer\r\n", &error)) << qPrintable(error);
+        EXPECT_EQ(readAll(path), QByteArray("new, and longer\r\n"));
+
+        // Without a journal to write into, the reason is the system's.
+        const QString other = folder + QStringLiteral("/velmora.xml");
+        EXPECT_FALSE(textfile::writeAtomically(other, "x", &error));
+        EXPECT_EQ(error, QStringLiteral("Permission denied"));
+        chmodPath(folder, 0755);
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("velmora.js")});
+    });
+}
+
+TEST(TextFile, LeftoverCopiesOfOurSavesGoButNothingElse)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("velmora.js"));
+    // What a save killed before its rename leaves: a marked copy that no
+    // live save holds.
+    const auto copyOfOurs = [&](const char* suffix) {
+        const QString name = path + QLatin1String(suffix);
+        ASSERT_TRUE(textfile::writeAtomically(name, "half a journal"));
+        ASSERT_EQ(setxattr(QFile::encodeName(name).constData(), "user.velmora.temporary", "1", 1, 0), 0);
+    };
+    copyOfOurs(".AbCdEf");
+    copyOfOurs(".zzzzzz");
+    // The user's own files of the same shape, and ours of other shapes.
+    for (const char* name : {"velmora.js.backup", "velmora.js.before1", "velmora.js.AbCdE", "velmora.jsXAbCdEf"})
+        ASSERT_TRUE(textfile::writeAtomically(dir.filePath(QString::fromLatin1(name)), "keep"));
+    copyOfOurs("x.Abcdef");  // another file's copy
+
+    ASSERT_TRUE(textfile::writeAtomically(path, "journal"));
+    QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    EXPECT_EQ(left, (QStringList{"velmora.js", "velmora.js.AbCdE", "velmora.js.backup", "velmora.js.before1",
+                                 "velmora.jsXAbCdEf", "velmora.jsx.Abcdef"}));
+    // The saved file itself carries no mark.
+    char value[2];
+    EXPECT_LT(getxattr(QFile::encodeName(path).constData(), "user.velmora.temporary", value, sizeof value), 0);
+}

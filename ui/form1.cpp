@@ -18,6 +18,7 @@
 #include "worldwind/placenames.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -161,7 +162,12 @@ void Form1::fixWindowSize()
     setFixedSize(twips::toPixels(kClientWidth), twips::toPixels(kClientHeight) + menuHeight);
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // Closing the window moves the focus while the widgets are torn down;
+    // by then this is no longer a Form1 to tell.
+    disconnect(qApp, nullptr, this, nullptr);
+}
 
 void Form1::Form_Load()
 {
