@@ -10,5 +10,6 @@ xvfb-run -a ctest --test-dir "$root/build" --output-on-failure --timeout 600 "$@
 # fails its test), and each fuzzing target for a short fixed time. The
 # browser page and the Windows cross-build run none of our C++ there.
 "$root/scripts/sanitized.sh"
-xvfb-run -a ctest --test-dir "$root/build-asan" --output-on-failure --timeout 600 \
+LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp" \
+  xvfb-run -a ctest --test-dir "$root/build-asan" --output-on-failure --timeout 600 \
   -E '^(webview_chromium|win32_layer_mingw)$' "$@"
