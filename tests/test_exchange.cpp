@@ -114,6 +114,20 @@ TEST(Export, ExactFiles)
               "</gpx>\r\n");
 }
 
+TEST(Export, WrittenInPartsTheSameBytes)
+{
+    QStringList rows = fullJournal().mid(0, 5000);
+    rows += hostileRows();
+    for (const exchange::Format format : {exchange::Format::Kml, exchange::Format::Gpx}) {
+        const auto write = format == exchange::Format::Kml ? qOverload<const QStringList&, int>(exchange::kmlBytes)
+                                                           : qOverload<const QStringList&, int>(exchange::gpxBytes);
+        const QByteArray whole = write(rows, 1);
+        for (const int parts : {2, 3, 7})
+            EXPECT_TRUE(write(rows, parts) == whole) << parts << " parts";
+        EXPECT_TRUE(bytesIn(format, rows) == whole);
+    }
+}
+
 TEST(Export, FormatByExtensionAndWholeFileOrNothing)
 {
     EXPECT_EQ(exchange::formatOf(QStringLiteral("a/b.KML")), exchange::Format::Kml);
@@ -326,4 +340,99 @@ TEST(Import, Summary)
     i.routeAndTrackPoints = 40;
     EXPECT_EQ(exchange::summary(i),
               QStringLiteral("1 place; 3 items that are not points skipped; 40 route and track points ignored"));
+}
+
+namespace {
+
+QByteArray kmlPlaces(int from, int n)
+{
+    QByteArray lines;
+    for (int i = from; i < from + n; ++i)
+        lines += "<Placemark><name>P" + QByteArray::number(i) + "</name><Point><coordinates>" +
+                 QByteArray::number(i * 0.01) + ",1</coordinates></Point></Placemark>\r\n";
+    return lines;
+}
+
+QByteArray gpxPlaces(int from, int n)
+{
+    QByteArray lines;
+    for (int i = from; i < from + n; ++i)
+        lines += "<wpt lat=\"1\" lon=\"" + QByteArray::number(i * 0.01) + "\"><name>P" + QByteArray::number(i) +
+                 "</name></wpt>\r\n";
+    return lines;
+}
+
+}  // namespace
+
+// A large file read in parts must give exactly what one reading gives:
+// rows, counts and the very words of a refusal, however its place lines
+// are wrapped in comments, CDATA, other elements or a DOCTYPE.
+TEST(Import, ReadInPartsOrWholeTheSame)
+{
+    const QByteArray decl = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+    const QByteArray kml = decl + "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>\r\n";
+    const QByteArray kmlEnd = "</Document></kml>\r\n";
+    const QByteArray gpx = decl + "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" version=\"1.1\">\r\n";
+    const QByteArray gpxEnd = "</gpx>\r\n";
+    // Most of each file is the wrapped part, so that parts start inside it.
+    const auto k = [&](const QByteArray& before, const QByteArray& after, const QByteArray& head = {}) {
+        return (head.isEmpty() ? kml : head) + kmlPlaces(0, 5) + before + kmlPlaces(5, 200) + after +
+               kmlPlaces(205, 5) + kmlEnd;
+    };
+    const auto g = [&](const QByteArray& before, const QByteArray& after, const QByteArray& head = {}) {
+        return (head.isEmpty() ? gpx : head) + gpxPlaces(0, 5) + before + gpxPlaces(5, 200) + after +
+               gpxPlaces(205, 5) + gpxEnd;
+    };
+    QByteArray tooMany = exchange::gpxBytes(fullJournal());
+    tooMany.insert(tooMany.lastIndexOf("</gpx>"), gpxPlaces(0, 1));
+    QByteArray badLate = k({}, {});
+    badLate.replace("<coordinates>2.07,1<", "<coordinates>2.07,x<");
+    QByteArray cutLate = g({}, {});
+    cutLate.replace("P180</name>", "P180</nam>");
+    const struct {
+        const char* what;
+        QByteArray file;
+    } cases[] = {
+        {"our own KML", exchange::kmlBytes(fullJournal()) + "<!-- after -->\r\n"},
+        {"our own GPX", exchange::gpxBytes(hostileRows() + fullJournal().mid(0, 3000) + hostileRows())},
+        {"plain KML", k({}, {})},
+        {"plain GPX", g({}, {})},
+        {"places in a comment", k("<!--\r\n", "-->\r\n")},
+        {"places in CDATA", k("<Placemark><description><![CDATA[\r\n",
+                              "]]></description><Point><coordinates>1,2</coordinates></Point></Placemark>\r\n")},
+        {"places in a style", k("<Style>\r\n", "</Style>\r\n")},
+        {"places in a folder", k("<Folder>\r\n", "</Folder>\r\n")},
+        {"places in a name", k("<Placemark><name>\r\n", "</name><Point><coordinates>1,2</coordinates></Point></Placemark>\r\n")},
+        {"places in a processing instruction", g("<?x\r\n", "?>\r\n")},
+        {"waypoints in a route", g("<rte>\r\n", "<rtept lat=\"1\" lon=\"2\"/></rte><trk><trkseg><trkpt lat=\"1\" lon=\"2\"/>"
+                                                "</trkseg></trk>\r\n")},
+        {"skipped items between", k("<Placemark><name>line</name></Placemark><GroundOverlay/>\r\n",
+                                    "<NetworkLink/>\r\n")},
+        {"a prefix of the root", k("", "", decl + "<kml xmlns=\"http://www.opengis.net/kml/2.2\" xmlns:k=\"urn:k\">"
+                                           "<Document>\r\n").replace("<name>P150<", "<k:b>P</k:b><name>P150<")},
+        {"a default attribute from the DOCTYPE",
+         g("", "", decl + "<!DOCTYPE gpx [<!ATTLIST wpt lat CDATA \"5\">]>\r\n<gpx>\r\n").replace("<wpt lat=\"1\" ", "<wpt ")},
+        {"entities declared", k("", "", decl + "<!DOCTYPE kml [<!ENTITY e \"x\">]>\r\n<kml><Document>\r\n")
+                                  .replace("<name>P150<", "<name>&e;<")},
+        {"an unknown entity late", k({}, {}).replace("<name>P150<", "<name>&e;<")},
+        {"another encoding", k({}, {}, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<kml><Document>\r\n")
+                                 .replace("P150", "P\xE9")},
+        {"a bad coordinate late", badLate},
+        {"cut short late", cutLate},
+        {"nested too deep late", k({}, "<Folder>" + QByteArray(300, 'x').replace("x", "<a>") + "\r\n")},
+        {"more than a journal holds", tooMany},
+        {"a KML root in GPX lines", g({}, {}).replace("<gpx xmlns", "<kml xmlns").replace("</gpx>", "</kml>")},
+    };
+    for (const auto& c : cases) {
+        const Import whole = exchange::parse(c.file, 1);
+        for (const int parts : {2, 3, 5}) {
+            const Import inParts = exchange::parse(c.file, parts);
+            EXPECT_EQ(inParts.error, whole.error) << c.what << ", " << parts << " parts";
+            EXPECT_TRUE(inParts.rows == whole.rows) << c.what << ", " << parts << " parts";
+            EXPECT_EQ(inParts.skipped, whole.skipped) << c.what;
+            EXPECT_EQ(inParts.routeAndTrackPoints, whole.routeAndTrackPoints) << c.what;
+        }
+    }
+    EXPECT_EQ(exchange::parse(cases[0].file, 1).rows.size(), kMaxRows);
+    EXPECT_EQ(exchange::parse(cases[4].file, 1).rows.size(), 10);
 }
