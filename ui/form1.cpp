@@ -232,11 +232,11 @@ bool Form1::confirmReplacingUnread(const QString& path)
     QString text;
     if (onDisk.placesInFile < 0)
         text = QStringLiteral("The journal %1 could not be read (%2), so none of its places are in the list.\n\n"
-                              "Saving replaces the file with the %3 of the list, and whatever the file holds is lost.")
+                              "Saving replaces the file with the list (%3), and whatever the file holds is lost.")
                    .arg(paths::shown(path), onDisk.whyNotRead, list);
     else
         text = QStringLiteral("The journal %1 holds %2, and %3 into the list.\n\nSaving replaces the file with the "
-                              "%4 of the list, and the places that were not read are lost.")
+                              "list (%4), and the places that were not read are lost.")
                    .arg(paths::shown(path), placesText(onDisk.placesInFile),
                         onDisk.rows.isEmpty() ? QStringLiteral("none of them were read")
                                               : QStringLiteral("only %1").arg(placesRead(int(onDisk.rows.size()))),
