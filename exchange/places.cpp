@@ -13,9 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 namespace exchange {
 namespace {
@@ -89,24 +86,6 @@ void writeText(QXmlStreamWriter& w, const QString& element, QStringView text)
     w.writeEndElement();
 }
 
-// Runs job(0) ... job(parts - 1), on as many threads, and returns when all
-// are done; a job whose thread cannot be started runs here instead.
-template <typename Job>
-void onAllCores(int parts, Job job)
-{
-    std::vector<std::thread> helpers;
-    for (int part = 1; part < parts; ++part) {
-        try {
-            helpers.emplace_back(job, part);
-        } catch (const std::system_error&) {
-            job(part);
-        }
-    }
-    job(0);
-    for (std::thread& t : helpers)
-        t.join();
-}
-
 links::Position exportedPosition(QStringView link)
 {
     return links::position(link).value_or(links::Position{});
@@ -121,19 +100,15 @@ public:
     QXmlStreamWriter& xml() { return w_; }
     void lineEnd() { w_.writeCharacters(QStringLiteral("\r\n")); }
 
-    void startDocument()
+    void startDocument(qsizetype rows)
     {
+        text_.reserve(256 + rows * 360);
         w_.writeProcessingInstruction(QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"UTF-8\""));
         lineEnd();
     }
 
-    // What was written since the last call; the writer goes on after it.
-    QByteArray take()
-    {
-        const QByteArray bytes = text_.toUtf8();
-        text_.clear();
-        return bytes;
-    }
+    // Every element is closed by then.
+    QByteArray finish() { return text_.toUtf8(); }
 
 private:
     QString text_;
@@ -152,134 +127,71 @@ std::optional<Format> formatOf(const QString& fileName)
     return std::nullopt;
 }
 
-namespace {
-
-// Rows [from, to) written by a writer of their own: one line each, the same
-// bytes as when written inside the whole document, since no start tag is
-// left open between places and no namespace is declared on them.
-template <typename WriteRow>
-QByteArray rowBytes(const QStringList& rows, qsizetype from, qsizetype to, WriteRow writeRow)
-{
-    QString text;
-    text.reserve((to - from) * 360);
-    QXmlStreamWriter w(&text);
-    for (qsizetype i = from; i < to; ++i) {
-        writeRow(w, rows[i]);
-        w.writeCharacters(QStringLiteral("\r\n"));
-    }
-    return text.toUtf8();
-}
-
-// A large export is written in parts on all cores, then joined.
-template <typename WriteRow>
-QByteArray allRowBytes(const QStringList& rows, int parts, WriteRow writeRow)
-{
-    const qsizetype n = rows.size();
-    if (parts <= 1 || n < 2 * parts)
-        return rowBytes(rows, 0, n, writeRow);
-    std::vector<QByteArray> piece(parts);
-    onAllCores(parts, [&](int part) {
-        piece[part] = rowBytes(rows, n * part / parts, n * (part + 1) / parts, writeRow);
-    });
-    qsizetype size = 0;
-    for (const QByteArray& p : piece)
-        size += p.size();
-    QByteArray out;
-    out.reserve(size);
-    for (const QByteArray& p : piece)
-        out += p;
-    return out;
-}
-
-void writePlacemark(QXmlStreamWriter& w, const QString& row)
-{
-    const RowView f = viewRow(row);
-    const links::Position at = exportedPosition(f.link);
-    w.writeStartElement(QStringLiteral("Placemark"));
-    writeText(w, QStringLiteral("name"), f.name);
-    if (!f.comment.isEmpty())
-        writeText(w, QStringLiteral("description"), f.comment);
-    w.writeStartElement(QStringLiteral("ExtendedData"));
-    w.writeStartElement(QStringLiteral("Data"));
-    w.writeAttribute(QStringLiteral("name"), kLinkData);
-    writeText(w, QStringLiteral("value"), f.link);
-    w.writeEndElement();
-    w.writeEndElement();
-    w.writeStartElement(QStringLiteral("Point"));
-    w.writeTextElement(QStringLiteral("coordinates"), links::decimal(at.longitude) + u',' + links::decimal(at.latitude));
-    w.writeEndElement();
-    w.writeEndElement();
-}
-
-void writeWaypoint(QXmlStreamWriter& w, const QString& row)
-{
-    const RowView f = viewRow(row);
-    const links::Position at = exportedPosition(f.link);
-    w.writeStartElement(QStringLiteral("wpt"));
-    w.writeAttribute(QStringLiteral("lat"), links::decimal(at.latitude));
-    w.writeAttribute(QStringLiteral("lon"), links::decimal(at.longitude));
-    writeText(w, QStringLiteral("name"), f.name);
-    if (!f.comment.isEmpty())
-        writeText(w, QStringLiteral("desc"), f.comment);
-    w.writeEmptyElement(QStringLiteral("link"));
-    w.writeAttribute(QStringLiteral("href"), xmlSafe(f.link));
-    w.writeEndElement();
-}
-
-}  // namespace
-
-int cores()
-{
-    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-}
-
-QByteArray kmlBytes(const QStringList& rows, int parts)
+QByteArray kmlBytes(const QStringList& rows)
 {
     Writer out;
     QXmlStreamWriter& w = out.xml();
-    out.startDocument();
+    out.startDocument(rows.size());
     w.writeDefaultNamespace(kKmlNamespace);
     w.writeStartElement(kKmlNamespace, QStringLiteral("kml"));
     w.writeStartElement(QStringLiteral("Document"));
     out.lineEnd();
     w.writeTextElement(QStringLiteral("name"), kCreator);
     out.lineEnd();
-    QByteArray bytes = out.take();
-    bytes += allRowBytes(rows, parts, writePlacemark);
+    for (const QString& row : rows) {
+        const RowView f = viewRow(row);
+        const links::Position at = exportedPosition(f.link);
+        w.writeStartElement(QStringLiteral("Placemark"));
+        writeText(w, QStringLiteral("name"), f.name);
+        if (!f.comment.isEmpty())
+            writeText(w, QStringLiteral("description"), f.comment);
+        w.writeStartElement(QStringLiteral("ExtendedData"));
+        w.writeStartElement(QStringLiteral("Data"));
+        w.writeAttribute(QStringLiteral("name"), kLinkData);
+        writeText(w, QStringLiteral("value"), f.link);
+        w.writeEndElement();
+        w.writeEndElement();
+        w.writeStartElement(QStringLiteral("Point"));
+        w.writeTextElement(QStringLiteral("coordinates"),
+                           links::decimal(at.longitude) + u',' + links::decimal(at.latitude));
+        w.writeEndElement();
+        w.writeEndElement();
+        out.lineEnd();
+    }
     w.writeEndElement();
     out.lineEnd();
     w.writeEndElement();
     out.lineEnd();
-    bytes += out.take();
-    return bytes;
+    return out.finish();
 }
 
-QByteArray kmlBytes(const QStringList& rows)
-{
-    return kmlBytes(rows, rows.size() >= kPartRows ? cores() : 1);
-}
-
-QByteArray gpxBytes(const QStringList& rows, int parts)
+QByteArray gpxBytes(const QStringList& rows)
 {
     Writer out;
     QXmlStreamWriter& w = out.xml();
-    out.startDocument();
+    out.startDocument(rows.size());
     w.writeDefaultNamespace(kGpxNamespace);
     w.writeStartElement(kGpxNamespace, QStringLiteral("gpx"));
     w.writeAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
     w.writeAttribute(QStringLiteral("creator"), kCreator);
     out.lineEnd();
-    QByteArray bytes = out.take();
-    bytes += allRowBytes(rows, parts, writeWaypoint);
+    for (const QString& row : rows) {
+        const RowView f = viewRow(row);
+        const links::Position at = exportedPosition(f.link);
+        w.writeStartElement(QStringLiteral("wpt"));
+        w.writeAttribute(QStringLiteral("lat"), links::decimal(at.latitude));
+        w.writeAttribute(QStringLiteral("lon"), links::decimal(at.longitude));
+        writeText(w, QStringLiteral("name"), f.name);
+        if (!f.comment.isEmpty())
+            writeText(w, QStringLiteral("desc"), f.comment);
+        w.writeEmptyElement(QStringLiteral("link"));
+        w.writeAttribute(QStringLiteral("href"), xmlSafe(f.link));
+        w.writeEndElement();
+        out.lineEnd();
+    }
     w.writeEndElement();
     out.lineEnd();
-    bytes += out.take();
-    return bytes;
-}
-
-QByteArray gpxBytes(const QStringList& rows)
-{
-    return gpxBytes(rows, rows.size() >= kPartRows ? cores() : 1);
+    return out.finish();
 }
 
 bool writeFile(const QString& path, const QStringList& rows, QString* error)
@@ -631,106 +543,14 @@ QString tooLarge(qint64 size)
 
 }  // namespace
 
-namespace {
-
-// Our own files, and those of many programs, hold one place per line
-// between the document's first and last lines; such a file is read in
-// parts side by side: the first part closed by the end tags its places
-// stand in, the others opened by the start tags. The end tags match only
-// if the first part leaves off between places at that very depth, and any
-// part that is not well-formed, or any other doubt, sends the whole file
-// through the plain single reading, so that the outcome is always its own.
-struct Parting {
-    QByteArrayView lineStart;  // of a place
-    QByteArrayView open;
-    QByteArrayView close;
-};
-
-constexpr QByteArrayView kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
-const Parting kPartings[] = {
-    {"\n<Placemark>",
-     "<?xml version=\"1.0\" encoding=\"UTF-8\"?><kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>",
-     "</Document></kml>"},
-    {"\n<wpt ", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><gpx xmlns=\"http://www.topografix.com/GPX/1/1\">",
-     "</gpx>"},
-};
-
-// Where each part after the first starts: at a line that starts a place.
-std::vector<qsizetype> partStarts(QByteArrayView bytes, QByteArrayView lineStart, int parts)
-{
-    std::vector<qsizetype> at;
-    for (int part = 1; part < parts; ++part) {
-        const qsizetype from = std::max(bytes.size() * part / parts, at.empty() ? qsizetype(0) : at.back());
-        const qsizetype found = bytes.indexOf(lineStart, from);
-        if (found < 0)
-            break;
-        at.push_back(found + 1);
-    }
-    return at;
-}
-
-std::optional<Import> parseInParts(const QByteArray& bytes, int parts)
-{
-    // Another encoding, or a DOCTYPE whose declarations would reach into
-    // every part, is read whole.
-    if (parts <= 1 || !bytes.startsWith(kUtf8Declaration))
-        return std::nullopt;
-    for (const Parting& p : kPartings) {
-        const std::vector<qsizetype> at = partStarts(bytes, p.lineStart, parts);
-        if (at.empty())
-            continue;
-        if (QByteArrayView(bytes).first(at.front()).contains("<!DOCTYPE"))
-            return std::nullopt;
-        const int n = int(at.size()) + 1;
-        std::vector<Import> found(n);
-        onAllCores(n, [&](int part) {
-            const qsizetype from = part == 0 ? 0 : at[part - 1];
-            const qsizetype to = part == n - 1 ? bytes.size() : at[part];
-            QByteArray doc;
-            doc.reserve(p.open.size() + (to - from) + p.close.size());
-            if (part > 0)
-                doc += p.open;
-            doc += QByteArrayView(bytes).sliced(from, to - from);
-            if (part < n - 1)
-                doc += p.close;
-            found[part] = Reader(doc).run();
-        });
-        Import all;
-        qsizetype rows = 0;
-        for (const Import& f : found) {
-            if (!f.ok())
-                return std::nullopt;
-            rows += f.rows.size();
-            all.skipped += f.skipped;
-            all.routeAndTrackPoints += f.routeAndTrackPoints;
-        }
-        if (rows > kMaxRows)
-            return std::nullopt;  // refused with the single reading's words
-        all.rows.reserve(rows);
-        for (Import& f : found)
-            all.rows += std::move(f.rows);
-        return all;
-    }
-    return std::nullopt;
-}
-
-}  // namespace
-
-Import parse(const QByteArray& bytes, int parts)
+Import parse(const QByteArray& bytes)
 {
     if (bytes.size() > kMaxFileSize) {
         Import result;
         result.error = tooLarge(bytes.size());
         return result;
     }
-    if (std::optional<Import> inParts = parseInParts(bytes, parts))
-        return std::move(*inParts);
     return Reader(bytes).run();
-}
-
-Import parse(const QByteArray& bytes)
-{
-    return parse(bytes, bytes.size() >= kPartBytes ? cores() : 1);
 }
 
 Import readFile(const QString& path)

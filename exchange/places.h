@@ -23,13 +23,6 @@ std::optional<Format> formatOf(const QString& fileName);
 QByteArray kmlBytes(const QStringList& rows);
 QByteArray gpxBytes(const QStringList& rows);
 
-// Large files are written and read in `parts` pieces side by side, one per
-// core; the bytes and the rows are the same whatever the number of parts.
-inline constexpr qsizetype kPartRows = 2000;
-int cores();
-QByteArray kmlBytes(const QStringList& rows, int parts);
-QByteArray gpxBytes(const QStringList& rows, int parts);
-
 // Writes the rows to `path` in the format of its extension, whole or not at
 // all. On failure `error` receives a sentence saying why.
 bool writeFile(const QString& path, const QStringList& rows, QString* error);
@@ -55,8 +48,6 @@ struct Import {
 // entities never fetched; a bad coordinate rejects the whole file.
 Import parse(const QByteArray& bytes);
 Import readFile(const QString& path);
-inline constexpr qsizetype kPartBytes = 1 << 20;
-Import parse(const QByteArray& bytes, int parts);
 
 // "12 places; 3 items that are not points skipped; 40 route and track
 // points ignored" (the last two only when there are any).
