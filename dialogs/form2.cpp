@@ -54,10 +54,8 @@ void Form2::createControls()
 
 void Form2::createFocusOrder()
 {
-    QWidget* order[] = {Text3,  Text2,  Text1,  cmdAdd, cmdCancel, Option1,  Option2,  latDeg,
-                        latMin, latSec, lonDeg, lonMin, lonSec,    ComboLat, ComboLon, Altitude};
-    for (size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    controls::setFocusOrder({Text3, Text2, Text1, cmdAdd, cmdCancel, Option1, Option2, latDeg, latMin, latSec, lonDeg,
+                             lonMin, lonSec, ComboLat, ComboLon, Altitude});
 }
 
 void Form2::cmdAdd_Click()

@@ -39,9 +39,7 @@ Form3::Form3(QWidget* parent) : KeptDialog(okBouton, parent)
     Command3 = controls::button(this, QStringLiteral("Ok"), 1080, 2280, 1455, 495);
     Command4 = controls::button(this, QStringLiteral("Cancel"), 2880, 2280, 1335, 495);
 
-    QWidget* order[] = {Command1, Text1, Text2, Command2, Command3, Command4, Command5, Command6};
-    for (size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    controls::setFocusOrder({Command1, Text1, Text2, Command2, Command3, Command4, Command5, Command6});
 
     connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);

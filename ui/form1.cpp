@@ -126,10 +126,8 @@ void Form1::createControls()
 
 void Form1::createFocusOrder()
 {
-    QWidget* order[] = {Text1, Text2, Command1, Text3, Command3, Command4, Command5, Command6,
-                        logList, List1, Command7, Command8, Command9, Command10, Command11, Command12};
-    for (size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    controls::setFocusOrder({Text1, Text2, Command1, Text3, Command3, Command4, Command5, Command6, logList, List1,
+                             Command7, Command8, Command9, Command10, Command11, Command12});
 }
 
 void Form1::createMenus()

@@ -93,4 +93,10 @@ int itemData(const QComboBox* list)
     return list->currentData().toInt();
 }
 
+void setFocusOrder(std::initializer_list<QWidget*> order)
+{
+    for (auto it = order.begin(); it != order.end() && it + 1 != order.end(); ++it)
+        QWidget::setTabOrder(*it, *(it + 1));
+}
+
 }  // namespace controls

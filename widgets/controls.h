@@ -32,4 +32,7 @@ QComboBox* dropDownList(QWidget* parent, std::initializer_list<std::pair<QString
 // The whole number carried by the selected item (0 when none is).
 int itemData(const QComboBox* list);
 
+// The keyboard focus passes through the controls in this order.
+void setFocusOrder(std::initializer_list<QWidget*> order);
+
 }  // namespace controls
