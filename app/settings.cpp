@@ -3,8 +3,6 @@
 #include "platform/codepage.h"
 #include "platform/textfile.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <limits>
 
 placenames::LabelFont labelFont(const Settings& s)
@@ -146,16 +144,9 @@ bool parse(const QByteArray& bytes, Settings& s)
 
 bool read(const QString& path, Settings& s)
 {
-    // Only a regular file (after following links): a pipe would block the
-    // start, a device never end. Seven short lines are far below the limit.
-    constexpr qint64 kMostBytes = 1 << 20;
-    if (!QFileInfo(path).isFile())
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = file.read(kMostBytes + 1);
-    return bytes.size() <= kMostBytes && parse(bytes, s);
+    // Seven short lines are far below the limit.
+    const textfile::FileRead file = textfile::readRegularFile(path, 1 << 20);
+    return file.ok() && parse(file.bytes, s);
 }
 
 QByteArray bytes(const Settings& s)

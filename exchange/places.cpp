@@ -5,7 +5,6 @@
 #include "worldwind/links.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QXmlStreamReader>
@@ -555,31 +554,16 @@ Import parse(const QByteArray& bytes)
 
 Import readFile(const QString& path)
 {
+    const textfile::FileRead file = textfile::readRegularFile(path, kMaxFileSize);
+    if (file.ok())
+        return parse(file.bytes);
     Import result;
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        result.error = QStringLiteral("there is no such file");
-        return result;
+    switch (file.outcome) {
+    case textfile::FileRead::TooLarge: result.error = tooLarge(file.size); break;
+    case textfile::FileRead::Unreadable: result.error = QStringLiteral("it cannot be read (%1)").arg(file.whyNot); break;
+    default: result.error = file.whyNot; break;
     }
-    if (info.isDir()) {
-        result.error = QStringLiteral("it is a folder, not a file");
-        return result;
-    }
-    if (!info.isFile()) {
-        // A pipe would block the reading, a device never end it.
-        result.error = QStringLiteral("it is not a regular file");
-        return result;
-    }
-    if (info.size() > kMaxFileSize) {
-        result.error = tooLarge(info.size());
-        return result;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = QStringLiteral("it cannot be read (%1)").arg(file.errorString());
-        return result;
-    }
-    return parse(file.read(kMaxFileSize + 1));
+    return result;
 }
 
 QString summary(const Import& import)

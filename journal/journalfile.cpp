@@ -5,8 +5,6 @@
 #include "platform/textfile.h"
 #include "row.h"
 
-#include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <array>
@@ -334,28 +332,18 @@ ReadResult readJournalFile(const QString& path)
 {
     ReadResult result;
     result.path = path;
-    const QFileInfo info(path);
-    if (!info.exists())
+    const textfile::FileRead file = textfile::readRegularFile(path, kMostBytes);
+    if (file.outcome == textfile::FileRead::Missing)
         return result;  // nothing to lose: a first save creates it
-    result.exists = true;
-    result.placesInFile = -1;
-    auto refuse = [&result](const QString& why) {
-        result.whyNotRead = why;
+    if (!file.ok()) {
+        result.exists = true;
+        result.placesInFile = -1;
+        result.whyNotRead = file.outcome == textfile::FileRead::TooLarge
+                                ? QStringLiteral("it is larger than %1 MB, far more than any journal").arg(kMostBytes >> 20)
+                                : file.whyNot;
         return result;
-    };
-    if (info.isDir())
-        return refuse(QStringLiteral("it is a folder, not a file"));
-    if (!info.isFile())
-        return refuse(QStringLiteral("it is not a regular file"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return refuse(file.errorString());
-    const QByteArray bytes = file.read(kMostBytes + 1);
-    if (file.error() != QFileDevice::NoError)
-        return refuse(file.errorString());
-    if (bytes.size() > kMostBytes)
-        return refuse(QStringLiteral("it is larger than %1 MB, far more than any journal").arg(kMostBytes >> 20));
-    ReadResult parsed = parseJournal(bytes);
+    }
+    ReadResult parsed = parseJournal(file.bytes);
     parsed.path = path;
     return parsed;
 }

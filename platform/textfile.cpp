@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 
 #ifndef Q_OS_WIN
@@ -19,6 +20,41 @@ namespace textfile {
 QString printedNumber(qint64 value)
 {
     return value < 0 ? QStringLiteral("-%1 ").arg(-value) : QStringLiteral(" %1 ").arg(value);
+}
+
+FileRead readRegularFile(const QString& path, qint64 maxBytes)
+{
+    FileRead r;
+    auto refuse = [&r](FileRead::Outcome outcome, const QString& why) {
+        r.outcome = outcome;
+        r.whyNot = why;
+        return r;
+    };
+    const QFileInfo info(path);
+    if (!info.exists())
+        return refuse(FileRead::Missing, QStringLiteral("there is no such file"));
+    if (info.isDir())
+        return refuse(FileRead::Folder, QStringLiteral("it is a folder, not a file"));
+    if (!info.isFile())
+        return refuse(FileRead::NotRegular, QStringLiteral("it is not a regular file"));
+    r.size = info.size();
+    if (r.size > maxBytes)
+        return refuse(FileRead::TooLarge, QString());
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(FileRead::Unreadable, file.errorString());
+    // Read one byte past the limit: a file that grew meanwhile is still caught.
+    r.bytes = file.read(maxBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        r.bytes.clear();
+        return refuse(FileRead::Unreadable, file.errorString());
+    }
+    if (r.bytes.size() > maxBytes) {
+        r.size = std::max(r.size, qint64(r.bytes.size()));
+        r.bytes.clear();
+        return refuse(FileRead::TooLarge, QString());
+    }
+    return r;
 }
 
 namespace {

@@ -1,5 +1,5 @@
 #pragma once
-// Small pieces shared by every file the program writes.
+// Small pieces shared by every file the program reads or writes.
 
 #include <QByteArray>
 #include <QString>
@@ -14,5 +14,18 @@ QString printedNumber(qint64 value);
 // same folder, which replaces `path` only once it is complete. On failure
 // `error` (if given) receives the reason and any old file is left as it was.
 bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+// A whole file, read only when it is a regular file after following links
+// (a pipe would block the reading, a device never end it) and holds at most
+// `maxBytes`.
+struct FileRead {
+    enum Outcome { Read, Missing, Folder, NotRegular, Unreadable, TooLarge };
+    Outcome outcome = Read;
+    QByteArray bytes;
+    QString whyNot;   // a short reason for every outcome but Read and TooLarge
+    qint64 size = 0;  // the file's size, for TooLarge
+    bool ok() const { return outcome == Read; }
+};
+FileRead readRegularFile(const QString& path, qint64 maxBytes);
 
 }  // namespace textfile
