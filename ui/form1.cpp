@@ -187,6 +187,7 @@ QString Form1::journalPath() const
 
 void Form1::loadVelmora()
 {
+    const CaptureHold hold(*this);
     journalAsRead_ = journal::readJournalFile(journalPath());
     List1->setRows(journalAsRead_.rows);  // replaces every row, also when nothing could be read
     reportUnreadPlaces(journalAsRead_);
@@ -244,6 +245,7 @@ bool Form1::confirmReplacingUnread(const QString& path)
 
 bool Form1::saveVelmora()
 {
+    const CaptureHold hold(*this);  // its boxes let repaints through, and it ends with a reload
     const QString path = journalPath();
     if (!confirmReplacingUnread(path))
         return false;
@@ -355,6 +357,7 @@ void Form1::configure()
     }
     // Unsaved changes are settled with the settings as they were, before
     // the list is replaced by the journal of the new save folder.
+    const CaptureHold hold(*this);
     bool discarded = false;
     if (!settleUnsavedChanges(&discarded)) {
         QDir::setCurrent(startFolder);
