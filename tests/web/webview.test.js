@@ -180,12 +180,19 @@ test("hostile journal: text in order, only worldwind:// links fly, nothing injec
         images: document.images.length,
         links: Array.from(document.querySelectorAll("a[href]")).map((a) => a.getAttribute("href")),
         policy: document.querySelector("meta[http-equiv]").content,
+        // Should a bug ever hand a text to the DOM as markup or as a script's
+        // address, the page refuses it.
+        refused: [() => { document.body.insertAdjacentHTML("beforeend", "<b>x</b>"); },
+                  () => { document.createElement("script").src = "velmora.js"; }].map((f) => {
+            try { f(); return false; } catch (e) { return e instanceof TypeError; }
+        }),
     }));
     assert.equal(found.pwned, undefined);
     assert.equal(found.scripts, 2);
     assert.equal(found.images, 0);
     assert.ok(found.links.every((h) => h.startsWith("worldwind://")), found.links.join("\n"));
     assert.match(found.policy, /script-src 'self';/);
+    assert.deepEqual(found.refused, [true, true]);
     assert.deepEqual(dialogs, []);
     assert.deepEqual(errors, []);
 
