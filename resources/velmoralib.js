@@ -237,8 +237,8 @@ velmora.drawRows = function (again) {
 velmora.measureRows = function () {
     var t = velmora.table, rows = document.querySelectorAll("#places tr.place");
     if (rows.length === 0) return;
-    var top = rows[0].getBoundingClientRect().top;
-    var height = (rows[rows.length - 1].getBoundingClientRect().bottom - top) / rows.length;
+    var first = rows[0].getBoundingClientRect(), n = rows.length - 1;
+    var height = n > 0 ? (rows[n].getBoundingClientRect().top - first.top) / n : first.height;
     if (!(height > 0) || Math.abs(height - t.rowHeight) < 0.01) return;
     t.rowHeight = height;
     var gaps = document.querySelectorAll("#places tr.gap td");

@@ -333,7 +333,8 @@ test("a full journal of 32,767 places is drawn, filtered and found quickly", asy
         }, at));
         const picked = await page.$eval("tr.picked", (tr) => {
             const r = tr.getBoundingClientRect(), box = document.getElementById("rowsbox").getBoundingClientRect();
-            return { name: tr.querySelector("td.name").textContent, inBox: r.top >= box.top && r.bottom <= box.bottom };
+            return { name: tr.querySelector("td.name").textContent,
+                     inBox: r.top >= Math.max(box.top, 0) && r.bottom <= Math.min(box.bottom, innerHeight) };
         });
         assert.deepEqual(picked, { name: named, inBox: true });
     }
