@@ -248,8 +248,8 @@ velmora.measureRows = function () {
 
 // Scrolls the table so that the place at `pos` among the matches is in the
 // middle of the part of the table in the window, drawing only the rows
-// around it. The window itself scrolls only when hardly any of the table
-// is in it, so that the map mostly stays where it is.
+// around it. The window itself scrolls only when it must, so that the map
+// mostly stays where it is.
 velmora.showRow = function (pos) {
     var box = document.getElementById("rowsbox");
     var t = velmora.table;
@@ -264,8 +264,11 @@ velmora.showRow = function (pos) {
     }
     box.scrollTop = head + pos * t.rowHeight - ((top + bottom - t.rowHeight) / 2 - b.top);
     velmora.drawRows(true);
+    // The last rows cannot scroll up to the middle, and a table mostly
+    // out of the window shows the row only if the window scrolls.
     var row = document.getElementById("place-" + velmora.matches[pos]);
-    if (row && few) row.scrollIntoView({ block: "nearest" });
+    var r = row && row.getBoundingClientRect();
+    if (r && (r.top < 0 || r.bottom > window.innerHeight)) row.scrollIntoView({ block: "nearest" });
     return row;
 };
 

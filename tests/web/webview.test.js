@@ -319,10 +319,12 @@ test("a full journal of 32,767 places is drawn, filtered and found quickly", asy
     assert.deepEqual((await rows(page)).map((r) => r.name), ["Place 32767"]);
     assert.equal(await filter(page, ""), "32767 places");
 
-    // A click on a marker of one of the last places shows its row: the tip
-    // names the place under the mouse first.
+    // A click on a marker of one of the last places shows its row in the
+    // window: the tip names the place under the mouse first. (The very last
+    // row scrolls the window: the table cannot scroll it up to the middle.)
     const clicks = [];
     for (const i of [32767, 32001, 30500, 29999, 27000]) {
+        await page.evaluate(() => window.scrollTo(0, 0));
         const at = await onWorldMap(page, placeAt(i).lat, placeAt(i).lon);
         at.x = Math.round(at.x);
         at.y = Math.round(at.y);
