@@ -355,6 +355,7 @@ test("a full journal of 32,767 places is drawn, filtered and found quickly", asy
 });
 
 test("the map zooms on the wheel and the buttons, pans when dragged, and resets", async () => {
+    // The save folders of the test above.
     const { page, errors } = await open(path.join(scratch, "full", "velmora.html"));
     // The wheel zooms about the mouse: the place moves away from it by
     // the zoom. Fewer markers are in view.
