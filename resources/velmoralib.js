@@ -171,7 +171,7 @@ velmora.nextFrame = function (f) {
 // Only the rows in view are in the document, between two empty rows as
 // tall as the rows they stand for; every row has the same height.
 
-velmora.table = { rowHeight: 0, first: -1, last: -1, overscan: 10 };
+velmora.table = { rowHeight: 0, first: -1, last: -1, overscan: 4 };
 
 velmora.coordCell = function (cls, value, positive, negative) {
     var td = velmora.el("td", "coord " + cls);
