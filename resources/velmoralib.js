@@ -790,7 +790,10 @@ velmora.hover = function (e) {
         return;
     }
     var name = velmora.cut(here[0].name, velmora.tipChars).replace(/[\r\n\t]/g, " ");
-    tip.textContent = name + (here.length > 1 ? " (+" + (here.length - 1) + " more)" : "");
+    // The name isolated, so that right-to-left text in it cannot carry
+    // the count along.
+    tip.replaceChildren(velmora.el("bdi", null, name));
+    if (here.length > 1) tip.appendChild(document.createTextNode(" (+" + (here.length - 1) + " more)"));
     tip.hidden = false;
     var w = velmora.map.width, h = velmora.map.height;
     var tw = tip.offsetWidth, th = tip.offsetHeight;
