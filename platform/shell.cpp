@@ -1,6 +1,7 @@
 #include "shell.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
@@ -195,11 +196,20 @@ void open(const QString& target, int show, const QStringList& preferred, QObject
         QTimer::singleShot(0, context, [done, code] { done(code); });
         return;
     }
+#ifdef Q_OS_WIN
+    // ShellExecuteA wants the thread that owns the windows.
+    code = systemOpen(target, show, preferred);
+    QTimer::singleShot(0, context, [done, code] { done(code); });
+#else
+    // A relative file is found in the current folder as it is now, not as
+    // it may be when the worker runs.
+    const QString resolved =
+        target.isEmpty() || !schemeOf(target).isEmpty() ? target : QDir::current().absoluteFilePath(target);
     // The answer comes back through the application object, which outlives
     // every window; `context` is looked at only there, on its own thread.
     const QPointer<QObject> guard(context);
     QThreadPool::globalInstance()->start([=] {
-        const int code = systemOpen(target, show, preferred);
+        const int code = systemOpen(resolved, show, preferred);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [=] {
@@ -208,6 +218,7 @@ void open(const QString& target, int show, const QStringList& preferred, QObject
             },
             Qt::QueuedConnection);
     });
+#endif
 }
 
 bool start(const QString& program)
