@@ -218,6 +218,7 @@ private slots:
         const QByteArray bytes = kml.readAll();
         QVERIFY(bytes.contains("<name>Paris</name>"));
         QVERIFY(bytes.contains("2.35,48.85"));
+        QFile::remove(file);
     }
 
 #ifndef Q_OS_WIN
