@@ -78,10 +78,6 @@ struct Unref {
 };
 template <typename T>
 using GPtr = std::unique_ptr<T, Unref<T>>;
-struct ErrorFree {
-    void operator()(GError* e) const { g_error_free(e); }
-};
-using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
 struct KeyFileFree {
     void operator()(GKeyFile* k) const { g_key_file_free(k); }
 };
@@ -113,16 +109,15 @@ GPtr<GAppInfo> withoutTerminal(GAppInfo* app)
 // association, as the Windows shell says of a broken one.
 bool launchWith(GAppInfo* app, const std::function<gboolean(GAppInfo*, GError**)>& launch)
 {
-    GError* raw = nullptr;
-    if (launch(app, &raw))
-        return true;
-    ErrorPtr error(raw);
+    GError* error = nullptr;
+    bool started = launch(app, &error);
+    g_clear_error(&error);
     // A globe whose entry asks for a terminal is refused where GIO knows
     // no terminal program; a globe needs none, so it is started without.
-    const GPtr<GAppInfo> plain = withoutTerminal(app);
-    raw = nullptr;
-    const bool started = plain && launch(plain.get(), &raw);
-    ErrorPtr again(raw);
+    if (const GPtr<GAppInfo> plain = started ? nullptr : withoutTerminal(app)) {
+        started = launch(plain.get(), &error);
+        g_clear_error(&error);
+    }
     return started;
 }
 
