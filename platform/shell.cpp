@@ -43,7 +43,10 @@ State& state()
 bool prepared(const Call& call, int& code)
 {
     State& s = state();
-    s.history.append(call);
+    // Kept only for tests: the program itself never prepares results, and
+    // its launches must not pile up for the program's life.
+    if (s.nonInteractive || !s.next.empty())
+        s.history.append(call);
     if (!s.next.empty()) {
         code = s.next.front();
         s.next.pop_front();

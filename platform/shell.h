@@ -56,6 +56,7 @@ struct Call {
 void setNextResult(int code);
 // Opens and starts without a prepared result succeed and open nothing.
 void setNonInteractive(bool on);
+// The calls made while results are prepared or opens are non-interactive.
 QList<Call> history();
 void clearHistory();
 
