@@ -14,6 +14,7 @@
 #include "platform/textfile.h"
 #include "widgets/controls.h"
 #include "widgets/twips.h"
+#include "worldwind/launch.h"
 #include "worldwind/links.h"
 #include "worldwind/placenames.h"
 
@@ -29,6 +30,7 @@
 #include <QMenuBar>
 #include <QPaintEvent>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 #include <cmath>
 
@@ -137,6 +139,7 @@ void Form1::createMenus()
                                      &Form1::mnuFileSave_Click);
     mnuFileImport = mnuFile->addAction(QStringLiteral("Import places..."), this, &Form1::mnuFileImport_Click);
     mnuFileExport = mnuFile->addAction(QStringLiteral("Export places..."), this, &Form1::mnuFileExport_Click);
+    mnuFileGlobe = mnuFile->addAction(QStringLiteral("Show places on the globe"), this, &Form1::mnuFileGlobe_Click);
     mnuFileQuit = mnuFile->addAction(QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_F4), this,
                                      &Form1::mnuFileQuit_Click);
     mnuConfig = menuBar()->addMenu(QStringLiteral("Config"));
@@ -432,19 +435,25 @@ void Form1::connectLaunchCommands()
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
 }
 
-int Form1::shellOpen(const QString& target, int show)
+void Form1::shellOpen(const QString& target, int show, std::function<void(int)> done)
 {
-    const int code = Shell::open(target, show);
-    if (code > 32)
-        return code;
-    MessageBox::information(this, target + QStringLiteral(" : ") + Shell::errorText(code));
-    return code;
+    Shell::open(target, show, launch::preferredForms(target), this, [this, target, done](int code) {
+        if (code <= 32)
+            MessageBox::information(this, target + QStringLiteral(" : ") + Shell::errorText(code));
+        if (done)
+            done(code);
+    });
 }
 
 void Form1::Command12_Click()
 {
-    // The link box as it is, also empty or not a worldwind:// link.
-    shellOpen(Text1->text(), Shell::kShowNormal);
+    // A journal file may hold anything; only places go to the desktop.
+    const QString link = Text1->text();
+    if (!launch::isPlaceLink(link)) {
+        MessageBox::information(this, launch::refusal(link));
+        return;
+    }
+    shellOpen(link, Shell::kShowNormal);
 }
 
 void Form1::Command3_Click()
@@ -463,6 +472,29 @@ void Form1::mnuHelpHelp_Click()
 {
     log(QStringLiteral("opening help"));
     shellOpen(QStringLiteral("help.html"), Shell::kShowNormal);
+}
+
+void Form1::mnuFileGlobe_Click()
+{
+    showPlacesOnGlobe();
+}
+
+QString Form1::globeFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/places.kml");
+}
+
+bool Form1::showPlacesOnGlobe()
+{
+    log(QStringLiteral("Showing the places on the globe"));
+    const QString file = globeFile();
+    QString error = QStringLiteral("the folder could not be made");
+    if (!QDir().mkpath(QFileInfo(file).absolutePath()) || !exchange::writeFile(file, List1->rows(), &error)) {
+        MessageBox::information(this, QDir::toNativeSeparators(file) + QStringLiteral(" : ") + error);
+        return false;
+    }
+    shellOpen(QDir::toNativeSeparators(file), Shell::kShowNormal);
+    return true;
 }
 
 void Form1::mnuHelpAbout_Click()

@@ -10,6 +10,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
+
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -49,9 +51,15 @@ public:
     bool exportPlaces(const QString& file);
     // The clipboard capture run by every repaint.
     void getUrlFromClipboard();
-    // Hands `target` to the desktop shell; a failure is shown with its text.
-    // Returns the shell's code (above 32 for success).
-    int shellOpen(const QString& target, int show);
+    // Hands `target` to the desktop shell without waiting for it; a failure
+    // is shown with its text when the shell answers. `done`, if given, then
+    // receives the shell's code (above 32 for success).
+    void shellOpen(const QString& target, int show, std::function<void(int)> done = {});
+    // The list written as KML to the cache folder and opened there with the
+    // desktop's globe; false, with a message, when it could not be written.
+    bool showPlacesOnGlobe();
+    // Where showPlacesOnGlobe writes the list.
+    static QString globeFile();
 
     // The dialogs, created on first use.
     Form2* form2();
@@ -84,6 +92,7 @@ public:
     QAction* mnuFileSave;
     QAction* mnuFileImport;
     QAction* mnuFileExport;
+    QAction* mnuFileGlobe;
     QAction* mnuFileQuit;
     QMenu* mnuConfig;
     QAction* mnuConfigConfig;
@@ -97,6 +106,7 @@ public slots:
     void mnuFileSave_Click();
     void mnuFileImport_Click();
     void mnuFileExport_Click();
+    void mnuFileGlobe_Click();
     void mnuFileQuit_Click();
     void mnuConfigConfig_Click();
     void mnuHelpHelp_Click();
