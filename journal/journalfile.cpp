@@ -6,7 +6,6 @@
 #include "row.h"
 
 
-#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QLockFile>
@@ -230,7 +229,7 @@ std::optional<QByteArray> journalBytesWithin(const QStringList& rows, qint64 max
         const RowView f = viewRow(row);
         const qsizetype most = used + 22 + kMostPerUnit * row.size();
         if (out.size() < most)
-            out.resize(qMax<qint64>(most, qMin<qint64>(2 * out.size(), maxBytes + 1)));
+            out.resize(qMax<qint64>(most, qMin<qint64>(2 * out.size(), maxBytes)));
         char* p = out.data() + used;
         p = put(p, QLatin1StringView("add_place(\""));
         p = putText(p, f.name);
@@ -357,7 +356,10 @@ ReadResult readJournalFile(const QString& path)
     }
     ReadResult parsed = parseJournal(file.bytes);
     parsed.path = path;
-    parsed.fingerprint = QCryptographicHash::hash(file.bytes, QCryptographicHash::Sha1);
+    // Compared only within this process, to tell a change from none: a
+    // fast 64-bit hash and the size, not a cryptographic one.
+    parsed.fingerprint = QByteArray::number(file.bytes.size()) + ':'
+        + QByteArray::number(quint64(qHashBits(file.bytes.constData(), size_t(file.bytes.size()), 0)));
     return parsed;
 }
 

@@ -75,10 +75,7 @@ QStringList journalNames(const StartFolder& start)
 
 bool logSays(const Form1& form, const char* text)
 {
-    for (int i = 0; i < form.logList->count(); ++i)
-        if (form.logList->item(i)->text().contains(QLatin1String(text)))
-            return true;
-    return false;
+    return !form.logList->findItems(QString::fromUtf8(text), Qt::MatchContains).isEmpty();
 }
 
 }  // namespace
@@ -127,10 +124,7 @@ private slots:
             // Before the window could hear of the import: its Save must ask.
             if (c.windowSavesAfter)
                 QVERIFY2(!form.saveVelmora(), c.what);
-            QStringList expected;
-            for (const QString& name : c.journal)
-                expected << name;
-            QStringList names = journalNames(start);
+            QStringList names = journalNames(start), expected = c.journal;
             names.sort();
             expected.sort();
             QVERIFY2(names == expected, qPrintable(QString::fromUtf8(c.what) + u' ' + names.join(u',')));
