@@ -46,13 +46,8 @@ struct Run {
 QList<Run> velmoraAtOnce(const QList<QStringList>& argLists)
 {
     std::vector<std::unique_ptr<QProcess>> processes;
-    for (const QStringList& args : argLists) {
-        processes.push_back(std::make_unique<QProcess>());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("DISPLAY"));
-        processes.back()->setProcessEnvironment(env);
-        processes.back()->start(QStringLiteral(VELMORA_PROGRAM), args);
-    }
+    for (const QStringList& args : argLists)
+        processes.emplace_back(std::make_unique<QProcess>())->start(QStringLiteral(VELMORA_PROGRAM), args);
     QList<Run> runs;
     for (auto& p : processes) {
         Run r;
