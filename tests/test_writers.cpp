@@ -161,7 +161,7 @@ private slots:
         form.setModified(true);
         start.write("cli.kml", places("CLI", 2));
         QCOMPARE(velmoraAtOnce({{QStringLiteral("import"), QStringLiteral("cli.kml")}}).first().exitCode, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(logSays(form, "Save will ask"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(logSays(form, "so it was not read again"), 5000);
         QCOMPARE(form.List1->count(), 2);  // the unsaved list stays as it is
 
         // Cancel first: the file keeps the imported places.
@@ -179,7 +179,7 @@ private slots:
 
         // No unsaved changes: an import is read into the list, no question.
         QTest::qWait(400);  // the window's own save is not someone else's
-        QVERIFY(!logSays(form, "read again"));
+        QVERIFY(!logSays(form, "the list was read again"));
         QCOMPARE(velmoraAtOnce({{QStringLiteral("import"), QStringLiteral("cli.kml")}}).first().exitCode, 0);
         QTRY_COMPARE_WITH_TIMEOUT(form.List1->count(), 4, 5000);
         QVERIFY(logSays(form, "the list was read again"));

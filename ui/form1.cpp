@@ -245,7 +245,8 @@ void Form1::journalChangedOnDisk()
     if (now.fingerprint == changeNoted_)
         return;
     changeNoted_ = now.fingerprint;
-    log(QStringLiteral("The journal was changed by another program; Save will ask before replacing it"));
+    log(QStringLiteral("The journal was changed by another program; the list has unsaved changes, so it was not "
+                       "read again"));
 }
 
 void Form1::reportUnreadPlaces(const journal::ReadResult& read)
