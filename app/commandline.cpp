@@ -2,6 +2,7 @@
 
 #include "app/settings.h"
 #include "exchange/places.h"
+#include "journal/journal.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
 #include "platform/paths.h"
@@ -36,10 +37,7 @@ enum Exit { kDone = 0, kFailed = 1, kNotUnderstood = 2, kUnchanged = 3, kLayerNo
 // How long an import waits while other writers have their turn.
 constexpr int kWaitForTurnMs = 120'000;
 
-QString placesText(qsizetype n)
-{
-    return n == 1 ? QStringLiteral("1 place") : QStringLiteral("%1 places").arg(n);
-}
+using journal::placesText;
 
 class Command {
 public:
@@ -53,9 +51,9 @@ public:
         if (!readSettings() || !saveFolderExists() || !readJournal())
             return kFailed;
         QString error;
-        if (!exchange::writeFile(file, journal_.rows, &error))
+        if (!exchange::writeFile(file, journal_.asRead().rows, &error))
             return fail(QStringLiteral("%1 could not be written: %2").arg(readable::fileName(file), error));
-        out_ << "Exported " << placesText(journal_.rows.size()) << " to " << readable::fileName(file) << Qt::endl;
+        out_ << "Exported " << placesText(journal_.asRead().rows.size()) << " to " << readable::fileName(file) << Qt::endl;
         return kDone;
     }
 
@@ -85,31 +83,42 @@ public:
         }
         // From reading the journal to writing it and its layer: no other
         // writer comes between.
-        journal::WriteTurn turn(journal::journalPath(settings_.SaveDir));
-        QString busy;
-        if (!turn.take(kWaitForTurnMs, &busy))
+        const QString path = journal::journalPath(settings_.SaveDir);
+        const journal::Journal::SaveResult saved = journal_.save(
+            path, kWaitForTurnMs,
+            [&](journal::WriteTurn&) -> std::optional<QStringList> {
+                if (!readJournal())
+                    return std::nullopt;
+                const QStringList& held = journal_.asRead().rows;
+                if (!journal::Journal::hasRoom(held.size(), added.size())) {
+                    fail(QStringLiteral("the journal holds %1 and the files %2, more than the %3 a journal can "
+                                        "hold; the journal is unchanged")
+                             .arg(placesText(held.size()), placesText(added.size()), QString::number(kMaxRows)));
+                    return std::nullopt;
+                }
+                for (const QString& report : reports)
+                    out_ << report << Qt::endl;
+                return held + added;
+            },
+            [&](const QStringList& rows) {
+                // Said before the layer is written, as the journal is saved by then.
+                out_ << "Imported " << placesText(added.size()) << " into " << paths::shown(path) << " ("
+                     << placesText(rows.size()) << " now)" << Qt::endl;
+                return placenames::write(settings_.WWDir, rows, labelFont(settings_)).failures;
+            });
+        switch (saved.outcome) {
+        case journal::Journal::SaveResult::NoTurn:
+        case journal::Journal::SaveResult::NotWritten:
             return fail(QStringLiteral("the journal %1 could not be saved: %2; it is unchanged")
-                            .arg(paths::shown(journal::journalPath(settings_.SaveDir)), busy));
-        if (!readJournal())
+                            .arg(paths::shown(path), saved.why));
+        case journal::Journal::SaveResult::Stopped:
             return kFailed;
-        if (journal_.rows.size() + added.size() > kMaxRows)
-            return fail(QStringLiteral("the journal holds %1 and the files %2, more than the %3 a journal can "
-                                       "hold; the journal is unchanged")
-                            .arg(placesText(journal_.rows.size()), placesText(added.size()),
-                                 QString::number(kMaxRows)));
-        for (const QString& report : reports)
-            out_ << report << Qt::endl;
-        const QStringList rows = journal_.rows + added;
-        QString error;
-        if (!journal::save(journal_.path, rows, &error))
-            return fail(QStringLiteral("the journal %1 could not be saved: %2; it is unchanged")
-                            .arg(paths::shown(journal_.path), error));
-        out_ << "Imported " << placesText(added.size()) << " into " << paths::shown(journal_.path) << " ("
-             << placesText(rows.size()) << " now)" << Qt::endl;
-        const placenames::Result layer = placenames::write(settings_.WWDir, rows, labelFont(settings_));
-        if (!layer.ok())
+        case journal::Journal::SaveResult::Written:
+            break;
+        }
+        if (!saved.layerFailures.isEmpty())
             return fail(QStringLiteral("the journal was saved, but the World Wind layer could not all be written: ")
-                            + layer.failures.join(QStringLiteral("; ")),
+                            + saved.layerFailures.join(QStringLiteral("; ")),
                         kLayerNotWritten);
         out_ << "placenames files written" << Qt::endl;
         return kDone;
@@ -119,7 +128,7 @@ private:
     QTextStream& out_;
     QTextStream& err_;
     Settings settings_;
-    journal::ReadResult journal_;
+    journal::Journal journal_;
 
     int fail(const QString& line, int code = kFailed)
     {
@@ -159,16 +168,16 @@ private:
     // not be replaced, nor exported as if it were whole.
     bool readJournal()
     {
-        journal_ = journal::readJournalFile(journal::journalPath(settings_.SaveDir));
-        if (journal_.complete())
+        const journal::ReadResult& read = journal_.reload(journal::journalPath(settings_.SaveDir));
+        if (read.complete())
             return true;
-        const QString why = !journal_.opened ? journal_.whyNotRead
-                            : journal_.firstCrowdedLine > 0
-                                ? QStringLiteral("line %1 holds more than one place").arg(journal_.firstCrowdedLine)
-                                : QStringLiteral("reading stopped at line %1").arg(journal_.stoppedAtLine);
+        const QString why = !read.opened ? read.whyNotRead
+                            : read.firstCrowdedLine > 0
+                                ? QStringLiteral("line %1 holds more than one place").arg(read.firstCrowdedLine)
+                                : QStringLiteral("reading stopped at line %1").arg(read.stoppedAtLine);
         fail(QStringLiteral("the journal %1 could not be read in full (%2); open it in the window to mend it, "
                             "nothing was changed")
-                 .arg(paths::shown(journal_.path), why));
+                 .arg(paths::shown(read.path), why));
         return false;
     }
 };

@@ -129,7 +129,7 @@ void Form1::getUrlFromClipboard()
     if (!found)
         return;
     log(QStringLiteral("getting url from clipboard "));
-    if (List1->count() >= kMaxRows) {
+    if (!journal::Journal::hasRoom(List1->count())) {
         takeFromClipboard(*found);  // first: a repaint under the message would say it again
         refuseWhenFull();
         return;

@@ -129,12 +129,10 @@ void Form1::endSelectionAfter(QWidget* control)
 
 bool Form1::refuseWhenFull()
 {
-    if (List1->count() < kMaxRows)
+    if (journal::Journal::hasRoom(List1->count()))
         return false;
     ++fullRefusals_;
-    MessageBox::information(this, QStringLiteral("The journal is full: it holds %1 places, the most it can hold. "
-                                                 "Remove places to make room for new ones; nothing was added.")
-                                      .arg(QLocale().toString(kMaxRows)));
+    MessageBox::information(this, journal::Journal::fullText());
     return true;
 }
 

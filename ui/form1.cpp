@@ -4,6 +4,7 @@
 #include "dialogs/form3.h"
 #include "dialogs/frmabout.h"
 #include "exchange/places.h"
+#include "journal/journal.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
 #include "list1.h"
@@ -43,6 +44,8 @@ const QString kCaptionModified = QStringLiteral("WorldWind Velmora (modified)");
 const QString kNoname = QStringLiteral("Noname");
 constexpr int kClientWidth = 8070;
 constexpr int kClientHeight = 5265;
+// Another writer's turn lasts a moment; the window waits a few seconds.
+constexpr int kWaitForTurnMs = 5000;
 const char* const kWebViewFiles[] = {"velmoralib.js", "velmora.html", "velmora.css", "bg.jpg"};
 
 // The window's client area. Its repaints drive the clipboard capture; a
@@ -67,15 +70,8 @@ private:
     std::function<void()> onPaint_;
 };
 
-QString placesText(int n)
-{
-    return n == 1 ? QStringLiteral("1 place") : QStringLiteral("%1 places").arg(n);
-}
-
-QString placesRead(int n)
-{
-    return n == 1 ? QStringLiteral("1 place was read") : QStringLiteral("%1 places were read").arg(n);
-}
+using journal::placesRead;
+using journal::placesText;
 
 }  // namespace
 
@@ -93,6 +89,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     fixWindowSize();
     Text1->setFocus();
 
+    journal_ = new journal::Journal(this);
     journalWatcher_ = new QFileSystemWatcher(this);
     journalCheck_ = new QTimer(this);
     journalCheck_->setSingleShot(true);
@@ -203,11 +200,11 @@ QString Form1::journalPath() const
 void Form1::loadVelmora()
 {
     const CaptureHold hold(*this);
-    journalAsRead_ = journal::readJournalFile(journalPath());
+    const journal::ReadResult& read = journal_->reload(journalPath());
     changeNoted_.clear();
-    List1->setRows(journalAsRead_.rows);  // replaces every row, also when nothing could be read
+    List1->setRows(read.rows);  // replaces every row, also when nothing could be read
     watchJournal();
-    reportUnreadPlaces(journalAsRead_);
+    reportUnreadPlaces(read);
 }
 
 void Form1::watchJournal()
@@ -237,8 +234,7 @@ void Form1::journalChangedOnDisk()
         return;
     }
     const journal::ReadResult now = journal::readJournalFile(journalPath());
-    // The window's own saves end by reading the file they wrote.
-    if (now.path == journalAsRead_.path && now.fingerprint == journalAsRead_.fingerprint)
+    if (journal_->isAsRead(now))
         return;
     if (!modified_) {
         log(QStringLiteral("The journal was changed by another program; the list was read again"));
@@ -285,12 +281,16 @@ void Form1::reportUnreadPlaces(const journal::ReadResult& read)
 bool Form1::takeWriteTurn(journal::WriteTurn& turn, const QString& path)
 {
     QString why;
-    // Another writer's turn lasts a moment; the window waits a few seconds.
-    if (turn.take(5000, &why))
+    if (turn.take(kWaitForTurnMs, &why))
         return true;
+    reportBusy(path, why);
+    return false;
+}
+
+void Form1::reportBusy(const QString& path, const QString& why)
+{
     MessageBox::information(this, QStringLiteral("The journal could not be saved to %1: %2. Try again in a moment.")
                                       .arg(paths::shown(path), why));
-    return false;
 }
 
 bool Form1::confirmReplacing(const QString& path, journal::WriteTurn& turn)
@@ -314,16 +314,17 @@ bool Form1::confirmReplacing(const QString& path, journal::WriteTurn& turn)
 
 QString Form1::replacingQuestion(const QString& path, const journal::ReadResult& read) const
 {
-    const bool sameFile = path == journalAsRead_.path;
-    const bool asLoaded = sameFile && read.fingerprint == journalAsRead_.fingerprint;
+    const journal::ReadResult& asRead = journal_->asRead();
+    const bool sameFile = path == asRead.path;
+    const bool asLoaded = sameFile && read.fingerprint == asRead.fingerprint;
     // As loaded, the list holds what was read of it; another file, or one
     // changed since, only what the list happens to share with it.
-    journal::ReadResult onDisk = asLoaded ? journalAsRead_ : read;
+    journal::ReadResult onDisk = asLoaded ? asRead : read;
     if (!asLoaded && !sameFile)
         onDisk.rows.clear();
     const QString list = placesText(List1->count());
     if (onDisk.complete() && !asLoaded && sameFile) {
-        const QStringList added = journal::addedByOthers(journalAsRead_.rows, onDisk.rows, List1->rows());
+        const QStringList added = journal::addedByOthers(asRead.rows, onDisk.rows, List1->rows());
         if (added.isEmpty())
             return {};
         QStringList names;
@@ -357,12 +358,16 @@ bool Form1::saveVelmora()
 {
     const CaptureHold hold(*this);  // its boxes let repaints through, and it ends with a reload
     const QString path = journalPath();
-    journal::WriteTurn turn(path);
-    if (!takeWriteTurn(turn, path) || !confirmReplacing(path, turn) || !writeJournal(path))
+    const journal::Journal::SaveResult saved = journal_->save(
+        path, kWaitForTurnMs,
+        [&](journal::WriteTurn& turn) -> std::optional<QStringList> {
+            if (!confirmReplacing(path, turn))
+                return std::nullopt;
+            return List1->rows();
+        },
+        [this](const QStringList& rows) { return writeLayer(rows).failures; });
+    if (!reportSave(path, saved))
         return false;
-    const placenames::Result layer = writeLayer();
-    turn.release();
-    reportLayer(layer);
     log(QStringLiteral("Velmora updated successfully"));
     setModified(false);
     resetEntryFields();
@@ -370,24 +375,33 @@ bool Form1::saveVelmora()
     return true;
 }
 
-bool Form1::writeJournal(const QString& path)
+bool Form1::reportSave(const QString& path, const journal::Journal::SaveResult& saved)
 {
-    QString reason;
-    if (journal::save(path, List1->rows(), &reason))
+    switch (saved.outcome) {
+    case journal::Journal::SaveResult::NoTurn:
+        reportBusy(path, saved.why);
+        return false;
+    case journal::Journal::SaveResult::NotWritten:
+        MessageBox::information(this, QStringLiteral("The journal could not be saved to %1: %2.")
+                                          .arg(paths::shown(path), saved.why));
+        return false;
+    case journal::Journal::SaveResult::Stopped:
+        return false;
+    case journal::Journal::SaveResult::Written:
+        reportLayer(placenames::Result{saved.layerFailures});
         return true;
-    MessageBox::information(this, QStringLiteral("The journal could not be saved to %1: %2.")
-                                      .arg(paths::shown(path), reason));
+    }
     return false;
 }
 
 void Form1::make_placenames()
 {
-    reportLayer(writeLayer());
+    reportLayer(writeLayer(List1->rows()));
 }
 
-placenames::Result Form1::writeLayer() const
+placenames::Result Form1::writeLayer(const QStringList& rows) const
 {
-    return placenames::write(settings.WWDir, List1->rows(), labelFont(settings));
+    return placenames::write(settings.WWDir, rows, labelFont(settings));
 }
 
 void Form1::reportLayer(const placenames::Result& result)
@@ -685,7 +699,7 @@ bool Form1::importPlaces(const QString& file)
         refused = readable::message(found.error);
     else if (const QString why = overlongField(found.rows); !why.isEmpty())
         refused = why;
-    else if (List1->count() + found.rows.size() > kMaxRows)
+    else if (!journal::Journal::hasRoom(List1->count(), found.rows.size()))
         refused = QStringLiteral("the list holds %1 and the file %2, more than the %3 places a journal can hold")
                       .arg(placesText(List1->count()), placesText(int(found.rows.size())), QString::number(kMaxRows));
     if (!refused.isEmpty()) {
