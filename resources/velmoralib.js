@@ -364,7 +364,8 @@ velmora.refreshSoon = function () {
 
 // Coarse outlines of the land masses, longitude and latitude pairs in
 // degrees: enough to find one's way on the map. The program's About picture
-// draws its globe from these same lines.
+// draws its globe from these same lines, read between the two marker lines.
+// velmora.land: begin
 velmora.land = [
     // Africa
     [-17.1,21, -13,27.7, -9.8,29.5, -6,35.8, -2,35.1, 3,36.8, 10,37.3, 11,33.5, 15,32.3, 20,30.9,
@@ -424,6 +425,7 @@ velmora.land = [
      0,-70, 30,-69, 60,-67, 90,-66.5, 120,-66.5, 150,-68.5, 165,-72, 170,-77, 180,-78, 180,-90,
      -180,-90]
 ];
+// velmora.land: end
 
 // The view: the top left corner (u0, v0) in whole-map units (0 to 1 both
 // ways) and the magnification; at zoom 1 the whole world fills the canvas.

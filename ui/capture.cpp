@@ -5,7 +5,7 @@
 
 #include "dialogs/form2.h"
 #include "journal/row.h"
-#include "list1.h"
+#include "journallist.h"
 #include "platform/clipboard.h"
 #include "worldwind/links.h"
 

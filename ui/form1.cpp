@@ -7,7 +7,7 @@
 #include "journal/journal.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
-#include "list1.h"
+#include "journallist.h"
 #include "platform/commondialogs.h"
 #include "platform/messagebox.h"
 #include "platform/paths.h"
@@ -36,6 +36,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -46,6 +47,17 @@ constexpr int kClientWidth = 8070;
 constexpr int kClientHeight = 5265;
 // Another writer's turn lasts a moment; the window waits a few seconds.
 constexpr int kWaitForTurnMs = 5000;
+// One look at the journal for a burst of changes (a save creates, renames
+// and removes several files in the folder).
+constexpr int kChangesSettleMs = 150;
+// While a dialog is open the look waits for it, trying again this often.
+constexpr int kUnderDialogRetryMs = 500;
+// The log panel starts afresh past this many lines.
+constexpr int kMostLogLines = 50;
+// How many of the places another writer added the save question names.
+constexpr int kAddedNamesShown = 3;
+// Between a caption and its box, in twips.
+constexpr float kCaptionGap = 100.0f;
 const char* const kWebViewFiles[] = {"velmoralib.js", "velmora.html", "velmora.css", "bg.jpg"};
 
 // The window's client area. Its repaints drive the clipboard capture; a
@@ -93,9 +105,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     journalWatcher_ = new QFileSystemWatcher(this);
     journalCheck_ = new QTimer(this);
     journalCheck_->setSingleShot(true);
-    // One look for a burst of changes (a save creates, renames and removes
-    // several files in the folder).
-    journalCheck_->setInterval(150);
+    journalCheck_->setInterval(kChangesSettleMs);
     connect(journalCheck_, &QTimer::timeout, this, &Form1::journalChangedOnDisk);
     connect(journalWatcher_, &QFileSystemWatcher::fileChanged, journalCheck_, qOverload<>(&QTimer::start));
     connect(journalWatcher_, &QFileSystemWatcher::directoryChanged, journalCheck_, qOverload<>(&QTimer::start));
@@ -163,7 +173,8 @@ void Form1::createMenus()
 void Form1::connectCommands()
 {
     connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
-    connect(Command11, &QPushButton::clicked, this, &Form1::Command11_Click);
+    // The button is the menu's Save: one action, whichever starts it.
+    connect(Command11, &QPushButton::clicked, mnuFileSave, &QAction::trigger);
 }
 
 void Form1::fixWindowSize()
@@ -230,7 +241,7 @@ void Form1::journalChangedOnDisk()
     watchJournal();
     // Not under a dialog: a command waiting for it expects the list as it was.
     if (QApplication::activeModalWidget()) {
-        journalCheck_->start(500);
+        journalCheck_->start(kUnderDialogRetryMs);
         return;
     }
     const journal::ReadResult now = journal::readJournalFile(journalPath());
@@ -328,10 +339,10 @@ QString Form1::replacingQuestion(const QString& path, const journal::ReadResult&
         if (added.isEmpty())
             return {};
         QStringList names;
-        for (const QString& row : added.mid(0, 3))
+        for (const QString& row : added.mid(0, kAddedNamesShown))
             names << QLatin1Char('"') + readable::text(viewRow(row).name) + QLatin1Char('"');
-        if (added.size() > 3)
-            names << QStringLiteral("%1 more").arg(added.size() - 3);
+        if (added.size() > kAddedNamesShown)
+            names << QStringLiteral("%1 more").arg(added.size() - kAddedNamesShown);
         return QStringLiteral("The journal %1 was changed by another program since the list was read: it holds %2 "
                               "that the list does not (%3).\n\nSaving replaces the file with the list (%4), and "
                               "those places are lost.\n\nSave anyway?")
@@ -439,7 +450,7 @@ void Form1::setModified(bool flag)
 
 void Form1::log(const QString& logEvent)
 {
-    if (logList->count() > 50)
+    if (logList->count() > kMostLogLines)
         logList->clear();
     logList->addItem(logEvent);
 }
@@ -508,7 +519,8 @@ void Form1::configure()
     settings.WWDir = dialog->Text2->text();
     const QFont font = dialog->Label2->font();
     settings.fontName_ = dialog->previewFontName();
-    settings.fontSize_ = qint16(std::clamp(std::nearbyint(font.pointSizeF()), -32768.0, 32767.0));
+    settings.fontSize_ = qint16(std::clamp(std::nearbyint(font.pointSizeF()), double(std::numeric_limits<qint16>::min()),
+                                              double(std::numeric_limits<qint16>::max())));
     settings.fontColor_ = dialog->previewColor();
     settings.fontBold_ = font.bold();
     settings.fontItalic_ = font.italic();
@@ -565,7 +577,7 @@ void Form1::mnuFileSave_Click()
 
 void Form1::Command11_Click()
 {
-    saveVelmora();
+    mnuFileSave->trigger();
 }
 
 void Form1::connectLaunchCommands()
@@ -675,7 +687,7 @@ void Form1::Form_Resize()
         return;
     const std::pair<QLineEdit*, QLabel*> fields[] = {{Text1, Label1}, {Text2, Label2}, {Text3, Label3}};
     for (const auto& [field, caption] : fields) {
-        const float w = width - float(twips::geometry(caption).width()) - 100.0f;
+        const float w = width - float(twips::geometry(caption).width()) - kCaptionGap;
         if (w > 0)  // a window forced narrower than its captions keeps the old widths
             twips::setWidth(field, int(w));
     }
