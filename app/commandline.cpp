@@ -17,7 +17,8 @@ const QString kUsage = QStringLiteral(
     "Usage: velmora                       open the journal window\n"
     "       velmora export FILE.kml       write the journal's places to a KML file\n"
     "       velmora export FILE.gpx       write the journal's places to a GPX file\n"
-    "       velmora import FILE...        add the places of KML or GPX files to the journal\n"
+    "       velmora export FILE.kmz       write the journal's places to a KMZ (zipped KML) file\n"
+    "       velmora import FILE...        add the places of KML, KMZ or GPX files to the journal\n"
     "       velmora --help | --version\n"
     "\n"
     "The journal is the one of the save folder named in velmora.ini in the current\n"
@@ -39,7 +40,7 @@ public:
     int exportTo(const QString& file)
     {
         if (!exchange::formatOf(file))
-            return fail(QStringLiteral("export: %1 must end in .kml or .gpx").arg(file), kNotUnderstood);
+            return fail(QStringLiteral("export: %1 must end in .kml, .gpx or .kmz").arg(file), kNotUnderstood);
         if (!loadJournal())
             return kFailed;
         QString error;
@@ -58,10 +59,11 @@ public:
         QStringList added;
         QStringList reports;
         for (const QString& file : files) {
-            const exchange::Import found = exchange::readFile(file);
+            exchange::Import found = exchange::readFile(file);
             if (!found.ok())
                 return fail(QStringLiteral("%1 was not imported: %2; the journal is unchanged")
                                 .arg(paths::shown(file), found.error));
+            exchange::leaveOutKnown(found, journal_.rows + added);
             added += found.rows;
             reports << QStringLiteral("%1: %2").arg(paths::shown(file), exchange::summary(found));
         }

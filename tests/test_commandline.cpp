@@ -109,7 +109,7 @@ TEST(CommandLine, HelpVersionAndWhatItDoesNotUnderstand)
         {{QStringLiteral("frobnicate")}, "unknown command \"frobnicate\""},
         {{QStringLiteral("export")}, "export takes one file name"},
         {{QStringLiteral("export"), QStringLiteral("a.kml"), QStringLiteral("b.kml")}, "export takes one file name"},
-        {{QStringLiteral("export"), QStringLiteral("places.csv")}, "must end in .kml or .gpx"},
+        {{QStringLiteral("export"), QStringLiteral("places.csv")}, "must end in .kml, .gpx or .kmz"},
         {{QStringLiteral("import")}, "import takes one or more file names"},
     };
     for (const auto& w : wrong) {

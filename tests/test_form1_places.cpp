@@ -46,7 +46,7 @@ private slots:
                               "</gpx>");
         CommonDialog::setNextOpenFile(start.path("in.gpx"));
         form.mnuFileImport->trigger();
-        QCOMPARE(CommonDialog::lastRequest().filter, QStringLiteral("Places (*.kml *.gpx);;All files (*)"));
+        QCOMPARE(CommonDialog::lastRequest().filter, QStringLiteral("Places (*.kml *.kmz *.gpx);;All files (*)"));
         QCOMPARE(form.List1->rows(), kTwoPlaces + QStringList{makeRow(u"Hut", links::linkFor(46.5, 7.25), u"dry")});
         QVERIFY(form.isModified());
         QVERIFY(form.windowTitle().endsWith(QStringLiteral("(modified)")));
@@ -102,7 +102,7 @@ private slots:
         load(start, form);
         CommonDialog::setNextSaveFile(start.path("out.gpx"));
         form.mnuFileExport->trigger();
-        QCOMPARE(CommonDialog::lastRequest().filter, QStringLiteral("KML (*.kml);;GPX (*.gpx)"));
+        QCOMPARE(CommonDialog::lastRequest().filter, QStringLiteral("KML (*.kml);;KMZ (*.kmz);;GPX (*.gpx)"));
         QCOMPARE(start.read("out.gpx"), exchange::gpxBytes(kTwoPlaces));
         QVERIFY(MessageBox::history().last().startsWith(QStringLiteral("2 places exported to ")));
 
@@ -111,7 +111,7 @@ private slots:
 
         QVERIFY(!form.exportPlaces(start.path("out.txt")));
         QVERIFY(!start.exists("out.txt"));
-        QVERIFY(MessageBox::history().last().contains(QStringLiteral("must end in .kml or .gpx")));
+        QVERIFY(MessageBox::history().last().contains(QStringLiteral("must end in .kml, .gpx or .kmz")));
         QVERIFY(!form.isModified());
     }
 

@@ -512,7 +512,7 @@ void Form1::Form_Resize()
 void Form1::mnuFileImport_Click()
 {
     const std::optional<QString> file = CommonDialog::openFile(this, QStringLiteral("Import places"),
-                                                               QStringLiteral("Places (*.kml *.gpx);;All files (*)"));
+                                                               QStringLiteral("Places (*.kml *.kmz *.gpx);;All files (*)"));
     if (file)
         importPlaces(*file);
 }
@@ -520,15 +520,18 @@ void Form1::mnuFileImport_Click()
 bool Form1::importPlaces(const QString& file)
 {
     log(QStringLiteral("Importing places from ") + paths::shown(file));
-    const exchange::Import found = exchange::readFile(file);
+    exchange::Import found = exchange::readFile(file);
     if (!found.ok()) {
         MessageBox::information(
             this, QStringLiteral("Nothing was imported from %1: %2.").arg(paths::shown(file), found.error));
         return false;
     }
+    exchange::leaveOutKnown(found, List1->rows());
     if (found.rows.isEmpty()) {
-        MessageBox::information(this, QStringLiteral("No places were found in %1 (%2); the list is unchanged.")
-                                          .arg(paths::shown(file), exchange::summary(found)));
+        const QString text = found.alreadyInList > 0
+                                 ? QStringLiteral("No new places in %1: the list holds them already (%2); it is unchanged.")
+                                 : QStringLiteral("No places were found in %1 (%2); the list is unchanged.");
+        MessageBox::information(this, text.arg(paths::shown(file), exchange::summary(found)));
         return false;
     }
     if (List1->count() + found.rows.size() > kMaxRows) {
@@ -551,7 +554,7 @@ void Form1::mnuFileExport_Click()
 {
     const std::optional<QString> file =
         CommonDialog::saveFileAs(this, QStringLiteral("Export places"), QStringLiteral("velmora.kml"),
-                                 QStringLiteral("KML (*.kml);;GPX (*.gpx)"));
+                                 QStringLiteral("KML (*.kml);;KMZ (*.kmz);;GPX (*.gpx)"));
     if (file)
         exportPlaces(*file);
 }
