@@ -245,7 +245,11 @@ void Document::load()
         return;
     }
 
-    buffer_ = QByteArray(original_.constData(), original_.size());
+    // pugixml takes the buffer's last byte for the end of the text: a NUL
+    // of our own, so that no text at the end of the file goes unseen.
+    buffer_ = QByteArray(original_.size() + 1, Qt::Uninitialized);
+    std::memcpy(buffer_.data(), original_.constData(), size_t(original_.size()));
+    buffer_[original_.size()] = '\0';
     // Minimal parsing: values stay as written (checked and decoded here),
     // so pugixml only cuts the buffer into nodes. Blanks alone in an
     // element are its text; top-level text is kept to be refused.
