@@ -16,9 +16,6 @@
 namespace exchange {
 namespace {
 
-// The ExtendedData entry that carries the row's own link.
-const QString kLinkData = QStringLiteral("worldwind-link");
-
 links::Position exportedPosition(QStringView link)
 {
     return links::position(link).value_or(links::Position{});
@@ -157,6 +154,7 @@ QByteArray kmlBytes(const QStringList& rows)
         out.element("name", f.name);
         if (!f.comment.isEmpty())
             out.element("description", f.comment);
+        // The row's own link, for the way back.
         out << "<ExtendedData><Data name=\"worldwind-link\">";
         out.element("value", f.link);
         out << "</Data></ExtendedData><Point><coordinates>";
@@ -214,21 +212,27 @@ bool writeFile(const QString& path, const QStringList& rows, QString* error)
 
 namespace {
 
-// Element names are compared by length first: most differ there.
+// Compared a character at a time: most names differ in the first.
 inline bool is(const char* name, std::string_view wanted)
 {
-    return std::strncmp(name, wanted.data(), wanted.size()) == 0 && name[wanted.size()] == '\0';
+    for (const char c : wanted)
+        if (*name++ != c)
+            return false;
+    return *name == '\0';
 }
 
 // Blanks and line ends around a link copied into a file are not part of it.
-QStringView trimmedLink(QStringView link)
+QString trimmedLink(QString link)
 {
     const auto blank = [](QChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
-    while (!link.isEmpty() && blank(link.front()))
-        link = link.sliced(1);
-    while (!link.isEmpty() && blank(link.back()))
-        link.chop(1);
-    return link;
+    qsizetype from = 0, to = link.size();
+    while (from < to && blank(link[from]))
+        ++from;
+    while (to > from && blank(link[to - 1]))
+        --to;
+    if (from == 0 && to == link.size())
+        return link;
+    return link.sliced(from, to - from);
 }
 
 // Whether the link points at lat, lon as the exports read it: the KML and
@@ -254,8 +258,11 @@ struct Found {
     QString name;
     QString comment;
     QString ourLink;
-    QString latitude;
-    QString longitude;
+    QString coordinates;  // the texts below point into these
+    QString latitudeText;
+    QString longitudeText;
+    QStringView latitude;
+    QStringView longitude;
     pugi::xml_node node;  // for the line number of a message
 };
 
@@ -346,11 +353,11 @@ private:
     void readExtendedData(pugi::xml_node extended, Found& f)
     {
         children(extended, [&](pugi::xml_node data, const char* name) {
-            if (!is(name, "Data") || d_.attribute(data, "name") != kLinkData)
+            if (!is(name, "Data") || !d_.attributeIs(data, "name", "worldwind-link"))
                 return;
             children(data, [&](pugi::xml_node c, const char* child) {
                 if (is(child, "value"))
-                    f.ourLink = trimmedLink(d_.text(c)).toString();
+                    f.ourLink = trimmedLink(d_.text(c));
             });
         });
     }
@@ -364,7 +371,8 @@ private:
             children(geometry, [&](pugi::xml_node c, const char* child) {
                 if (is(child, "coordinates") && !found) {
                     found = true;
-                    if (!splitCoordinates(d_.text(c), f))
+                    f.coordinates = d_.text(c);
+                    if (!splitCoordinates(f))
                         fail(QStringLiteral("the coordinates on line %1 are not one longitude,latitude[,altitude]")
                                  .arg(d_.lineOf(c)));
                 }
@@ -381,8 +389,9 @@ private:
     }
 
     // "lon,lat[,alt]", blanks allowed around the commas.
-    static bool splitCoordinates(QStringView text, Found& f)
+    static bool splitCoordinates(Found& f)
     {
+        const QStringView text = f.coordinates;
         QStringView parts[3];
         int n = 0;
         for (qsizetype from = 0;;) {
@@ -400,8 +409,8 @@ private:
         }
         if (n < 2)
             return false;
-        f.longitude = parts[0].toString();
-        f.latitude = parts[1].toString();
+        f.longitude = parts[0];
+        f.latitude = parts[1];
         return true;
     }
 
@@ -431,8 +440,10 @@ private:
     {
         Found f;
         f.node = wpt;
-        f.latitude = d_.attribute(wpt, "lat");
-        f.longitude = d_.attribute(wpt, "lon");
+        f.latitudeText = d_.attribute(wpt, "lat");
+        f.longitudeText = d_.attribute(wpt, "lon");
+        f.latitude = f.latitudeText;
+        f.longitude = f.longitudeText;
         QString cmt;
         bool hasDesc = false;
         children(wpt, [&](pugi::xml_node c, const char* name) {
@@ -444,10 +455,9 @@ private:
             } else if (is(name, "cmt")) {
                 cmt = d_.text(c);
             } else if (is(name, "link") || is(name, "url")) {  // GPX 1.1, 1.0
-                const QString link = is(name, "link") ? d_.attribute(c, "href") : d_.text(c);
-                const QStringView trimmed = trimmedLink(link);
-                if (f.ourLink.isEmpty() && links::isLocationLink(trimmed))
-                    f.ourLink = trimmed.toString();
+                QString link = trimmedLink(is(name, "link") ? d_.attribute(c, "href") : d_.text(c));
+                if (f.ourLink.isEmpty() && links::isLocationLink(link))
+                    f.ourLink = std::move(link);
             }
         });
         if (!busy())
@@ -466,11 +476,11 @@ private:
             return name.isEmpty() ? QStringLiteral("the place on line %1").arg(line)
                                   : QStringLiteral("\"%1\" (line %2)").arg(name).arg(line);
         };
-        const auto number = [&](const QString& text, const char* what, double limit) -> std::optional<double> {
+        const auto number = [&](QStringView text, const char* what, double limit) -> std::optional<double> {
             const std::optional<double> v = links::decimalNumber(text);
             if (v && *v >= -limit && *v <= limit)
                 return v;
-            const QString shown = text.trimmed().left(40);
+            const QString shown = text.trimmed().left(40).toString();
             if (shown.isEmpty())
                 fail(QStringLiteral("%1 has no %2").arg(place(), QLatin1String(what)));
             else if (!v)

@@ -41,6 +41,8 @@ public:
     // The value of the attribute, normalised as XML reads it (literal tabs
     // and line ends become blanks); null when there is none.
     QString attribute(pugi::xml_node element, const char* name) const;
+    // Whether that value is `wanted` (UTF-8).
+    bool attributeIs(pugi::xml_node element, const char* name, const char* wanted) const;
 
 private:
     QByteArray original_;  // for line and column numbers
@@ -48,6 +50,7 @@ private:
     pugi::xml_document doc_;
     pugi::xml_node root_;
     QString error_;
+    mutable QByteArray scratch_;  // decoded texts, before they become strings
 
     void load();
     void check();

@@ -161,11 +161,11 @@ std::optional<QStringView> pairValue(QStringView link, int i)
 {
     const qsizetype n = link.size();
     qsizetype k = 0;
-    for (int field = 0; field < i; ++k) {
-        if (k == n)
+    for (int field = 0; field < i; ++field) {
+        k = link.indexOf(u'&', k);  // vectorised: links are read for every place of a file
+        if (k < 0)
             return std::nullopt;
-        if (link[k] == u'&')
-            ++field;
+        ++k;
     }
     while (k < n && link[k] != u'&' && link[k] != u'=')
         ++k;
