@@ -76,6 +76,15 @@ private slots:
         QVERIFY2(MessageBox::history().last().contains(QStringLiteral(": 1 place; 2 route and track points ignored.")),
                  qPrintable(MessageBox::history().last()));
         QCOMPARE(start.read("velmora.js"), journal::journalBytes(kTwoPlaces));  // kept until a save
+
+        // The same file again adds nothing, and says so.
+        const QStringList rows = form.List1->rows();
+        QVERIFY(!form.importPlaces(start.path("in.gpx")));
+        QCOMPARE(form.List1->rows(), rows);
+        QVERIFY2(MessageBox::history().last().contains(QStringLiteral(
+                     "the list holds them already (0 places; 2 route and track points ignored; 1 place already in "
+                     "the list left out)")),
+                 qPrintable(MessageBox::history().last()));
     }
 
     void badFilesAndTheRowLimitLeaveTheListAlone()
