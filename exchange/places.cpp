@@ -240,17 +240,16 @@ QString trimmedLink(QString link)
 // one, the World Wind layer by links::pairNumber.
 bool pointsAt(QStringView link, double lat, double lon)
 {
-    const std::optional<links::Position> at = links::position(link);
-    const links::Position p = at.value_or(links::Position{});
+    const links::Readings read = links::readings(link);
+    const links::Position p = read.exact.value_or(links::Position{});
     if (std::abs(p.latitude - lat) >= 1e-9 || std::abs(p.longitude - lon) >= 1e-9)
         return false;
-    if (!at)
+    if (!read.exact)
         return true;
-    const auto layerReads = [&](int pair, double value) {
-        const float got = links::pairNumber(link, pair);
+    const auto layerReads = [](float got, double value) {
         return got == float(value) || got == links::readNumber(links::decimal(value));
     };
-    return layerReads(1, lat) && layerReads(2, lon);
+    return layerReads(read.layerLatitude, lat) && layerReads(read.layerLongitude, lon);
 }
 
 // One place as found in the file, before it becomes a row.

@@ -252,7 +252,10 @@ void Document::load()
     // Minimal parsing: values stay as written (checked and decoded here),
     // so pugixml only cuts the buffer into nodes. Blanks alone in an
     // element are its text; top-level text is kept to be refused.
-    const unsigned options = pugi::parse_cdata | pugi::parse_doctype | pugi::parse_fragment | pugi::parse_ws_pcdata_single;
+    // An element's first text is kept in the element itself (fewer nodes
+    // to make and to walk).
+    const unsigned options = pugi::parse_cdata | pugi::parse_doctype | pugi::parse_fragment
+                             | pugi::parse_ws_pcdata_single | pugi::parse_embed_pcdata;
     const pugi::xml_parse_result parsed =
         doc_.load_buffer_inplace(buffer_.data(), size_t(buffer_.size()), options, pugi::encoding_utf8);
     if (!parsed)
@@ -314,6 +317,8 @@ void Document::check()
             for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
                 if (!checkValue(a.value(), true))
                     return;
+            if (!checkValue(n.value(), false))
+                return;
             break;
         case pugi::node_pcdata:
             if (!checkValue(n.value(), false))
@@ -383,16 +388,22 @@ qint64 Document::lineOf(pugi::xml_node node) const
 
 QString Document::text(pugi::xml_node element) const
 {
-    // Most elements hold one plain text.
+    // Most elements hold one plain text, kept in the element itself.
+    const char* own = element.value();
     const pugi::xml_node first = element.first_child();
-    if (first && !first.next_sibling() && first.type() == pugi::node_pcdata && !std::strpbrk(first.value(), "&\r"))
-        return QString::fromUtf8(first.value());
+    if (!first && !std::strpbrk(own, "&\r"))
+        return QString::fromUtf8(own);
     QByteArray& out = scratch_;
     out.resize(0);
+    appendDecoded(out, own, Kind::Text);
     pugi::xml_node n = first;
     while (n) {
-        if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata)
-            appendDecoded(out, n.value(), n.type() == pugi::node_cdata ? Kind::Cdata : Kind::Text);
+        switch (n.type()) {
+        case pugi::node_pcdata:
+        case pugi::node_element: appendDecoded(out, n.value(), Kind::Text); break;
+        case pugi::node_cdata: appendDecoded(out, n.value(), Kind::Cdata); break;
+        default: break;
+        }
         if (pugi::xml_node child = n.first_child()) {
             n = child;
             continue;

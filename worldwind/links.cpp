@@ -212,15 +212,30 @@ std::optional<double> decimalNumber(QStringView text)
     return value;
 }
 
-std::optional<Position> position(QStringView link)
+namespace {
+
+std::optional<Position> positionOf(std::optional<QStringView> latText, std::optional<QStringView> lonText)
 {
-    const std::optional<QStringView> latText = pairValue(link, 1), lonText = pairValue(link, 2);
     if (!latText || !lonText)
         return std::nullopt;
     const std::optional<double> lat = decimalNumber(*latText), lon = decimalNumber(*lonText);
     if (!lat || !lon || !(*lat >= -90 && *lat <= 90) || !(*lon >= -180 && *lon <= 180))
         return std::nullopt;
     return Position{*lat, *lon};
+}
+
+}  // namespace
+
+std::optional<Position> position(QStringView link)
+{
+    return positionOf(pairValue(link, 1), pairValue(link, 2));
+}
+
+Readings readings(QStringView link)
+{
+    const std::optional<QStringView> latText = pairValue(link, 1), lonText = pairValue(link, 2);
+    return {positionOf(latText, lonText), latText ? readNumber(*latText) : 0.0f,
+            lonText ? readNumber(*lonText) : 0.0f};
 }
 
 std::optional<double> readAngle(const QString& text, const QLocale& locale)

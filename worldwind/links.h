@@ -70,4 +70,13 @@ struct Position {
 // number or out of range.
 std::optional<Position> position(QStringView link);
 
+// Both readings of a link at once, each pair found once: `exact` as
+// position() gives it, and the layer's as pairNumber(link, 1) and (link, 2).
+struct Readings {
+    std::optional<Position> exact;
+    float layerLatitude = 0;
+    float layerLongitude = 0;
+};
+Readings readings(QStringView link);
+
 }  // namespace links
