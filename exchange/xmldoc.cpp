@@ -2,8 +2,12 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstring>
+#include <string_view>
+#ifdef __SSE2__
 #include <emmintrin.h>
+#endif
 
 namespace exchange::xml {
 namespace {
@@ -26,8 +30,11 @@ BadByte firstBadByte(const char* data, qsizetype size)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     const auto* end = p + size;
+#ifdef __SSE2__
     const __m128i space = _mm_set1_epi8(0x20);
+#endif
     while (p < end) {
+#ifdef __SSE2__
         if (end - p >= 16) {
             // Signed: bytes of 0x80 and above count as below a blank too.
             const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -36,6 +43,7 @@ BadByte firstBadByte(const char* data, qsizetype size)
                 continue;
             }
         }
+#endif
         const unsigned char c = *p;
         if (c < 0x80) {
             if (c < 0x20 && c != 0x9 && c != 0xA && c != 0xD)
