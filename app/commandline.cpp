@@ -20,7 +20,8 @@ const QString kUsage = QStringLiteral(
     "Usage: velmora                       open the journal window\n"
     "       velmora export FILE.kml       write the journal's places to a KML file\n"
     "       velmora export FILE.gpx       write the journal's places to a GPX file\n"
-    "       velmora import FILE...        add the places of KML or GPX files to the journal\n"
+    "       velmora export FILE.kmz       write the journal's places to a KMZ (zipped KML) file\n"
+    "       velmora import FILE...        add the places of KML, KMZ or GPX files to the journal\n"
     "       velmora --help | --version\n"
     "\n"
     "The journal is the one of the save folder named in velmora.ini in the current\n"
@@ -46,7 +47,7 @@ public:
     int exportTo(const QString& file)
     {
         if (!exchange::formatOf(file))
-            return fail(QStringLiteral("export: %1 must end in .kml or .gpx").arg(readable::fileName(file)),
+            return fail(QStringLiteral("export: %1 must end in .kml, .gpx or .kmz").arg(readable::fileName(file)),
                         kNotUnderstood);
         if (!readSettings() || !saveFolderExists() || !readJournal())
             return kFailed;
@@ -63,33 +64,51 @@ public:
             return kFailed;
         // Every file is read before anything is written: one bad file
         // leaves the journal as it was.
-        QStringList added;
-        QStringList reports;
+        QList<std::pair<QString, exchange::Import>> read;  // each file as shown, and what it holds
+        qsizetype places = 0;
         for (const QString& file : files) {
             const QString shown = readable::fileName(file);
-            const exchange::Import found = exchange::readFile(file);
+            exchange::Import found = exchange::readFile(file);
             if (!found.ok())
                 return notImported(shown, readable::message(found.error));
             if (const QString why = overlongField(found.rows); !why.isEmpty())
                 return notImported(shown, why);
-            added += found.rows;
-            reports << shown + QStringLiteral(": ") + exchange::summary(found);
+            places += found.rows.size();
+            read.append({shown, std::move(found)});
         }
-        if (added.isEmpty()) {
+        QStringList added;
+        QStringList reports;
+        const auto nothingToImport = [&] {
             for (const QString& report : reports)
                 out_ << report << Qt::endl;
             out_ << "No places to import; the journal is unchanged" << Qt::endl;
             return kUnchanged;
+        };
+        if (places == 0) {
+            for (const auto& [shown, found] : read)
+                reports << shown + QStringLiteral(": ") + exchange::summary(found);
+            return nothingToImport();
         }
         // From reading the journal to writing it and its layer: no other
         // writer comes between.
         const QString path = journal::journalPath(settings_.SaveDir);
+        int stopped = kFailed;
         const journal::Journal::SaveResult saved = journal_.save(
             path, kWaitForTurnMs,
             [&](journal::WriteTurn&) -> std::optional<QStringList> {
                 if (!readJournal())
                     return std::nullopt;
                 const QStringList& held = journal_.asRead().rows;
+                // Places the journal (or an earlier file) holds already are not added again.
+                for (auto& [shown, found] : read) {
+                    exchange::leaveOutKnown(found, held + added);
+                    added += found.rows;
+                    reports << shown + QStringLiteral(": ") + exchange::summary(found);
+                }
+                if (added.isEmpty()) {
+                    stopped = nothingToImport();
+                    return std::nullopt;
+                }
                 if (!journal::Journal::hasRoom(held.size(), added.size())) {
                     fail(QStringLiteral("the journal holds %1 and the files %2, more than the %3 a journal can "
                                         "hold; the journal is unchanged")
@@ -112,7 +131,7 @@ public:
             return fail(QStringLiteral("the journal %1 could not be saved: %2; it is unchanged")
                             .arg(paths::shown(path), saved.why));
         case journal::Journal::SaveResult::Stopped:
-            return kFailed;
+            return stopped;
         case journal::Journal::SaveResult::Written:
             break;
         }

@@ -12,10 +12,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <random>
 
@@ -154,42 +158,112 @@ void BM_OneWriteBaseline(benchmark::State& state)
 }
 BENCHMARK(BM_OneWriteBaseline)->Unit(benchmark::kMillisecond);
 
-// Places out to other programs and back, file included; BM_LoadJournal is
-// the yardstick.
-void BM_ExportPlaces(benchmark::State& state, const char* name)
+// Places out to other programs and back, file included. The yardsticks,
+// measured in the same run: the journal's own load, and gpsbabel (an
+// independent reader of the same formats) reading the same file.
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// One load of the full journal, as the window and the command line load it.
+double journalLoadSeconds()
+{
+    static const bool written = textfile::writeAtomically(journalPath(), journal::journalBytes(fullJournal()));
+    if (!written)
+        return 0;
+    const auto start = std::chrono::steady_clock::now();
+    benchmark::DoNotOptimize(journal::readJournalFile(journalPath()));
+    return secondsSince(start);
+}
+
+// The best of three runs of gpsbabel reading `path` and keeping nothing
+// (no output), as a process started from here; 0 when it cannot run.
+double gpsbabelSeconds(const QString& path, const char* format)
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("gpsbabel"));
+    if (program.isEmpty())
+        return 0;
+    double best = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        QProcess p;
+        const auto start = std::chrono::steady_clock::now();
+        p.start(program, {QStringLiteral("-i"), QLatin1String(format), QStringLiteral("-f"), path, QStringLiteral("-x"),
+                          QStringLiteral("nuketypes,waypoints")});
+        if (!p.waitForFinished(60000) || p.exitCode() != 0)
+            return 0;
+        best = std::min(best, secondsSince(start));
+    }
+    return best;
+}
+
+// `seconds` of the benchmark's rounds beside `loads`, the journal loads
+// made between them (so that both meet the same machine), and beside
+// gpsbabel on the same file.
+void yardsticks(benchmark::State& state, double seconds, double loads, const QString& path, const char* format)
+{
+    const double per = seconds / double(state.iterations());
+    state.counters["vs_journal_load"] = seconds / loads;
+    state.counters["journal_load_ms"] = loads / double(state.iterations()) * 1e3;
+    if (const double babel = format ? gpsbabelSeconds(path, format) : 0) {
+        state.counters["vs_gpsbabel"] = per / babel;
+        state.counters["gpsbabel_ms"] = babel * 1e3;
+    }
+}
+
+void BM_ExportPlaces(benchmark::State& state, const char* name, const char* format)
 {
     const QString path = folder().filePath(QLatin1String(name));
     QString error;
+    double seconds = 0;
+    double loads = 0;
     for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
         if (!exchange::writeFile(path, fullJournal(), &error)) {
             state.SkipWithError(qPrintable(error));
-            break;
+            return;
         }
+        const double took = secondsSince(start);
+        state.SetIterationTime(took);
+        seconds += took;
+        loads += journalLoadSeconds();
     }
     state.SetBytesProcessed(state.iterations() * QFileInfo(path).size());
+    yardsticks(state, seconds, loads, path, format);
 }
-BENCHMARK_CAPTURE(BM_ExportPlaces, kml, "places.kml")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ExportPlaces, gpx, "places.gpx")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExportPlaces, kml, "places.kml", "kml")->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExportPlaces, gpx, "places.gpx", "gpx")->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExportPlaces, kmz, "places.kmz", nullptr)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-void BM_ImportPlaces(benchmark::State& state, const char* name)
+void BM_ImportPlaces(benchmark::State& state, const char* name, const char* format)
 {
     const QString path = folder().filePath(QLatin1String(name));
     if (!exchange::writeFile(path, fullJournal(), nullptr)) {
         state.SkipWithError("cannot write the places file");
         return;
     }
+    double seconds = 0;
+    double loads = 0;
     for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
         exchange::Import found = exchange::readFile(path);
+        const double took = secondsSince(start);
+        state.SetIterationTime(took);
+        seconds += took;
+        loads += journalLoadSeconds();
         benchmark::DoNotOptimize(found);
-        if (found.rows.size() != kPlaces) {
-            state.SkipWithError("places file did not import completely");
-            break;
+        if (found.rows != fullJournal()) {
+            state.SkipWithError("places file did not come back as the same rows");
+            return;
         }
     }
     state.SetBytesProcessed(state.iterations() * QFileInfo(path).size());
+    yardsticks(state, seconds, loads, path, format);
 }
-BENCHMARK_CAPTURE(BM_ImportPlaces, kml, "places.kml")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ImportPlaces, gpx, "places.gpx")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImportPlaces, kml, "places.kml", "kml")->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImportPlaces, gpx, "places.gpx", "gpx")->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImportPlaces, kmz, "places.kmz", nullptr)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // Start-up: an empty list receives the whole journal and is laid out.
 void BM_FillList(benchmark::State& state)

@@ -1,118 +1,134 @@
 #include "places.h"
 
+#include "exchange/kmz.h"
+#include "exchange/xmldoc.h"
+#include "journal/journal.h"
 #include "journal/row.h"
 #include "platform/textfile.h"
 #include "worldwind/links.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QScopeGuard>
-#include <QXmlStreamReader>
-#include <QXmlStreamWriter>
+#include <QSet>
 
-#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <string_view>
 
 namespace exchange {
 namespace {
-
-const QString kKmlNamespace = QStringLiteral("http://www.opengis.net/kml/2.2");
-const QString kGpxNamespace = QStringLiteral("http://www.topografix.com/GPX/1/1");
-// The ExtendedData entry that carries the row's own link.
-const QString kLinkData = QStringLiteral("worldwind-link");
-const QString kCreator = QStringLiteral("Velmora");
-
-// Element names are compared by length first: most differ there.
-inline bool is(QStringView name, QStringView wanted)
-{
-    return name.size() == wanted.size() && name == wanted;
-}
-
-bool xmlChar(char32_t c)
-{
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
-           || (c >= 0x10000 && c <= 0x10FFFF);
-}
-
-// The text with every character XML 1.0 cannot hold replaced by U+FFFD;
-// valid only as long as `text` is.
-QString xmlSafe(QStringView text)
-{
-    QString out;  // stays null while nothing needs replacing
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c >= 0x20 && c < 0xD800)
-            continue;  // the common case, checked without copying
-        char32_t cp = c;
-        qsizetype units = 1;
-        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
-            cp = QChar::surrogateToUcs4(c, text[i + 1].unicode());
-            units = 2;
-        }
-        if (!xmlChar(cp)) {
-            if (out.isNull())
-                out = text.toString();
-            out[i] = QChar(0xFFFD);
-        }
-        i += units - 1;
-    }
-    return out.isNull() ? QString::fromRawData(text.data(), text.size()) : out;
-}
-
-// An element holding `text`. Line breaks go as character references: a
-// reader would take a CR for a line end, and the file's own line ends are
-// CR LF.
-void writeText(QXmlStreamWriter& w, const QString& element, QStringView text)
-{
-    // Most texts need no care: written without a copy.
-    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0xD800; })) {
-        w.writeTextElement(element, QString::fromRawData(text.data(), text.size()));
-        return;
-    }
-    const QString safe = xmlSafe(text);
-    w.writeStartElement(element);
-    qsizetype from = 0;
-    for (qsizetype i = 0; i < safe.size(); ++i) {
-        const QChar c = safe[i];
-        if (c != u'\r' && c != u'\n')
-            continue;
-        w.writeCharacters(QStringView(safe).sliced(from, i - from).toString());
-        w.writeEntityReference(c == u'\r' ? QStringLiteral("#13") : QStringLiteral("#10"));
-        from = i + 1;
-    }
-    w.writeCharacters(from == 0 ? safe : safe.sliced(from));
-    w.writeEndElement();
-}
 
 links::Position exportedPosition(QStringView link)
 {
     return links::position(link).value_or(links::Position{});
 }
 
-// Places files are written one place per line, which keeps them readable
-// and quick to read back.
-class Writer {
+// The file's bytes, appended into one buffer reserved ahead: markup as it
+// is, texts escaped a run at a time. Places files are written one place per
+// line, which keeps them readable and quick to read back.
+class Out {
 public:
-    Writer() : w_(&text_) {}
+    explicit Out(qsizetype rows) { bytes_.resize(4096 + rows * 400); }
 
-    QXmlStreamWriter& xml() { return w_; }
-    void lineEnd() { w_.writeCharacters(QStringLiteral("\r\n")); }
-
-    void startDocument(qsizetype rows)
+    Out& operator<<(std::string_view markup)
     {
-        text_.reserve(256 + rows * 360);
-        w_.writeProcessingInstruction(QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"UTF-8\""));
-        lineEnd();
+        char* o = room(qsizetype(markup.size()));
+        std::memcpy(o, markup.data(), markup.size());
+        used_ += qsizetype(markup.size());
+        return *this;
     }
 
-    // Every element is closed by then.
-    QByteArray finish() { return text_.toUtf8(); }
+    // Text as XML carries it: markup characters escaped, line ends (and in
+    // an attribute tabs) as character references, since a reader would
+    // take them for blanks; characters XML cannot hold at all (control
+    // characters, lone surrogates) as U+FFFD.
+    void text(QStringView s, bool attribute = false)
+    {
+        char* const start = room(s.size() * 6);
+        char* o = start;
+        const char16_t* p = s.utf16();
+        const char16_t* const end = p + s.size();
+        const auto put = [&o](std::string_view v) {
+            std::memcpy(o, v.data(), v.size());
+            o += v.size();
+        };
+        for (; p < end; ++p) {
+            const char16_t c = *p;
+            if (c < 0x80) {
+                if (c >= 0x20 && c != u'<' && c != u'>' && c != u'&' && c != u'"') {
+                    *o++ = char(c);
+                    continue;
+                }
+                switch (c) {
+                case u'<': put("&lt;"); break;
+                case u'>': put("&gt;"); break;
+                case u'&': put("&amp;"); break;
+                case u'"': put("&quot;"); break;
+                case u'\n': put("&#10;"); break;
+                case u'\r': put("&#13;"); break;
+                case u'\t':
+                    if (attribute)
+                        put("&#9;");
+                    else
+                        *o++ = '\t';
+                    break;
+                default: put("\xEF\xBF\xBD"); break;
+                }
+            } else if (c < 0x800) {
+                *o++ = char(0xC0 | (c >> 6));
+                *o++ = char(0x80 | (c & 0x3F));
+            } else if (c < 0xD800 || (c >= 0xE000 && c < 0xFFFE)) {
+                *o++ = char(0xE0 | (c >> 12));
+                *o++ = char(0x80 | ((c >> 6) & 0x3F));
+                *o++ = char(0x80 | (c & 0x3F));
+            } else if (c < 0xDC00 && p + 1 < end && p[1] >= 0xDC00 && p[1] < 0xE000) {
+                const char32_t cp = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(p[1]) - 0xDC00);
+                *o++ = char(0xF0 | (cp >> 18));
+                *o++ = char(0x80 | ((cp >> 12) & 0x3F));
+                *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+                *o++ = char(0x80 | (cp & 0x3F));
+                ++p;
+            } else {
+                put("\xEF\xBF\xBD");
+            }
+        }
+        used_ += o - start;
+    }
+
+    void element(std::string_view name, QStringView content)
+    {
+        *this << "<" << name << ">";
+        text(content);
+        *this << "</" << name << ">";
+    }
+
+    void number(double value)
+    {
+        const QString digits = links::decimal(value);
+        char* o = room(digits.size());
+        for (const QChar c : digits)
+            *o++ = char(c.unicode());
+        used_ += digits.size();
+    }
+
+    QByteArray finish()
+    {
+        bytes_.truncate(used_);
+        return std::move(bytes_);
+    }
 
 private:
-    QString text_;
-    QXmlStreamWriter w_;
+    QByteArray bytes_;
+    qsizetype used_ = 0;
+
+    char* room(qsizetype more)
+    {
+        if (used_ + more > bytes_.size())
+            bytes_.resize(std::max(bytes_.size() * 2, used_ + more));
+        return bytes_.data() + used_;
+    }
 };
+
+constexpr std::string_view kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
 
 }  // namespace
 
@@ -123,74 +139,61 @@ std::optional<Format> formatOf(const QString& fileName)
         return Format::Kml;
     if (suffix == QLatin1String("gpx"))
         return Format::Gpx;
+    if (suffix == QLatin1String("kmz"))
+        return Format::Kmz;
     return std::nullopt;
 }
 
 QByteArray kmlBytes(const QStringList& rows)
 {
-    Writer out;
-    QXmlStreamWriter& w = out.xml();
-    out.startDocument(rows.size());
-    w.writeDefaultNamespace(kKmlNamespace);
-    w.writeStartElement(kKmlNamespace, QStringLiteral("kml"));
-    w.writeStartElement(QStringLiteral("Document"));
-    out.lineEnd();
-    w.writeTextElement(QStringLiteral("name"), kCreator);
-    out.lineEnd();
+    Out out(rows.size());
+    out << kHead << "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>\r\n<name>Velmora</name>\r\n";
     for (const QString& row : rows) {
         const RowView f = viewRow(row);
         const links::Position at = exportedPosition(f.link);
-        w.writeStartElement(QStringLiteral("Placemark"));
-        writeText(w, QStringLiteral("name"), f.name);
+        out << "<Placemark>";
+        out.element("name", f.name);
         if (!f.comment.isEmpty())
-            writeText(w, QStringLiteral("description"), f.comment);
-        w.writeStartElement(QStringLiteral("ExtendedData"));
-        w.writeStartElement(QStringLiteral("Data"));
-        w.writeAttribute(QStringLiteral("name"), kLinkData);
-        writeText(w, QStringLiteral("value"), f.link);
-        w.writeEndElement();
-        w.writeEndElement();
-        w.writeStartElement(QStringLiteral("Point"));
-        w.writeTextElement(QStringLiteral("coordinates"),
-                           links::decimal(at.longitude) + u',' + links::decimal(at.latitude));
-        w.writeEndElement();
-        w.writeEndElement();
-        out.lineEnd();
+            out.element("description", f.comment);
+        // The row's own link, for the way back.
+        out << "<ExtendedData><Data name=\"worldwind-link\">";
+        out.element("value", f.link);
+        out << "</Data></ExtendedData><Point><coordinates>";
+        out.number(at.longitude);
+        out << ",";
+        out.number(at.latitude);
+        out << "</coordinates></Point></Placemark>\r\n";
     }
-    w.writeEndElement();
-    out.lineEnd();
-    w.writeEndElement();
-    out.lineEnd();
+    out << "</Document>\r\n</kml>\r\n";
     return out.finish();
 }
 
 QByteArray gpxBytes(const QStringList& rows)
 {
-    Writer out;
-    QXmlStreamWriter& w = out.xml();
-    out.startDocument(rows.size());
-    w.writeDefaultNamespace(kGpxNamespace);
-    w.writeStartElement(kGpxNamespace, QStringLiteral("gpx"));
-    w.writeAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
-    w.writeAttribute(QStringLiteral("creator"), kCreator);
-    out.lineEnd();
+    Out out(rows.size());
+    out << kHead << "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" version=\"1.1\" creator=\"Velmora\">\r\n";
     for (const QString& row : rows) {
         const RowView f = viewRow(row);
         const links::Position at = exportedPosition(f.link);
-        w.writeStartElement(QStringLiteral("wpt"));
-        w.writeAttribute(QStringLiteral("lat"), links::decimal(at.latitude));
-        w.writeAttribute(QStringLiteral("lon"), links::decimal(at.longitude));
-        writeText(w, QStringLiteral("name"), f.name);
+        out << "<wpt lat=\"";
+        out.number(at.latitude);
+        out << "\" lon=\"";
+        out.number(at.longitude);
+        out << "\">";
+        out.element("name", f.name);
         if (!f.comment.isEmpty())
-            writeText(w, QStringLiteral("desc"), f.comment);
-        w.writeEmptyElement(QStringLiteral("link"));
-        w.writeAttribute(QStringLiteral("href"), xmlSafe(f.link));
-        w.writeEndElement();
-        out.lineEnd();
+            out.element("desc", f.comment);
+        out << "<link href=\"";
+        out.text(f.link, true);
+        out << "\"/></wpt>\r\n";
     }
-    w.writeEndElement();
-    out.lineEnd();
+    out << "</gpx>\r\n";
     return out.finish();
+}
+
+std::optional<QByteArray> kmzBytes(const QStringList& rows, QString* error)
+{
+    return kmz::pack(kmlBytes(rows), error);
 }
 
 bool writeFile(const QString& path, const QStringList& rows, QString* error)
@@ -198,163 +201,145 @@ bool writeFile(const QString& path, const QStringList& rows, QString* error)
     const std::optional<Format> format = formatOf(path);
     if (!format) {
         if (error)
-            *error = QStringLiteral("the file name must end in .kml or .gpx");
+            *error = QStringLiteral("the file name must end in .kml, .gpx or .kmz");
         return false;
+    }
+    if (*format == Format::Kmz) {
+        const std::optional<QByteArray> bytes = kmzBytes(rows, error);
+        return bytes && textfile::writeAtomically(path, *bytes, error);
     }
     return textfile::writeAtomically(path, *format == Format::Kml ? kmlBytes(rows) : gpxBytes(rows), error);
 }
 
 namespace {
 
+// Compared a character at a time: most names differ in the first.
+inline bool is(const char* name, std::string_view wanted)
+{
+    for (const char c : wanted)
+        if (*name++ != c)
+            return false;
+    return *name == '\0';
+}
+
+// Blanks and line ends around a link copied into a file are not part of it.
+QString trimmedLink(QString link)
+{
+    const auto blank = [](QChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
+    qsizetype from = 0, to = link.size();
+    while (from < to && blank(link[from]))
+        ++from;
+    while (to > from && blank(link[to - 1]))
+        --to;
+    if (from == 0 && to == link.size())
+        return link;
+    return link.sliced(from, to - from);
+}
+
+// Whether the link points at lat, lon as the exports read it: the KML and
+// GPX exports by links::position (0,0 when it has none), and, when it has
+// one, the World Wind layer by links::pairNumber.
+bool pointsAt(QStringView link, double lat, double lon)
+{
+    const links::Readings read = links::readings(link);
+    const links::Position p = read.exact.value_or(links::Position{});
+    if (std::abs(p.latitude - lat) >= 1e-9 || std::abs(p.longitude - lon) >= 1e-9)
+        return false;
+    if (!read.exact)
+        return true;
+    const auto layerReads = [](float got, double value) {
+        return got == float(value) || got == links::readNumber(links::decimal(value));
+    };
+    return layerReads(read.layerLatitude, lat) && layerReads(read.layerLongitude, lon);
+}
+
 // One place as found in the file, before it becomes a row.
 struct Found {
     QString name;
     QString comment;
     QString ourLink;
-    QString latitude;
-    QString longitude;
-    qint64 line = 0;
+    QString coordinates;  // the texts below point into these
+    QString latitudeText;
+    QString longitudeText;
+    QStringView latitude;
+    QStringView longitude;
+    pugi::xml_node node;  // for the line number of a message
 };
 
 class Reader {
 public:
-    // Read through a buffer, the text is decoded a block at a time rather
-    // than all at once: quicker, and far less memory for a large file.
-    explicit Reader(const QByteArray& bytes)
-    {
-        buffer_.setData(bytes);
-        buffer_.open(QIODevice::ReadOnly);
-        r_.setDevice(&buffer_);
-    }
+    explicit Reader(const xml::Document& doc) : d_(doc) {}
 
     Import run()
     {
-        if (!readToRoot())
-            return finish();
-        const QStringView root = r_.name();
-        if (is(root, u"kml"))
-            readKml();
-        else if (is(root, u"gpx"))
-            readGpx();
+        const pugi::xml_node root = d_.root();
+        const char* name = xml::localName(root);
+        if (is(name, "kml"))
+            readKml(root);
+        else if (is(name, "gpx"))
+            readGpx(root);
         else
-            fail(QStringLiteral("it is neither KML nor GPX (its root element is <%1>)").arg(r_.qualifiedName()));
-        while (busy())
-            r_.readNext();  // what follows the root must be well-formed too
-        return finish();
-    }
-
-private:
-    static constexpr int kMaxDepth = 200;
-    QBuffer buffer_;
-    QXmlStreamReader r_;
-    Import result_;
-    int depth_ = 0;
-
-    void fail(const QString& why)
-    {
-        if (result_.error.isEmpty())
-            result_.error = why;
-        r_.raiseError(why);
-    }
-
-    bool busy() { return !r_.atEnd() && !r_.hasError() && result_.error.isEmpty(); }
-
-    Import finish()
-    {
-        if (result_.error.isEmpty() && r_.hasError())
-            result_.error = QStringLiteral("it is not well-formed XML (line %1, column %2: %3)")
-                                .arg(r_.lineNumber())
-                                .arg(r_.columnNumber())
-                                .arg(r_.errorString());
+            fail(QStringLiteral("it is neither KML nor GPX (its root element is <%1>)")
+                     .arg(QString::fromUtf8(root.name()).left(80)));
         if (!result_.ok())
             result_.rows.clear();
         return std::move(result_);
     }
 
-    bool readToRoot()
+private:
+    const xml::Document& d_;
+    Import result_;
+
+    void fail(const QString& why)
     {
-        while (busy()) {
-            switch (r_.readNext()) {
-            case QXmlStreamReader::DTD:
-                // Places files never need entities; declared ones are how
-                // expansion bombs and external entities get in.
-                if (!r_.entityDeclarations().isEmpty())
-                    fail(QStringLiteral("it declares entities (<!ENTITY> in its DOCTYPE), which places files "
-                                        "do not use; it is refused for safety"));
-                break;
-            case QXmlStreamReader::StartElement:
-                return true;
-            default:
-                break;
-            }
-        }
-        if (result_.error.isEmpty() && !r_.hasError())
-            fail(QStringLiteral("it holds no XML element"));
-        return false;
+        if (result_.error.isEmpty())
+            result_.error = why;
     }
 
-    // The text of the current element and of any elements inside it.
-    QString text() { return r_.readElementText(QXmlStreamReader::IncludeChildElements); }
+    bool busy() const { return result_.error.isEmpty(); }
 
-    // Runs `onChild` for each child element of the current one; whatever
-    // `onChild` leaves unread of a child is skipped.
+    // Runs `onChild` for each child element, with its local name. The
+    // document's depth was checked: readers may recurse.
     template <typename F>
-    void children(F onChild)
+    void children(pugi::xml_node parent, F onChild)
     {
-        // Reading descends by recursion: a file of endlessly nested
-        // elements must not run it out of stack.
-        if (depth_ >= kMaxDepth) {
-            fail(QStringLiteral("its elements are nested more than %1 deep (line %2)")
-                     .arg(kMaxDepth)
-                     .arg(r_.lineNumber()));
-            return;
-        }
-        ++depth_;
-        const auto leave = qScopeGuard([this] { --depth_; });
-        while (busy()) {
-            const auto token = r_.readNext();
-            if (token == QXmlStreamReader::EndElement)
-                return;
-            if (token != QXmlStreamReader::StartElement)
-                continue;
-            onChild(r_.name());
-            if (r_.tokenType() == QXmlStreamReader::StartElement)
-                r_.skipCurrentElement();
-        }
+        for (pugi::xml_node c = parent.first_child(); c && busy(); c = c.next_sibling())
+            if (c.type() == pugi::node_element)
+                onChild(c, xml::localName(c));
     }
 
-    void readKml()
+    void readKml(pugi::xml_node parent)
     {
         // Documents, Folders and anything else are looked through for
         // places, however deep.
-        children([this](QStringView name) {
-            if (is(name, u"Placemark")) {
-                readPlacemark();
-            } else if (is(name, u"GroundOverlay") || is(name, u"ScreenOverlay")
-                       || is(name, u"PhotoOverlay") || is(name, u"NetworkLink")) {
+        children(parent, [this](pugi::xml_node c, const char* name) {
+            if (is(name, "Placemark")) {
+                readPlacemark(c);
+            } else if (is(name, "GroundOverlay") || is(name, "ScreenOverlay") || is(name, "PhotoOverlay")
+                       || is(name, "NetworkLink")) {
                 ++result_.skipped;
-            } else if (is(name, u"Style") || is(name, u"StyleMap") || is(name, u"Schema")) {
+            } else if (is(name, "Style") || is(name, "StyleMap") || is(name, "Schema")) {
                 // nothing in them is a place
             } else {
-                readKml();
+                readKml(c);
             }
         });
     }
 
-    void readPlacemark()
+    void readPlacemark(pugi::xml_node placemark)
     {
         Found f;
-        f.line = r_.lineNumber();
+        f.node = placemark;
         bool point = false;
-        children([&](QStringView name) {
-            if (is(name, u"name"))
-                f.name = text();
-            else if (is(name, u"description"))
-                f.comment = text();
-            else if (is(name, u"ExtendedData"))
-                readExtendedData(f);
-            else if (is(name, u"Point") || is(name, u"MultiGeometry"))
-                point = readGeometry(name, f) || point;
+        children(placemark, [&](pugi::xml_node c, const char* name) {
+            if (is(name, "name"))
+                f.name = d_.text(c);
+            else if (is(name, "description"))
+                f.comment = d_.text(c);
+            else if (is(name, "ExtendedData"))
+                readExtendedData(c, f);
+            else if (is(name, "Point") || is(name, "MultiGeometry"))
+                point = readGeometry(c, name, f) || point;
         });
         if (!busy())
             return;
@@ -365,51 +350,48 @@ private:
         addPlace(f);
     }
 
-    void readExtendedData(Found& f)
+    void readExtendedData(pugi::xml_node extended, Found& f)
     {
-        children([&](QStringView name) {
-            if (!is(name, u"Data") || r_.attributes().value(QLatin1String("name")) != kLinkData)
+        children(extended, [&](pugi::xml_node data, const char* name) {
+            if (!is(name, "Data") || !d_.attributeIs(data, "name", "worldwind-link"))
                 return;
-            children([&](QStringView child) {
-                if (is(child, u"value"))
-                    f.ourLink = r_.readElementText();
+            children(data, [&](pugi::xml_node c, const char* child) {
+                if (is(child, "value"))
+                    f.ourLink = trimmedLink(d_.text(c));
             });
         });
     }
 
     // A Point, or the first Point inside a MultiGeometry (a labelled area,
     // say): true when one was found and its coordinates taken.
-    bool readGeometry(QStringView name, Found& f)
+    bool readGeometry(pugi::xml_node geometry, const char* name, Found& f)
     {
-        if (is(name, u"Point")) {
-            bool found = false;
-            children([&](QStringView child) {
-                if (is(child, u"coordinates") && !found) {
+        bool found = false;
+        if (is(name, "Point")) {
+            children(geometry, [&](pugi::xml_node c, const char* child) {
+                if (is(child, "coordinates") && !found) {
                     found = true;
-                    const qint64 line = r_.lineNumber();
-                    if (!splitCoordinates(r_.readElementText(), f))
+                    f.coordinates = d_.text(c);
+                    if (!splitCoordinates(f))
                         fail(QStringLiteral("the coordinates on line %1 are not one longitude,latitude[,altitude]")
-                                 .arg(line));
+                                 .arg(d_.lineOf(c)));
                 }
             });
             if (!found && busy())
-                fail(QStringLiteral("the Point on line %1 has no coordinates").arg(r_.lineNumber()));
-            return found;
-        }
-        if (is(name, u"MultiGeometry")) {
-            bool found = false;
-            children([&](QStringView child) {
-                if (!found && (is(child, u"Point") || is(child, u"MultiGeometry")))
-                    found = readGeometry(child, f);
+                fail(QStringLiteral("the Point on line %1 has no coordinates").arg(d_.lineOf(geometry)));
+        } else if (is(name, "MultiGeometry")) {
+            children(geometry, [&](pugi::xml_node c, const char* child) {
+                if (!found && (is(child, "Point") || is(child, "MultiGeometry")))
+                    found = readGeometry(c, child, f);
             });
-            return found;
         }
-        return false;
+        return found;
     }
 
     // "lon,lat[,alt]", blanks allowed around the commas.
-    static bool splitCoordinates(QStringView text, Found& f)
+    static bool splitCoordinates(Found& f)
     {
+        const QStringView text = f.coordinates;
         QStringView parts[3];
         int n = 0;
         for (qsizetype from = 0;;) {
@@ -427,58 +409,55 @@ private:
         }
         if (n < 2)
             return false;
-        f.longitude = parts[0].toString();
-        f.latitude = parts[1].toString();
+        f.longitude = parts[0];
+        f.latitude = parts[1];
         return true;
     }
 
-    void readGpx()
+    void readGpx(pugi::xml_node gpx)
     {
-        children([this](QStringView name) {
-            if (is(name, u"wpt"))
-                readWaypoint();
-            else if (is(name, u"rte"))
-                countPoints(u"rtept");
-            else if (is(name, u"trk"))
-                countPoints(u"trkpt");
+        children(gpx, [this](pugi::xml_node c, const char* name) {
+            if (is(name, "wpt"))
+                readWaypoint(c);
+            else if (is(name, "rte"))
+                countPoints(c, "rtept");
+            else if (is(name, "trk"))
+                countPoints(c, "trkpt");
         });
     }
 
-    void countPoints(QStringView point)
+    void countPoints(pugi::xml_node parent, std::string_view point)
     {
-        children([&](QStringView name) {
+        children(parent, [&](pugi::xml_node c, const char* name) {
             if (is(name, point))
                 ++result_.routeAndTrackPoints;
-            else if (is(name, u"trkseg"))
-                countPoints(point);
+            else if (is(name, "trkseg"))
+                countPoints(c, point);
         });
     }
 
-    void readWaypoint()
+    void readWaypoint(pugi::xml_node wpt)
     {
         Found f;
-        f.line = r_.lineNumber();
-        const QXmlStreamAttributes a = r_.attributes();
-        f.latitude = a.value(QLatin1String("lat")).toString();
-        f.longitude = a.value(QLatin1String("lon")).toString();
+        f.node = wpt;
+        f.latitudeText = d_.attribute(wpt, "lat");
+        f.longitudeText = d_.attribute(wpt, "lon");
+        f.latitude = f.latitudeText;
+        f.longitude = f.longitudeText;
         QString cmt;
         bool hasDesc = false;
-        children([&](QStringView name) {
-            if (is(name, u"name")) {
-                f.name = text();
-            } else if (is(name, u"desc")) {
-                f.comment = text();
+        children(wpt, [&](pugi::xml_node c, const char* name) {
+            if (is(name, "name")) {
+                f.name = d_.text(c);
+            } else if (is(name, "desc")) {
+                f.comment = d_.text(c);
                 hasDesc = true;
-            } else if (is(name, u"cmt")) {
-                cmt = text();
-            } else if (is(name, u"link")) {  // GPX 1.1
-                const QString href = r_.attributes().value(QLatin1String("href")).toString();
-                if (f.ourLink.isEmpty() && links::isLocationLink(href))
-                    f.ourLink = href;
-            } else if (is(name, u"url")) {  // GPX 1.0
-                const QString url = r_.readElementText();
-                if (f.ourLink.isEmpty() && links::isLocationLink(url))
-                    f.ourLink = url;
+            } else if (is(name, "cmt")) {
+                cmt = d_.text(c);
+            } else if (is(name, "link") || is(name, "url")) {  // GPX 1.1, 1.0
+                QString link = trimmedLink(is(name, "link") ? d_.attribute(c, "href") : d_.text(c));
+                if (f.ourLink.isEmpty() && links::isLocationLink(link))
+                    f.ourLink = std::move(link);
             }
         });
         if (!busy())
@@ -491,16 +470,17 @@ private:
     void addPlace(const Found& f)
     {
         // Named only when something is wrong with it.
-        const auto place = [&f] {
-            const QString name = f.name.trimmed();
-            return name.isEmpty() ? QStringLiteral("the place on line %1").arg(f.line)
-                                  : QStringLiteral("\"%1\" (line %2)").arg(name).arg(f.line);
+        const auto place = [&] {
+            const QString name = f.name.trimmed().left(80);
+            const qint64 line = d_.lineOf(f.node);
+            return name.isEmpty() ? QStringLiteral("the place on line %1").arg(line)
+                                  : QStringLiteral("\"%1\" (line %2)").arg(name).arg(line);
         };
-        const auto number = [&](const QString& text, const char* what, double limit) -> std::optional<double> {
+        const auto number = [&](QStringView text, const char* what, double limit) -> std::optional<double> {
             const std::optional<double> v = links::decimalNumber(text);
             if (v && *v >= -limit && *v <= limit)
                 return v;
-            const QString shown = text.trimmed().left(40);
+            const QString shown = text.trimmed().left(40).toString();
             if (shown.isEmpty())
                 fail(QStringLiteral("%1 has no %2").arg(place(), QLatin1String(what)));
             else if (!v)
@@ -517,15 +497,14 @@ private:
         const std::optional<double> lon = number(f.longitude, "longitude", 180);
         if (!lon)
             return;
-        if (result_.rows.size() >= kMaxRows) {
+        if (!journal::Journal::hasRoom(result_.rows.size())) {
             fail(QStringLiteral("it holds more than %1 places, more than a journal can hold").arg(kMaxRows));
             return;
         }
         if (links::isLocationLink(f.ourLink)) {
             // Our own place: exact texts; the link too unless the point was
             // moved in another program since.
-            const links::Position at = exportedPosition(f.ourLink);
-            const bool same = std::abs(at.latitude - *lat) < 1e-9 && std::abs(at.longitude - *lon) < 1e-9;
+            const bool same = pointsAt(f.ourLink, *lat, *lon);
             result_.rows.append(makeRow(f.name, same ? f.ourLink : links::linkFor(*lat, *lon), f.comment));
             return;
         }
@@ -540,6 +519,17 @@ QString tooLarge(qint64 size)
         .arg(kMaxFileSize >> 20);
 }
 
+Import parseXml(const QByteArray& bytes)
+{
+    const xml::Document doc(bytes);
+    if (!doc.ok()) {
+        Import result;
+        result.error = doc.error();
+        return result;
+    }
+    return Reader(doc).run();
+}
+
 }  // namespace
 
 Import parse(const QByteArray& bytes)
@@ -549,7 +539,16 @@ Import parse(const QByteArray& bytes)
         result.error = tooLarge(bytes.size());
         return result;
     }
-    return Reader(bytes).run();
+    if (kmz::looksLikeZip(bytes)) {
+        const kmz::Unpacked main = kmz::mainDocument(bytes, kMaxFileSize);
+        if (!main.error.isEmpty()) {
+            Import result;
+            result.error = main.error;
+            return result;
+        }
+        return parseXml(main.kml);
+    }
+    return parseXml(bytes);
 }
 
 Import readFile(const QString& path)
@@ -566,10 +565,33 @@ Import readFile(const QString& path)
     return result;
 }
 
+namespace {
+
+// What makes two places the same: name and position, as exported.
+QString placeKey(QStringView row)
+{
+    const RowView f = viewRow(row);
+    const links::Position at = exportedPosition(f.link);
+    return f.name.toString() + u'\t' + links::decimal(at.latitude) + u',' + links::decimal(at.longitude);
+}
+
+}  // namespace
+
+void leaveOutKnown(Import& found, const QStringList& list)
+{
+    QSet<QString> known;
+    known.reserve(list.size());
+    for (const QString& row : list)
+        known.insert(placeKey(row));
+    const qsizetype before = found.rows.size();
+    found.rows.removeIf([&known](const QString& row) { return known.contains(placeKey(row)); });
+    found.alreadyInList += int(before - found.rows.size());
+}
+
 QString summary(const Import& import)
 {
     const qsizetype n = import.rows.size();
-    QString text = n == 1 ? QStringLiteral("1 place") : QStringLiteral("%1 places").arg(n);
+    QString text = journal::placesText(n);
     if (import.skipped > 0)
         text += import.skipped == 1 ? QStringLiteral("; 1 item that is not a point skipped")
                                     : QStringLiteral("; %1 items that are not points skipped").arg(import.skipped);
@@ -577,6 +599,10 @@ QString summary(const Import& import)
         text += import.routeAndTrackPoints == 1
                     ? QStringLiteral("; 1 route or track point ignored")
                     : QStringLiteral("; %1 route and track points ignored").arg(import.routeAndTrackPoints);
+    if (import.alreadyInList > 0)
+        text += import.alreadyInList == 1
+                    ? QStringLiteral("; 1 place already in the list left out")
+                    : QStringLiteral("; %1 places already in the list left out").arg(import.alreadyInList);
     return text;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// Places in the formats other programs speak: KML 2.2 (globes, maps) and
-// GPX 1.1 (GPS devices, hiking tools), written as UTF-8. Each place keeps
+// Places in the formats other programs speak: KML 2.2 (globes, maps), also
+// zipped as KMZ, and GPX 1.1 (GPS devices, hiking tools), written as UTF-8. Each place keeps
 // its own link on the way (KML ExtendedData, GPX link), so that what is
 // exported comes back as exactly the same rows.
 
@@ -12,9 +12,9 @@
 
 namespace exchange {
 
-enum class Format { Kml, Gpx };
+enum class Format { Kml, Gpx, Kmz };
 
-// By the file name's extension (.kml or .gpx, any case).
+// By the file name's extension (.kml, .gpx or .kmz, any case).
 std::optional<Format> formatOf(const QString& fileName);
 
 // One Placemark or wpt per row, in row order, at the position of the row's
@@ -22,6 +22,9 @@ std::optional<Format> formatOf(const QString& fileName);
 // that XML cannot carry at all (control characters) become U+FFFD.
 QByteArray kmlBytes(const QStringList& rows);
 QByteArray gpxBytes(const QStringList& rows);
+// The KML file as "doc.kml" in a zip archive; nothing (and `error` says
+// why) when the archive cannot be made.
+std::optional<QByteArray> kmzBytes(const QStringList& rows, QString* error = nullptr);
 
 // Writes the rows to `path` in the format of its extension, whole or not at
 // all. On failure `error` receives a sentence saying why.
@@ -35,22 +38,32 @@ struct Import {
     QStringList rows;  // built with makeRow, in file order
     int skipped = 0;   // placemarks without a point, overlays, network links
     int routeAndTrackPoints = 0;
+    int alreadyInList = 0;  // left out by leaveOutKnown
     // Why nothing of the file can be taken; empty when it was read.
     QString error;
     bool ok() const { return error.isEmpty(); }
 };
 
-// Reads KML (any version, nested Documents and Folders, MultiGeometry) or
-// GPX 1.0 or 1.1, told apart by the root element. A place that carries a
-// location link of ours keeps it and its texts exactly, unless the point
-// was moved elsewhere since; any other gets links::linkFor(lat, lon) and
-// its texts trimmed. Entity declarations are refused and external
-// entities never fetched; a bad coordinate rejects the whole file.
+// Reads KML (any version, nested Documents and Folders, MultiGeometry),
+// GPX 1.0 or 1.1, told apart by the root element, or a KMZ archive (a zip
+// file: its first .kml entry). A place that carries a location link of
+// ours keeps its texts exactly, and the link too (trimmed of blanks and
+// line ends) as long as it still points where the place is, as the
+// exports read it; any other gets links::linkFor(lat, lon) and its texts
+// trimmed. Only well-formed XML is read; entity declarations are refused
+// and external entities never fetched; a bad coordinate rejects the whole
+// file.
 Import parse(const QByteArray& bytes);
 Import readFile(const QString& path);
 
+// Takes out of `found` the places that `list` holds already: same name and
+// same position (as the exports write it). Places repeated within the file
+// itself are all kept. Importing a file twice adds nothing the second time.
+void leaveOutKnown(Import& found, const QStringList& list);
+
 // "12 places; 3 items that are not points skipped; 40 route and track
-// points ignored" (the last two only when there are any).
+// points ignored; 2 places already in the list left out" (all but the first
+// only when there are any).
 QString summary(const Import& import);
 
 }  // namespace exchange

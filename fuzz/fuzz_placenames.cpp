@@ -8,7 +8,9 @@
 #include "platform/codepage.h"
 #include "worldwind/placenames.h"
 
-#include <QXmlStreamReader>
+#include "exchange/xmldoc.h"
+
+#include <cstring>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -39,12 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(placenames::listFile().size() == 32);
 
     // World Wind reads the layer set file's bytes in the code page they are written in.
-    QXmlStreamReader xml(codepage::decode(placenames::layerSetFile(font)));
-    QString family;
-    while (!xml.atEnd())
-        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("Family"))
-            family = xml.readElementText();
-    FUZZ_CHECK(!xml.hasError());
-    FUZZ_CHECK(family.size() <= font.name.size() + 1);
+    const exchange::xml::Document xml(codepage::decode(placenames::layerSetFile(font)).toUtf8());
+    FUZZ_CHECK(xml.ok());
+    const pugi::xml_node family = xml.root().find_node([](pugi::xml_node n) { return std::strcmp(n.name(), "Family") == 0; });
+    FUZZ_CHECK(family);
+    FUZZ_CHECK(xml.text(family).size() <= font.name.size() + 1);
     return 0;
 }

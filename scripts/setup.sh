@@ -7,6 +7,8 @@ packages=(cmake g++ make qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev xv
   g++-mingw-w64-x86-64 chromium gpsbabel xclip x11-utils)
 # clang for the sanitizer build and the fuzzing targets.
 packages+=(clang libclang-rt-14-dev)
+# pugixml reads places files; libzip reads and writes KMZ.
+packages+=(libpugixml-dev libzip-dev)
 # Node.js drives the browser tests; a machine without it gets Debian's.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 missing=()

@@ -110,7 +110,7 @@ TEST(CommandLine, HelpVersionAndWhatItDoesNotUnderstand)
         {{QStringLiteral("frobnicate")}, "unknown command \"frobnicate\""},
         {{QStringLiteral("export")}, "export takes one file name"},
         {{QStringLiteral("export"), QStringLiteral("a.kml"), QStringLiteral("b.kml")}, "export takes one file name"},
-        {{QStringLiteral("export"), QStringLiteral("places.csv")}, "must end in .kml or .gpx"},
+        {{QStringLiteral("export"), QStringLiteral("places.csv")}, "must end in .kml, .gpx or .kmz"},
         {{QStringLiteral("import")}, "import takes one or more file names"},
     };
     for (const auto& w : wrong) {
@@ -163,6 +163,14 @@ TEST(CommandLine, ImportSavesTheJournalAndRefreshesTheLayerLikeASave)
     EXPECT_EQ(f.read("ww/add-ons/earth/velmora/velmora.wwp"), placenames::dataFile(rows));
     EXPECT_EQ(f.read("ww/add-ons/earth/velmora/velmora.wpl"), placenames::listFile());
     EXPECT_EQ(f.read("ww/config/earth/velmora.xml"), placenames::layerSetFile(font));
+
+    // The same files again add nothing, and say so.
+    const Outcome again = f.velmora({QStringLiteral("import"), QStringLiteral("ours.kml"), QStringLiteral("theirs.gpx")});
+    EXPECT_EQ(again.exitCode, 3) << again.err.toStdString();  // nothing changed
+    EXPECT_TRUE(again.out.contains(QLatin1String("theirs.gpx: 0 places; 1 route or track point ignored; 1 place already "
+                                                 "in the list left out")))
+        << again.out.toStdString();
+    EXPECT_EQ(f.read("save/velmora.js"), journal::journalBytes(rows));
 }
 
 TEST(CommandLine, NothingChangesWhenAnythingIsWrong)

@@ -118,7 +118,8 @@ TEST(Export, FormatByExtensionAndWholeFileOrNothing)
 {
     EXPECT_EQ(exchange::formatOf(QStringLiteral("a/b.KML")), exchange::Format::Kml);
     EXPECT_EQ(exchange::formatOf(QStringLiteral("x.gpx")), exchange::Format::Gpx);
-    EXPECT_EQ(exchange::formatOf(QStringLiteral("x.kmz")), std::nullopt);
+    EXPECT_EQ(exchange::formatOf(QStringLiteral("x.kmz")), exchange::Format::Kmz);
+    EXPECT_EQ(exchange::formatOf(QStringLiteral("x.zip")), std::nullopt);
     EXPECT_EQ(exchange::formatOf(QStringLiteral("kml")), std::nullopt);
 
     QTemporaryDir dir;
@@ -126,7 +127,7 @@ TEST(Export, FormatByExtensionAndWholeFileOrNothing)
     const QStringList rows{row("A", "worldwind://goto/world=Earth&lat=1&lon=2", "")};
     QString error;
     EXPECT_FALSE(exchange::writeFile(dir.filePath(QStringLiteral("places.txt")), rows, &error));
-    EXPECT_TRUE(error.contains(QLatin1String(".kml or .gpx"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QLatin1String(".kml, .gpx or .kmz"))) << error.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("places.txt"))));
     EXPECT_FALSE(exchange::writeFile(dir.filePath(QStringLiteral("missing/places.kml")), rows, &error));
     EXPECT_FALSE(error.isEmpty());
@@ -138,7 +139,7 @@ namespace {
 
 struct Foreign {
     const char* what;
-    const char* file;
+    QByteArray file;
     QStringList rows;
     int skipped;
     int routeAndTrackPoints;
@@ -227,11 +228,32 @@ TEST(Import, WhatOtherProgramsWrite)
          {makeRow(u"Old", u"worldwind://goto/world=Earth&lat=1.5&lon=2.5&alt=9", u"gps"), plain("", 3, 4)},
          0,
          0},
+        {"elements inside texts that are read whole",
+         R"(<kml><Placemark><name>A</name><ExtendedData><Data name="worldwind-link"><value>worldwind://goto/<b>world=Earth&amp;lat=1&amp;lon=2</b></value>
+</Data></ExtendedData><Point><coordinates>2,1</coordinates></Point></Placemark></kml>)",
+         {makeRow(u"A", u"worldwind://goto/world=Earth&lat=1&lon=2", u"")},
+         0,
+         0},
+        {"links from files are kept trimmed where they point at the place, else rebuilt",
+         "<gpx version=\"1.0\"><wpt lat=\"48.85\" lon=\"2.35\"><name>Trailing</name><url>\n worldwind://goto/world=Earth&amp;"
+         "lat=48.85&amp;lon=2.35<b/>\r\n\t</url></wpt>\n<wpt lat=\"48.85\" lon=\"2.35\"><name>Stored badly</name><link href=\""
+         "worldwind://goto/world=Earth&amp;lat=48.85&amp;lon=2.35%0A%09\"/></wpt>\n<wpt lat=\"3\" lon=\"4\"><name>Layer reads 0"
+         "</name><link href=\"worldwind://goto/world=Earth&amp;lat=&#13;3&amp;lon=4\"/></wpt></gpx>",
+         {makeRow(u"Trailing", u"worldwind://goto/world=Earth&lat=48.85&lon=2.35", u""),
+          makeRow(u"Stored badly", links::linkFor(48.85, 2.35), u""), makeRow(u"Layer reads 0", links::linkFor(3, 4), u"")},
+         0,
+         0},
+        {"80,000 attributes, a DOCTYPE without entities, another encoding",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><!DOCTYPE gpx><gpx><wpt "
+             + QByteArray(" a=\"1\"").repeated(80000) + " lat=\"1\" lon=\"2\"><name>Caf\xe9</name></wpt></gpx>",
+         {plain("Caf\xC3\xA9", 1, 2)},
+         0,
+         0},
         {"no places at all", "<gpx version=\"1.1\"/>", {}, 0, 0},
     };
     for (const Foreign& c : cases) {
         SCOPED_TRACE(c.what);
-        const Import got = exchange::parse(QByteArray(c.file));
+        const Import got = exchange::parse(c.file);
         ASSERT_TRUE(got.ok()) << got.error.toStdString();
         EXPECT_EQ(got.rows, c.rows);
         EXPECT_EQ(got.skipped, c.skipped);
@@ -256,7 +278,6 @@ TEST(Import, BadFilesAreRefusedWholeWithAReason)
         {"ill-formed", "<kml><Placemark><name>A</Placemark></kml>", "not well-formed XML (line 1"},
         {"cut short", "<gpx version=\"1.1\"><wpt lat=\"1\" lon=\"2\">", "not well-formed"},
         {"empty", "", "not well-formed"},
-        {"endlessly nested", "<kml>" + QByteArray(1000000, 'x').replace("x", "<a>"), "nested more than 200 deep"},
         {"more after the root", "<gpx version=\"1.1\"/><gpx>", "not well-formed"},
         {"unknown root", "<html><body/></html>", "neither KML nor GPX (its root element is <html>)"},
         {"latitude out of range",
@@ -276,7 +297,8 @@ TEST(Import, BadFilesAreRefusedWholeWithAReason)
          "<!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/hostname\">]><gpx><wpt lat=\"1\" lon=\"2\"><name>&x;"
          "</name></wpt></gpx>",
          "declares entities"},
-        {"undeclared entity", "<gpx><wpt lat=\"1\" lon=\"2\"><name>&x;</name></wpt></gpx>", "not well-formed"},
+        {"undeclared entity, its line and column", "<gpx>\n<wpt lat=\"1\" lon=\"2\">\n  <name>\xC3\xA9&x;</name></wpt></gpx>",
+         "not well-formed XML (line 3, column 10: \"&x;\" is not a reference"},
         {"larger than 64 MB", QByteArray(exchange::kMaxFileSize + 1, ' '), "too large (65 MB"},
     };
     for (const auto& c : cases) {
@@ -326,4 +348,24 @@ TEST(Import, Summary)
     i.routeAndTrackPoints = 40;
     EXPECT_EQ(exchange::summary(i),
               QStringLiteral("1 place; 3 items that are not points skipped; 40 route and track points ignored"));
+}
+
+TEST(Import, PlacesAlreadyInTheListAreLeftOut)
+{
+    const QStringList list = {plain("Well", 46.5, -0.25, "dry"), makeRow(u"Isle", u"worldwind://goto/world=Earth&lat=-10.000&lon=170", u"")};
+    Import found = exchange::parse(R"(<gpx>
+<wpt lat="46.50" lon="-0.250"><name>Well</name><desc>another comment</desc></wpt>
+<wpt lat="1" lon="2"><name>New</name></wpt><wpt lat="1" lon="2"><name>New</name></wpt>
+<wpt lat="-10" lon="170"><name>Isle</name></wpt><wpt lat="-10" lon="170.5"><name>Isle</name></wpt>
+<wpt lat="46.5" lon="-0.25"><name>well</name></wpt></gpx>)");
+    ASSERT_TRUE(found.ok()) << found.error.toStdString();
+    exchange::leaveOutKnown(found, list);
+    // Repeats within the file are the file's own business; the list's places are not added again.
+    EXPECT_EQ(found.rows, (QStringList{plain("New", 1, 2), plain("New", 1, 2), plain("Isle", -10, 170.5), plain("well", 46.5, -0.25)}));
+    EXPECT_EQ(exchange::summary(found), QStringLiteral("4 places; 2 places already in the list left out"));
+    Import again = found;
+    again.alreadyInList = 0;
+    exchange::leaveOutKnown(again, list + found.rows);
+    EXPECT_TRUE(again.rows.isEmpty());
+    EXPECT_EQ(exchange::summary(again), QStringLiteral("0 places; 4 places already in the list left out"));
 }

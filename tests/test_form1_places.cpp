@@ -1,5 +1,6 @@
 // File > Import places... and File > Export places... in the main window.
 
+#include "exchange/kmz.h"
 #include "exchange/places.h"
 #include "guitest.h"
 #include "journal/journalfile.h"
@@ -14,6 +15,27 @@
 using guitest::StartFolder;
 
 namespace {
+
+// `levels` elements nested inside the name of one place.
+QByteArray nestedName(const char* start, const char* end, int levels)
+{
+    return start + QByteArray("<b>").repeated(levels) + QByteArray("</b>").repeated(levels) + end;
+}
+
+const QByteArray kLaughs = R"(<?xml version="1.0"?>
+<!DOCTYPE kml [<!ENTITY a "aaaaaaaaaa"><!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;">
+<!ENTITY c "&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;"><!ENTITY d "&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;">
+<!ENTITY e "&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;"><!ENTITY f "&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;">
+<!ENTITY g "&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;"><!ENTITY h "&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;">
+<!ENTITY i "&h;&h;&h;&h;&h;&h;&h;&h;&h;&h;">]>
+<kml><Placemark><name>&i;</name><Point><coordinates>1,2</coordinates></Point></Placemark></kml>)";
+
+QByteArray zipped(const QByteArray& kml)
+{
+    return exchange::kmz::pack(kml, nullptr).value_or(QByteArray());
+}
+
+const QByteArray kOnePlace = "<kml><Placemark><Point><coordinates>1,2</coordinates></Point></Placemark></kml>";
 
 const QByteArray kDefaultIni = ".\\\r\n.\\\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n";
 const QStringList kTwoPlaces = {
@@ -46,7 +68,7 @@ private slots:
                               "</gpx>");
         CommonDialog::setNextOpenFile(start.path("in.gpx"));
         form.mnuFileImport->trigger();
-        QCOMPARE(CommonDialog::lastRequest().filter, QStringLiteral("Places (*.kml *.gpx);;All files (*)"));
+        QCOMPARE(CommonDialog::lastRequest().filter, QStringLiteral("Places (*.kml *.kmz *.gpx);;All files (*)"));
         QCOMPARE(form.List1->rows(), kTwoPlaces + QStringList{makeRow(u"Hut", links::linkFor(46.5, 7.25), u"dry")});
         QVERIFY(form.isModified());
         QVERIFY(form.windowTitle().endsWith(QStringLiteral("(modified)")));
@@ -54,6 +76,15 @@ private slots:
         QVERIFY2(MessageBox::history().last().contains(QStringLiteral(": 1 place; 2 route and track points ignored.")),
                  qPrintable(MessageBox::history().last()));
         QCOMPARE(start.read("velmora.js"), journal::journalBytes(kTwoPlaces));  // kept until a save
+
+        // The same file again adds nothing, and says so.
+        const QStringList rows = form.List1->rows();
+        QVERIFY(!form.importPlaces(start.path("in.gpx")));
+        QCOMPARE(form.List1->rows(), rows);
+        QVERIFY2(MessageBox::history().last().contains(QStringLiteral(
+                     "the list holds them already (0 places; 2 route and track points ignored; 1 place already in "
+                     "the list left out)")),
+                 qPrintable(MessageBox::history().last()));
     }
 
     void badFilesAndTheRowLimitLeaveTheListAlone()
@@ -76,6 +107,37 @@ private slots:
             {"name too long", "long.kml",
              exchange::kmlBytes({makeRow(QString(kMaxFieldLength + 1, u'n'), links::linkFor(1, 2), u"")}), false,
              "has a name of 32768 characters"},
+            // Files made to crash, exhaust or trick the reader.
+            {"100,000 levels in a name", "deep.kml",
+             nestedName("<kml><Placemark><name>", "</name><Point><coordinates>1,2</coordinates></Point></Placemark></kml>",
+                        100000),
+             false, "nested more than 200 deep"},
+            {"100,000 levels in a description", "deep.gpx",
+             nestedName("<gpx><wpt lat=\"1\" lon=\"2\"><desc>", "</desc></wpt></gpx>", 100000), false,
+             "nested more than 200 deep"},
+            {"billion laughs", "laughs.kml", kLaughs, false, "declares entities"},
+            {"entities declared inside the root", "inside.gpx",
+             "<gpx><!DOCTYPE gpx [<!ENTITY a \"aaaa\">]><wpt lat=\"1\" lon=\"2\"><name>&a;</name></wpt></gpx>", false,
+             "not well-formed XML (line 1, column"},
+            {"external entity", "external.gpx",
+             "<!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/hostname\">]><gpx><wpt lat=\"1\" lon=\"2\"><name>&x;</name>"
+             "</wpt></gpx>",
+             false, "declares entities"},
+            {"a default position from the DTD", "attlist.gpx",
+             "<!DOCTYPE gpx [<!ATTLIST wpt lat CDATA \"45\" lon CDATA \"7\">]><gpx><wpt><name>Nowhere</name></wpt></gpx>",
+             false, "\"Nowhere\" (line 1) has no latitude"},
+            {"bytes that are not UTF-8", "latin.gpx", "<gpx><wpt lat=\"1\" lon=\"2\"><name>caf\xe9</name></wpt></gpx>",
+             false, "not UTF-8"},
+            {"a control character", "control.kml", "<kml>\x01</kml>", false, "U+0001, which XML forbids"},
+            {"text after the root", "after.kml", kOnePlace + "and more", false, "text outside the root element"},
+            {"zip bomb", "bomb.kmz", zipped(QByteArray(exchange::kMaxFileSize + 1, ' ')), false,
+             "would inflate to more than 64 MB"},
+            {"zip bomb lying about its size", "liar.kmz",
+             zipped(QByteArray(exchange::kMaxFileSize + 1, ' ')).replace(QByteArray("\x01\x00\x00\x04", 4), QByteArray("\x10\x00\x00\x00", 4)),
+             false, "would inflate to more than 64 MB"},
+            {"KMZ without KML", "nokml.kmz", zipped(kOnePlace).replace("doc.kml", "doc.txt"), false,
+             "a KMZ archive without a KML document"},
+            {"broken KMZ", "broken.kmz", zipped(kOnePlace).left(40), false, "not a readable KMZ archive"},
         };
         for (const auto& c : cases) {
             StartFolder start;
@@ -92,6 +154,7 @@ private slots:
             QVERIFY2(!form.importPlaces(start.path(c.file)), c.what);
             QVERIFY2(form.List1->rows() == rows, c.what);
             QVERIFY2(!form.isModified(), c.what);
+            QCOMPARE(start.read("velmora.js"), journal::journalBytes(kTwoPlaces));
             QCOMPARE(MessageBox::history().size(), 1);
             QVERIFY2(MessageBox::history().last().contains(QString::fromUtf8(c.saying)),
                      qPrintable(MessageBox::history().last()));
@@ -105,7 +168,7 @@ private slots:
         load(start, form);
         CommonDialog::setNextSaveFile(start.path("out.gpx"));
         form.mnuFileExport->trigger();
-        QCOMPARE(CommonDialog::lastRequest().filter, QStringLiteral("KML (*.kml);;GPX (*.gpx)"));
+        QCOMPARE(CommonDialog::lastRequest().filter, QStringLiteral("KML (*.kml);;KMZ (*.kmz);;GPX (*.gpx)"));
         QCOMPARE(start.read("out.gpx"), exchange::gpxBytes(kTwoPlaces));
         QVERIFY(MessageBox::history().last().startsWith(QStringLiteral("2 places exported to ")));
 
@@ -114,7 +177,7 @@ private slots:
 
         QVERIFY(!form.exportPlaces(start.path("out.txt")));
         QVERIFY(!start.exists("out.txt"));
-        QVERIFY(MessageBox::history().last().contains(QStringLiteral("must end in .kml or .gpx")));
+        QVERIFY(MessageBox::history().last().contains(QStringLiteral("must end in .kml, .gpx or .kmz")));
         QVERIFY(!form.isModified());
     }
 

@@ -131,24 +131,34 @@ TEST(Gpsbabel, ReadsOurKmlAndGpx)
     }
 }
 
+namespace {
+
+// kPlaces as a CSV file that gpsbabel reads.
+bool writeCsv(const QString& csv)
+{
+    QFile f(csv);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write("name,lat,lon,desc\n");
+    for (const Place& p : kPlaces) {
+        QString name = p.name, comment = p.comment;
+        name.replace(u'"', QLatin1String("\"\""));
+        comment.replace(u'"', QLatin1String("\"\""));
+        f.write(QStringLiteral("\"%1\",%2,%3,\"%4\"\n")
+                    .arg(name, links::decimal(p.latitude), links::decimal(p.longitude), comment)
+                    .toUtf8());
+    }
+    return true;
+}
+
+}  // namespace
+
 TEST(Gpsbabel, WeReadWhatItWritesFromACsvOfPlaces)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString csv = dir.filePath(QStringLiteral("places.csv"));
-    {
-        QFile f(csv);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("name,lat,lon,desc\n");
-        for (const Place& p : kPlaces) {
-            QString name = p.name, comment = p.comment;
-            name.replace(u'"', QLatin1String("\"\""));
-            comment.replace(u'"', QLatin1String("\"\""));
-            f.write(QStringLiteral("\"%1\",%2,%3,\"%4\"\n")
-                        .arg(name, links::decimal(p.latitude), links::decimal(p.longitude), comment)
-                        .toUtf8());
-        }
-    }
+    ASSERT_TRUE(writeCsv(csv));
     const struct {
         const char* format;
         const char* file;
@@ -165,5 +175,53 @@ TEST(Gpsbabel, WeReadWhatItWritesFromACsvOfPlaces)
         expectSamePlaces(placesInRows(got.rows), kPlaces, true);
         for (const QString& row : got.rows)
             EXPECT_TRUE(splitRow(row).link.startsWith(QLatin1String("worldwind://goto/world=Earth&lat="))) << row.toStdString();
+    }
+}
+
+// kPlaces as rows, the way an import of another program's file builds them.
+TEST(Gpsbabel, RoundTripsKeepExactlyTheSameRows)
+{
+    QStringList rows;
+    for (const Place& p : kPlaces)
+        rows.append(makeRow(p.name, links::linkFor(p.latitude, p.longitude), p.comment));
+    const struct {
+        const char* what;
+        const char* source;  // ours.*, or places.csv for gpsbabel's own
+        const char* in;      // gpsbabel's reading of the source, none for ours alone
+        const char* out;
+        const char* theirs;
+    } cases[] = {
+        {"our KML through gpsbabel's KML", "ours.kml", "kml", "kml", "theirs.kml"},
+        {"our GPX through gpsbabel's GPX 1.0", "ours.gpx", "gpx", "gpx,gpxver=1.0", "theirs.gpx"},
+        {"our GPX through gpsbabel's GPX 1.1", "ours.gpx", "gpx", "gpx,gpxver=1.1", "theirs.gpx"},
+        {"our KML through gpsbabel's GPX", "ours.kml", "kml", "gpx", "theirs.gpx"},
+        {"gpsbabel's KML of a list of places", "places.csv", "unicsv", "kml", "theirs.kml"},
+        {"gpsbabel's GPX of a list of places", "places.csv", "unicsv", "gpx", "theirs.gpx"},
+        {"our KMZ", "ours.kmz", nullptr, nullptr, "ours.kmz"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString source = dir.filePath(QLatin1String(c.source));
+        QString error;
+        const bool written =
+            source.endsWith(QLatin1String(".csv")) ? writeCsv(source) : exchange::writeFile(source, rows, &error);
+        ASSERT_TRUE(written) << error.toStdString();
+        const QString theirs = dir.filePath(QLatin1String(c.theirs));
+        if (c.in) {
+            const QString failure = gpsbabel({QStringLiteral("-i"), QLatin1String(c.in), QStringLiteral("-f"), source,
+                                              QStringLiteral("-o"), QLatin1String(c.out), QStringLiteral("-F"), theirs});
+            ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+        }
+        const exchange::Import got = exchange::readFile(theirs);
+        ASSERT_TRUE(got.ok()) << got.error.toStdString();
+        EXPECT_EQ(got.rows, rows);
+        // And back out through ours, in every format.
+        for (const char* again : {"again.kml", "again.gpx", "again.kmz"}) {
+            const QString path = dir.filePath(QLatin1String(again));
+            ASSERT_TRUE(exchange::writeFile(path, got.rows, &error)) << error.toStdString();
+            EXPECT_EQ(exchange::readFile(path).rows, rows) << again;
+        }
     }
 }

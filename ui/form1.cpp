@@ -696,7 +696,7 @@ void Form1::Form_Resize()
 void Form1::mnuFileImport_Click()
 {
     const std::optional<QString> file = CommonDialog::openFile(this, QStringLiteral("Import places"),
-                                                               QStringLiteral("Places (*.kml *.gpx);;All files (*)"));
+                                                               QStringLiteral("Places (*.kml *.kmz *.gpx);;All files (*)"));
     if (file)
         importPlaces(*file);
 }
@@ -705,7 +705,9 @@ bool Form1::importPlaces(const QString& file)
 {
     const QString shown = readable::fileName(file);
     log(QStringLiteral("Importing places from ") + shown);
-    const exchange::Import found = exchange::readFile(file);
+    exchange::Import found = exchange::readFile(file);
+    if (found.ok())
+        exchange::leaveOutKnown(found, List1->rows());
     QString refused;
     if (!found.ok())
         refused = readable::message(found.error);
@@ -719,8 +721,10 @@ bool Form1::importPlaces(const QString& file)
         return false;
     }
     if (found.rows.isEmpty()) {
-        MessageBox::information(this, QStringLiteral("No places were found in %1 (%2); the list is unchanged.")
-                                          .arg(shown, exchange::summary(found)));
+        const QString text = found.alreadyInList > 0
+                                 ? QStringLiteral("No new places in %1: the list holds them already (%2); it is unchanged.")
+                                 : QStringLiteral("No places were found in %1 (%2); the list is unchanged.");
+        MessageBox::information(this, text.arg(shown, exchange::summary(found)));
         return false;
     }
     List1->addItems(found.rows);
@@ -735,7 +739,7 @@ void Form1::mnuFileExport_Click()
 {
     const std::optional<QString> file =
         CommonDialog::saveFileAs(this, QStringLiteral("Export places"), QStringLiteral("velmora.kml"),
-                                 QStringLiteral("KML (*.kml);;GPX (*.gpx)"));
+                                 QStringLiteral("KML (*.kml);;KMZ (*.kmz);;GPX (*.gpx)"));
     if (file)
         exportPlaces(*file);
 }

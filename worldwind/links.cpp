@@ -224,11 +224,11 @@ std::optional<QStringView> pairValue(QStringView link, int i)
 {
     const qsizetype n = link.size();
     qsizetype k = 0;
-    for (int field = 0; field < i; ++k) {
-        if (k == n)
+    for (int field = 0; field < i; ++field) {
+        k = link.indexOf(u'&', k);  // vectorised: links are read for every place of a file
+        if (k < 0)
             return std::nullopt;
-        if (link[k] == u'&')
-            ++field;
+        ++k;
     }
     while (k < n && link[k] != u'&' && link[k] != u'=')
         ++k;
@@ -275,15 +275,30 @@ std::optional<double> decimalNumber(QStringView text)
     return value;
 }
 
-std::optional<Position> position(QStringView link)
+namespace {
+
+std::optional<Position> positionOf(std::optional<QStringView> latText, std::optional<QStringView> lonText)
 {
-    const std::optional<QStringView> latText = pairValue(link, 1), lonText = pairValue(link, 2);
     if (!latText || !lonText)
         return std::nullopt;
     const std::optional<double> lat = decimalNumber(*latText), lon = decimalNumber(*lonText);
     if (!lat || !lon || !validLatitude(*lat) || !validLongitude(*lon))
         return std::nullopt;
     return Position{*lat, *lon};
+}
+
+}  // namespace
+
+std::optional<Position> position(QStringView link)
+{
+    return positionOf(pairValue(link, 1), pairValue(link, 2));
+}
+
+Readings readings(QStringView link)
+{
+    const std::optional<QStringView> latText = pairValue(link, 1), lonText = pairValue(link, 2);
+    return {positionOf(latText, lonText), latText ? readNumber(*latText) : 0.0f,
+            lonText ? readNumber(*lonText) : 0.0f};
 }
 
 std::optional<double> readAngle(const QString& text, const QLocale& locale)

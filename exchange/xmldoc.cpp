@@ -1,0 +1,448 @@
+#include "xmldoc.h"
+
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace exchange::xml {
+namespace {
+
+// Code points XML 1.0 allows in a document.
+bool xmlChar(char32_t c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
+           || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+struct BadByte {
+    qsizetype offset = -1;  // -1: none
+    QString why;
+};
+
+// The first byte that is not valid UTF-8 or starts a character XML
+// forbids. Sixteen bytes at a time while they are plain printable ASCII.
+BadByte firstBadByte(const char* data, qsizetype size)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    const auto* end = p + size;
+#ifdef __SSE2__
+    const __m128i space = _mm_set1_epi8(0x20);
+#endif
+    while (p < end) {
+#ifdef __SSE2__
+        if (end - p >= 16) {
+            // Signed: bytes of 0x80 and above count as below a blank too.
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            if (_mm_movemask_epi8(_mm_cmplt_epi8(block, space)) == 0) {
+                p += 16;
+                continue;
+            }
+        }
+#endif
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            if (c < 0x20 && c != 0x9 && c != 0xA && c != 0xD)
+                return {p - reinterpret_cast<const unsigned char*>(data),
+                        QStringLiteral("the character U+%1, which XML forbids").arg(c, 4, 16, QLatin1Char('0'))};
+            ++p;
+            continue;
+        }
+        int extra = 0;
+        char32_t cp = 0;
+        char32_t least = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+            cp = c & 0x1F;
+            least = 0x80;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            cp = c & 0x0F;
+            least = 0x800;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            cp = c & 0x07;
+            least = 0x10000;
+        }
+        const qsizetype at = p - reinterpret_cast<const unsigned char*>(data);
+        bool valid = extra > 0 && end - p > extra;
+        for (int i = 1; valid && i <= extra; ++i) {
+            valid = (p[i] & 0xC0) == 0x80;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if (!valid || cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return {at, QStringLiteral("bytes that are not UTF-8")};
+        if (!xmlChar(cp))
+            return {at, QStringLiteral("the character U+%1, which XML forbids").arg(quint32(cp), 4, 16, QLatin1Char('0'))};
+        p += extra + 1;
+    }
+    return {};
+}
+
+// The encoding named by the XML declaration, if any.
+QByteArray declaredEncoding(const QByteArray& bytes)
+{
+    if (!bytes.startsWith("<?xml"))
+        return {};
+    const qsizetype close = bytes.indexOf("?>");
+    if (close < 0 || close > 512)
+        return {};
+    const QByteArray decl = bytes.left(close);
+    const qsizetype key = decl.indexOf("encoding");
+    if (key < 0)
+        return {};
+    qsizetype i = key + 8;
+    while (i < decl.size() && (decl[i] == ' ' || decl[i] == '=' || decl[i] == '\t' || decl[i] == '\r' || decl[i] == '\n'))
+        ++i;
+    if (i >= decl.size() || (decl[i] != '"' && decl[i] != '\''))
+        return {};
+    const qsizetype end = decl.indexOf(decl[i], i + 1);
+    return end < 0 ? QByteArray() : decl.mid(i + 1, end - i - 1);
+}
+
+bool isUtf8Name(const QByteArray& name)
+{
+    const QByteArray n = name.toLower();
+    return n.isEmpty() || n == "utf-8" || n == "utf8";
+}
+
+void appendUtf8(QByteArray& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// The character of the reference starting at `p` ("&amp;", "&#10;",
+// "&#x41;"); `length` receives its length. 0 when it is none of them.
+char32_t reference(const char* p, qsizetype* length)
+{
+    const char* semicolon = std::strchr(p, ';');
+    if (!semicolon || semicolon - p > 12)
+        return 0;
+    const qsizetype n = semicolon - p + 1;
+    *length = n;
+    const std::string_view ref(p + 1, size_t(n - 2));
+    if (ref == "amp")
+        return '&';
+    if (ref == "lt")
+        return '<';
+    if (ref == "gt")
+        return '>';
+    if (ref == "quot")
+        return '"';
+    if (ref == "apos")
+        return '\'';
+    if (ref.size() < 2 || ref[0] != '#')
+        return 0;
+    const bool hex = ref[1] == 'x';
+    const std::string_view digits = ref.substr(hex ? 2 : 1);
+    if (digits.empty())
+        return 0;
+    char32_t c = 0;
+    for (const char d : digits) {
+        int v;
+        if (d >= '0' && d <= '9')
+            v = d - '0';
+        else if (hex && d >= 'a' && d <= 'f')
+            v = d - 'a' + 10;
+        else if (hex && d >= 'A' && d <= 'F')
+            v = d - 'A' + 10;
+        else
+            return 0;
+        c = c * (hex ? 16 : 10) + char32_t(v);
+        if (c > 0x10FFFF)
+            return 0;
+    }
+    return xmlChar(c) ? c : 0;
+}
+
+enum class Kind { Text, Attribute, Cdata };
+
+// Appends `value` as XML reads it: line ends made LF (blanks in an
+// attribute, as are tabs), references replaced. The value was checked.
+void appendDecoded(QByteArray& out, const char* value, Kind kind)
+{
+    const char* stops = kind == Kind::Attribute ? "&\r\n\t" : kind == Kind::Text ? "&\r" : "\r";
+    const char* p = value;
+    for (;;) {
+        const size_t run = std::strcspn(p, stops);
+        out.append(p, qsizetype(run));
+        p += run;
+        if (!*p)
+            return;
+        if (*p == '&') {
+            qsizetype length = 0;
+            appendUtf8(out, reference(p, &length));
+            p += length;
+            continue;
+        }
+        if (*p == '\r' && p[1] == '\n')
+            ++p;
+        out += kind == Kind::Attribute ? ' ' : '\n';
+        ++p;
+    }
+}
+
+}  // namespace
+
+const char* localName(pugi::xml_node node)
+{
+    const char* name = node.name();
+    const char* colon = std::strchr(name, ':');
+    return colon ? colon + 1 : name;
+}
+
+Document::Document(const QByteArray& bytes) : original_(bytes)
+{
+    load();
+    if (ok())
+        check();
+}
+
+void Document::load()
+{
+    // Other encodings are converted to UTF-8 first.
+    const std::optional<QStringConverter::Encoding> marked = QStringConverter::encodingForData(original_, u'<');
+    const QByteArray declared = declaredEncoding(original_);
+    if (marked && *marked != QStringConverter::Utf8) {
+        QStringDecoder decoder(*marked);
+        const QString text = decoder.decode(original_);
+        if (decoder.hasError()) {
+            error_ = QStringLiteral("its text is not valid %1").arg(QLatin1String(QStringConverter::nameForEncoding(*marked)));
+            return;
+        }
+        original_ = text.toUtf8();
+    } else if (!marked && !isUtf8Name(declared)) {
+        QStringDecoder decoder(declared.constData());
+        if (!decoder.isValid()) {
+            error_ = QStringLiteral("it is written in the encoding \"%1\", which is not read")
+                         .arg(QString::fromLatin1(declared.left(40)));
+            return;
+        }
+        const QString text = decoder.decode(original_);
+        if (decoder.hasError()) {
+            error_ = QStringLiteral("its text is not valid %1").arg(QString::fromLatin1(declared.left(40)));
+            return;
+        }
+        original_ = text.toUtf8();
+    } else if (original_.startsWith("\xEF\xBB\xBF")) {
+        original_ = original_.sliced(3);
+    }
+
+    const BadByte bad = firstBadByte(original_.constData(), original_.size());
+    if (bad.offset >= 0) {
+        failAt(bad.offset, QStringLiteral("it holds ") + bad.why);
+        return;
+    }
+
+    // pugixml takes the buffer's last byte for the end of the text: a NUL
+    // of our own, so that no text at the end of the file goes unseen.
+    buffer_ = QByteArray(original_.size() + 1, Qt::Uninitialized);
+    std::memcpy(buffer_.data(), original_.constData(), size_t(original_.size()));
+    buffer_[original_.size()] = '\0';
+    // Minimal parsing: values stay as written (checked and decoded here),
+    // so pugixml only cuts the buffer into nodes. Blanks alone in an
+    // element are its text; top-level text is kept to be refused.
+    // An element's first text is kept in the element itself (fewer nodes
+    // to make and to walk).
+    const unsigned options = pugi::parse_cdata | pugi::parse_doctype | pugi::parse_fragment
+                             | pugi::parse_ws_pcdata_single | pugi::parse_embed_pcdata;
+    const pugi::xml_parse_result parsed =
+        doc_.load_buffer_inplace(buffer_.data(), size_t(buffer_.size()), options, pugi::encoding_utf8);
+    if (!parsed)
+        failAt(qsizetype(parsed.offset), QString::fromLatin1(parsed.description()));
+}
+
+void Document::check()
+{
+    bool doctype = false;
+    for (pugi::xml_node n = doc_.first_child(); n; n = n.next_sibling()) {
+        switch (n.type()) {
+        case pugi::node_element:
+            if (root_) {
+                failAt(offsetOf(n.name()) - 1, QStringLiteral("a second root element"));
+                return;
+            }
+            root_ = n;
+            break;
+        case pugi::node_pcdata:
+            if (n.value()[std::strspn(n.value(), " \t\r\n")] == '\0')
+                break;
+            [[fallthrough]];
+        case pugi::node_cdata:
+            failAt(offsetOf(n.value()), QStringLiteral("text outside the root element"));
+            return;
+        case pugi::node_doctype:
+            if (doctype || root_) {
+                failAt(offsetOf(n.value()), QStringLiteral("a misplaced DOCTYPE"));
+                return;
+            }
+            doctype = true;
+            // Places files never need entities; declared ones are how
+            // expansion bombs and external entities get in.
+            if (std::strstr(n.value(), "<!ENTITY")) {
+                error_ = QStringLiteral("it declares entities (<!ENTITY> in its DOCTYPE), which places files do "
+                                        "not use; it is refused for safety");
+                return;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    if (!root_) {
+        failAt(original_.size(), QStringLiteral("no root element"));
+        return;
+    }
+
+    // Every node once, without recursion: pugixml's nodes know their parent.
+    pugi::xml_node n = root_;
+    int depth = 1;
+    for (;;) {
+        switch (n.type()) {
+        case pugi::node_element:
+            if (depth > kMaxDepth) {
+                error_ = QStringLiteral("its elements are nested more than %1 deep (line %2)").arg(kMaxDepth).arg(lineOf(n));
+                return;
+            }
+            for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
+                if (!checkValue(a.value(), true))
+                    return;
+            if (!checkValue(n.value(), false))
+                return;
+            break;
+        case pugi::node_pcdata:
+            if (!checkValue(n.value(), false))
+                return;
+            break;
+        default:
+            break;
+        }
+        if (pugi::xml_node child = n.first_child()) {
+            n = child;
+            ++depth;
+            continue;
+        }
+        while (n != root_ && !n.next_sibling()) {
+            n = n.parent();
+            --depth;
+        }
+        if (n == root_)
+            return;
+        n = n.next_sibling();
+    }
+}
+
+bool Document::checkValue(const char* value, bool attribute)
+{
+    for (const char* p = value; (p = attribute ? std::strpbrk(p, "&<") : std::strchr(p, '&'));) {
+        if (*p == '<') {
+            failAt(offsetOf(p), QStringLiteral("a \"<\" in an attribute value"));
+            return false;
+        }
+        qsizetype length = 0;
+        if (!reference(p, &length)) {
+            const qsizetype end = qsizetype(std::strcspn(p, "; \t\r\n<\"'"));
+            failAt(offsetOf(p), QStringLiteral("\"%1\" is not a reference XML knows without a declaration")
+                                    .arg(QString::fromUtf8(p, qMin<qsizetype>(end + (p[end] == ';'), 40))));
+            return false;
+        }
+        p += length;
+    }
+    return true;
+}
+
+void Document::failAt(qsizetype offset, const QString& why)
+{
+    if (!error_.isEmpty())
+        return;
+    offset = qBound<qsizetype>(0, offset, original_.size());
+    qint64 line = 1;
+    qsizetype lineStart = 0;
+    for (const char* p = original_.constData(), *end = p + offset;
+         (p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))));) {
+        ++line;
+        lineStart = ++p - original_.constData();
+    }
+    qint64 column = 1;
+    for (qsizetype i = lineStart; i < offset; ++i)
+        column += (original_[i] & 0xC0) != 0x80;
+    error_ = QStringLiteral("it is not well-formed XML (line %1, column %2: %3)").arg(line).arg(column).arg(why);
+}
+
+qint64 Document::lineOf(pugi::xml_node node) const
+{
+    const char* at = node.type() == pugi::node_element ? node.name() : node.value();
+    const qsizetype offset = qBound<qsizetype>(0, offsetOf(at), original_.size());
+    return 1 + std::count(original_.constData(), original_.constData() + offset, '\n');
+}
+
+QString Document::text(pugi::xml_node element) const
+{
+    // Most elements hold one plain text, kept in the element itself.
+    const char* own = element.value();
+    const pugi::xml_node first = element.first_child();
+    if (!first && !std::strpbrk(own, "&\r"))
+        return QString::fromUtf8(own);
+    QByteArray& out = scratch_;
+    out.resize(0);
+    appendDecoded(out, own, Kind::Text);
+    pugi::xml_node n = first;
+    while (n) {
+        switch (n.type()) {
+        case pugi::node_pcdata:
+        case pugi::node_element: appendDecoded(out, n.value(), Kind::Text); break;
+        case pugi::node_cdata: appendDecoded(out, n.value(), Kind::Cdata); break;
+        default: break;
+        }
+        if (pugi::xml_node child = n.first_child()) {
+            n = child;
+            continue;
+        }
+        while (n.parent() != element && !n.next_sibling())
+            n = n.parent();
+        n = n.next_sibling();
+    }
+    return QString::fromUtf8(out);
+}
+
+QString Document::attribute(pugi::xml_node element, const char* name) const
+{
+    const pugi::xml_attribute a = element.attribute(name);
+    if (!a)
+        return {};
+    const char* value = a.value();
+    if (!std::strpbrk(value, "&\r\n\t"))
+        return QString::fromUtf8(value);
+    QByteArray& out = scratch_;
+    out.resize(0);
+    appendDecoded(out, value, Kind::Attribute);
+    return QString::fromUtf8(out);
+}
+
+bool Document::attributeIs(pugi::xml_node element, const char* name, const char* wanted) const
+{
+    const char* value = element.attribute(name).value();
+    if (!std::strpbrk(value, "&\r\n\t"))
+        return std::strcmp(value, wanted) == 0;
+    return attribute(element, name) == QString::fromUtf8(wanted);
+}
+
+}  // namespace exchange::xml

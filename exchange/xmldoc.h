@@ -1,0 +1,65 @@
+#pragma once
+// The one XML reader of the program: pugixml parses in place (it never
+// processes a DTD, so no entity expands, and never opens a file or a
+// connection), and the checks pugixml leaves out are made here, so that a
+// document is read only when it is well-formed: UTF-8 throughout, no
+// character XML forbids, no text outside the root element, no entity
+// declarations, no reference to an entity other than the five predefined
+// ones, nesting bounded.
+
+#include <QByteArray>
+#include <QString>
+
+#include <pugixml.hpp>
+
+namespace exchange::xml {
+
+// Deeper nesting is refused: readers of the tree may descend by recursion.
+inline constexpr int kMaxDepth = 200;
+
+class Document {
+public:
+    // Reads `bytes`: UTF-8, or any encoding named in the XML declaration or
+    // by a byte-order mark (converted to UTF-8 first).
+    explicit Document(const QByteArray& bytes);
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    // Why the document cannot be read ("it is not well-formed XML (line 3,
+    // column 7: ...)"); empty when it was read.
+    const QString& error() const { return error_; }
+    bool ok() const { return error_.isEmpty(); }
+
+    pugi::xml_node root() const { return root_; }
+
+    // The line (from 1) where the node starts.
+    qint64 lineOf(pugi::xml_node node) const;
+
+    // All text inside the element, its child elements' included, references
+    // replaced and line ends made LF, as XML reads it.
+    QString text(pugi::xml_node element) const;
+    // The value of the attribute, normalised as XML reads it (literal tabs
+    // and line ends become blanks); null when there is none.
+    QString attribute(pugi::xml_node element, const char* name) const;
+    // Whether that value is `wanted` (UTF-8).
+    bool attributeIs(pugi::xml_node element, const char* name, const char* wanted) const;
+
+private:
+    QByteArray original_;  // for line and column numbers
+    QByteArray buffer_;    // parsed in place
+    pugi::xml_document doc_;
+    pugi::xml_node root_;
+    QString error_;
+    mutable QByteArray scratch_;  // decoded texts, before they become strings
+
+    void load();
+    void check();
+    bool checkValue(const char* value, bool attribute);
+    void failAt(qsizetype offset, const QString& why);
+    qsizetype offsetOf(const char* p) const { return p - buffer_.constData(); }
+};
+
+// The local part of an element's name: "kml" for "k:kml".
+const char* localName(pugi::xml_node node);
+
+}  // namespace exchange::xml
