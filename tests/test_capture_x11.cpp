@@ -10,6 +10,7 @@
 #include "ui/list1.h"
 #include "widgets/look.h"
 #include "worldwind/links.h"
+#include "exchange/copied.h"
 
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -130,7 +131,7 @@ private slots:
         QTest::newRow("geo: URL") << "UTF8_STRING" << QByteArray("geo:48.8599477442,2.2944800000")
                                   << "worldwind://goto/world=Earth&lat=48.8599477442&lon=2.29448" << "<Enter a name>";
         QTest::newRow("KML placemark")
-            << QString::fromLatin1(links::kKmlFlavour)
+            << QString::fromLatin1(exchange::kKmlFlavour)
             << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
                           " <Document>\n  <Placemark>\n   <name>Champ de Mars</name>\n   <Point>\n"
                           "    <coordinates>2.2944800000,48.8599477442,0</coordinates>\n   </Point>\n"

@@ -9,6 +9,7 @@
 #include "ui/form1.h"
 #include "ui/list1.h"
 #include "worldwind/links.h"
+#include "exchange/copied.h"
 #include "widgets/look.h"
 
 #include <QLineEdit>
@@ -567,7 +568,7 @@ private slots:
         Window w;
         Clipboard::setFakeText(text.isNull() ? std::nullopt : std::optional<QString>(text));
         if (!kml.isEmpty())
-            Clipboard::setFakeData(QString::fromLatin1(links::kKmlFlavour), kml);
+            Clipboard::setFakeData(QString::fromLatin1(exchange::kKmlFlavour), kml);
         w->Text2->setText(QStringLiteral("typed"));
         w.click(w->Command5);
         QCOMPARE(Clipboard::emptied().size(), emptied ? 1 : 0);

@@ -6,6 +6,7 @@
 #include "app/settings.h"
 #include "journal/journalfile.h"
 #include "widgets/keptdialog.h"
+#include "exchange/copied.h"
 #include "worldwind/placenames.h"
 
 #include <QMainWindow>
@@ -157,11 +158,11 @@ private:
     void runPaintHook();
     void repaintNow();
     // The location the capture would take from the clipboard now, if any.
-    std::optional<links::CopiedLocation> waitingLocation() const;
+    std::optional<exchange::CopiedLocation> waitingLocation() const;
     // Empties the clipboard of `found`; the same location put back right
     // away (by a clipboard manager) is then not taken again.
-    void takeFromClipboard(const links::CopiedLocation& found);
-    void fillForCapturedLink(Form2* dialog, const links::CopiedLocation& found);
+    void takeFromClipboard(const exchange::CopiedLocation& found);
+    void fillForCapturedLink(Form2* dialog, const exchange::CopiedLocation& found);
 
     // While a save or a reload runs the capture waits: a place it added
     // would be dropped by the reload. A run asked for meanwhile follows
