@@ -3,7 +3,8 @@
 # whole run sits under a virtual X server for the tests that need one.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-"$root/scripts/setup.sh"
+# Warnings are errors here, so none slips in unseen.
+"$root/scripts/setup.sh" -DVELMORA_WERROR=ON
 xvfb-run -a ctest --test-dir "$root/build" --output-on-failure --timeout 600 "$@"
 
 # The same suite built by clang with AddressSanitizer and UBSan (any report

@@ -196,11 +196,6 @@ QString unHTMLize(const QString& str)
     return out;
 }
 
-QString safeLink(const QString& link)
-{
-    return escaped<putLink>(link);
-}
-
 QByteArray journalBytes(const QStringList& rows)
 {
     // Escaped and encoded straight into one buffer, which grows ahead of

@@ -116,7 +116,7 @@ bool start(const QString& program)
 {
     int code;
     if (prepared({Call::Start, program, kShowNormal}, code))
-        return code > 32;
+        return succeeded(code);
     return QProcess::startDetached(program, {});
 }
 

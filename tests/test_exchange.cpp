@@ -91,7 +91,7 @@ TEST_P(RoundTrip, FileIsUtf8WithCrLfAndNoBareControlCharacters)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, ::testing::Values(exchange::Format::Kml, exchange::Format::Gpx),
-                         [](const auto& info) { return info.param == exchange::Format::Kml ? "Kml" : "Gpx"; });
+                         [](const auto& format) { return format.param == exchange::Format::Kml ? "Kml" : "Gpx"; });
 
 TEST(Export, ExactFiles)
 {

@@ -15,7 +15,6 @@ using guitest::StartFolder;
 
 namespace {
 
-const QByteArray kDefaultIni = ".\\\r\n.\\\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n";
 const QStringList kTwoPlaces = {
     makeRow(u"Paris", u"worldwind://goto/world=Earth&lat=48.85&lon=2.35", u"capital"),
     makeRow(u"Rock & Roll", u"worldwind://goto/world=Earth&lat=-1&lon=1", u""),
@@ -24,9 +23,8 @@ const QStringList kTwoPlaces = {
 // A window loaded with the two places of the journal in `start`.
 void load(StartFolder& start, Form1& form)
 {
-    start.write("velmora.ini", kDefaultIni);
     start.write("velmora.js", journal::journalBytes(kTwoPlaces));
-    form.Form_Load();
+    guitest::loadWindow(start, form);
     QCOMPARE(form.List1->rows(), kTwoPlaces);
 }
 

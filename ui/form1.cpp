@@ -263,7 +263,7 @@ bool Form1::saveVelmora()
 
 void Form1::make_placenames()
 {
-    const placenames::Result result = placenames::write(settings.WWDir, List1->rows(), labelFont(settings));
+    const placenames::Result result = placenames::write(settings.WWDir, List1->rows(), placenames::labelFont(settings));
     if (result.ok())
         MessageBox::information(this, QStringLiteral("placenames files written"));
     else
@@ -343,24 +343,34 @@ bool Form1::settleUnsavedChanges(bool* discarded)
 void Form1::configure()
 {
     Form3* dialog = form3();
+    fillConfiguration(dialog);
+    const QString startFolder = QDir::currentPath();
+    dialog->showModal();
+    // Unsaved changes are settled with the settings as they were, before
+    // the list is replaced by the journal of the new save folder.
+    bool discarded = false;
+    if (!dialog->okBouton || !settleUnsavedChanges(&discarded)) {
+        QDir::setCurrent(startFolder);
+        return;
+    }
+    takeConfiguration(dialog);
+    writeSettings();
+    loadVelmora();
+    if (discarded)
+        setModified(false);
+    copyWebViewFiles();
+}
+
+void Form1::fillConfiguration(Form3* dialog) const
+{
     dialog->Text1->setText(settings.SaveDir);
     dialog->Text2->setText(settings.WWDir);
     dialog->setPreviewFont(settings.fontName_, settings.fontSize_, settings.fontColor_, settings.fontBold_,
                            settings.fontItalic_);
-    const QString startFolder = QDir::currentPath();
-    dialog->showModal();
-    if (!dialog->okBouton) {
-        QDir::setCurrent(startFolder);
-        return;
-    }
-    // Unsaved changes are settled with the settings as they were, before
-    // the list is replaced by the journal of the new save folder.
-    bool discarded = false;
-    if (!settleUnsavedChanges(&discarded)) {
-        QDir::setCurrent(startFolder);
-        return;
-    }
+}
 
+void Form1::takeConfiguration(const Form3* dialog)
+{
     settings.SaveDir = dialog->Text1->text();
     settings.WWDir = dialog->Text2->text();
     const QFont font = dialog->Label2->font();
@@ -369,17 +379,19 @@ void Form1::configure()
     settings.fontColor_ = dialog->previewColor();
     settings.fontBold_ = font.bold();
     settings.fontItalic_ = font.italic();
+}
 
+void Form1::writeSettings()
+{
     const QString iniPath = QString::fromLatin1(settingsfile::kFileName);
     QString reason;
     if (!settingsfile::write(iniPath, settings, &reason))
         MessageBox::information(this, QStringLiteral("The settings could not be saved to %1: %2.")
                                           .arg(paths::shown(iniPath), reason));
+}
 
-    loadVelmora();
-    if (discarded)
-        setModified(false);
-
+void Form1::copyWebViewFiles()
+{
     log(QStringLiteral("Copying other files (jsLib, html, css)"));
     for (const char* name : kWebViewFiles) {
         const QString file = QString::fromLatin1(name);
@@ -435,7 +447,7 @@ void Form1::connectLaunchCommands()
 int Form1::shellOpen(const QString& target, int show)
 {
     const int code = Shell::open(target, show);
-    if (code > 32)
+    if (Shell::succeeded(code))
         return code;
     MessageBox::information(this, target + QStringLiteral(" : ") + Shell::errorText(code));
     return code;
