@@ -3,7 +3,6 @@
 // a person, a way to act inside a modal dialog once it is up, and the main
 // window loaded as at start-up.
 
-#include "platform/codepage.h"
 #include "platform/commondialogs.h"
 #include "platform/messagebox.h"
 #include "platform/shell.h"

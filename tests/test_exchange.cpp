@@ -5,7 +5,6 @@
 #include "journal/row.h"
 #include "worldwind/links.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -22,14 +22,12 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPaintEvent>
 #include <QPushButton>
-#include <QTimer>
 #include <cmath>
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringView>
 #include <QtEndian>
 
 #include <bit>

@@ -9,7 +9,6 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <QStringView>
 
 namespace placenames {
 
