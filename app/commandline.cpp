@@ -4,11 +4,13 @@
 #include "journal/journalfile.h"
 #include "journal/row.h"
 #include "platform/paths.h"
+#include "platform/readable.h"
 #include "settings/settings.h"
 #include "version.h"
 #include "worldwind/placenames.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace commandline {
 namespace {
@@ -23,9 +25,16 @@ const QString kUsage = QStringLiteral(
     "The journal is the one of the save folder named in velmora.ini in the current\n"
     "folder, as in the window. An import saves the journal and refreshes the World\n"
     "Wind layer, as Save does in the window; a file that cannot be read changes\n"
-    "nothing.\n");
+    "nothing. Imports at the same time take turns.\n"
+    "\n"
+    "Exit status: 0 done; 1 failed, nothing changed; 2 not understood; 3 nothing\n"
+    "to import, nothing changed; 4 the journal was saved, but the World Wind layer\n"
+    "could not all be written.\n");
 
-enum Exit { kDone = 0, kFailed = 1, kNotUnderstood = 2 };
+enum Exit { kDone = 0, kFailed = 1, kNotUnderstood = 2, kUnchanged = 3, kLayerNotWritten = 4 };
+
+// How long an import waits while other writers have their turn.
+constexpr int kWaitForTurnMs = 120'000;
 
 QString placesText(qsizetype n)
 {
@@ -39,43 +48,57 @@ public:
     int exportTo(const QString& file)
     {
         if (!exchange::formatOf(file))
-            return fail(QStringLiteral("export: %1 must end in .kml or .gpx").arg(file), kNotUnderstood);
-        if (!loadJournal())
+            return fail(QStringLiteral("export: %1 must end in .kml or .gpx").arg(readable::fileName(file)),
+                        kNotUnderstood);
+        if (!readSettings() || !saveFolderExists() || !readJournal())
             return kFailed;
         QString error;
         if (!exchange::writeFile(file, journal_.rows, &error))
-            return fail(QStringLiteral("%1 could not be written: %2").arg(paths::shown(file), error));
-        out_ << "Exported " << placesText(journal_.rows.size()) << " to " << paths::shown(file) << Qt::endl;
+            return fail(QStringLiteral("%1 could not be written: %2").arg(readable::fileName(file), error));
+        out_ << "Exported " << placesText(journal_.rows.size()) << " to " << readable::fileName(file) << Qt::endl;
         return kDone;
     }
 
     int importFrom(const QStringList& files)
     {
-        if (!loadJournal())
+        if (!readSettings())
             return kFailed;
         // Every file is read before anything is written: one bad file
         // leaves the journal as it was.
         QStringList added;
         QStringList reports;
         for (const QString& file : files) {
+            const QString shown = readable::fileName(file);
             const exchange::Import found = exchange::readFile(file);
             if (!found.ok())
-                return fail(QStringLiteral("%1 was not imported: %2; the journal is unchanged")
-                                .arg(paths::shown(file), found.error));
+                return notImported(shown, readable::message(found.error));
+            if (const QString why = overlongField(found.rows); !why.isEmpty())
+                return notImported(shown, why);
             added += found.rows;
-            reports << QStringLiteral("%1: %2").arg(paths::shown(file), exchange::summary(found));
+            reports << shown + QStringLiteral(": ") + exchange::summary(found);
         }
+        if (added.isEmpty()) {
+            for (const QString& report : reports)
+                out_ << report << Qt::endl;
+            out_ << "No places to import; the journal is unchanged" << Qt::endl;
+            return kUnchanged;
+        }
+        // From reading the journal to writing it and its layer: no other
+        // writer comes between.
+        journal::WriteTurn turn(journal::journalPath(settings_.SaveDir));
+        QString busy;
+        if (!turn.take(kWaitForTurnMs, &busy))
+            return fail(QStringLiteral("the journal %1 could not be saved: %2; it is unchanged")
+                            .arg(paths::shown(journal::journalPath(settings_.SaveDir)), busy));
+        if (!readJournal())
+            return kFailed;
         if (journal_.rows.size() + added.size() > kMaxRows)
             return fail(QStringLiteral("the journal holds %1 and the files %2, more than the %3 a journal can "
                                        "hold; the journal is unchanged")
-                            .arg(placesText(journal_.rows.size()), placesText(added.size()))
-                            .arg(kMaxRows));
+                            .arg(placesText(journal_.rows.size()), placesText(added.size()),
+                                 QString::number(kMaxRows)));
         for (const QString& report : reports)
             out_ << report << Qt::endl;
-        if (added.isEmpty()) {
-            out_ << "No places to import; the journal is unchanged" << Qt::endl;
-            return kDone;
-        }
         const QStringList rows = journal_.rows + added;
         QString error;
         if (!journal::save(journal_.path, rows, &error))
@@ -86,7 +109,8 @@ public:
         const placenames::Result layer = placenames::write(settings_.WWDir, rows, placenames::labelFont(settings_));
         if (!layer.ok())
             return fail(QStringLiteral("the journal was saved, but the World Wind layer could not all be written: ")
-                        + layer.failures.join(QStringLiteral("; ")));
+                            + layer.failures.join(QStringLiteral("; ")),
+                        kLayerNotWritten);
         out_ << "placenames files written" << Qt::endl;
         return kDone;
     }
@@ -103,17 +127,38 @@ private:
         return code;
     }
 
-    // The settings and the journal they name, all of it: a journal read in
-    // part must not be replaced, nor exported as if it were whole.
-    bool loadJournal()
+    int notImported(const QString& shownFile, const QString& why)
+    {
+        return fail(shownFile + QStringLiteral(" was not imported: ") + why + QStringLiteral("; the journal is unchanged"));
+    }
+
+    bool readSettings()
     {
         const QString ini = QString::fromLatin1(settingsfile::kFileName);
-        if (!settingsfile::read(ini, settings_)) {
-            fail(QStringLiteral("no readable settings file %1 in %2; start velmora without arguments to choose "
-                                "the save folder")
-                     .arg(ini, QDir::toNativeSeparators(QDir::currentPath())));
-            return false;
-        }
+        if (settingsfile::read(ini, settings_))
+            return true;
+        fail(QStringLiteral("no readable settings file %1 in %2; start velmora without arguments to choose "
+                            "the save folder")
+                 .arg(ini, readable::fileName(QDir::toNativeSeparators(QDir::currentPath()))));
+        return false;
+    }
+
+    // A missing save folder holds no journal: exporting it would look like
+    // an empty journal.
+    bool saveFolderExists()
+    {
+        const QString folder = QFileInfo(journal::journalPath(settings_.SaveDir)).absolutePath();
+        if (QFileInfo(folder).isDir())
+            return true;
+        fail(QStringLiteral("the save folder %1 named in %2 does not exist")
+                 .arg(paths::shown(folder), QString::fromLatin1(settingsfile::kFileName)));
+        return false;
+    }
+
+    // The journal the settings name, all of it: a journal read in part must
+    // not be replaced, nor exported as if it were whole.
+    bool readJournal()
+    {
         journal_ = journal::readJournalFile(journal::journalPath(settings_.SaveDir));
         if (journal_.complete())
             return true;
@@ -157,7 +202,8 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
         }
         return c.importFrom(args.mid(1));
     }
-    err << "velmora: unknown command \"" << command << "\" (velmora --help lists the commands)" << Qt::endl;
+    err << "velmora: unknown command \"" << readable::text(command) << "\" (velmora --help lists the commands)"
+        << Qt::endl;
     return kNotUnderstood;
 }
 

@@ -6,6 +6,12 @@
 #include "row.h"
 
 
+#include <QElapsedTimer>
+#include <QHash>
+#include <QLockFile>
+#include <QRandomGenerator>
+#include <QThread>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -198,6 +204,11 @@ QString unHTMLize(const QString& str)
 
 QByteArray journalBytes(const QStringList& rows)
 {
+    return *journalBytesWithin(rows, std::numeric_limits<qint64>::max());
+}
+
+std::optional<QByteArray> journalBytesWithin(const QStringList& rows, qint64 maxBytes)
+{
     // Escaped and encoded straight into one buffer, which grows ahead of
     // each line by the most that line can take.
     qsizetype plain = 0, longest = 0;
@@ -205,13 +216,15 @@ QByteArray journalBytes(const QStringList& rows)
         plain += 22 + row.size();
         longest = qMax(longest, row.size());
     }
-    QByteArray out(plain + kMostPerUnit * longest, Qt::Uninitialized);
+    QByteArray out(qMin<qint64>(plain, maxBytes) + kMostPerUnit * longest, Qt::Uninitialized);
     qsizetype used = 0;
     for (const QString& row : rows) {
+        if (used > maxBytes)
+            return std::nullopt;
         const RowView f = viewRow(row);
         const qsizetype most = used + 22 + kMostPerUnit * row.size();
         if (out.size() < most)
-            out.resize(qMax(most, 2 * out.size()));
+            out.resize(qMax<qint64>(most, qMin<qint64>(2 * out.size(), maxBytes)));
         char* p = out.data() + used;
         p = put(p, QLatin1StringView("add_place(\""));
         p = putText(p, f.name);
@@ -222,6 +235,8 @@ QByteArray journalBytes(const QStringList& rows)
         p = put(p, QLatin1StringView("\");\r\n"));
         used = p - out.constData();
     }
+    if (used > maxBytes)
+        return std::nullopt;
     out.resize(used);
     return out;
 }
@@ -251,10 +266,6 @@ int entriesIn(const char* p, const char* end)
     }
     return n + (quotes >= 5);
 }
-
-// Far beyond any journal of kMaxRows places; reading stops there instead
-// of filling the memory.
-constexpr qint64 kMostBytes = 256 * 1024 * 1024;
 
 }  // namespace
 
@@ -327,34 +338,102 @@ ReadResult readJournalFile(const QString& path)
 {
     ReadResult result;
     result.path = path;
-    const textfile::FileRead file = textfile::readRegularFile(path, kMostBytes);
+    const textfile::FileRead file = textfile::readRegularFile(path, kMaxFileBytes);
     if (file.outcome == textfile::FileRead::Missing)
         return result;  // nothing to lose: a first save creates it
     if (!file.ok()) {
         result.exists = true;
         result.placesInFile = -1;
         result.whyNotRead = file.outcome == textfile::FileRead::TooLarge
-                                ? QStringLiteral("it is larger than %1 MB, far more than any journal").arg(kMostBytes >> 20)
+                                ? QStringLiteral("it is larger than %1 MB, far more than any journal").arg(kMaxFileBytes >> 20)
                                 : file.whyNot;
         return result;
     }
     ReadResult parsed = parseJournal(file.bytes);
     parsed.path = path;
+    // Compared only within this process, to tell a change from none: a
+    // fast 64-bit hash and the size, not a cryptographic one.
+    parsed.fingerprint = QByteArray::number(file.bytes.size()) + ':'
+        + QByteArray::number(quint64(qHashBits(file.bytes.constData(), size_t(file.bytes.size()), 0)));
     return parsed;
 }
 
-ReadResult beforeReplacing(const QString& path, const ReadResult& asRead)
+QStringList addedByOthers(const QStringList& before, const QStringList& now, const QStringList& kept)
 {
-    if (asRead.path == path)
-        return asRead;
-    ReadResult now = readJournalFile(path);
-    now.rows.clear();
-    return now;
+    QHash<QStringView, int> known;
+    for (const QStringList* rows : {&before, &kept}) {
+        QHash<QStringView, int> counted;
+        for (const QString& row : *rows)
+            ++counted[row];
+        for (auto it = counted.cbegin(); it != counted.cend(); ++it)
+            known[it.key()] = qMax(known.value(it.key()), it.value());
+    }
+    QStringList added;
+    for (const QString& row : now) {
+        auto it = known.find(row);
+        if (it != known.end() && it.value() > 0)
+            --it.value();
+        else
+            added.append(row);
+    }
+    return added;
 }
 
 bool save(const QString& path, const QStringList& rows, QString* error)
 {
-    return textfile::writeAtomically(path, journalBytes(rows), error);
+    const std::optional<QByteArray> bytes = journalBytesWithin(rows, kMaxFileBytes);
+    if (!bytes) {
+        if (error)
+            *error = QStringLiteral("it would be larger than %1 MB, more than the program reads back")
+                         .arg(kMaxFileBytes >> 20);
+        return false;
+    }
+    return textfile::writeAtomically(path, *bytes, error);
+}
+
+namespace {
+
+// Far longer than any save, which takes seconds even for a full journal.
+constexpr auto kStaleLockTime = std::chrono::minutes(3);
+
+}  // namespace
+
+WriteTurn::WriteTurn(const QString& journalPath)
+    : lock_(std::make_unique<QLockFile>(journalPath + QLatin1String(".lock")))
+{
+    lock_->setStaleLockTime(kStaleLockTime);
+}
+
+WriteTurn::~WriteTurn() = default;
+
+bool WriteTurn::take(int waitMs, QString* why)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        if (lock_->tryLock(0))
+            return true;
+        if (lock_->error() != QLockFile::LockFailedError)
+            return true;
+        if (clock.elapsed() >= waitMs)
+            break;
+        // Short, uneven waits: QLockFile's own doubles up to seconds, and
+        // writers that wake together would collide again.
+        QThread::msleep(5 + QRandomGenerator::global()->bounded(20));
+    }
+    if (why) {
+        qint64 pid = 0;
+        QString host, app;
+        *why = lock_->getLockInfo(&pid, &host, &app)
+            ? QStringLiteral("another process of the program (%1, process %2) is writing it").arg(app, QString::number(pid))
+            : QStringLiteral("another process of the program is writing it");
+    }
+    return false;
+}
+
+void WriteTurn::release()
+{
+    lock_->unlock();
 }
 
 }  // namespace journal

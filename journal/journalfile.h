@@ -6,6 +6,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+#include <optional>
+
+class QLockFile;
+
 namespace journal {
 
 inline constexpr auto kFileName = "velmora.js";
@@ -17,6 +22,13 @@ QString HTMLize(const QString& str);
 QString unHTMLize(const QString& str);
 
 QByteArray journalBytes(const QStringList& rows);
+
+// The largest journal the program reads; a save never writes a larger one.
+inline constexpr qint64 kMaxFileBytes = 256 * 1024 * 1024;
+
+// The journal's bytes, or nothing once they pass `maxBytes` (having built
+// little more than that).
+std::optional<QByteArray> journalBytesWithin(const QStringList& rows, qint64 maxBytes);
 
 // The journal file of a save folder, as the local file system wants it
 // (an empty folder is the start folder).
@@ -39,6 +51,8 @@ struct ReadResult {
     int firstCrowdedLine = 0;
     // Entries the file holds, read or not; -1 when it could not be read.
     int placesInFile = 0;
+    // Tells one content of the file from another; empty when nothing was read.
+    QByteArray fingerprint;
 
     // Every place of the file is in `rows`, so a save may replace the file
     // without asking.
@@ -50,12 +64,35 @@ ReadResult parseJournal(const QByteArray& bytes);
 // a pipe would block and a device never end.
 ReadResult readJournalFile(const QString& path);
 
-// The journal at `path` as a save would replace it. `asRead` is what the
-// list was loaded from; when that was another path (or nothing), the list
-// holds none of the places of the file now at `path`.
-ReadResult beforeReplacing(const QString& path, const ReadResult& asRead);
+// The places of `now` that another writer added: those in neither `before`
+// (what the list was loaded from) nor `kept` (the list about to be saved),
+// counted as often as they occur, in file order.
+QStringList addedByOthers(const QStringList& before, const QStringList& now, const QStringList& kept);
 
-// Writes the rows as the journal at `path`, whole or not at all.
+// Writes the rows as the journal at `path`, whole or not at all. A journal
+// larger than kMaxFileBytes is refused: it could not be read back.
 bool save(const QString& path, const QStringList& rows, QString* error = nullptr);
+
+// Writers of one journal take turns: every read-modify-write of it (an
+// import, the window's save with its layer export) holds this lock, a file
+// beside the journal that every process of the program respects. A lock
+// whose process died, or older than a few minutes, is taken over.
+class WriteTurn {
+public:
+    explicit WriteTurn(const QString& journalPath);
+    ~WriteTurn();
+    WriteTurn(const WriteTurn&) = delete;
+    WriteTurn& operator=(const WriteTurn&) = delete;
+
+    // Waits up to `waitMs` for the turn. False, with the reason in `why`,
+    // only when another writer still holds it; where no lock file can be
+    // made (a missing or read-only folder) the turn is given, unlocked, and
+    // the writing itself reports what is wrong.
+    bool take(int waitMs, QString* why = nullptr);
+    void release();
+
+private:
+    std::unique_ptr<QLockFile> lock_;
+};
 
 }  // namespace journal

@@ -1,5 +1,7 @@
 #include "row.h"
 
+#include "platform/readable.h"
+
 namespace {
 
 void appendFlattened(QString& row, QStringView text)
@@ -56,4 +58,22 @@ RowFields splitRow(QStringView row)
 {
     const RowView v = viewRow(row);
     return {v.name.toString(), v.link.toString(), v.comment.toString()};
+}
+
+QString overlongField(const QStringList& rows)
+{
+    for (const QString& row : rows) {
+        const RowView f = viewRow(row);
+        const std::pair<QStringView, const char*> fields[] = {{f.name, "name"}, {f.comment, "comment"}, {f.link, "link"}};
+        for (const auto& [text, what] : fields) {
+            if (text.size() <= kMaxFieldLength)
+                continue;
+            const QString place = f.name.trimmed().isEmpty()
+                ? QStringLiteral("a place without a name")
+                : QStringLiteral("the place \"") + readable::text(f.name.trimmed()) + QLatin1Char('"');
+            return QStringLiteral("%1 has a %2 of %3 characters, more than the %4 a name, comment or link can hold")
+                .arg(place, QLatin1String(what), QString::number(text.size()), QString::number(kMaxFieldLength));
+        }
+    }
+    return {};
 }

@@ -2,11 +2,16 @@
 // A journal entry lives as one row of the main list: name TAB link TAB comment.
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 // Row positions and counts are 16-bit signed: the journal holds at most
 // this many places.
 inline constexpr int kMaxRows = 32767;
+
+// The most characters a name, a comment or a link may have: what the main
+// window's boxes hold. A longer one would be cut at its first edit.
+inline constexpr int kMaxFieldLength = 32767;
 
 struct RowFields {
     QString name;
@@ -30,3 +35,7 @@ QString makeRow(QStringView name, QStringView link, QStringView comment);
 // further pieces are ignored.
 RowView viewRow(QStringView row);
 RowFields splitRow(QStringView row);
+
+// Why the rows cannot join the journal because a field is too long, naming
+// the first such place; empty when every field fits.
+QString overlongField(const QStringList& rows);

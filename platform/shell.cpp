@@ -1,14 +1,27 @@
 #include "shell.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThreadPool>
+#include <QTimer>
 #include <QUrl>
 #include <deque>
+#include <memory>
 
 #ifdef Q_OS_WIN
 #include "codepage.h"
 #include "win32/win32.h"
+#else
+// GIO follows the desktop entry rules (field codes inside arguments,
+// mimeapps lists) that every desktop's own launcher follows.
+#undef signals  // a name in GIO's headers that Qt defines as a keyword
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
 #endif
 
 namespace Shell {
@@ -30,7 +43,10 @@ State& state()
 bool prepared(const Call& call, int& code)
 {
     State& s = state();
-    s.history.append(call);
+    // Kept only for tests: the program itself never prepares results, and
+    // its launches must not pile up for the program's life.
+    if (s.nonInteractive || !s.next.empty())
+        s.history.append(call);
     if (!s.next.empty()) {
         code = s.next.front();
         s.next.pop_front();
@@ -47,6 +63,7 @@ bool prepared(const Call& call, int& code)
 constexpr int kFileNotFound = 2;
 constexpr int kPathNotFound = 3;
 constexpr int kNoAssociation = 31;
+constexpr int kAssociationIncomplete = 27;
 
 // The scheme of a link ("worldwind", "http"), lower case; empty for a file
 // path. A single letter before ":" is a drive, not a scheme.
@@ -57,40 +74,105 @@ QString schemeOf(const QString& target)
     return m.hasMatch() ? m.captured(1).toLower() : QString();
 }
 
-// Whether the desktop names a program for links of `scheme`.
-bool hasHandler(const QString& scheme)
+// GIO objects released when they go out of scope.
+template <typename T>
+struct Unref {
+    void operator()(T* p) const { g_object_unref(p); }
+};
+template <typename T>
+using GPtr = std::unique_ptr<T, Unref<T>>;
+struct KeyFileFree {
+    void operator()(GKeyFile* k) const { g_key_file_free(k); }
+};
+
+// The desktop's program for links of `scheme`, as its desktop entries and
+// mimeapps lists name it.
+GPtr<GAppInfo> handlerFor(const QString& scheme)
 {
-    QProcess query;
-    query.start(QStringLiteral("xdg-mime"),
-                {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("x-scheme-handler/") + scheme});
-    if (!query.waitForStarted(5000))
-        return false;
-    if (!query.waitForFinished(10000)) {
-        query.kill();
-        query.waitForFinished(1000);
-        return false;
-    }
-    return !query.readAllStandardOutput().trimmed().isEmpty();
+    return GPtr<GAppInfo>(g_app_info_get_default_for_uri_scheme(scheme.toUtf8().constData()));
 }
 
-// The target goes to xdg-open as its one argument: no shell ever sees it.
-int launch(const QString& target)
+// The same desktop entry, told that it needs no terminal.
+GPtr<GAppInfo> withoutTerminal(GAppInfo* app)
 {
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {target}) ? kOpened : kNoAssociation;
+    auto* entry = G_IS_DESKTOP_APP_INFO(app) ? G_DESKTOP_APP_INFO(app) : nullptr;
+    const char* file = entry ? g_desktop_app_info_get_filename(entry) : nullptr;
+    if (!file || !g_desktop_app_info_get_boolean(entry, G_KEY_FILE_DESKTOP_KEY_TERMINAL))
+        return nullptr;
+    std::unique_ptr<GKeyFile, KeyFileFree> keys(g_key_file_new());
+    if (!g_key_file_load_from_file(keys.get(), file, G_KEY_FILE_NONE, nullptr))
+        return nullptr;
+    g_key_file_set_boolean(keys.get(), G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_TERMINAL, FALSE);
+    return GPtr<GAppInfo>(G_APP_INFO(g_desktop_app_info_new_from_keyfile(keys.get())));
+}
+
+// Starts `app` with one link or file, the field codes of its Exec line
+// filled in by GIO as the desktop entry rules say; no shell is involved.
+// A program named for the target that cannot be started is an incomplete
+// association, as the Windows shell says of a broken one.
+bool launchWith(GAppInfo* app, const std::function<gboolean(GAppInfo*, GError**)>& launch)
+{
+    GError* error = nullptr;
+    bool started = launch(app, &error);
+    g_clear_error(&error);
+    // A globe whose entry asks for a terminal is refused where GIO knows
+    // no terminal program; a globe needs none, so it is started without.
+    if (const GPtr<GAppInfo> plain = started ? nullptr : withoutTerminal(app)) {
+        started = launch(plain.get(), &error);
+        g_clear_error(&error);
+    }
+    return started;
+}
+
+int openLink(const QString& link, GAppInfo* app)
+{
+    const QByteArray uri = link.toUtf8();
+    return launchWith(app,
+                      [&](GAppInfo* a, GError** error) {
+                          GList one = {const_cast<char*>(uri.constData()), nullptr, nullptr};
+                          return g_app_info_launch_uris(a, &one, nullptr, error);
+                      })
+        ? kOpened
+        : kAssociationIncomplete;
+}
+
+int openFile(const QString& path)
+{
+    const GPtr<GFile> file(g_file_new_for_path(QFile::encodeName(path).constData()));
+    const GPtr<GAppInfo> app(g_file_query_default_handler(file.get(), nullptr, nullptr));
+    if (!app)
+        return kNoAssociation;
+    return launchWith(app.get(),
+                      [&](GAppInfo* a, GError** error) {
+                          GList one = {file.get(), nullptr, nullptr};
+                          return g_app_info_launch(a, &one, nullptr, error);
+                      })
+        ? kOpened
+        : kAssociationIncomplete;
 }
 #endif
 
 }  // namespace
 
-int systemOpen(const QString& target, int show)
+int systemOpen(const QString& target, int show, const QStringList& preferred)
 {
 #ifdef Q_OS_WIN
+    Q_UNUSED(preferred);
     return win32::shellOpen(codepage::encode(target).constData(), show);
 #else
-    Q_UNUSED(show);  // xdg-open has no window states
+    Q_UNUSED(show);  // the desktop has no window states to hand on
+    for (const QString& form : preferred) {
+        const QString scheme = schemeOf(form);
+        if (scheme.isEmpty() || scheme == QLatin1String("file"))
+            continue;
+        if (const GPtr<GAppInfo> app = handlerFor(scheme); app && openLink(form, app.get()) == kOpened)
+            return kOpened;
+    }
     const QString scheme = schemeOf(target);
-    if (!scheme.isEmpty() && scheme != QLatin1String("file"))
-        return hasHandler(scheme) ? launch(target) : kNoAssociation;
+    if (!scheme.isEmpty() && scheme != QLatin1String("file")) {
+        const GPtr<GAppInfo> app = handlerFor(scheme);
+        return app ? openLink(target, app.get()) : kNoAssociation;
+    }
 
     // A local file, relative ones against the current folder as the
     // Windows shell resolves them.
@@ -100,22 +182,47 @@ int systemOpen(const QString& target, int show)
     const QFileInfo file(path);
     if (!file.exists())
         return QFileInfo(file.absolutePath()).isDir() ? kFileNotFound : kPathNotFound;
-    return launch(file.absoluteFilePath());
+    return openFile(file.absoluteFilePath());
 #endif
 }
 
-int open(const QString& target, int show)
+void open(const QString& target, int show, const QStringList& preferred, QObject* context,
+          std::function<void(int)> done)
 {
     int code;
-    if (prepared({Call::Open, target, show}, code))
-        return code;
-    return systemOpen(target, show);
+    if (prepared({Call::Open, target, show, preferred}, code)) {
+        QTimer::singleShot(0, context, [done, code] { done(code); });
+        return;
+    }
+#ifdef Q_OS_WIN
+    // ShellExecuteA wants the thread that owns the windows.
+    code = systemOpen(target, show, preferred);
+    QTimer::singleShot(0, context, [done, code] { done(code); });
+#else
+    // A relative file is found in the current folder as it is now, not as
+    // it may be when the worker runs.
+    const QString resolved =
+        target.isEmpty() || !schemeOf(target).isEmpty() ? target : QDir::current().absoluteFilePath(target);
+    // The answer comes back through the application object, which outlives
+    // every window; `context` is looked at only there, on its own thread.
+    const QPointer<QObject> guard(context);
+    QThreadPool::globalInstance()->start([=] {
+        const int answer = systemOpen(resolved, show, preferred);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [=] {
+                if (guard)
+                    done(answer);
+            },
+            Qt::QueuedConnection);
+    });
+#endif
 }
 
 bool start(const QString& program)
 {
     int code;
-    if (prepared({Call::Start, program, kShowNormal}, code))
+    if (prepared({Call::Start, program, kShowNormal, {}}, code))
         return succeeded(code);
     return QProcess::startDetached(program, {});
 }

@@ -8,6 +8,11 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QObject;
 
 namespace Shell {
 
@@ -15,8 +20,14 @@ inline constexpr int kShowNormal = 1;  // SW_SHOWNORMAL
 inline constexpr int kOpened = 33;     // what a successful open reports
 
 // Opens `target` with the "open" verb; `show` is handed through where the
-// platform has a counterpart.
-int open(const QString& target, int show);
+// platform has a counterpart. `preferred` names other forms of the same
+// target to try first, each only when the desktop has a program for it;
+// the target itself is the last resort, and a failure is the target's.
+// The desktop is asked on a worker thread, so a slow lookup never stops
+// the window; `done` receives the code later on the thread of `context`,
+// and not at all once `context` is gone.
+void open(const QString& target, int show, const QStringList& preferred, QObject* context,
+          std::function<void(int)> done);
 // Starts `program` in a normal window, without waiting; false when it
 // could not be started.
 bool start(const QString& program);
@@ -31,22 +42,27 @@ inline bool succeeded(int code)
 // give their number.
 QString errorText(int code);
 
-// The platform's own open, without the test hooks: ShellExecuteA on
-// Windows; elsewhere the checks of a local file or a scheme's handler, then
-// xdg-open started detached with the target as its one argument.
-int systemOpen(const QString& target, int show);
+// The platform's own open, without the test hooks, waiting for the answer:
+// ShellExecuteA on Windows (`preferred` is for the other desktops, where
+// World Wind does not run); elsewhere the checks of a local file or a
+// scheme's handler, then the desktop's program for it started the way its
+// desktop entry says, never through a shell.
+int systemOpen(const QString& target, int show, const QStringList& preferred = {});
 
 // For tests.
 struct Call {
     enum Kind { Open, Start } kind;
     QString target;
     int show;
+    QStringList preferred;
 };
 // The next open (or start) is answered with `code` and nothing is opened;
-// a start succeeds when the code is above 32.
+// a start succeeds when the code is above 32. An open's prepared answer
+// still arrives later, as the desktop's would.
 void setNextResult(int code);
 // Opens and starts without a prepared result succeed and open nothing.
 void setNonInteractive(bool on);
+// The calls made while results are prepared or opens are non-interactive.
 QList<Call> history();
 void clearHistory();
 

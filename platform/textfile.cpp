@@ -1,5 +1,7 @@
 #include "textfile.h"
 
+#include "readable.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -22,6 +24,23 @@ QString printedNumber(qint64 value)
     return value < 0 ? QStringLiteral("-%1 ").arg(-value) : QStringLiteral(" %1 ").arg(value);
 }
 
+namespace {
+
+// Why a link leads nowhere: round in a loop, or to a file that is not there.
+QString brokenLink(const QString& path, const QFileInfo& info)
+{
+#ifndef Q_OS_WIN
+    struct stat st {};
+    if (stat(QFile::encodeName(path).constData(), &st) != 0 && errno == ELOOP)
+        return QStringLiteral("it is a symbolic link that leads round in a loop");
+#else
+    Q_UNUSED(path);
+#endif
+    return QStringLiteral("it is a link to %1, which does not exist").arg(readable::fileName(info.symLinkTarget()));
+}
+
+}  // namespace
+
 FileRead readRegularFile(const QString& path, qint64 maxBytes)
 {
     FileRead r;
@@ -31,8 +50,11 @@ FileRead readRegularFile(const QString& path, qint64 maxBytes)
         return r;
     };
     const QFileInfo info(path);
-    if (!info.exists())
+    if (!info.exists()) {
+        if (info.isSymLink())
+            return refuse(FileRead::Missing, brokenLink(path, info));
         return refuse(FileRead::Missing, QStringLiteral("there is no such file"));
+    }
     if (info.isDir())
         return refuse(FileRead::Folder, QStringLiteral("it is a folder, not a file"));
     if (!info.isFile())
@@ -67,7 +89,26 @@ namespace {
 // removes it while it is being written.
 constexpr char kMark[] = "user.velmora.temporary";
 
-void markAsOurs(int fd, const QString& path)
+// Keeps the lock on a copy until the save is over. The lock belongs to the
+// open file, not to the handle: a second handle to it holds the lock after
+// QSaveFile closes its own, in the moment before the copy is renamed.
+class CopyLock {
+public:
+    CopyLock() = default;
+    CopyLock(const CopyLock&) = delete;
+    CopyLock& operator=(const CopyLock&) = delete;
+    ~CopyLock()
+    {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    void hold(int fd) { fd_ = fcntl(fd, F_DUPFD_CLOEXEC, 0); }
+
+private:
+    int fd_ = -1;
+};
+
+void markAsOurs(int fd, const QString& path, CopyLock& lock)
 {
     struct stat copy {}, target {};
     // With the direct-write fallback the handle is the file itself.
@@ -76,8 +117,10 @@ void markAsOurs(int fd, const QString& path)
             && copy.st_dev == target.st_dev))
         return;
     // Locked before marked: a marked copy without a lock is abandoned.
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        lock.hold(fd);
         fsetxattr(fd, kMark, "1", 1, 0);
+    }
 }
 
 void unmark(const QString& path)
@@ -121,7 +164,8 @@ void removeAbandonedCopies(const QString& path)
 #else
 // Windows cannot remove a file while a save holds it open, but it has no
 // attribute to tell our copies from the user's files: they are left alone.
-void markAsOurs(int, const QString&) {}
+struct CopyLock {};
+void markAsOurs(int, const QString&, CopyLock&) {}
 void unmark(const QString&) {}
 void removeAbandonedCopies(const QString&) {}
 #endif
@@ -140,6 +184,8 @@ QString reason(const QSaveFile& file, int error)
 
 bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error)
 {
+    // Declared before the file: released only after the copy is renamed.
+    CopyLock copyLock;
     QSaveFile file(path);
     // Where the folder is read-only but the file writable, the file is
     // written in place: not atomic, but saved.
@@ -157,7 +203,7 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* erro
     errno = 0;
     if (!file.open(QIODevice::WriteOnly))
         return fail(errno);
-    markAsOurs(file.handle(), path);
+    markAsOurs(file.handle(), path, copyLock);
     errno = 0;
     if (file.write(bytes) != bytes.size())
         return fail(errno);

@@ -4,19 +4,24 @@
 // Names, comments and links are only ever inserted as text, never as
 // markup: the journal is plain data and must not be able to run anything.
 // The page works from disk and asks the network for nothing.
+// A journal holds up to 32,767 places, so the table draws only the rows in
+// view and the map draws its markers on one canvas.
 
 var velmora = {
     places: [],
     journalMissing: false,
     shown: false,
-    pageSize: 200,      // table rows drawn at a time; more as the user scrolls
-    matches: [],        // indexes of the places that pass the filter
-    drawnRows: 0
+    filter: "",
+    matches: new Int32Array(0),  // indexes of the places that pass the filter, ascending
+    picked: -1,                  // index of the place picked on the map or in the table
+    cellChars: 500,              // more than any cell shows; the rest is cut before layout
+    titleChars: 2000,            // hover texts longer than this are cut too
+    tipChars: 200
 };
 
 function add_place(name, link, comment) {
     velmora.places.push(velmora.makePlace(velmora.places.length, name, link, comment));
-    if (velmora.shown) velmora.refresh();
+    if (velmora.shown) velmora.refreshSoon();
 }
 
 // A missing velmora.js (no journal saved here yet) shows up as a load error.
@@ -27,34 +32,50 @@ window.addEventListener("error", function (e) {
 
 velmora.makePlace = function (index, name, link, comment) {
     link = String(link == null ? "" : link);
-    var place = {
+    var lat = velmora.coordinate(link, 1, 90), lon = velmora.coordinate(link, 2, 180);
+    var onMap = lat === lat && lon === lon;
+    return {
         index: index,
         name: velmora.decode(name),
         link: link,
         comment: velmora.decode(comment),
-        lat: velmora.linkNumber(link, 1),
-        lon: velmora.linkNumber(link, 2)
+        lat: lat,
+        lon: lon,
+        // Position on the whole-world map, 0 to 1 both ways.
+        u: onMap ? (lon + 180) / 360 : NaN,
+        v: onMap ? (90 - lat) / 180 : NaN,
+        key: null                // lower-case name and comment, made by the first filter
     };
-    place.key = (place.name + "\n" + place.comment).toLowerCase();
-    return place;
 };
 
 // Turns back the entities the program writes: &gt; &lt; &quot; &#39; and
 // decimal character references. "&" on its own is written as it is, so
 // &amp; and other named entities are left untouched, as the program does.
+// A reference to half of a surrogate pair shows as U+FFFD, as in HTML.
 velmora.decode = function (text) {
     text = String(text == null ? "" : text);
-    return text.replace(/&(gt|lt|quot|#39|#(\d{1,7}));/g, function (all, what, num) {
-        switch (what) {
-        case "gt": return ">";
-        case "lt": return "<";
-        case "quot": return "\"";
-        case "#39": return "'";
-        }
-        var cp = parseInt(num, 10);
-        if (cp === 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return all;
-        return String.fromCodePoint ? String.fromCodePoint(cp) : all;
-    });
+    if (text.indexOf("&") >= 0) {
+        text = text.replace(/&(gt|lt|quot|#39|#(\d{1,7}));/g, function (all, what, num) {
+            switch (what) {
+            case "gt": return ">";
+            case "lt": return "<";
+            case "quot": return "\"";
+            case "#39": return "'";
+            }
+            var cp = parseInt(num, 10);
+            if (cp >= 0xD800 && cp <= 0xDFFF) return "\uFFFD";
+            if (cp === 0 || cp > 0x10FFFF) return all;
+            return String.fromCodePoint(cp);
+        });
+    }
+    return text;
+};
+
+// Half of a surrogate pair (only a hand-made journal holds one) shows as
+// U+FFFD rather than as whatever the browser makes of it.
+velmora.wellFormed = function (text) {
+    if (text.isWellFormed) return text.isWellFormed() ? text : text.toWellFormed();
+    return text.replace(/\p{Cs}/gu, "\uFFFD");
 };
 
 // Latitude and longitude are read as World Wind's layer export reads them:
@@ -62,14 +83,45 @@ velmora.decode = function (text) {
 // (up to a second one), blanks ignored, then as much of a decimal number as
 // stands there; anything else gives 0.
 velmora.linkNumber = function (link, field) {
-    var piece = link.split("&")[field];
-    if (piece === undefined) return 0;
-    var parts = piece.split("=");
-    if (parts.length < 2) return 0;
-    var m = /^[+-]?(\d+(\.\d+)?|\.\d+)([eE][+-]?\d+)?/.exec(parts[1].replace(/[ \t\n]/g, ""));
-    if (!m) return 0;
-    var v = parseFloat(m[0]);
-    return isFinite(v) ? v : 0;
+    var start = -1;
+    for (var f = 0; f < field; f++) {
+        start = link.indexOf("&", start + 1);
+        if (start < 0) return 0;
+    }
+    var end = link.indexOf("&", start + 1);
+    if (end < 0) end = link.length;
+    var eq = link.indexOf("=", start + 1);
+    if (eq < 0 || eq > end) return 0;
+    var next = link.indexOf("=", eq + 1);
+    if (next >= 0 && next < end) end = next;
+    // The program writes plain decimals ("-33.86880"): read those without
+    // the general rule below, which is many times slower. Up to 15 digits
+    // are exact as a whole number, and one division rounds them just as
+    // reading the text would.
+    var i = eq + 1, negative = link.charCodeAt(i) === 45, point = -1, whole = 0;
+    if (negative) i++;
+    var digits = i;
+    for (; i < end; i++) {
+        var c = link.charCodeAt(i);
+        if (c === 46 && point < 0) point = i;
+        else if (c >= 48 && c <= 57) whole = whole * 10 + (c - 48);
+        else break;
+    }
+    if (i === end && point > digits && point < end - 1 && end - digits <= 16) {
+        var value = whole / velmora.tens[end - point - 1];
+        return negative ? -value : value;
+    }
+    var m = /^[+-]?(\d+(\.\d+)?|\.\d+)([eE][+-]?\d+)?/.exec(link.slice(eq + 1, end).replace(/[ \t\n]/g, ""));
+    return m ? parseFloat(m[0]) : 0;
+};
+
+velmora.tens = [1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15];
+
+// A number too large for the globe is no position: NaN, shown as a dash
+// and left off the map.
+velmora.coordinate = function (link, field, limit) {
+    var v = velmora.linkNumber(link, field);
+    return isFinite(v) && Math.abs(v) <= limit ? v : NaN;
 };
 
 // Only a location link flies World Wind; anything else is never a link.
@@ -78,17 +130,30 @@ velmora.isWorldWindLink = function (link) {
 };
 
 velmora.decimal = function (v) {
-    return String(Math.round(v * 100000) / 100000);
+    return v === v ? String(Math.round(v * 100000) / 100000) : "\u2013";
 };
 
 // 48.85667 -> 48\u00B0 51' 24.0" N, seconds to a tenth.
 velmora.dms = function (value, positive, negative) {
+    if (value !== value) return "";
     var tenths = Math.round(Math.abs(value) * 36000);
     var deg = Math.floor(tenths / 36000);
     var min = Math.floor((tenths % 36000) / 600);
     var sec = (tenths % 600) / 10;
     var hemisphere = value < 0 && tenths > 0 ? negative : positive;
     return deg + "\u00B0 " + min + "\u2032 " + sec.toFixed(1) + "\u2033 " + hemisphere;
+};
+
+// A text as shown: the first `most` characters, with an ellipsis when cut
+// (a surrogate pair is never split).
+velmora.cut = function (text, most) {
+    if (text.length > most) {
+        var end = most - 1;
+        var c = text.charCodeAt(end - 1);
+        if (c >= 0xD800 && c <= 0xDBFF) end--;
+        text = text.slice(0, end) + "\u2026";
+    }
+    return velmora.wellFormed(text);
 };
 
 velmora.el = function (tag, cls, text) {
@@ -98,80 +163,204 @@ velmora.el = function (tag, cls, text) {
     return e;
 };
 
-// ----- the table -------------------------------------------------------
+velmora.nextFrame = function (f) {
+    (window.requestAnimationFrame || setTimeout)(f);
+};
 
-velmora.row = function (p) {
-    var tr = velmora.el("tr");
+// ----- the table -------------------------------------------------------
+// Only the rows in view are in the document, between two empty rows as
+// tall as the rows they stand for; every row has the same height.
+
+velmora.table = { rowHeight: 0, first: -1, last: -1, overscan: 4 };
+
+velmora.coordCell = function (cls, value, positive, negative) {
+    var td = velmora.el("td", "coord " + cls);
+    td.appendChild(velmora.el("span", "dec", velmora.decimal(value)));
+    td.appendChild(velmora.el("span", "dms", velmora.dms(value, positive, negative)));
+    return td;
+};
+
+velmora.row = function (p, odd) {
+    var tr = velmora.el("tr", "place" + (odd ? " odd" : "") + (p.index === velmora.picked ? " picked" : ""));
     tr.id = "place-" + p.index;
     tr.appendChild(velmora.el("td", "num", String(p.index + 1)));
-    tr.appendChild(velmora.el("td", "name", p.name));
-    tr.appendChild(velmora.el("td", "comment", p.comment));
-    var lat = velmora.el("td", "coord lat");
-    lat.appendChild(velmora.el("span", "dec", velmora.decimal(p.lat)));
-    lat.appendChild(velmora.el("span", "dms", velmora.dms(p.lat, "N", "S")));
-    tr.appendChild(lat);
-    var lon = velmora.el("td", "coord lon");
-    lon.appendChild(velmora.el("span", "dec", velmora.decimal(p.lon)));
-    lon.appendChild(velmora.el("span", "dms", velmora.dms(p.lon, "E", "W")));
-    tr.appendChild(lon);
+    tr.appendChild(velmora.el("td", "name", velmora.cut(p.name, velmora.cellChars)));
+    tr.appendChild(velmora.el("td", "comment", velmora.cut(p.comment, velmora.cellChars)));
+    tr.appendChild(velmora.coordCell("lat", p.lat, "N", "S"));
+    tr.appendChild(velmora.coordCell("lon", p.lon, "E", "W"));
     var where = velmora.el("td", "link");
     if (velmora.isWorldWindLink(p.link)) {
         var a = velmora.el("a", "fly", "fly there");
         a.href = p.link;
-        a.title = p.link;
+        a.title = velmora.cut(p.link, velmora.titleChars);
         where.appendChild(a);
     } else {
-        where.appendChild(velmora.el("span", "plain", p.link));
+        where.appendChild(velmora.el("span", "plain", velmora.cut(p.link, velmora.cellChars)));
     }
     tr.appendChild(where);
     return tr;
 };
 
-// Draws the next page of matching rows.
-velmora.moreRows = function () {
-    var body = document.getElementById("places");
-    var end = Math.min(velmora.matches.length, velmora.drawnRows + velmora.pageSize);
-    var frag = document.createDocumentFragment();
-    for (var i = velmora.drawnRows; i < end; i++) frag.appendChild(velmora.row(velmora.places[velmora.matches[i]]));
-    body.appendChild(frag);
-    velmora.drawnRows = end;
-    var more = document.getElementById("more");
-    var left = velmora.matches.length - end;
-    more.hidden = left <= 0;
-    more.textContent = "Show more (" + left + " left)";
+velmora.gap = function (rows) {
+    var tr = velmora.el("tr", "gap");
+    var td = velmora.el("td");
+    td.colSpan = 6;
+    td.style.height = rows * velmora.table.rowHeight + "px";
+    tr.appendChild(td);
+    return tr;
 };
+
+// Draws the rows in view (and a few around them) unless they are there.
+velmora.drawRows = function (again) {
+    var t = velmora.table, box = document.getElementById("rowsbox");
+    var n = velmora.matches.length;
+    if (!t.rowHeight) t.rowHeight = 40;
+    var head = document.querySelector("#table thead").offsetHeight;
+    var top = box.scrollTop - head;
+    var first = Math.max(0, Math.min(n, Math.floor(top / t.rowHeight) - t.overscan));
+    // The box grows with its rows up to a share of the window: until they
+    // are drawn its own height says nothing.
+    var last = Math.max(first, Math.min(n, Math.ceil((top + window.innerHeight) / t.rowHeight) + t.overscan));
+    if (!again && first === t.first && last === t.last) return;
+    t.first = first;
+    t.last = last;
+    var frag = document.createDocumentFragment();
+    if (first > 0) frag.appendChild(velmora.gap(first));
+    for (var i = first; i < last; i++) frag.appendChild(velmora.row(velmora.places[velmora.matches[i]], i % 2 === 1));
+    if (n > last) frag.appendChild(velmora.gap(n - last));
+    document.getElementById("places").replaceChildren(frag);
+    velmora.measureRows();
+};
+
+// The rows' height comes from the style sheet and the fonts: the first
+// rows drawn tell it, and the gaps are set again if it was guessed wrong.
+velmora.measureRows = function () {
+    var t = velmora.table, rows = document.querySelectorAll("#places tr.place");
+    if (rows.length === 0) return;
+    var first = rows[0].getBoundingClientRect(), n = rows.length - 1;
+    var height = n > 0 ? (rows[n].getBoundingClientRect().top - first.top) / n : first.height;
+    if (!(height > 0) || Math.abs(height - t.rowHeight) < 0.01) return;
+    t.rowHeight = height;
+    var gaps = document.querySelectorAll("#places tr.gap td");
+    for (var i = 0; i < gaps.length; i++)
+        gaps[i].style.height = (i === 0 && t.first > 0 ? t.first : velmora.matches.length - t.last) * height + "px";
+};
+
+// Scrolls the table so that the place at `pos` among the matches is in the
+// middle of the part of the table in the window, drawing only the rows
+// around it. The window itself scrolls only when it must, so that the map
+// mostly stays where it is.
+velmora.showRow = function (pos) {
+    var box = document.getElementById("rowsbox");
+    var t = velmora.table;
+    if (!t.rowHeight) velmora.drawRows();
+    var head = document.querySelector("#table thead").offsetHeight;
+    var b = box.getBoundingClientRect();
+    var top = Math.max(b.top + head, 0), bottom = Math.min(b.bottom, window.innerHeight);
+    var few = bottom - top < 3 * t.rowHeight;
+    if (few) {
+        top = b.top + head;
+        bottom = b.bottom;
+    }
+    box.scrollTop = head + pos * t.rowHeight - ((top + bottom - t.rowHeight) / 2 - b.top);
+    velmora.drawRows(true);
+    // The last rows cannot scroll up to the middle, and a table mostly
+    // out of the window shows the row only if the window scrolls.
+    var row = document.getElementById("place-" + velmora.matches[pos]);
+    var r = row && row.getBoundingClientRect();
+    if (r && (r.top < 0 || r.bottom > window.innerHeight)) row.scrollIntoView({ block: "nearest" });
+    return row;
+};
+
+// Position of a place among the matches (which are in journal order), or -1.
+velmora.matchPosition = function (index) {
+    var m = velmora.matches, lo = 0, hi = m.length - 1;
+    while (lo <= hi) {
+        var mid = (lo + hi) >> 1;
+        if (m[mid] === index) return mid;
+        if (m[mid] < index) lo = mid + 1; else hi = mid - 1;
+    }
+    return -1;
+};
+
+velmora.pickPlace = function (index, scroll) {
+    velmora.picked = index;
+    var old = document.querySelectorAll("#places tr.picked");
+    for (var i = 0; i < old.length; i++) old[i].classList.remove("picked");
+    var pos = velmora.matchPosition(index);
+    var row = scroll && pos >= 0 ? velmora.showRow(pos) : document.getElementById("place-" + index);
+    if (row) row.classList.add("picked");
+    velmora.drawMapSoon();
+};
+
+// A name, comment or plain link cut by the width of its column shows in
+// full (or nearly: very long texts stay cut) under the mouse.
+velmora.hoverCell = function (e) {
+    var cell = e.target.closest && e.target.closest("td.name, td.comment, td.link");
+    if (!cell || cell.title || cell.querySelector("a") || cell.scrollWidth <= cell.clientWidth) return;
+    var p = velmora.places[Number(cell.parentNode.id.slice(6))];
+    if (!p) return;
+    var text = cell.classList.contains("name") ? p.name : cell.classList.contains("comment") ? p.comment : p.link;
+    cell.title = velmora.cut(text, velmora.titleChars);
+};
+
+velmora.clickRow = function (e) {
+    if (e.target.closest("a")) return;
+    var tr = e.target.closest("tr.place");
+    if (tr) velmora.pickPlace(Number(tr.id.slice(6)), false);
+};
+
+// ----- filtering -------------------------------------------------------
 
 velmora.filterText = function () {
     var box = document.getElementById("filter");
     return box ? box.value.toLowerCase() : "";
 };
 
-velmora.refresh = function () {
-    var filter = velmora.filterText();
-    velmora.matches = [];
-    for (var i = 0; i < velmora.places.length; i++)
-        if (!filter || velmora.places[i].key.indexOf(filter) >= 0) velmora.matches.push(i);
+velmora.match = function (filter) {
+    var places = velmora.places;
+    // A longer filter only ever narrows the matches of a shorter one.
+    var narrowing = velmora.shown && velmora.filter && filter.indexOf(velmora.filter) >= 0;
+    var from = narrowing ? velmora.matches : null;
+    var n = from ? from.length : places.length;
+    var out = new Int32Array(n), k = 0;
+    for (var j = 0; j < n; j++) {
+        var i = from ? from[j] : j;
+        if (filter) {
+            var p = places[i];
+            if (p.key === null) p.key = (p.name + "\n" + p.comment).toLowerCase();
+            if (p.key.indexOf(filter) < 0) continue;
+        }
+        out[k++] = i;
+    }
+    velmora.matches = out.subarray(0, k);
+    velmora.filter = filter;
+};
 
-    var body = document.getElementById("places");
-    while (body.firstChild) body.removeChild(body.firstChild);
-    velmora.drawnRows = 0;
-    velmora.moreRows();
+velmora.refresh = function () {
+    velmora.match(velmora.filterText());
 
     var total = velmora.places.length;
     var noun = total === 1 ? " place" : " places";
     document.getElementById("count").textContent =
-        filter ? velmora.matches.length + " of " + total + noun : total + noun;
+        velmora.filter ? velmora.matches.length + " of " + total + noun : total + noun;
     document.getElementById("nomatch").hidden = !(total > 0 && velmora.matches.length === 0);
-    document.getElementById("table").hidden = total === 0;
+    document.getElementById("rowsbox").hidden = total === 0;
     document.getElementById("missing").hidden = !(total === 0 && velmora.journalMissing);
     document.getElementById("empty").hidden = !(total === 0 && !velmora.journalMissing);
+    if (velmora.shown) document.getElementById("rowsbox").scrollTop = 0;
+    velmora.drawRows(true);
     velmora.drawMap();
     velmora.shown = true;
 };
 
-// ----- the map ---------------------------------------------------------
+velmora.refreshSoon = function () {
+    if (velmora.refreshPending) return;
+    velmora.refreshPending = true;
+    velmora.nextFrame(function () { velmora.refreshPending = false; velmora.filter = null; velmora.refresh(); });
+};
 
-velmora.map = { index: null, cell: 8, width: 0, height: 0 };
+// ----- the map ---------------------------------------------------------
 
 // Coarse outlines of the land masses, longitude and latitude pairs in
 // degrees: enough to find one's way on the map. The program's About picture
@@ -236,22 +425,87 @@ velmora.land = [
      -180,-90]
 ];
 
-velmora.project = function (lat, lon, w, h) {
-    var x = (Math.max(-180, Math.min(180, lon)) + 180) / 360 * w;
-    var y = (90 - Math.max(-90, Math.min(90, lat))) / 180 * h;
-    return [x, y];
+// The view: the top left corner (u0, v0) in whole-map units (0 to 1 both
+// ways) and the magnification; at zoom 1 the whole world fills the canvas.
+velmora.map = {
+    zoom: 1, u0: 0, v0: 0,
+    maxZoom: 8192,
+    width: 0, height: 0, ratio: 1,
+    shown: 0,                    // places with a marker in view
+    pending: false,
+    drag: null,                  // where a press on the map began
+    dragged: false,
+    stamps: {},
+    layer: null,                 // the markers' canvas, drawn over the map in one go
+    pixels: null
+};
+
+// A marker as the pixels it covers around its centre, in device pixels:
+// the offsets into a row-major buffer `stride` wide and the colour of each
+// (red, with a white rim if `rimmed`, its edge smoothed). Writing these
+// straight into a pixel buffer costs far less than drawing a path, or an
+// image, per place.
+velmora.stamp = function (radius, rimmed, stride) {
+    var m = velmora.map, key = radius + "/" + rimmed + "/" + stride;
+    if (m.stamps[key]) return m.stamps[key];
+    var rim = Math.max(1, radius / 3), outer = radius + rim / 2, inner = rimmed ? radius - rim / 2 : outer + 1;
+    var reach = Math.ceil(outer + 1), offsets = [], xs = [], ys = [], colours = [], alphas = [];
+    for (var dy = -reach; dy <= reach; dy++) {
+        for (var dx = -reach; dx <= reach; dx++) {
+            var d = Math.sqrt(dx * dx + dy * dy);
+            var alpha = Math.max(0, Math.min(1, outer + 0.5 - d));
+            if (alpha === 0) continue;
+            var t = Math.max(0, Math.min(1, d - inner + 0.5));        // 0 inside, 1 on the rim
+            var r = Math.round(255), gr = Math.round(75 + t * 180), b = Math.round(58 + t * 197);
+            var a = Math.round(alpha * 255);
+            offsets.push(dy * stride + dx);
+            xs.push(dx);
+            ys.push(dy);
+            colours.push(velmora.littleEndian ? ((a << 24) | (b << 16) | (gr << 8) | r) >>> 0
+                                              : ((r << 24) | (gr << 16) | (b << 8) | a) >>> 0);
+            alphas.push(a);
+        }
+    }
+    m.stamps[key] = { reach: reach, offsets: Int32Array.from(offsets), xs: Int32Array.from(xs), ys: Int32Array.from(ys),
+                      colours: Uint32Array.from(colours), alphas: Uint8Array.from(alphas) };
+    return m.stamps[key];
+};
+
+velmora.littleEndian = new Uint8Array(new Uint32Array([1]).buffer)[0] === 1;
+
+// Grid spacing in degrees for a view that shows `span` degrees over
+// `pixels`: lines at least 45 pixels apart.
+velmora.gridStep = function (span, pixels) {
+    var steps = [30, 15, 10, 5, 2, 1, 0.5, 0.25, 0.1, 0.05, 0.02, 0.01, 0.005, 0.002, 0.001];
+    for (var i = steps.length - 1; i >= 0; i--)
+        if (steps[i] / span * pixels >= 45) return steps[i];
+    return 30;
+};
+
+velmora.degrees = function (value, positive, negative) {
+    var text = String(Math.abs(Math.round(value * 1000) / 1000));
+    return text + "\u00B0" + (value < 0 ? negative : value > 0 ? positive : "");
 };
 
 velmora.drawMap = function () {
     var canvas = document.getElementById("map");
     if (!canvas || !canvas.getContext) return;
+    var m = velmora.map;
     var w = canvas.clientWidth, h = Math.round(w / 2);
     var ratio = window.devicePixelRatio || 1;
-    canvas.style.height = h + "px";
-    canvas.width = Math.round(w * ratio);
-    canvas.height = Math.round(h * ratio);
+    if (m.width !== w || m.ratio !== ratio) {
+        canvas.style.height = h + "px";
+        canvas.width = Math.round(w * ratio);
+        canvas.height = Math.round(h * ratio);
+        m.width = w;
+        m.height = h;
+        m.ratio = ratio;
+    }
     var g = canvas.getContext("2d");
     g.setTransform(ratio, 0, 0, ratio, 0, 0);
+    var sx = w * m.zoom, sy = h * m.zoom, u0 = m.u0, v0 = m.v0;
+    var x = function (lon) { return ((lon + 180) / 360 - u0) * sx; };
+    var y = function (lat) { return ((90 - lat) / 180 - v0) * sy; };
 
     var sea = g.createLinearGradient(0, 0, 0, h);
     sea.addColorStop(0, "#0d2a52");
@@ -265,141 +519,331 @@ velmora.drawMap = function () {
     g.beginPath();
     velmora.land.forEach(function (outline) {
         for (var k = 0; k < outline.length; k += 2) {
-            var at = velmora.project(outline[k + 1], outline[k], w, h);
-            if (k === 0) g.moveTo(at[0], at[1]); else g.lineTo(at[0], at[1]);
+            if (k === 0) g.moveTo(x(outline[k]), y(outline[k + 1]));
+            else g.lineTo(x(outline[k]), y(outline[k + 1]));
         }
         g.closePath();
     });
     g.fill("nonzero");
 
-    // Graticule every 15 degrees, labelled every 30.
+    velmora.drawGrid(g, w, h, x, y);
+    velmora.drawMarkers(g, w, h);
+    canvas.setAttribute("data-markers", String(m.shown));
+    canvas.setAttribute("data-zoom", String(m.zoom));
+    document.getElementById("zoomin").disabled = m.zoom >= m.maxZoom;
+    document.getElementById("zoomout").disabled = m.zoom <= 1;
+    document.getElementById("zoomreset").disabled = m.zoom <= 1;
+};
+
+// Graticule at a spacing that suits the zoom (every 15 degrees for the
+// whole world), the equator and meridian brighter, and both tropics.
+velmora.drawGrid = function (g, w, h, x, y) {
+    var m = velmora.map;
+    var west = m.u0 * 360 - 180, east = west + 360 / m.zoom;
+    var north = 90 - m.v0 * 180, south = north - 180 / m.zoom;
+    var step = velmora.gridStep(east - west, w);
+    var every = step * w / (east - west) >= 90 ? 1 : 2;   // labels on every line, or every other
     g.lineWidth = 1;
     g.font = "10px sans-serif";
     g.fillStyle = "rgba(210, 225, 255, 0.75)";
-    for (var lon = -180; lon <= 180; lon += 15) {
-        var x = Math.round((lon + 180) / 360 * w) + 0.5;
-        g.strokeStyle = lon === 0 ? "rgba(210, 225, 255, 0.55)" : "rgba(210, 225, 255, 0.18)";
-        g.beginPath(); g.moveTo(x, 0); g.lineTo(x, h); g.stroke();
-        if (lon % 30 === 0 && lon > -180 && lon < 180)
-            g.fillText(Math.abs(lon) + "\u00B0" + (lon < 0 ? "W" : lon > 0 ? "E" : ""), x + 3, h - 4);
+    var first = Math.ceil(west / step), last = Math.floor(east / step);
+    for (var i = first; i <= last; i++) {
+        var lon = i * step, px = Math.round(x(lon)) + 0.5;
+        g.strokeStyle = i === 0 ? "rgba(210, 225, 255, 0.55)" : "rgba(210, 225, 255, 0.18)";
+        g.beginPath(); g.moveTo(px, 0); g.lineTo(px, h); g.stroke();
+        if (i % every === 0 && lon > -180 && lon < 180 && px < w - 30) g.fillText(velmora.degrees(lon, "E", "W"), px + 3, h - 4);
     }
-    for (var lat = -75; lat <= 75; lat += 15) {
-        var y = Math.round((90 - lat) / 180 * h) + 0.5;
-        g.strokeStyle = lat === 0 ? "rgba(210, 225, 255, 0.55)" : "rgba(210, 225, 255, 0.18)";
-        g.beginPath(); g.moveTo(0, y); g.lineTo(w, y); g.stroke();
-        if (lat % 30 === 0)
-            g.fillText(Math.abs(lat) + "\u00B0" + (lat < 0 ? "S" : lat > 0 ? "N" : ""), 3, y - 3);
+    first = Math.ceil(south / step);
+    last = Math.floor(north / step);
+    for (i = first; i <= last; i++) {
+        var lat = i * step, py = Math.round(y(lat)) + 0.5;
+        if (lat <= -90 || lat >= 90) continue;
+        g.strokeStyle = i === 0 ? "rgba(210, 225, 255, 0.55)" : "rgba(210, 225, 255, 0.18)";
+        g.beginPath(); g.moveTo(0, py); g.lineTo(w, py); g.stroke();
+        if (i % every === 0 && py > 12) g.fillText(velmora.degrees(lat, "N", "S"), 3, py - 3);
     }
-    // Both tropics.
     g.strokeStyle = "rgba(255, 205, 80, 0.8)";
+    g.fillStyle = "rgba(255, 205, 80, 0.9)";
     g.setLineDash([5, 4]);
-    [23.44, -23.44].forEach(function (t) {
-        var y = (90 - t) / 180 * h;
-        g.beginPath(); g.moveTo(0, y); g.lineTo(w, y); g.stroke();
+    [[23.44, "Tropic of Cancer", -4], [-23.44, "Tropic of Capricorn", 12]].forEach(function (t) {
+        var py = y(t[0]);
+        if (py < 0 || py > h) return;
+        g.beginPath(); g.moveTo(0, py); g.lineTo(w, py); g.stroke();
+        g.fillText(t[1], w - g.measureText(t[1]).width - 8, py + t[2]);
     });
     g.setLineDash([]);
-    g.fillStyle = "rgba(255, 205, 80, 0.9)";
-    g.fillText("Tropic of Cancer", w - 95, (90 - 23.44) / 180 * h - 4);
-    g.fillText("Tropic of Capricorn", w - 110, (90 + 23.44) / 180 * h + 12);
-
-    // One marker per place passing the filter, indexed by cell for hovering.
-    var index = {}, cell = velmora.map.cell, drawn = 0;
-    g.fillStyle = "#ff4b3a";
-    g.strokeStyle = "rgba(255, 255, 255, 0.9)";
-    var few = velmora.matches.length <= 2000;
-    for (var i = 0; i < velmora.matches.length; i++) {
-        var p = velmora.places[velmora.matches[i]];
-        var at = velmora.project(p.lat, p.lon, w, h);
-        if (few) {
-            g.beginPath(); g.arc(at[0], at[1], 3.5, 0, 2 * Math.PI); g.fill(); g.stroke();
-        } else {
-            g.fillRect(at[0] - 1, at[1] - 1, 2, 2);
-        }
-        var k = Math.floor(at[0] / cell) + "," + Math.floor(at[1] / cell);
-        (index[k] || (index[k] = [])).push(p.index);
-        drawn++;
-    }
-    canvas.setAttribute("data-markers", String(drawn));
-    velmora.map.index = index;
-    velmora.map.width = w;
-    velmora.map.height = h;
 };
 
-// The places under the mouse, nearest first (within 6 pixels).
-velmora.placesAt = function (x, y) {
-    var cell = velmora.map.cell, found = [];
-    var cx = Math.floor(x / cell), cy = Math.floor(y / cell);
-    for (var dx = -1; dx <= 1; dx++) {
-        for (var dy = -1; dy <= 1; dy++) {
-            var list = velmora.map.index && velmora.map.index[(cx + dx) + "," + (cy + dy)];
-            if (!list) continue;
-            for (var i = 0; i < list.length; i++) {
-                var p = velmora.places[list[i]];
-                var at = velmora.project(p.lat, p.lon, velmora.map.width, velmora.map.height);
-                var d = Math.hypot(at[0] - x, at[1] - y);
-                if (d <= 6) found.push({ place: p, d: d });
+// One marker per place that passes the filter and lies in view, stamped
+// into a pixel buffer that is then drawn over the map. A marker whose
+// centre is already covered by another is not stamped: the map looks the
+// same, and a crowd of places costs little more than the pixels it covers.
+velmora.drawMarkers = function (g, w, h) {
+    var m = velmora.map, places = velmora.places, matches = velmora.matches, ratio = m.ratio;
+    var W = Math.round(w * ratio), H = Math.round(h * ratio);
+    if (!m.layer || m.layer.width !== W || m.layer.height !== H) {
+        m.layer = document.createElement("canvas");
+        m.layer.width = W;
+        m.layer.height = H;
+        m.pixels = m.layer.getContext("2d").createImageData(W, H);
+        m.words = new Uint32Array(m.pixels.data.buffer);
+        m.cover = new Uint8Array(W * H);    // opacity of the marker pixel there
+    }
+    var sx = w * m.zoom * ratio, sy = h * m.zoom * ratio, u0 = m.u0, v0 = m.v0;
+    // Nothing the markers depend on changed (a place was picked): the
+    // layer drawn last time serves again.
+    var state = [matches, sx, sy, u0, v0, W, H];
+    if (!m.stamped || state.some(function (x, i) { return x !== m.stamped[i]; })) {
+        velmora.stampMarkers(W, H, sx, sy);
+        m.stamped = state;
+    }
+    g.setTransform(1, 0, 0, 1, 0, 0);
+    g.drawImage(m.layer, 0, 0);
+    g.setTransform(ratio, 0, 0, ratio, 0, 0);
+    var picked = velmora.picked >= 0 && velmora.matchPosition(velmora.picked) >= 0 && places[velmora.picked];
+    if (picked && picked.u === picked.u) {
+        g.fillStyle = "#ffd21f";
+        g.strokeStyle = "#16325c";
+        g.lineWidth = 1.5;
+        g.beginPath();
+        g.arc((picked.u - u0) * w * m.zoom, (picked.v - v0) * h * m.zoom, 5.5, 0, 2 * Math.PI);
+        g.fill();
+        g.stroke();
+    }
+};
+
+velmora.stampMarkers = function (W, H, sx, sy) {
+    var m = velmora.map, places = velmora.places, matches = velmora.matches;
+    var u0 = m.u0, v0 = m.v0, words = m.words, cover = m.cover;
+    words.fill(0);
+    cover.fill(0);
+    var inView = new Int32Array(2 * matches.length), shown = 0;
+    for (var j = 0; j < matches.length; j++) {
+        var p = places[matches[j]];
+        var px = Math.round((p.u - u0) * sx);
+        if (!(px >= -8 && px < W + 8)) continue;         // also leaves out places with no position
+        var py = Math.round((p.v - v0) * sy);
+        if (!(py >= -8 && py < H + 8)) continue;
+        inView[2 * shown] = px;
+        inView[2 * shown + 1] = py;
+        shown++;
+    }
+    // Smaller markers, and at last plain dots, as the places crowd.
+    var s = shown <= 2000 ? velmora.stamp(3.5 * m.ratio, true, W)
+          : shown <= 8000 ? velmora.stamp(2 * m.ratio, true, W) : velmora.stamp(1.5 * m.ratio, false, W);
+    var offsets = s.offsets, colours = s.colours, alphas = s.alphas, reach = s.reach, n = offsets.length;
+    for (var i = 0; i < 2 * shown; i += 2) {
+        var x = inView[i], y = inView[i + 1], centre = y * W + x;
+        var inside = x >= reach && x < W - reach && y >= reach && y < H - reach;
+        if (inside && cover[centre] === 255) continue;
+        for (var k = 0; k < n; k++) {
+            if (!inside) {
+                var ox = x + s.xs[k], oy = y + s.ys[k];
+                if (ox < 0 || ox >= W || oy < 0 || oy >= H) continue;
+            }
+            var o = centre + offsets[k];
+            if (alphas[k] >= cover[o]) {
+                cover[o] = alphas[k];
+                words[o] = colours[k];
             }
         }
+    }
+    m.layer.getContext("2d").putImageData(m.pixels, 0, 0);
+    m.shown = shown;
+};
+
+velmora.drawMapSoon = function () {
+    var m = velmora.map;
+    if (m.pending) return;
+    m.pending = true;
+    velmora.nextFrame(function () { m.pending = false; velmora.drawMap(); });
+};
+
+// ----- zooming and panning ---------------------------------------------
+
+// Keeps the world filling the canvas: no panning off its edges.
+velmora.clampView = function () {
+    var m = velmora.map, most = 1 - 1 / m.zoom;
+    m.u0 = Math.max(0, Math.min(most, m.u0));
+    m.v0 = Math.max(0, Math.min(most, m.v0));
+};
+
+// Zooms by `factor` keeping the point (x, y) of the canvas where it is.
+// False when the zoom is at its limit already.
+velmora.zoomAt = function (factor, x, y) {
+    var m = velmora.map;
+    var zoom = Math.max(1, Math.min(m.maxZoom, m.zoom * factor));
+    if (zoom === m.zoom) return false;
+    var u = m.u0 + x / (m.width * m.zoom), v = m.v0 + y / (m.height * m.zoom);
+    m.zoom = zoom;
+    m.u0 = u - x / (m.width * zoom);
+    m.v0 = v - y / (m.height * zoom);
+    velmora.clampView();
+    velmora.hideTip();
+    velmora.drawMapSoon();
+    return true;
+};
+
+velmora.panBy = function (dx, dy) {
+    var m = velmora.map;
+    m.u0 -= dx / (m.width * m.zoom);
+    m.v0 -= dy / (m.height * m.zoom);
+    velmora.clampView();
+    velmora.drawMapSoon();
+};
+
+velmora.resetView = function () {
+    var m = velmora.map;
+    m.zoom = 1;
+    m.u0 = m.v0 = 0;
+    velmora.drawMapSoon();
+};
+
+velmora.pointer = function (e) {
+    var r = document.getElementById("map").getBoundingClientRect();
+    return { x: e.clientX - r.left, y: e.clientY - r.top };
+};
+
+// A wheel step of 100 zooms by the square root of two; at the limit the
+// wheel scrolls the page as usual.
+velmora.wheel = function (e) {
+    var dy = e.deltaY * (e.deltaMode === 1 ? 33 : e.deltaMode === 2 ? 400 : 1);
+    dy = Math.max(-400, Math.min(400, dy));
+    var at = velmora.pointer(e);
+    if (velmora.zoomAt(Math.pow(2, -dy / 200), at.x, at.y)) e.preventDefault();
+};
+
+velmora.press = function (e) {
+    if (e.button !== 0) return;
+    var m = velmora.map;
+    m.drag = { x: e.clientX, y: e.clientY, u0: m.u0, v0: m.v0 };
+    m.dragged = false;
+    try { e.target.setPointerCapture(e.pointerId); } catch (err) { /* a pointer the page cannot hold */ }
+};
+
+velmora.move = function (e) {
+    var m = velmora.map, d = m.drag;
+    if (!d || !(e.buttons & 1)) {
+        m.drag = null;
+        velmora.hover(e);
+        return;
+    }
+    if (!m.dragged && Math.abs(e.clientX - d.x) + Math.abs(e.clientY - d.y) < 4) return;
+    m.dragged = true;
+    velmora.hideTip();
+    document.getElementById("map").classList.add("dragging");
+    m.u0 = d.u0;
+    m.v0 = d.v0;
+    velmora.panBy(e.clientX - d.x, e.clientY - d.y);
+};
+
+velmora.release = function () {
+    velmora.map.drag = null;
+    document.getElementById("map").classList.remove("dragging");
+};
+
+velmora.keys = function (e) {
+    var m = velmora.map, step = 60;
+    switch (e.key) {
+    case "+": case "=": velmora.zoomAt(2, m.width / 2, m.height / 2); break;
+    case "-": velmora.zoomAt(0.5, m.width / 2, m.height / 2); break;
+    case "0": velmora.resetView(); break;
+    case "ArrowLeft": velmora.panBy(step, 0); break;
+    case "ArrowRight": velmora.panBy(-step, 0); break;
+    case "ArrowUp": velmora.panBy(0, step); break;
+    case "ArrowDown": velmora.panBy(0, -step); break;
+    default: return;
+    }
+    e.preventDefault();
+};
+
+// ----- naming the places under the mouse --------------------------------
+
+// The places that pass the filter within 6 pixels of (x, y), nearest first.
+velmora.placesAt = function (x, y) {
+    var m = velmora.map, places = velmora.places, matches = velmora.matches;
+    var sx = m.width * m.zoom, sy = m.height * m.zoom;
+    var found = [];
+    for (var j = 0; j < matches.length; j++) {
+        var p = places[matches[j]];
+        var dx = (p.u - m.u0) * sx - x;
+        if (!(dx <= 6 && dx >= -6)) continue;
+        var dy = (p.v - m.v0) * sy - y;
+        if (!(dy <= 6 && dy >= -6)) continue;
+        var d = dx * dx + dy * dy;
+        if (d <= 36) found.push({ place: p, d: d });
     }
     found.sort(function (a, b) { return a.d - b.d || a.place.index - b.place.index; });
     return found.map(function (f) { return f.place; });
 };
 
+// The name of the nearest place in a tip beside the mouse, kept inside
+// the map however long the name.
 velmora.hover = function (e) {
     var canvas = document.getElementById("map");
     var tip = document.getElementById("tip");
-    var r = canvas.getBoundingClientRect();
-    var x = e.clientX - r.left, y = e.clientY - r.top;
-    var here = velmora.placesAt(x, y);
+    var at = velmora.pointer(e);
+    var here = velmora.placesAt(at.x, at.y);
+    canvas.classList.toggle("over", here.length > 0);
     if (here.length === 0) {
         tip.hidden = true;
-        canvas.style.cursor = "";
         return;
     }
-    tip.textContent = here[0].name + (here.length > 1 ? " (+" + (here.length - 1) + " more)" : "");
+    var name = velmora.cut(here[0].name, velmora.tipChars).replace(/[\r\n\t]/g, " ");
+    // The name isolated, so that right-to-left text in it cannot carry
+    // the count along.
+    tip.replaceChildren(velmora.el("bdi", null, name));
+    if (here.length > 1) tip.appendChild(document.createTextNode(" (+" + (here.length - 1) + " more)"));
     tip.hidden = false;
-    tip.style.left = Math.min(x + 12, r.width - tip.offsetWidth - 2) + "px";
-    tip.style.top = Math.max(0, y - 28) + "px";
-    canvas.style.cursor = "pointer";
+    var w = velmora.map.width, h = velmora.map.height;
+    var tw = tip.offsetWidth, th = tip.offsetHeight;
+    var left = at.x + 12 + tw <= w ? at.x + 12 : at.x - 12 - tw;
+    var top = at.y - 28 >= 0 ? at.y - 28 : at.y + 16;
+    tip.style.left = Math.max(0, Math.min(w - tw, left)) + "px";
+    tip.style.top = Math.max(0, Math.min(h - th, top)) + "px";
+};
+
+velmora.hideTip = function () {
+    document.getElementById("tip").hidden = true;
 };
 
 // Clicking a marker shows its place in the table.
 velmora.pick = function (e) {
-    var canvas = document.getElementById("map");
-    var r = canvas.getBoundingClientRect();
-    var here = velmora.placesAt(e.clientX - r.left, e.clientY - r.top);
-    if (here.length === 0) return;
-    var target = here[0].index;
-    var pos = velmora.matches.indexOf(target);
-    while (pos >= velmora.drawnRows) velmora.moreRows();
-    var row = document.getElementById("place-" + target);
-    if (!row) return;
-    var old = document.querySelector("tr.picked");
-    if (old) old.className = "";
-    row.className = "picked";
-    row.scrollIntoView({ block: "center" });
+    if (velmora.map.dragged) {
+        velmora.map.dragged = false;
+        return;
+    }
+    var at = velmora.pointer(e);
+    var here = velmora.placesAt(at.x, at.y);
+    if (here.length > 0) velmora.pickPlace(here[0].index, true);
 };
 
 velmora.start = function () {
-    var filterBox = document.getElementById("filter");
-    filterBox.addEventListener("input", velmora.refresh);
-    document.getElementById("more").addEventListener("click", velmora.moreRows);
+    document.getElementById("filter").addEventListener("input", velmora.refresh);
+    var box = document.getElementById("rowsbox");
+    box.addEventListener("scroll", function () { velmora.drawRows(false); });
+    var body = document.getElementById("places");
+    body.addEventListener("mouseover", velmora.hoverCell);
+    body.addEventListener("click", velmora.clickRow);
+
     var canvas = document.getElementById("map");
-    canvas.addEventListener("mousemove", velmora.hover);
-    canvas.addEventListener("mouseleave", function () { document.getElementById("tip").hidden = true; });
+    canvas.addEventListener("pointermove", velmora.move);
+    canvas.addEventListener("pointerdown", velmora.press);
+    canvas.addEventListener("pointerup", velmora.release);
+    canvas.addEventListener("pointercancel", velmora.release);
+    canvas.addEventListener("pointerleave", velmora.hideTip);
     canvas.addEventListener("click", velmora.pick);
-    var pending = false;
-    window.addEventListener("resize", function () {
-        if (pending) return;
-        pending = true;
-        requestAnimationFrame(function () { pending = false; velmora.drawMap(); });
+    canvas.addEventListener("dblclick", function (e) { var at = velmora.pointer(e); velmora.zoomAt(2, at.x, at.y); });
+    canvas.addEventListener("wheel", velmora.wheel, { passive: false });
+    canvas.addEventListener("keydown", velmora.keys);
+    document.getElementById("zoomin").addEventListener("click", function () {
+        velmora.zoomAt(2, velmora.map.width / 2, velmora.map.height / 2);
     });
-    // Further rows arrive as the end of the table comes into view.
-    if (window.IntersectionObserver) {
-        new IntersectionObserver(function (entries) {
-            if (entries[0].isIntersecting && velmora.drawnRows < velmora.matches.length) velmora.moreRows();
-        }, { rootMargin: "400px" }).observe(document.getElementById("more"));
-    }
+    document.getElementById("zoomout").addEventListener("click", function () {
+        velmora.zoomAt(0.5, velmora.map.width / 2, velmora.map.height / 2);
+    });
+    document.getElementById("zoomreset").addEventListener("click", velmora.resetView);
+    window.addEventListener("resize", function () { velmora.drawMapSoon(); velmora.drawRows(false); });
     velmora.refresh();
 };
 

@@ -24,6 +24,22 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 fi
 
+# GIO starts the desktop's programs; Marble, a session bus and the desktop's
+# handler cache let a test fly the real globe. Marble recommends far more
+# than it needs, hence no recommended packages.
+lean=(libglib2.0-dev pkgconf marble dbus desktop-file-utils)
+missing=()
+for p in "${lean[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # The browser test's driver, at the version pinned in its lock file; it

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "printers.h"
@@ -209,4 +210,57 @@ TEST(CommandLine, NothingChangesWhenAnythingIsWrong)
     EXPECT_EQ(r.exitCode, 1);
     expectOneErrorLine(r, "no readable settings file velmora.ini");
     EXPECT_FALSE(QFile::exists(none.path("x.kml")));
+}
+
+TEST(CommandLine, OutcomesAScriptCanTrust)
+{
+    const QByteArray journal = journal::journalBytes(kJournal);
+    const QByteArray onePlace = exchange::kmlBytes({makeRow(u"New", links::linkFor(3, 4), u"")});
+    const QString overlong = QStringLiteral("%1 %2") + QString(40'000, u'y');
+    const struct {
+        const char* what;
+        std::function<void(Folder&)> prepare;
+        QStringList args;
+        int exitCode;
+        QString saying;  // on standard output for 0 and 3, else on standard error
+        bool journalChanged;
+    } cases[] = {
+        {"nothing to import", [](Folder& f) { f.write("track.gpx", "<gpx version=\"1.1\"><trk/></gpx>"); },
+         {"import", "track.gpx"}, 3, "No places to import; the journal is unchanged", false},
+        {"the layer not written", [&](Folder& f) {
+             f.write("new.kml", onePlace);
+             QDir(f.path("ww/config")).removeRecursively();
+         },
+         {"import", "new.kml"}, 4, "the journal was saved, but the World Wind layer could not all be written", true},
+        {"a save folder that is not there", [](Folder& f) { QDir(f.path("save")).removeRecursively(); },
+         {"export", "out.kml"}, 1, "/save named in velmora.ini does not exist", false},
+        {"a file name shown as given", [](Folder&) {}, {"import", "back\\slash %1 %2\x1b[m.gpx"}, 1,
+         "back\\slash %1 %2\\x1b[m.gpx was not imported: there is no such file", false},
+        {"a symbolic link in a loop", [](Folder& f) { QFile::link(f.path("loop.kml"), f.path("loop.kml")); },
+         {"import", "loop.kml"}, 1, "loop.kml was not imported: it is a symbolic link that leads round in a loop",
+         false},
+        {"a name longer than the window holds", [&](Folder& f) {
+             f.write("long.kml", exchange::kmlBytes({makeRow(overlong, links::linkFor(1, 2), u"")}));
+         },
+         {"import", "long.kml"}, 1,
+         "the place \"%1 %2" + QString(55, u'y') + "…\" has a name of 40005 characters, more than the 32767", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Folder f;
+        f.write("save/velmora.js", journal);
+        c.prepare(f);
+        const Outcome r = f.velmora(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        if (c.exitCode == 0 || c.exitCode == 3) {
+            EXPECT_TRUE(r.out.contains(c.saying)) << r.out.toStdString();
+        } else {
+            EXPECT_TRUE(r.err.contains(c.saying) && r.err.count(u'\n') == 1 && r.err.size() < 400)
+                << r.err.toStdString();
+        }
+        if (QFile::exists(f.path("save"))) {
+            EXPECT_EQ(f.read("save/velmora.js") != journal, c.journalChanged);
+        }
+        EXPECT_FALSE(QFile::exists(f.path("out.kml")));
+    }
 }

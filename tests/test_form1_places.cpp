@@ -69,8 +69,11 @@ private slots:
             {"nothing but a line", "line.kml",
              "<kml><Placemark><LineString><coordinates>1,2 3,4</coordinates></LineString></Placemark></kml>", false,
              "No places were found in"},
-            {"full list", "one.kml", exchange::kmlBytes({makeRow(u"One", links::linkFor(1, 2), u"")}), true,
-             "more than the 32767 places a journal can hold"},
+            {"full list", "%1 one.kml", exchange::kmlBytes({makeRow(u"One", links::linkFor(1, 2), u"")}), true,
+             "%1 one.kml: the list holds 32767 places and the file 1 place, more than the 32767 places"},
+            {"name too long", "long.kml",
+             exchange::kmlBytes({makeRow(QString(kMaxFieldLength + 1, u'n'), links::linkFor(1, 2), u"")}), false,
+             "has a name of 32768 characters"},
         };
         for (const auto& c : cases) {
             StartFolder start;

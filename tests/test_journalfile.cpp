@@ -342,3 +342,42 @@ TEST(TextFile, LeftoverCopiesOfOurSavesGoButNothingElse)
     char value[2];
     EXPECT_LT(getxattr(QFile::encodeName(path).constData(), "user.velmora.temporary", value, sizeof value), 0);
 }
+
+TEST(JournalFile, NeverBuiltPastTheLimitItCouldBeReadBackWithin)
+{
+    const QStringList rows = {makeRow(u"A", u"worldwind://goto/world=Earth&lat=1&lon=2", u"x"),
+                              makeRow(u"B \"<>\"", u"l", u"")};
+    const QByteArray whole = journal::journalBytes(rows);
+    EXPECT_EQ(journal::journalBytesWithin(rows, whole.size()), whole);
+    EXPECT_EQ(journal::journalBytesWithin(rows, whole.size() - 1), std::nullopt);
+    EXPECT_EQ(journal::journalBytesWithin({}, 0), QByteArray());
+}
+
+TEST(JournalFile, PlacesAnotherWriterAddedAreThoseInNeitherTheLoadedFileNorTheList)
+{
+    const QString a = makeRow(u"A", u"", u""), b = makeRow(u"B", u"", u""), c = makeRow(u"C", u"", u"");
+    const struct {
+        QStringList before, now, kept, added;
+    } cases[] = {
+        {{a}, {a, b, c}, {a}, {b, c}},        // an import
+        {{a, b}, {a}, {a, b}, {}},            // a removal is not a loss
+        {{a}, {a, b}, {a, b}, {}},            // the list has the same place
+        {{a}, {a, a, a}, {a, a}, {a}},        // duplicates counted
+        {{a, b}, {b, a}, {c}, {}},            // reordered only
+    };
+    for (const auto& t : cases)
+        EXPECT_EQ(journal::addedByOthers(t.before, t.now, t.kept), t.added);
+}
+
+TEST(JournalFile, WritersTakeTurns)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("velmora.js"));
+    journal::WriteTurn first(path), second(path);
+    ASSERT_TRUE(first.take(0));
+    QString why;
+    EXPECT_FALSE(second.take(100, &why));
+    EXPECT_TRUE(why.contains(QLatin1String("is writing it"))) << why.toStdString();
+    first.release();
+    EXPECT_TRUE(second.take(0));
+}

@@ -1,10 +1,12 @@
 // The shell seam, and the desktop layer that stands in for the Windows
-// shell, run against stand-in xdg-mime and xdg-open scripts placed first on
-// PATH: what it opens, and how a failure is put to the user.
+// shell, run against stand-in programs named by desktop entries and a
+// mimeapps list of a scratch home: what it opens, and how a failure is put
+// to the user.
 
 #include "platform/shell.h"
 #include "printers.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,44 +16,78 @@
 
 namespace {
 
-TEST(ShellSeam, PreparedResultsAreReturnedInOrderAndCallsRecorded)
+TEST(ShellSeam, PreparedResultsAreAnsweredInOrderLaterAndCallsRecorded)
 {
+    int argc = 1;
+    char name[] = "test_shell";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    QObject context;
     Shell::clearHistory();
     Shell::setNextResult(2);
     Shell::setNextResult(42);
-    EXPECT_EQ(Shell::open(QStringLiteral("a.html"), 1), 2);
+    int answer = -1;
+    Shell::open(QStringLiteral("a.html"), 1, {QStringLiteral("geo:1,2")}, &context, [&](int code) { answer = code; });
+    EXPECT_EQ(answer, -1);  // as the desktop's own answer, it comes from the event loop
+    QCoreApplication::processEvents();
+    EXPECT_EQ(answer, 2);
     EXPECT_TRUE(Shell::start(QStringLiteral("tool.exe")));
     const QList<Shell::Call> calls = Shell::history();
     ASSERT_EQ(calls.size(), 2);
     EXPECT_EQ(calls[0].kind, Shell::Call::Open);
     EXPECT_EQ(calls[0].target, QStringLiteral("a.html"));
     EXPECT_EQ(calls[0].show, 1);
+    EXPECT_EQ(calls[0].preferred, QStringList{QStringLiteral("geo:1,2")});
     EXPECT_EQ(calls[1].kind, Shell::Call::Start);
     EXPECT_EQ(calls[1].target, QStringLiteral("tool.exe"));
     Shell::clearHistory();
 }
 
 #ifndef Q_OS_WIN
-// A folder with stand-in xdg-mime and xdg-open first on PATH. xdg-mime
-// prints the content of the file "handler" when there is one; xdg-open
-// writes its argument count and arguments (NUL-separated) to "opened".
+// A scratch home whose desktop entries start a stand-in program. It writes
+// its argument count and arguments (NUL-separated) to "opened". GIO reads
+// the folders of the environment once per process, so every test shares
+// one home: geo: and text/html have a handler, worldwind: one that asks for
+// a terminal, and x-velmora-none: none.
 class DesktopLayer : public testing::Test {
 protected:
+    static void SetUpTestSuite()
+    {
+        home_ = new QTemporaryDir;
+        const QString root = home_->path();
+        for (const char* sub : {"bin", "work", "data/applications", "config"})
+            QDir(root).mkpath(QString::fromLatin1(sub));
+        const QString standIn = root + QStringLiteral("/bin/stand-in");
+        write(standIn, "#!/bin/sh\nPATH=/usr/bin:/bin\n{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\0' \"$a\"; "
+                       "done; } > \"$STANDIN/opened.part\"\nmv \"$STANDIN/opened.part\" \"$STANDIN/opened\"\n");
+        QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const auto entry = [&](const char* name, const QByteArray& exec, const char* type, const char* more = "") {
+            write(root + QStringLiteral("/data/applications/") + QString::fromLatin1(name),
+                  "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + exec + "\nMimeType=" + type + ";\n" + more);
+        };
+        const QByteArray quoted = '"' + standIn.toUtf8() + '"';
+        entry("velmora-geo.desktop", quoted + " --geo-uri=%u", "x-scheme-handler/geo");
+        entry("velmora-ww.desktop", quoted + " --ww %u", "x-scheme-handler/worldwind", "Terminal=true\n");
+        entry("velmora-page.desktop", quoted + " %f", "text/html");
+        write(root + QStringLiteral("/config/mimeapps.list"),
+              "[Default Applications]\nx-scheme-handler/geo=velmora-geo.desktop\n"
+              "x-scheme-handler/worldwind=velmora-ww.desktop\n"
+              "text/html=velmora-page.desktop\n");
+        qputenv("XDG_DATA_HOME", (root + QStringLiteral("/data")).toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/config")).toLocal8Bit());
+        qputenv("STANDIN", root.toLocal8Bit());
+    }
+    static void TearDownTestSuite() { delete home_; }
+
     void SetUp() override
     {
-        ASSERT_TRUE(dir_.isValid());
-        QDir(dir_.path()).mkdir(QStringLiteral("bin"));
-        QDir(dir_.path()).mkdir(QStringLiteral("work"));
-        script(QStringLiteral("xdg-mime"), "#!/bin/sh\n[ \"$1 $2 $3\" = \"query default x-scheme-handler/worldwind\" ] "
-                                           "&& cat \"$STANDIN/handler\" 2>/dev/null\nexit 0\n");
-        script(QStringLiteral("xdg-open"),
-               "#!/bin/sh\n{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\0' \"$a\"; done; } "
-               "> \"$STANDIN/opened.part\"\nmv \"$STANDIN/opened.part\" \"$STANDIN/opened\"\n");
+        QFile::remove(home_->filePath(QStringLiteral("opened")));
+        // No terminal program on the path: the entry that asks for one must
+        // still start its program.
         oldPath_ = qgetenv("PATH");
-        qputenv("PATH", dir_.filePath(QStringLiteral("bin")).toLocal8Bit() + ':' + oldPath_);
-        qputenv("STANDIN", dir_.path().toLocal8Bit());
+        qputenv("PATH", home_->filePath(QStringLiteral("bin")).toLocal8Bit());
         oldCwd_ = QDir::currentPath();
-        QDir::setCurrent(dir_.filePath(QStringLiteral("work")));
+        QDir::setCurrent(home_->filePath(QStringLiteral("work")));
     }
     void TearDown() override
     {
@@ -59,41 +95,35 @@ protected:
         qputenv("PATH", oldPath_);
     }
 
-    void script(const QString& name, const QByteArray& text)
-    {
-        QFile f(dir_.filePath(QStringLiteral("bin/") + name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-        f.close();
-        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    void file(const QString& path, const QByteArray& text = "x")
+    static void write(const QString& path, const QByteArray& text = "x")
     {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);
     }
-    // The arguments xdg-open was started with (it runs detached).
+    // The arguments the stand-in was started with (it runs detached).
     QStringList opened()
     {
         QElapsedTimer waited;
         waited.start();
-        QFile f(dir_.filePath(QStringLiteral("opened")));
+        QFile f(home_->filePath(QStringLiteral("opened")));
         while (!f.exists() && waited.elapsed() < 10000)
             QThread::msleep(20);
         if (!f.open(QIODevice::ReadOnly))
-            return {QStringLiteral("<xdg-open never ran>")};
+            return {QStringLiteral("<the stand-in never ran>")};
         const QByteArray count = f.readLine().trimmed();
         QStringList args;
         for (const QByteArray& a : f.readAll().split('\0'))
-            args << QString::fromLocal8Bit(a);
+            args << QString::fromUtf8(a);
         args.removeLast();  // after the last NUL
         EXPECT_EQ(count.toInt(), args.size());
+        f.remove();
         return args;
     }
-    bool xdgOpenRan() const { return QFile::exists(dir_.filePath(QStringLiteral("opened"))); }
+    bool standInRan() const { return QFile::exists(home_->filePath(QStringLiteral("opened"))); }
+    QString work(const QString& name) const { return home_->filePath(QStringLiteral("work/") + name); }
 
-    QTemporaryDir dir_;
+    static inline QTemporaryDir* home_ = nullptr;
     QByteArray oldPath_;
     QString oldCwd_;
 };
@@ -101,12 +131,12 @@ protected:
 TEST_F(DesktopLayer, MissingFileIs2AndMissingFolderIs3AndNothingIsStarted)
 {
     EXPECT_EQ(Shell::systemOpen(QStringLiteral("help.html"), 1), 2);
-    EXPECT_EQ(Shell::systemOpen(dir_.filePath(QStringLiteral("work/velmora.html")), 1), 2);
-    EXPECT_EQ(Shell::systemOpen(dir_.filePath(QStringLiteral("gone/velmora.html")), 1), 3);
+    EXPECT_EQ(Shell::systemOpen(work(QStringLiteral("velmora.html")), 1), 2);
+    EXPECT_EQ(Shell::systemOpen(home_->filePath(QStringLiteral("gone/velmora.html")), 1), 3);
     EXPECT_EQ(Shell::systemOpen(QStringLiteral("gone/velmora.html"), 1), 3);
     EXPECT_EQ(Shell::systemOpen(QString(), 1), 2);
     QThread::msleep(100);
-    EXPECT_FALSE(xdgOpenRan());
+    EXPECT_FALSE(standInRan());
 }
 
 TEST_F(DesktopLayer, EachFailureIsPutInWords)
@@ -117,7 +147,7 @@ TEST_F(DesktopLayer, EachFailureIsPutInWords)
     } cases[] = {
         {"gone.html", "The specified file was not found"},
         {"gone/velmora.html", "The specified path was not found."},
-        {"worldwind://goto/world=Earth", "There is no application associated with the given file name extension."},
+        {"x-velmora-none:1", "There is no application associated with the given file name extension."},
     };
     for (const auto& c : cases) {
         const int code = Shell::systemOpen(QString::fromUtf8(c.target), 1);
@@ -128,39 +158,39 @@ TEST_F(DesktopLayer, EachFailureIsPutInWords)
     EXPECT_EQ(Shell::errorText(7), QStringLiteral("The shell could not open it (error 7)."));
 }
 
-TEST_F(DesktopLayer, RelativeFileResolvesAgainstTheCurrentFolder)
+TEST_F(DesktopLayer, FileGoesToItsTypesProgramAsOneArgumentResolvedAgainstTheCurrentFolder)
 {
-    file(QStringLiteral("help.html"));
-    const int code = Shell::systemOpen(QStringLiteral("help.html"), 1);
+    const QString name = QStringLiteral("my \"odd\" place's; rm -rf x & $(id) y.html");
+    write(work(name));
+    const int code = Shell::systemOpen(name, 1);
     EXPECT_EQ(code, 33);
     EXPECT_TRUE(Shell::succeeded(code));
-    EXPECT_EQ(opened(), QStringList{dir_.filePath(QStringLiteral("work/help.html"))});
+    EXPECT_EQ(opened(), QStringList{work(name)});
 }
 
-TEST_F(DesktopLayer, WorldWindLinkWithoutHandlerIs31)
+TEST_F(DesktopLayer, LinkFillsTheFieldCodeInsideItsArgumentWithoutAShell)
 {
-    EXPECT_EQ(Shell::systemOpen(QStringLiteral("worldwind://goto/world=Earth&lat=0.00000&lon=0.00000&view=180.00000"), 1), 31);
-    file(dir_.filePath(QStringLiteral("handler")), "\n");  // a blank answer names no program either
-    EXPECT_EQ(Shell::systemOpen(QStringLiteral("worldwind://goto/world=Earth"), 1), 31);
-    QThread::msleep(100);
-    EXPECT_FALSE(xdgOpenRan());
-}
-
-TEST_F(DesktopLayer, WorldWindLinkWithHandlerGoesToXdgOpenAsOneArgument)
-{
-    file(dir_.filePath(QStringLiteral("handler")), "worldwind.desktop\n");
-    const QString link = QStringLiteral("worldwind://goto/world=Earth&lat=1 \"x\"; touch pwned&lon=$(id)`id`");
+    const QString link = QStringLiteral("geo:1,2;x=\"a b\";$(touch pwned)`id`");
     EXPECT_EQ(Shell::systemOpen(link, 1), 33);
-    EXPECT_EQ(opened(), QStringList{link});
+    EXPECT_EQ(opened(), QStringList{QStringLiteral("--geo-uri=") + link});
     EXPECT_FALSE(QFile::exists(QStringLiteral("pwned")));
 }
 
-TEST_F(DesktopLayer, FileNameWithBlanksQuotesAndSemicolonIsOneArgument)
+TEST_F(DesktopLayer, EntryAskingForATerminalStartsWithoutOneWhereNoneIsKnown)
 {
-    const QString name = QStringLiteral("my \"odd\" place's; rm -rf x & y.html");
-    file(name);
-    EXPECT_EQ(Shell::systemOpen(name, 1), 33);
-    EXPECT_EQ(opened(), QStringList{dir_.filePath(QStringLiteral("work/")) + name});
+    const QString link = QStringLiteral("worldwind://goto/world=Earth&lat=1&lon=2");
+    EXPECT_EQ(Shell::systemOpen(link, 1), 33);
+    EXPECT_EQ(opened(), (QStringList{QStringLiteral("--ww"), link}));
+}
+
+TEST_F(DesktopLayer, PreferredFormsGoFirstWhenTheDesktopHasAProgramForThemAndNoProgramIs31)
+{
+    const QString link = QStringLiteral("worldwind://goto/world=Earth&lat=1&lon=2");
+    EXPECT_EQ(Shell::systemOpen(link, 1, {QStringLiteral("x-velmora-none:1"), QStringLiteral("geo:1,2")}), 33);
+    EXPECT_EQ(opened(), QStringList{QStringLiteral("--geo-uri=geo:1,2")});
+    EXPECT_EQ(Shell::systemOpen(link, 1, {QStringLiteral("x-velmora-none:1")}), 33);
+    EXPECT_EQ(opened(), (QStringList{QStringLiteral("--ww"), link}));
+    EXPECT_EQ(Shell::systemOpen(QStringLiteral("x-velmora-none:2"), 1, {QStringLiteral("x-velmora-none:1")}), 31);
 }
 #endif
 

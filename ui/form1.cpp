@@ -10,10 +10,12 @@
 #include "platform/commondialogs.h"
 #include "platform/messagebox.h"
 #include "platform/paths.h"
+#include "platform/readable.h"
 #include "platform/shell.h"
 #include "platform/textfile.h"
 #include "widgets/controls.h"
 #include "widgets/twips.h"
+#include "worldwind/launch.h"
 #include "worldwind/links.h"
 #include "worldwind/placenames.h"
 
@@ -22,12 +24,16 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPaintEvent>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QTimer>
 #include <cmath>
 
 namespace {
@@ -86,6 +92,16 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     connectEditingCommands();
     fixWindowSize();
     Text1->setFocus();
+
+    journalWatcher_ = new QFileSystemWatcher(this);
+    journalCheck_ = new QTimer(this);
+    journalCheck_->setSingleShot(true);
+    // One look for a burst of changes (a save creates, renames and removes
+    // several files in the folder).
+    journalCheck_->setInterval(150);
+    connect(journalCheck_, &QTimer::timeout, this, &Form1::journalChangedOnDisk);
+    connect(journalWatcher_, &QFileSystemWatcher::fileChanged, journalCheck_, qOverload<>(&QTimer::start));
+    connect(journalWatcher_, &QFileSystemWatcher::directoryChanged, journalCheck_, qOverload<>(&QTimer::start));
 }
 
 void Form1::createControls()
@@ -135,6 +151,7 @@ void Form1::createMenus()
                                      &Form1::mnuFileSave_Click);
     mnuFileImport = mnuFile->addAction(QStringLiteral("Import places..."), this, &Form1::mnuFileImport_Click);
     mnuFileExport = mnuFile->addAction(QStringLiteral("Export places..."), this, &Form1::mnuFileExport_Click);
+    mnuFileGlobe = mnuFile->addAction(QStringLiteral("Show places on the globe"), this, &Form1::mnuFileGlobe_Click);
     mnuFileQuit = mnuFile->addAction(QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_F4), this,
                                      &Form1::mnuFileQuit_Click);
     mnuConfig = menuBar()->addMenu(QStringLiteral("Config"));
@@ -186,8 +203,53 @@ QString Form1::journalPath() const
 void Form1::loadVelmora()
 {
     journalAsRead_ = journal::readJournalFile(journalPath());
+    changeNoted_.clear();
     List1->setRows(journalAsRead_.rows);  // replaces every row, also when nothing could be read
+    watchJournal();
     reportUnreadPlaces(journalAsRead_);
+}
+
+void Form1::watchJournal()
+{
+    const QFileInfo file(journalPath());
+    QStringList wanted;
+    // The folder too: a save by rename puts a new file in the place of the
+    // watched one, and a first save creates it.
+    for (const QString& path : {file.absoluteFilePath(), file.absolutePath()})
+        if (QFileInfo::exists(path))
+            wanted << path;
+    QStringList old = journalWatcher_->files() + journalWatcher_->directories();
+    for (const QString& path : std::as_const(old))
+        if (!wanted.contains(path))
+            journalWatcher_->removePath(path);
+    for (const QString& path : std::as_const(wanted))
+        if (!old.contains(path))
+            journalWatcher_->addPath(path);
+}
+
+void Form1::journalChangedOnDisk()
+{
+    watchJournal();
+    // Not under a dialog: a command waiting for it expects the list as it was.
+    if (QApplication::activeModalWidget()) {
+        journalCheck_->start(500);
+        return;
+    }
+    const journal::ReadResult now = journal::readJournalFile(journalPath());
+    // The window's own saves end by reading the file they wrote.
+    if (now.path == journalAsRead_.path && now.fingerprint == journalAsRead_.fingerprint)
+        return;
+    if (!modified_) {
+        log(QStringLiteral("The journal was changed by another program; the list was read again"));
+        setSelectionButtons(false);
+        loadVelmora();
+        return;
+    }
+    if (now.fingerprint == changeNoted_)
+        return;
+    changeNoted_ = now.fingerprint;
+    log(QStringLiteral("The journal was changed by another program; the list has unsaved changes, so it was not "
+                       "read again"));
 }
 
 void Form1::reportUnreadPlaces(const journal::ReadResult& read)
@@ -219,12 +281,62 @@ void Form1::reportUnreadPlaces(const journal::ReadResult& read)
                                       .arg(path, placesRead(int(read.rows.size())), why.join(QLatin1Char(' ')), after));
 }
 
-bool Form1::confirmReplacingUnread(const QString& path)
+bool Form1::takeWriteTurn(journal::WriteTurn& turn, const QString& path)
 {
-    const journal::ReadResult onDisk = journal::beforeReplacing(path, journalAsRead_);
-    if (onDisk.complete())
+    QString why;
+    // Another writer's turn lasts a moment; the window waits a few seconds.
+    if (turn.take(5000, &why))
         return true;
+    MessageBox::information(this, QStringLiteral("The journal could not be saved to %1: %2. Try again in a moment.")
+                                      .arg(paths::shown(path), why));
+    return false;
+}
+
+bool Form1::confirmReplacing(const QString& path, journal::WriteTurn& turn)
+{
+    // The turn is given back while the user decides, and the file read
+    // again after: the answer holds only for the file the question was about.
+    std::optional<QByteArray> approved;
+    for (;;) {
+        const journal::ReadResult onDisk = journal::readJournalFile(path);
+        const QString question = replacingQuestion(path, onDisk);
+        if (question.isEmpty() || approved == onDisk.fingerprint)
+            return true;
+        turn.release();
+        if (MessageBox::askSaveCancel(this, question) != MessageBox::Save)
+            return false;
+        approved = onDisk.fingerprint;
+        if (!takeWriteTurn(turn, path))
+            return false;
+    }
+}
+
+QString Form1::replacingQuestion(const QString& path, const journal::ReadResult& read) const
+{
+    const bool sameFile = path == journalAsRead_.path;
+    const bool asLoaded = sameFile && read.fingerprint == journalAsRead_.fingerprint;
+    // As loaded, the list holds what was read of it; another file, or one
+    // changed since, only what the list happens to share with it.
+    journal::ReadResult onDisk = asLoaded ? journalAsRead_ : read;
+    if (!asLoaded && !sameFile)
+        onDisk.rows.clear();
     const QString list = placesText(List1->count());
+    if (onDisk.complete() && !asLoaded && sameFile) {
+        const QStringList added = journal::addedByOthers(journalAsRead_.rows, onDisk.rows, List1->rows());
+        if (added.isEmpty())
+            return {};
+        QStringList names;
+        for (const QString& row : added.mid(0, 3))
+            names << QLatin1Char('"') + readable::text(viewRow(row).name) + QLatin1Char('"');
+        if (added.size() > 3)
+            names << QStringLiteral("%1 more").arg(added.size() - 3);
+        return QStringLiteral("The journal %1 was changed by another program since the list was read: it holds %2 "
+                              "that the list does not (%3).\n\nSaving replaces the file with the list (%4), and "
+                              "those places are lost.\n\nSave anyway?")
+            .arg(paths::shown(path), placesText(int(added.size())), names.join(QStringLiteral(", ")), list);
+    }
+    if (onDisk.complete())
+        return {};
     QString text;
     if (onDisk.placesInFile < 0)
         text = QStringLiteral("The journal %1 could not be read (%2), so none of its places are in the list.\n\n"
@@ -237,21 +349,18 @@ bool Form1::confirmReplacingUnread(const QString& path)
                         onDisk.rows.isEmpty() ? QStringLiteral("none of them were read")
                                               : QStringLiteral("only %1").arg(placesRead(int(onDisk.rows.size()))),
                         list);
-    return MessageBox::askSaveCancel(this, text + QStringLiteral("\n\nSave anyway?")) == MessageBox::Save;
+    return text + QStringLiteral("\n\nSave anyway?");
 }
 
 bool Form1::saveVelmora()
 {
     const QString path = journalPath();
-    if (!confirmReplacingUnread(path))
+    journal::WriteTurn turn(path);
+    if (!takeWriteTurn(turn, path) || !confirmReplacing(path, turn) || !writeJournal(path))
         return false;
-    QString reason;
-    if (!journal::save(path, List1->rows(), &reason)) {
-        MessageBox::information(this, QStringLiteral("The journal could not be saved to %1: %2.")
-                                          .arg(paths::shown(path), reason));
-        return false;
-    }
-    make_placenames();
+    const placenames::Result layer = writeLayer();
+    turn.release();
+    reportLayer(layer);
     log(QStringLiteral("Velmora updated successfully"));
     setModified(false);
     resetEntryFields();
@@ -259,9 +368,28 @@ bool Form1::saveVelmora()
     return true;
 }
 
+bool Form1::writeJournal(const QString& path)
+{
+    QString reason;
+    if (journal::save(path, List1->rows(), &reason))
+        return true;
+    MessageBox::information(this, QStringLiteral("The journal could not be saved to %1: %2.")
+                                      .arg(paths::shown(path), reason));
+    return false;
+}
+
 void Form1::make_placenames()
 {
-    const placenames::Result result = placenames::write(settings.WWDir, List1->rows(), placenames::labelFont(settings));
+    reportLayer(writeLayer());
+}
+
+placenames::Result Form1::writeLayer() const
+{
+    return placenames::write(settings.WWDir, List1->rows(), placenames::labelFont(settings));
+}
+
+void Form1::reportLayer(const placenames::Result& result)
+{
     if (result.ok())
         MessageBox::information(this, QStringLiteral("placenames files written"));
     else
@@ -442,19 +570,25 @@ void Form1::connectLaunchCommands()
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
 }
 
-int Form1::shellOpen(const QString& target, int show)
+void Form1::shellOpen(const QString& target, int show, std::function<void(int)> done)
 {
-    const int code = Shell::open(target, show);
-    if (Shell::succeeded(code))
-        return code;
-    MessageBox::information(this, target + QStringLiteral(" : ") + Shell::errorText(code));
-    return code;
+    Shell::open(target, show, launch::preferredForms(target), this, [this, target, done](int code) {
+        if (!Shell::succeeded(code))
+            MessageBox::information(this, target + QStringLiteral(" : ") + Shell::errorText(code));
+        if (done)
+            done(code);
+    });
 }
 
 void Form1::Command12_Click()
 {
-    // The link box as it is, also empty or not a worldwind:// link.
-    shellOpen(Text1->text(), Shell::kShowNormal);
+    // A journal file may hold anything; only places go to the desktop.
+    const QString link = Text1->text();
+    if (!launch::isPlaceLink(link)) {
+        MessageBox::information(this, launch::refusal(link));
+        return;
+    }
+    shellOpen(link, Shell::kShowNormal);
 }
 
 void Form1::Command3_Click()
@@ -473,6 +607,29 @@ void Form1::mnuHelpHelp_Click()
 {
     log(QStringLiteral("opening help"));
     shellOpen(QStringLiteral("help.html"), Shell::kShowNormal);
+}
+
+void Form1::mnuFileGlobe_Click()
+{
+    showPlacesOnGlobe();
+}
+
+QString Form1::globeFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/places.kml");
+}
+
+bool Form1::showPlacesOnGlobe()
+{
+    log(QStringLiteral("Showing the places on the globe"));
+    const QString file = globeFile();
+    QString error = QStringLiteral("the folder could not be made");
+    if (!QDir().mkpath(QFileInfo(file).absolutePath()) || !exchange::writeFile(file, List1->rows(), &error)) {
+        MessageBox::information(this, QDir::toNativeSeparators(file) + QStringLiteral(" : ") + error);
+        return false;
+    }
+    shellOpen(QDir::toNativeSeparators(file), Shell::kShowNormal);
+    return true;
 }
 
 void Form1::mnuHelpAbout_Click()
@@ -529,31 +686,31 @@ void Form1::mnuFileImport_Click()
 
 bool Form1::importPlaces(const QString& file)
 {
-    log(QStringLiteral("Importing places from ") + paths::shown(file));
+    const QString shown = readable::fileName(file);
+    log(QStringLiteral("Importing places from ") + shown);
     const exchange::Import found = exchange::readFile(file);
-    if (!found.ok()) {
-        MessageBox::information(
-            this, QStringLiteral("Nothing was imported from %1: %2.").arg(paths::shown(file), found.error));
+    QString refused;
+    if (!found.ok())
+        refused = readable::message(found.error);
+    else if (const QString why = overlongField(found.rows); !why.isEmpty())
+        refused = why;
+    else if (List1->count() + found.rows.size() > kMaxRows)
+        refused = QStringLiteral("the list holds %1 and the file %2, more than the %3 places a journal can hold")
+                      .arg(placesText(List1->count()), placesText(int(found.rows.size())), QString::number(kMaxRows));
+    if (!refused.isEmpty()) {
+        MessageBox::information(this, QStringLiteral("Nothing was imported from %1: %2.").arg(shown, refused));
         return false;
     }
     if (found.rows.isEmpty()) {
         MessageBox::information(this, QStringLiteral("No places were found in %1 (%2); the list is unchanged.")
-                                          .arg(paths::shown(file), exchange::summary(found)));
-        return false;
-    }
-    if (List1->count() + found.rows.size() > kMaxRows) {
-        MessageBox::information(this, QStringLiteral("Nothing was imported from %1: the list holds %2 and the file "
-                                                     "%3, more than the %4 places a journal can hold.")
-                                          .arg(paths::shown(file), placesText(List1->count()),
-                                               placesText(int(found.rows.size())))
-                                          .arg(kMaxRows));
+                                          .arg(shown, exchange::summary(found)));
         return false;
     }
     List1->addItems(found.rows);
     setModified(true);
     MessageBox::information(this, QStringLiteral("Imported from %1: %2.\n\nThe places are at the end of the list; "
                                                  "save to keep them in the journal.")
-                                      .arg(paths::shown(file), exchange::summary(found)));
+                                      .arg(shown, exchange::summary(found)));
     return true;
 }
 
@@ -568,14 +725,13 @@ void Form1::mnuFileExport_Click()
 
 bool Form1::exportPlaces(const QString& file)
 {
-    log(QStringLiteral("Exporting places to ") + paths::shown(file));
+    const QString shown = readable::fileName(file);
+    log(QStringLiteral("Exporting places to ") + shown);
     QString error;
     if (!exchange::writeFile(file, List1->rows(), &error)) {
-        MessageBox::information(
-            this, QStringLiteral("The places could not be exported to %1: %2.").arg(paths::shown(file), error));
+        MessageBox::information(this, QStringLiteral("The places could not be exported to %1: %2.").arg(shown, error));
         return false;
     }
-    MessageBox::information(
-        this, QStringLiteral("%1 exported to %2.").arg(placesText(List1->count()), paths::shown(file)));
+    MessageBox::information(this, QStringLiteral("%1 exported to %2.").arg(placesText(List1->count()), shown));
     return true;
 }

@@ -6,11 +6,16 @@
 #include "journal/journalfile.h"
 #include "settings/settings.h"
 #include "widgets/keptdialog.h"
+#include "worldwind/placenames.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
+
+class QFileSystemWatcher;
 class QLabel;
+class QTimer;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -49,9 +54,15 @@ public:
     bool exportPlaces(const QString& file);
     // The clipboard capture run by every repaint.
     void getUrlFromClipboard();
-    // Hands `target` to the desktop shell; a failure is shown with its text.
-    // Returns the shell's code (above 32 for success).
-    int shellOpen(const QString& target, int show);
+    // Hands `target` to the desktop shell without waiting for it; a failure
+    // is shown with its text when the shell answers. `done`, if given, then
+    // receives the shell's code (above 32 for success).
+    void shellOpen(const QString& target, int show, std::function<void(int)> done = {});
+    // The list written as KML to the cache folder and opened there with the
+    // desktop's globe; false, with a message, when it could not be written.
+    bool showPlacesOnGlobe();
+    // Where showPlacesOnGlobe writes the list.
+    static QString globeFile();
 
     // The dialogs, created on first use.
     Form2* form2();
@@ -83,6 +94,7 @@ public:
     QAction* mnuFileSave;
     QAction* mnuFileImport;
     QAction* mnuFileExport;
+    QAction* mnuFileGlobe;
     QAction* mnuFileQuit;
     QMenu* mnuConfig;
     QAction* mnuConfigConfig;
@@ -96,6 +108,7 @@ public slots:
     void mnuFileSave_Click();
     void mnuFileImport_Click();
     void mnuFileExport_Click();
+    void mnuFileGlobe_Click();
     void mnuFileQuit_Click();
     void mnuConfigConfig_Click();
     void mnuHelpHelp_Click();
@@ -161,13 +174,30 @@ private:
     bool settleUnsavedChanges(bool* discarded = nullptr);
     QString journalPath() const;
     void reportUnreadPlaces(const journal::ReadResult& read);
-    bool confirmReplacingUnread(const QString& path);
     void resetEntryFields();
+
+    // The save, step by step. Between taking the turn and giving it back no
+    // other writer of the journal comes in; no question is asked meanwhile.
+    bool takeWriteTurn(journal::WriteTurn& turn, const QString& path);
+    bool confirmReplacing(const QString& path, journal::WriteTurn& turn);
+    QString replacingQuestion(const QString& path, const journal::ReadResult& onDisk) const;
+    bool writeJournal(const QString& path);
+    placenames::Result writeLayer() const;
+    void reportLayer(const placenames::Result& result);
+
+    // Other writers: the journal's file and folder are watched, and a change
+    // that is not the window's own save reloads the list or is noted.
+    void watchJournal();
+    void journalChangedOnDisk();
 
     QWidget* client_;
     // What the list was last loaded from: a save asks before it replaces
     // places that are not in the list.
     journal::ReadResult journalAsRead_;
+    QFileSystemWatcher* journalWatcher_;
+    QTimer* journalCheck_;
+    // The change of the file already logged while the list had unsaved changes.
+    QByteArray changeNoted_;
     bool modified_ = false;
     bool logsShown_ = true;
     bool paintHookPending_ = false;

@@ -2,6 +2,8 @@
 //   writejournal FOLDER hostile   places with hostile names, comments and
 //                                 links, and expected.json: what the page
 //                                 must show, as the program reads them back
+//                                 (lat and lon null where it shows a dash,
+//                                 "shownName" where it shows another name)
 //   writejournal FOLDER N         N ordinary places spread over the globe
 
 #include "journal/journalfile.h"
@@ -12,15 +14,19 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace {
+
+constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
 
 struct Place {
     const char* name;
     const char* link;
     const char* comment;
-    double lat, lon;  // as World Wind's layer reads them from the link
+    double lat, lon;  // as World Wind's layer reads them from the link; NaN: no position
 };
 
 const Place kHostile[] = {
@@ -40,7 +46,34 @@ const Place kHostile[] = {
      "a link with a quote", -33.8688, 151.2093},
     {"data:text/html,<script>", "data:text/html,<script>window.__pwned=6</script>", "", 0, 0},
     {" worldwind://leading blank", " worldwind://goto/world=Earth&lat=10&lon=10", "not a location link", 10, 10},
+    {"Off the globe", "worldwind://goto/world=Earth&lat=1e308&lon=200", "", kNone, kNone},
+    {nullptr, "worldwind://goto/world=Earth&lat=-45&lon=-150", "half a surrogate pair in the name", -45, -150},
+    {nullptr, "worldwind://goto/world=Earth&lat=89.9&lon=179.9", nullptr, 89.9, 179.9},
 };
+
+// Names and comments that are no C strings: half a surrogate pair, and a
+// name and a comment far longer than any column.
+constexpr int kLone = 10, kLong = 11;
+const QString kLoneName = QStringLiteral("Lone ") + QChar(0xD800) + QStringLiteral(" half");
+const QString kLoneShown = QStringLiteral("Lone \uFFFD half");
+
+QString longText(const char* what, int size)
+{
+    QString text = QString::fromLatin1(what);
+    while (text.size() < size)
+        text += QStringLiteral(" and so on, ") + QString::number(text.size());
+    return text;
+}
+
+QString nameOf(int i)
+{
+    return i == kLone ? kLoneName : i == kLong ? longText("Long name", 200000) : QString::fromUtf8(kHostile[i].name);
+}
+
+QString commentOf(int i)
+{
+    return i == kLong ? longText("A long comment", 5000) : QString::fromUtf8(kHostile[i].comment);
+}
 
 bool write(const QString& path, const QByteArray& bytes)
 {
@@ -60,8 +93,8 @@ int main(int argc, char* argv[])
     const QString mode = QString::fromLocal8Bit(argv[2]);
     QStringList rows;
     if (mode == QLatin1String("hostile")) {
-        for (const Place& p : kHostile)
-            rows << makeRow(QString::fromUtf8(p.name), QString::fromUtf8(p.link), QString::fromUtf8(p.comment));
+        for (int i = 0; i < int(std::size(kHostile)); ++i)
+            rows << makeRow(nameOf(i), QString::fromUtf8(kHostile[i].link), commentOf(i));
     } else {
         const int count = mode.toInt();
         for (int i = 0; i < count; ++i) {
@@ -83,11 +116,17 @@ int main(int argc, char* argv[])
     QJsonArray expected;
     for (qsizetype i = 0; i < read.size(); ++i) {
         const RowFields f = splitRow(read[i]);
-        expected.append(QJsonObject{{QStringLiteral("name"), f.name},
-                                    {QStringLiteral("link"), f.link},
-                                    {QStringLiteral("comment"), f.comment},
-                                    {QStringLiteral("lat"), kHostile[i].lat},
-                                    {QStringLiteral("lon"), kHostile[i].lon}});
+        const auto coordinate = [](double v) { return std::isnan(v) ? QJsonValue() : QJsonValue(v); };
+        QJsonObject place{{QStringLiteral("name"), f.name},
+                          {QStringLiteral("link"), f.link},
+                          {QStringLiteral("comment"), f.comment},
+                          {QStringLiteral("lat"), coordinate(kHostile[i].lat)},
+                          {QStringLiteral("lon"), coordinate(kHostile[i].lon)}};
+        // The program keeps the reference to half a pair as text; the page
+        // shows the replacement character.
+        if (i == kLone)
+            place.insert(QStringLiteral("shownName"), kLoneShown);
+        expected.append(place);
     }
     return write(folder.filePath(QStringLiteral("expected.json")), QJsonDocument(expected).toJson()) ? 0 : 1;
 }

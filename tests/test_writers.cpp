@@ -1,0 +1,192 @@
+// One journal, several writers: the window and command-line imports run by
+// the built program, side by side in one start folder.
+
+#include "exchange/places.h"
+#include "guitest.h"
+#include "journal/journalfile.h"
+#include "journal/row.h"
+#include "ui/form1.h"
+#include "ui/list1.h"
+#include "worldwind/links.h"
+
+#include <QListWidget>
+#include <QProcess>
+#include <QTest>
+#include <memory>
+
+using guitest::StartFolder;
+
+namespace {
+
+const QStringList kParis = {makeRow(u"Paris", u"worldwind://goto/world=Earth&lat=48.85&lon=2.35", u"")};
+
+void prepare(StartFolder& start)
+{
+    start.write("velmora.ini", guitest::kSettings);
+    start.write("velmora.js", journal::journalBytes(kParis));
+    QDir().mkpath(start.path("add-ons/earth"));
+    QDir().mkpath(start.path("config/earth"));
+}
+
+QByteArray places(const QString& prefix, int n)
+{
+    QStringList rows;
+    for (int i = 0; i < n; ++i)
+        rows << makeRow(QStringLiteral("%1-%2").arg(prefix).arg(i + 1), links::linkFor(i % 90, i % 180), u"");
+    return exchange::kmlBytes(rows);
+}
+
+struct Run {
+    int exitCode = -1;
+    QString out, err;
+};
+
+// Runs the program once per argument list, all at once, in the start folder.
+QList<Run> velmoraAtOnce(const QList<QStringList>& argLists)
+{
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (const QStringList& args : argLists)
+        processes.emplace_back(std::make_unique<QProcess>())->start(QStringLiteral(VELMORA_PROGRAM), args);
+    QList<Run> runs;
+    for (auto& p : processes) {
+        Run r;
+        if (p->waitForFinished(120'000) && p->exitStatus() == QProcess::NormalExit)
+            r.exitCode = p->exitCode();
+        r.out = QString::fromUtf8(p->readAllStandardOutput());
+        r.err = QString::fromUtf8(p->readAllStandardError());
+        runs << r;
+    }
+    return runs;
+}
+
+QStringList journalNames(const StartFolder& start)
+{
+    QStringList names;
+    for (const QString& row : journal::readJournalFile(start.path("velmora.js")).rows)
+        names << splitRow(row).name;
+    return names;
+}
+
+bool logSays(const Form1& form, const char* text)
+{
+    return !form.logList->findItems(QString::fromUtf8(text), Qt::MatchContains).isEmpty();
+}
+
+}  // namespace
+
+class TestWriters : public QObject {
+    Q_OBJECT
+
+private slots:
+    void whatWasLostBeforeArrives()
+    {
+        const struct {
+            const char* what;
+            bool windowSavesAfter;
+            QList<QByteArray> imports;  // one process each, all at once
+            int exitCode;
+            QStringList journal;
+            const char* saying;  // on standard error
+            bool exported;  // then exported: no place may land at 0,0
+        } cases[] = {
+            {"the window saves right after an import", true, {places("CLI", 2)}, 0,
+             {"Paris", "CLI-1", "CLI-2"}, "", false},
+            {"two imports at once", false, {places("A", 1), places("B", 1)}, 0, {"Paris", "A-1", "B-1"}, "", false},
+            {"a name too long to read back", false,
+             {exchange::kmlBytes({makeRow(QString(kMaxFieldLength + 1, u'x'), links::linkFor(1, 2), u"")})}, 1,
+             {"Paris"}, "has a name of 32768 characters", false},
+            {"a kept link with a line end", false,
+             {"<gpx version=\"1.0\"><wpt lat=\"48.85\" lon=\"2.35\"><name>Notre-Dame</name><url>"
+              "worldwind://goto/world=Earth&amp;lat=48.85&amp;lon=2.35\n\t</url></wpt></gpx>"},
+             0, {"Paris", "Notre-Dame"}, "", true},
+        };
+        for (const auto& c : cases) {
+            StartFolder start;
+            prepare(start);
+            Form1 form;
+            form.Form_Load();
+            QList<QStringList> argLists;
+            for (int i = 0; i < c.imports.size(); ++i) {
+                const QString file = QStringLiteral("in%1.%2").arg(i).arg(c.imports[i].startsWith("<gpx") ? "gpx" : "kml");
+                start.write(file, c.imports[i]);
+                argLists << QStringList{QStringLiteral("import"), file};
+            }
+            for (const Run& r : velmoraAtOnce(argLists)) {
+                QVERIFY2(r.exitCode == c.exitCode, qPrintable(QString::fromUtf8(c.what) + u' ' + r.err));
+                QVERIFY2(r.err.contains(QString::fromUtf8(c.saying)), qPrintable(r.err));
+            }
+            // Before the window could hear of the import: its Save must ask.
+            if (c.windowSavesAfter)
+                QVERIFY2(!form.saveVelmora(), c.what);
+            QStringList names = journalNames(start), expected = c.journal;
+            names.sort();
+            expected.sort();
+            QVERIFY2(names == expected, qPrintable(QString::fromUtf8(c.what) + u' ' + names.join(u',')));
+            if (c.exported) {
+                QCOMPARE(velmoraAtOnce({{QStringLiteral("export"), QStringLiteral("out.kml")}}).first().exitCode, 0);
+                QVERIFY2(!start.read("out.kml").contains("<coordinates>0,0<"), c.what);
+            }
+        }
+    }
+
+    void tenImportsAtOnceAllArrive()
+    {
+        StartFolder start;
+        prepare(start);
+        QList<QStringList> argLists;
+        for (int k = 0; k < 10; ++k) {
+            const QString file = QStringLiteral("p%1.kml").arg(k);
+            start.write(file, places(file, 1000));
+            argLists << QStringList{QStringLiteral("import"), file};
+        }
+        for (const Run& r : velmoraAtOnce(argLists)) {
+            QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+            QVERIFY2(r.out.contains(QLatin1String("Imported 1000 places into ")), qPrintable(r.out));
+        }
+        const QStringList names = journalNames(start);
+        QCOMPARE(names.size(), 10'001);
+        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), 10'001);
+        // No temporary copy left behind, none taken from a live save.
+        QCOMPARE(QDir(start.path()).entryList({QStringLiteral("velmora.js.*")}, QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void theWindowAsksOnlyWhileItHasUnsavedChanges()
+    {
+        StartFolder start;
+        prepare(start);
+        Form1 form;
+        form.Form_Load();
+        form.List1->addItem(makeRow(u"Unsaved", links::linkFor(5, 5), u""));
+        form.setModified(true);
+        start.write("cli.kml", places("CLI", 2));
+        QCOMPARE(velmoraAtOnce({{QStringLiteral("import"), QStringLiteral("cli.kml")}}).first().exitCode, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(logSays(form, "so it was not read again"), 5000);
+        QCOMPARE(form.List1->count(), 2);  // the unsaved list stays as it is
+
+        // Cancel first: the file keeps the imported places.
+        QVERIFY(!form.saveVelmora());
+        QCOMPARE(MessageBox::history().size(), 1);
+        QVERIFY2(MessageBox::history().last().contains(QLatin1String("holds 2 places that the list does not "
+                                                                     "(\"CLI-1\", \"CLI-2\")")),
+                 qPrintable(MessageBox::history().last()));
+        QCOMPARE(journalNames(start), (QStringList{"Paris", "CLI-1", "CLI-2"}));
+        // Save anyway: asked once, the list written as it is.
+        MessageBox::setNextAnswer(MessageBox::Save);
+        QVERIFY(form.saveVelmora());
+        QCOMPARE(MessageBox::history().size(), 3);  // the question and "placenames files written"
+        QCOMPARE(journalNames(start), (QStringList{"Paris", "Unsaved"}));
+
+        // No unsaved changes: an import is read into the list, no question.
+        QTest::qWait(400);  // the window's own save is not someone else's
+        QVERIFY(!logSays(form, "the list was read again"));
+        QCOMPARE(velmoraAtOnce({{QStringLiteral("import"), QStringLiteral("cli.kml")}}).first().exitCode, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(form.List1->count(), 4, 5000);
+        QVERIFY(logSays(form, "the list was read again"));
+        QVERIFY(form.saveVelmora());
+        QCOMPARE(MessageBox::history().size(), 4);
+        QCOMPARE(journalNames(start), (QStringList{"Paris", "Unsaved", "CLI-1", "CLI-2"}));
+    }
+};
+
+QTEST_MAIN(TestWriters)
+#include "test_writers.moc"
