@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <cmath>
+
 Form2::Form2(QWidget* parent) : KeptDialog(add, parent)
 {
     setWindowTitle(QStringLiteral("Add a place"));
@@ -76,10 +78,18 @@ bool Form2::buildLink()
         readCoordinate(latDeg, latMin, latSec, ComboLat, QStringLiteral("latitude"));
     if (!latitude)
         return false;
+    if (!links::validLatitude(*latitude)) {
+        refuseRange(latDeg, QStringLiteral("latitude"), *latitude, QStringLiteral("90 degrees north or south"));
+        return false;
+    }
     const std::optional<double> longitude =
         readCoordinate(lonDeg, lonMin, lonSec, ComboLon, QStringLiteral("longitude"));
     if (!longitude)
         return false;
+    if (!links::validLongitude(*longitude)) {
+        refuseRange(lonDeg, QStringLiteral("longitude"), *longitude, QStringLiteral("180 degrees east or west"));
+        return false;
+    }
     Text1->setText(links::linkFor(*latitude, *longitude));
     return true;
 }
@@ -104,6 +114,14 @@ std::optional<double> Form2::readCoordinate(QLineEdit* deg, QLineEdit* min, QLin
         return std::nullopt;
     }
     return links::coordinate(*degrees, *minutes, *seconds, -controls::itemData(hemisphere));
+}
+
+void Form2::refuseRange(QLineEdit* box, const QString& name, double value, const QString& limit)
+{
+    // World Wind and the placename layer would put such a place nowhere.
+    const QString given = std::isfinite(value) ? QLocale::system().toString(std::abs(value), 'g', 15)
+                                               : QStringLiteral("more than that");
+    refuse(box, QStringLiteral("The %1 can be at most %2; its boxes give %3.").arg(name, limit, given));
 }
 
 void Form2::refuse(QLineEdit* box, const QString& message)

@@ -58,4 +58,6 @@ private:
     std::optional<double> readCoordinate(QLineEdit* deg, QLineEdit* min, QLineEdit* sec, const QComboBox* hemisphere,
                                          const QString& name);
     void refuse(QLineEdit* box, const QString& message);
+    // A coordinate beyond its limit, named in the message.
+    void refuseRange(QLineEdit* box, const QString& name, double value, const QString& limit);
 };

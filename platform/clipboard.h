@@ -1,9 +1,11 @@
 #pragma once
-// The clipboard, as the capture of copied links needs it: whether it holds
-// text, that text, and emptying it. Tests put an in-process clipboard in
-// place of the system's, prepare what it holds and read back what was
+// The clipboard, as the capture of copied locations needs it: its text,
+// the data of its other flavours, emptying it, and whether what it holds
+// came back right after it was emptied. Tests put an in-process clipboard
+// in place of the system's, prepare what it holds and read back what was
 // emptied.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -13,17 +15,30 @@ namespace Clipboard {
 bool hasText();
 // The text on the clipboard, or an empty text when it holds none.
 QString text();
+// The data of a flavour ("application/gpx+xml"), empty when it is not offered.
+QByteArray data(const QString& mimeType);
 // Empties the clipboard, whatever it holds.
 void clear();
+
+// How long after an emptying a change of the clipboard counts as a refill.
+inline constexpr qint64 kRefillMs = 2000;
+// Whether the clipboard last changed within kRefillMs of the last
+// emptying, or not at all since: clipboard managers put back what was
+// taken at once. False before the first emptying.
+bool refilledSinceCleared();
 
 // For tests: an in-process clipboard instead of the system's (holding
 // nothing at first), or the system's again.
 void setFake(bool on);
-// For tests: what the in-process clipboard holds; std::nullopt stands for
-// contents that are not text (a picture, files) or nothing at all.
+// For tests: new contents of the in-process clipboard; std::nullopt stands
+// for contents that are not text (a picture, files) or nothing at all.
 void setFakeText(std::optional<QString> text);
-// What the clipboard held each time it was emptied, oldest first (an empty
-// text when it held no text). Kept for the system's clipboard too.
+// For tests: one more flavour for the contents set last.
+void setFakeData(const QString& mimeType, const QByteArray& data);
+// For tests: moves the in-process clipboard's clock on.
+void advanceFakeClock(qint64 ms);
+// What the in-process clipboard held each time it was emptied, oldest
+// first (an empty text when it held no text).
 QStringList emptied();
 void clearHistory();
 

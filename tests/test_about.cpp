@@ -93,6 +93,24 @@ private slots:
         }
     }
 
+    void enterPressesTheFocusedButton()
+    {
+        StartFolder start;
+        Shell::setNonInteractive(true);
+        Registry::setFake({{{kMachine, kMsinfoKey, "PATH"}, text("C:\\Tools\\MSINFO32.EXE")}});
+        frmAbout about;
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        about.cmdSysInfo->setFocus();
+        QTest::keyClick(about.cmdSysInfo, Qt::Key_Return);
+        QVERIFY(about.isVisible());
+        QCOMPARE(Shell::history().size(), 1);
+        about.cmdOK->setFocus();
+        QTest::keyClick(about.cmdOK, Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(!about.isVisible());
+        QCOMPARE(Shell::history().size(), 1);
+    }
+
     void getKeyValueReadsTextsAndNumbers()
     {
         Registry::setFake({

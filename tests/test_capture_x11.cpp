@@ -9,6 +9,7 @@
 #include "ui/form1.h"
 #include "ui/list1.h"
 #include "widgets/look.h"
+#include "worldwind/links.h"
 
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -115,6 +116,83 @@ private slots:
             output(QStringLiteral("xclip"), {"-o", "-selection", "clipboard"});
         QVERIFY2(!left || left->isEmpty(), left ? left->constData() : "");
         QVERIFY(!Clipboard::hasText());
+    }
+
+    // As a globe copies a location: "Copy geo: URL" puts the URI as text,
+    // "Copy Coordinates" a placemark as KML, among other flavours.
+    void locationCopiedInAGlobeIsCaptured_data()
+    {
+        QTest::addColumn<QString>("flavour");  // the X11 target xclip offers
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("geo: URL") << "UTF8_STRING" << QByteArray("geo:48.8599477442,2.2944800000")
+                                  << "worldwind://goto/world=Earth&lat=48.8599477442&lon=2.29448" << "<Enter a name>";
+        QTest::newRow("KML placemark")
+            << QString::fromLatin1(links::kKmlFlavour)
+            << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
+                          " <Document>\n  <Placemark>\n   <name>Champ de Mars</name>\n   <Point>\n"
+                          "    <coordinates>2.2944800000,48.8599477442,0</coordinates>\n   </Point>\n"
+                          "  </Placemark>\n </Document>\n</kml>\n")
+            << "worldwind://goto/world=Earth&lat=48.8599477442&lon=2.29448&alt=0" << "Champ de Mars";
+    }
+
+    void locationCopiedInAGlobeIsCaptured()
+    {
+        QFETCH(QString, flavour);
+        QFETCH(QByteArray, data);
+        QFETCH(QString, link);
+        QFETCH(QString, name);
+        StartFolder start;
+        Form1 form;
+        guitest::loadWindow(start, form);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+        QProcess owner, refill;
+        const auto ending = qScopeGuard([&] {
+            for (QProcess* p : {&owner, &refill}) {
+                if (p->state() != QProcess::NotRunning) {
+                    p->kill();
+                    p->waitForFinished();
+                }
+            }
+        });
+        const auto own = [&](QProcess& p) {
+            p.start(QStringLiteral("xclip"), {"-quiet", "-selection", "clipboard", "-t", flavour});
+            p.write(data);
+            p.closeWriteChannel();
+        };
+        const auto offered = [&] { return Clipboard::hasText() || !Clipboard::data(flavour).isEmpty(); };
+        own(owner);
+        QVERIFY2(owner.waitForStarted(), "xclip is missing: run scripts/setup.sh");
+        QTRY_VERIFY(offered());
+
+        QStringList shown;
+        whenModal([&](QWidget*) {
+            shown = {form.form2()->Text1->text(), form.form2()->Text2->text()};
+            // A clipboard manager puts the location back as soon as it is taken.
+            own(refill);
+            QTRY_VERIFY(offered());
+            QTest::mouseClick(form.form2()->cmdAdd, Qt::LeftButton);
+        });
+        form.update();
+        QTRY_COMPARE_WITH_TIMEOUT(form.List1->count(), 1, 5000);
+        QCOMPARE(shown, (QStringList{link, name}));
+        QCOMPARE(form.List1->item(0)->text(), name + "\t" + link + "\t");
+
+        // What came back is not taken again, and stays where it is.
+        bool reopened = false;
+        whenModal([&](QWidget*) {
+            reopened = true;
+            QTest::mouseClick(form.form2()->cmdCancel, Qt::LeftButton);
+        }, 30);
+        form.update();
+        QTest::qWait(400);
+        QVERIFY(!reopened);
+        QCOMPARE(form.List1->count(), 1);
+        QVERIFY(offered());
+        QCOMPARE(Clipboard::emptied(), QStringList());  // no record kept of the system's clipboard
     }
 };
 

@@ -8,10 +8,12 @@
 #include "platform/clipboard.h"
 #include "ui/form1.h"
 #include "ui/list1.h"
+#include "worldwind/links.h"
 #include "widgets/look.h"
 
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -461,8 +463,169 @@ private slots:
         w.click(w->Command7);
         QCOMPARE(MessageBox::history().size(), 2);
         QVERIFY(MessageBox::history().last().startsWith(message));
+
+        // Add with a location waiting: the capture it runs first says it, once.
+        Clipboard::setFakeText(kOther);
+        w.click(w->Command7);
+        QCOMPARE(MessageBox::history().size(), 3);
+        QVERIFY(!Clipboard::hasText());
         QCOMPARE(w->List1->count(), kMaxRows);
         QVERIFY(!w->isModified());
+    }
+
+    void aPlaceCopiedDuringASaveIsCapturedAfterIt()
+    {
+        Window w;
+        w->setModified(true);
+        MessageBox::setNonInteractive(false);  // the save's box is up, as for the user
+        QPointer<QWidget> saveBox;
+        bool duringSave = true;
+        // Answers the Add a place dialog whenever it comes, during the save or after it.
+        int looks = 300;
+        std::function<void(QWidget*)> answer = [&](QWidget* modal) {
+            if (modal != w.dialog()) {
+                if (--looks > 0)
+                    whenModal(answer);
+                return;
+            }
+            duringSave = saveBox && saveBox->isVisible();
+            w.dialog()->Text2->setText(QStringLiteral("Louvre"));
+            QTest::mouseClick(w.dialog()->cmdAdd, Qt::LeftButton);
+        };
+        whenModal([&](QWidget* box) {
+            saveBox = box;
+            whenModal(answer);
+            Clipboard::setFakeText(kLink);
+            const int runs = w->paintHookRuns();
+            w->update();
+            QTest::qWait(100);
+            QVERIFY(w->paintHookRuns() > runs);
+            qobject_cast<QDialog*>(box)->accept();
+        });
+        w.click(w->Command11);
+        QTRY_COMPARE(w->List1->count(), 5);
+        QVERIFY(!duringSave);
+        QCOMPARE(w->List1->item(4)->text(), makeRow(u"Louvre", kLink, u""));
+        QVERIFY(w->isModified());
+    }
+
+    void aLocationPutBackRightAwayIsNotTakenAgain()
+    {
+        Window w;
+        int shown = 0;
+        const auto capture = [&](bool dialogExpected) {
+            whenModal([&](QWidget*) {
+                ++shown;
+                QTest::mouseClick(w.dialog()->cmdCancel, Qt::LeftButton);
+            }, 20);
+            w->getUrlFromClipboard();
+            if (!dialogExpected)
+                QTest::qWait(300);  // the watch for a dialog has given up
+        };
+        Clipboard::setFakeText(kLink);
+        capture(true);
+        Clipboard::setFakeText(kLink);  // a clipboard manager puts it back
+        capture(false);
+        QCOMPARE(shown, 1);
+        QCOMPARE(Clipboard::text(), kLink);
+
+        Clipboard::advanceFakeClock(Clipboard::kRefillMs + 1);
+        Clipboard::setFakeText(kLink);  // copied again by the user
+        capture(true);
+        QCOMPARE(shown, 2);
+
+        // What Clear took is not taken back either.
+        Clipboard::advanceFakeClock(Clipboard::kRefillMs + 1);
+        Clipboard::setFakeText(kOther);
+        w.click(w->Command5);
+        Clipboard::setFakeText(kOther);
+        capture(false);
+        QCOMPARE(shown, 2);
+        QCOMPARE(Clipboard::emptied(), (QStringList{kLink, kLink, kOther}));
+    }
+
+    void clearEmptiesOnlyALocation_data()
+    {
+        QTest::addColumn<QString>("text");  // null: no text at all
+        QTest::addColumn<QByteArray>("kml");
+        QTest::addColumn<bool>("emptied");
+        QTest::newRow("a picture") << QString() << QByteArray() << false;
+        QTest::newRow("other text") << QStringLiteral("meet at ten") << QByteArray() << false;
+        QTest::newRow("a geo: URI") << QStringLiteral("geo:1,2") << QByteArray() << true;
+        QTest::newRow("a placemark") << QStringLiteral("1 E, 2 N")
+                                     << QByteArray("<kml><Placemark><Point><coordinates>1,2</coordinates></Point>"
+                                                   "</Placemark></kml>")
+                                     << true;
+    }
+
+    void clearEmptiesOnlyALocation()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, kml);
+        QFETCH(bool, emptied);
+        Window w;
+        Clipboard::setFakeText(text.isNull() ? std::nullopt : std::optional<QString>(text));
+        if (!kml.isEmpty())
+            Clipboard::setFakeData(QString::fromLatin1(links::kKmlFlavour), kml);
+        w->Text2->setText(QStringLiteral("typed"));
+        w.click(w->Command5);
+        QCOMPARE(Clipboard::emptied().size(), emptied ? 1 : 0);
+        QCOMPARE(Clipboard::hasText(), !text.isNull() && !emptied);
+        QCOMPARE(w.fields(), (QStringList{"", "Noname", ""}));
+    }
+
+    void emptyAreaAndCtrlClickEndTheSelection()
+    {
+        Window w;
+        QWidget* rows = w->List1->viewport();
+        w.clickRow(1);
+        QTest::mouseClick(rows, Qt::LeftButton, {}, QPoint(5, rows->height() - 3));
+        QCOMPARE(w->List1->selectedRow(), -1);
+        QVERIFY(!w.selectionButtonsEnabled());
+        w.clickRow(2);
+        QVERIFY(w.selectionButtonsEnabled());
+        QTest::mouseClick(rows, Qt::LeftButton, Qt::ControlModifier, w->List1->visualItemRect(w->List1->item(2)).center());
+        QCOMPARE(w->List1->selectedRow(), -1);
+        QVERIFY(!w.selectionButtonsEnabled());
+    }
+
+    void keyboard()
+    {
+        Window w;
+        w.clickRow(1);
+        JournalList* list = w->List1;
+        QTest::keyClick(list, Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(list->rows(), (QStringList{kFour[0], kFour[2], kFour[1], kFour[3]}));
+        QTest::keyClick(list, Qt::Key_Up, Qt::ControlModifier);
+        QTest::keyClick(list, Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(list->rows(), (QStringList{kFour[1], kFour[0], kFour[2], kFour[3]}));
+        QCOMPARE(w->List1->selectedRow(), 0);
+        QVERIFY(w.selectionButtonsEnabled());
+
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(Shell::history().size(), 1);
+        QCOMPARE(Shell::history()[0].target, QStringLiteral("worldwind://b"));
+
+        QTest::keyClick(list, Qt::Key_Delete);
+        QCOMPARE(list->rows(), (QStringList{kFour[0], kFour[2], kFour[3]}));
+        QCOMPARE(w->List1->selectedRow(), -1);
+        QVERIFY(!w.selectionButtonsEnabled());
+        QCOMPARE(w.fields(), (QStringList{"", "Noname", ""}));
+        // Without a selection the keys do nothing.
+        for (const int key : {int(Qt::Key_Delete), int(Qt::Key_Return)})
+            QTest::keyClick(list, Qt::Key(key));
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(Shell::history().size(), 1);
+
+        // Enter presses the button that has the focus.
+        bool opened = false;
+        whenModal([&](QWidget*) {
+            opened = true;
+            QTest::mouseClick(w.dialog()->cmdCancel, Qt::LeftButton);
+        });
+        w->Command7->setFocus();
+        QTest::keyClick(w->Command7, Qt::Key_Return);
+        QVERIFY(opened);
     }
 
 private:

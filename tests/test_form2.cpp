@@ -121,8 +121,10 @@ private slots:
                                               << prefix + "&lat=0.00833333333333333&lon=0.00888888888888889";
         QTest::newRow("fractions, west") << Typed{"12.5", "7.25", "0", "N"} << Typed{" 100 ", "0", "-0.4", "W"}
                                          << prefix + "&lat=12.6208333333333&lon=-100";
-        QTest::newRow("nothing normalised") << Typed{"95", "75", "0", "N"} << Typed{"0", "0", "3600", "E"}
-                                            << prefix + "&lat=96.25&lon=1";
+        QTest::newRow("nothing normalised") << Typed{"45", "75", "0", "N"} << Typed{"0", "0", "3600", "E"}
+                                            << prefix + "&lat=46.25&lon=1";
+        QTest::newRow("the limits") << Typed{"89", "60", "0", "S"} << Typed{"180", "0", "0", "W"}
+                                    << prefix + "&lat=-90&lon=-180";
     }
 
     void coordinatesBuildTheLink()
@@ -160,6 +162,8 @@ private slots:
         QTest::newRow("seconds not a number") << "latSec" << "ten" << "latitude seconds";
         QTest::newRow("seconds past 16 bits") << "lonSec" << "32768" << "longitude seconds";
         QTest::newRow("seconds below 16 bits") << "lonSec" << "-40000" << "longitude seconds";
+        QTest::newRow("latitude past 90") << "latDeg" << "91" << "latitude can be at most 90";
+        QTest::newRow("longitude past 180") << "lonDeg" << "-181" << "longitude can be at most 180";
     }
 
     void badBoxesAreRefusedByName()

@@ -155,3 +155,102 @@ TEST(Links, PositionIsExactDecimalWithinRange)
         }
     }
 }
+
+namespace {
+
+// A placemark as globes copy it, coordinates as KML writes them.
+QByteArray kmlPlacemark(const char* coordinates, const char* name = "Tour Eiffel")
+{
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">"
+                      "<Document><name>Copied</name><Placemark><name>")
+           + name + "</name><Point><coordinates>" + coordinates + "</coordinates></Point></Placemark></Document></kml>";
+}
+
+QByteArray gpxPoint(const char* attributes, const char* inside = "")
+{
+    return QByteArray("<gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\"><wpt ") + attributes + ">"
+           + inside + "</wpt></gpx>";
+}
+
+}  // namespace
+
+TEST(Links, CopiedLocationsFromAnyGlobe)
+{
+    const QString at = QStringLiteral("worldwind://goto/world=Earth&lat=");
+    const QByteArray laughs = "<?xml version=\"1.0\"?><!DOCTYPE kml [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b "
+                              "\"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]><kml><Placemark><name>&b;</name><Point>"
+                              "<coordinates>1,2</coordinates></Point></Placemark></kml>";
+    const QByteArray twoPlacemarks = "<kml><Document><Placemark><Point><coordinates>1,2</coordinates></Point>"
+                                     "</Placemark><Placemark><Point><coordinates>3,4</coordinates></Point>"
+                                     "</Placemark></Document></kml>";
+    const QByteArray line = "<kml><Placemark><LineString><coordinates>1,2 3,4</coordinates></LineString>"
+                            "</Placemark></kml>";
+    QByteArray padded = kmlPlacemark("2.5,48.5");
+    padded.insert(padded.indexOf("<kml"), "<!--" + QByteArray(links::kMaxSnippet, ' ') + "-->");
+    struct Case {
+        const char* what;
+        links::ClipboardOffer offer;
+        QString link;  // empty: nothing taken
+        QString name = {};
+    };
+    const auto text = [](const char* t) { return links::ClipboardOffer{QString::fromUtf8(t), {}, {}, {}}; };
+    const auto kml = [](QByteArray data) { return links::ClipboardOffer{std::nullopt, data, {}, {}}; };
+    const auto gpx = [](QByteArray data) { return links::ClipboardOffer{std::nullopt, {}, data, {}}; };
+    const auto uris = [](QByteArray data) { return links::ClipboardOffer{std::nullopt, {}, {}, data}; };
+    const Case cases[] = {
+        {"worldwind text, unchanged", {QStringLiteral("worldwind://goto/x=1\n2"), kmlPlacemark("1,2"), {}, {}},
+         QStringLiteral("worldwind://goto/x=1\n2")},
+        {"geo: as a globe copies it", text("geo:48.8599477442,2.2944800000"), at + "48.8599477442&lon=2.29448"},
+        {"geo: with altitude and parameters", text(" GEO:-33.5,151.25,120.0;crs=WGS84;u=35;x-y=%41b\r\n"),
+         at + "-33.5&lon=151.25&alt=120"},
+        {"geo: at the limits", text("geo:-90,180"), at + "-90&lon=180"},
+        {"geo: as a URL", uris("# from a globe\r\ngeo:1.5,-2.5\r\n"), at + "1.5&lon=-2.5"},
+        {"KML flavour", kml(kmlPlacemark(" 2.2944800000,48.8599477442,0 ")), at + "48.8599477442&lon=2.29448&alt=0",
+         QStringLiteral("Tour Eiffel")},
+        {"KML text, name simplified", text(kmlPlacemark("-0.5,1e1", " Big\n\tBen ")), at + "10&lon=-0.5",
+         QStringLiteral("Big Ben")},
+        {"GPX flavour", gpx(gpxPoint("lat=\"-12.25\" lon=\"130\"", "<ele>5.5</ele><name>Camp</name>")),
+         at + "-12.25&lon=130&alt=5.5", QStringLiteral("Camp")},
+        {"the KML flavour wins",
+         {QStringLiteral("  2\u00b0 17' 40.1\"E,  48\u00b0 51' 35.8\"N"), kmlPlacemark("2.29448,48.85994,0"),
+          gpxPoint("lat=\"1\" lon=\"1\""), {}},
+         at + "48.85994&lon=2.29448&alt=0", QStringLiteral("Tour Eiffel")},
+        // Left alone.
+        {"other text", text("https://example.org/?geo:1,2"), {}},
+        {"coordinates as text", text("  2\u00b0 17' 40.1\"E,  48\u00b0 51' 35.8\"N"), {}},
+        {"geo: latitude past 90", text("geo:90.1,0"), {}},
+        {"geo: longitude past 180", text("geo:0,-180.5"), {}},
+        {"geo: another reference system", text("geo:1,2;crs=epsg:4326"), {}},
+        {"geo: a query", text("geo:1,2?z=11"), {}},
+        {"geo: exponent or plus sign", text("geo:1e1,2"), {}},
+        {"geo: one number", text("geo:1"), {}},
+        {"geo: four numbers", text("geo:1,2,3,4"), {}},
+        {"geo: blanks inside", text("geo:1, 2"), {}},
+        {"geo: a second line", text("geo:1,2\nmore"), {}},
+        {"geo: not a number", text("geo:nan,inf"), {}},
+        {"geo: huge number", text(("geo:1," + std::string(400, '9')).c_str()), {}},
+        {"URL list with two", uris("geo:1,2\r\ngeo:3,4\r\n"), {}},
+        {"KML with a document type", kml(laughs), {}},
+        {"KML text with a document type", text(laughs), {}},
+        {"KML with two placemarks", kml(twoPlacemarks), {}},
+        {"KML line only", kml(line), {}},
+        {"KML latitude past 90", kml(kmlPlacemark("0,91")), {}},
+        {"KML infinite", kml(kmlPlacemark("1e999,1")), {}},
+        {"KML without coordinates", kml("<kml><Placemark><Point/></Placemark></kml>"), {}},
+        {"KML cut short", kml(kmlPlacemark("1,2").chopped(10)), {}},
+        {"KML too large", kml(padded), {}},
+        {"another root", kml("<html><Placemark><Point><coordinates>1,2</coordinates></Point></Placemark></html>"), {}},
+        {"GPX with two points", gpx("<gpx><wpt lat=\"1\" lon=\"2\"/><wpt lat=\"3\" lon=\"4\"/></gpx>"), {}},
+        {"GPX without longitude", gpx(gpxPoint("lat=\"1\"")), {}},
+        {"GPX bad elevation", gpx(gpxPoint("lat=\"1\" lon=\"2\"", "<ele>high</ele>")), {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::optional<links::CopiedLocation> found = links::copiedLocation(c.offer);
+        ASSERT_EQ(found.has_value(), !c.link.isEmpty());
+        if (found) {
+            EXPECT_EQ(found->link, c.link);
+            EXPECT_EQ(found->name, c.name);
+        }
+    }
+}

@@ -1,9 +1,10 @@
-// The clipboard capture and what runs it: a location link copied in World
-// Wind becomes a new entry when the user comes back to the main window.
+// The clipboard capture and what runs it: a location copied in a globe
+// becomes a new entry when the user comes back to the main window.
 
 #include "form1.h"
 
 #include "dialogs/form2.h"
+#include "journal/row.h"
 #include "list1.h"
 #include "platform/clipboard.h"
 #include "worldwind/links.h"
@@ -80,24 +81,65 @@ void Form1::Form_Paint()
     getUrlFromClipboard();
 }
 
+Form1::CaptureHold::CaptureHold(Form1& form) : form_(form)
+{
+    ++form_.captureHolds_;
+}
+
+Form1::CaptureHold::~CaptureHold()
+{
+    if (--form_.captureHolds_ > 0 || !form_.captureMissed_)
+        return;
+    form_.captureMissed_ = false;
+    form_.schedulePaintHook();
+}
+
+std::optional<links::CopiedLocation> Form1::waitingLocation() const
+{
+    links::ClipboardOffer offer;
+    if (Clipboard::hasText())
+        offer.text = Clipboard::text();
+    if (!offer.text || !links::isLocationLink(*offer.text)) {
+        offer.kml = Clipboard::data(QLatin1String(links::kKmlFlavour));
+        offer.gpx = Clipboard::data(QLatin1String(links::kGpxFlavour));
+        offer.uriList = Clipboard::data(QLatin1String(links::kUriListFlavour));
+    }
+    std::optional<links::CopiedLocation> found = links::copiedLocation(offer);
+    // A clipboard manager gives back what we just took: taking it again
+    // would reopen the dialog for ever.
+    if (found && found->link == takenLink_ && found->name == takenName_ && Clipboard::refilledSinceCleared())
+        return std::nullopt;
+    return found;
+}
+
+void Form1::takeFromClipboard(const links::CopiedLocation& found)
+{
+    takenLink_ = found.link;
+    takenName_ = found.name;
+    Clipboard::clear();
+}
+
 void Form1::getUrlFromClipboard()
 {
-    if (!Clipboard::hasText())
+    if (captureHolds_ > 0) {
+        captureMissed_ = true;
         return;
-    const QString link = Clipboard::text();
-    if (!links::isLocationLink(link))
+    }
+    const std::optional<links::CopiedLocation> found = waitingLocation();
+    if (!found)
         return;
     log(QStringLiteral("getting url from clipboard "));
-    if (refuseWhenFull()) {
-        Clipboard::clear();  // or every repaint would say it again
+    if (List1->count() >= kMaxRows) {
+        takeFromClipboard(*found);  // first: a repaint under the message would say it again
+        refuseWhenFull();
         return;
     }
     List1->clearSelectedRow();
     Command1->setEnabled(false);
     Command8->setEnabled(false);
     Form2* dialog = form2();
-    fillForCapturedLink(dialog, link);
-    Clipboard::clear();
+    fillForCapturedLink(dialog, *found);
+    takeFromClipboard(*found);
     // Run again while the dialog is open, the capture only refills it; the
     // run that showed it adds the entry once it is confirmed.
     if (!dialog->isVisible())
@@ -107,10 +149,10 @@ void Form1::getUrlFromClipboard()
     appendEntry(dialog->Text2->text(), dialog->Text1->text(), dialog->Text3->text());
 }
 
-void Form1::fillForCapturedLink(Form2* dialog, const QString& link)
+void Form1::fillForCapturedLink(Form2* dialog, const links::CopiedLocation& found)
 {
-    dialog->Text1->setText(link);
-    dialog->Text2->setText(QStringLiteral("<Enter a name>"));
+    dialog->Text1->setText(found.link);
+    dialog->Text2->setText(found.name.isEmpty() ? QStringLiteral("<Enter a name>") : found.name);
     dialog->Text3->setText(QString());
     dialog->Option1->setChecked(true);
 }

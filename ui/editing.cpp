@@ -9,11 +9,13 @@
 #include "list1.h"
 #include "platform/clipboard.h"
 #include "platform/messagebox.h"
+#include "worldwind/links.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 
 namespace {
@@ -34,6 +36,32 @@ void Form1::connectEditingCommands()
     connect(Command9, &QPushButton::clicked, this, &Form1::Command9_Click);
     connect(Command10, &QPushButton::clicked, this, &Form1::Command10_Click);
     connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+    connect(List1, &JournalList::selectionClearedByUser, this, &Form1::List1_Validate);
+    connectListKeys();
+}
+
+void Form1::connectListKeys()
+{
+    // Tab leaves the list and so ends the selection: the commands on the
+    // selected entry have keys of their own there.
+    const auto key = [this](QKeySequence keys, void (Form1::*command)()) {
+        connect(new QShortcut(keys, List1, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated, this,
+                [this, command] {
+                    if (List1->selectedRow() >= 0)
+                        (this->*command)();
+                });
+    };
+    key(QKeySequence(Qt::Key_Delete), &Form1::removeByKey);
+    key(QKeySequence(Qt::CTRL | Qt::Key_Up), &Form1::Command9_Click);
+    key(QKeySequence(Qt::CTRL | Qt::Key_Down), &Form1::Command10_Click);
+    key(QKeySequence(Qt::Key_Return), &Form1::Command12_Click);
+    key(QKeySequence(Qt::Key_Enter), &Form1::Command12_Click);
+}
+
+void Form1::removeByKey()
+{
+    Command8_Click();
+    List1_Validate();  // the focus stays in the list: no selection left for the buttons
 }
 
 void Form1::setSelectionButtons(bool enabled)
@@ -103,6 +131,7 @@ bool Form1::refuseWhenFull()
 {
     if (List1->count() < kMaxRows)
         return false;
+    ++fullRefusals_;
     MessageBox::information(this, QStringLiteral("The journal is full: it holds %1 places, the most it can hold. "
                                                  "Remove places to make room for new ones; nothing was added.")
                                       .arg(QLocale().toString(kMaxRows)));
@@ -138,8 +167,9 @@ void Form1::Command1_Click()
 
 void Form1::Command7_Click()
 {
-    repaintNow();  // a link waiting on the clipboard gets its own dialog first
-    if (refuseWhenFull())
+    const int refusals = fullRefusals_;
+    repaintNow();  // a location waiting on the clipboard gets its own dialog first
+    if (fullRefusals_ != refusals || refuseWhenFull())
         return;
     Form2* dialog = form2();
     dialog->showModal();
@@ -192,6 +222,9 @@ void Form1::swapWithSelected(int offset)
 
 void Form1::Command5_Click()
 {
-    Clipboard::clear();
+    // Only a location the capture would take: anything else on the
+    // clipboard belongs to other programs.
+    if (const std::optional<links::CopiedLocation> found = waitingLocation())
+        takeFromClipboard(*found);
     resetEntryFields();
 }

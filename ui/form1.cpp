@@ -202,6 +202,7 @@ QString Form1::journalPath() const
 
 void Form1::loadVelmora()
 {
+    const CaptureHold hold(*this);
     journalAsRead_ = journal::readJournalFile(journalPath());
     changeNoted_.clear();
     List1->setRows(journalAsRead_.rows);  // replaces every row, also when nothing could be read
@@ -354,6 +355,7 @@ QString Form1::replacingQuestion(const QString& path, const journal::ReadResult&
 
 bool Form1::saveVelmora()
 {
+    const CaptureHold hold(*this);  // its boxes let repaints through, and it ends with a reload
     const QString path = journalPath();
     journal::WriteTurn turn(path);
     if (!takeWriteTurn(turn, path) || !confirmReplacing(path, turn) || !writeJournal(path))
@@ -472,10 +474,15 @@ void Form1::configure()
     fillConfiguration(dialog);
     const QString startFolder = QDir::currentPath();
     dialog->showModal();
+    if (!dialog->okBouton) {
+        QDir::setCurrent(startFolder);
+        return;
+    }
     // Unsaved changes are settled with the settings as they were, before
     // the list is replaced by the journal of the new save folder.
+    const CaptureHold hold(*this);
     bool discarded = false;
-    if (!dialog->okBouton || !settleUnsavedChanges(&discarded)) {
+    if (!settleUnsavedChanges(&discarded)) {
         QDir::setCurrent(startFolder);
         return;
     }

@@ -12,6 +12,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <optional>
 
 class QFileSystemWatcher;
 class QLabel;
@@ -25,6 +26,9 @@ class JournalList;
 class Form2;
 class Form3;
 class QWindow;
+namespace links {
+struct CopiedLocation;
+}
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -156,10 +160,31 @@ private:
     void schedulePaintHook();
     void runPaintHook();
     void repaintNow();
-    void fillForCapturedLink(Form2* dialog, const QString& link);
+    // The location the capture would take from the clipboard now, if any.
+    std::optional<links::CopiedLocation> waitingLocation() const;
+    // Empties the clipboard of `found`; the same location put back right
+    // away (by a clipboard manager) is then not taken again.
+    void takeFromClipboard(const links::CopiedLocation& found);
+    void fillForCapturedLink(Form2* dialog, const links::CopiedLocation& found);
+
+    // While a save or a reload runs the capture waits: a place it added
+    // would be dropped by the reload. A run asked for meanwhile follows
+    // once the last hold ends.
+    class CaptureHold {
+    public:
+        explicit CaptureHold(Form1& form);
+        ~CaptureHold();
+        CaptureHold(const CaptureHold&) = delete;
+        CaptureHold& operator=(const CaptureHold&) = delete;
+
+    private:
+        Form1& form_;
+    };
 
     // Selecting and editing entries.
     void connectEditingCommands();
+    void connectListKeys();
+    void removeByKey();
     void setSelectionButtons(bool enabled);
     void focusMoved(QWidget* old, QWidget* now);
     bool endsSelection(const QWidget* w) const;
@@ -206,6 +231,14 @@ private:
     // reaches a control that ends the selection.
     bool leftList_ = false;
     int paintHookRuns_ = 0;
+    int captureHolds_ = 0;
+    bool captureMissed_ = false;
+    // The link and name last emptied from the clipboard.
+    QString takenLink_;
+    QString takenName_;
+    // Counts the "journal is full" messages: Add says it once, also when
+    // the capture it runs first has said it.
+    int fullRefusals_ = 0;
     Kept<Form2> form2_;
     Kept<Form3> form3_;
 };

@@ -89,6 +89,30 @@ void JournalList::clearSelectedRow()
     selectionModel()->clear();
 }
 
+template <class Handle>
+void JournalList::watchClearing(Handle handle)
+{
+    const bool before = selectedRow() >= 0;
+    handle();
+    if (before && selectedRow() < 0)
+        emit selectionClearedByUser();
+}
+
+void JournalList::mousePressEvent(QMouseEvent* event)
+{
+    watchClearing([&] { QListWidget::mousePressEvent(event); });
+}
+
+void JournalList::mouseReleaseEvent(QMouseEvent* event)
+{
+    watchClearing([&] { QListWidget::mouseReleaseEvent(event); });
+}
+
+void JournalList::keyPressEvent(QKeyEvent* event)
+{
+    watchClearing([&] { QListWidget::keyPressEvent(event); });
+}
+
 int JournalList::tabStop() const
 {
     return fontMetrics().averageCharWidth() * 24;

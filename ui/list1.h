@@ -25,6 +25,18 @@ public:
     // Distance between tab stops, in pixels.
     int tabStop() const;
 
+signals:
+    // A click or a key of the user left no row selected (a click under the
+    // rows, Ctrl+click on the selected one).
+    void selectionClearedByUser();
+
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) override;
+
+private:
+    template <class Handle>
+    void watchClearing(Handle handle);
 };

@@ -3,6 +3,7 @@
 #include "twips.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,6 +44,26 @@ protected:
     }
 };
 
+// Enter presses the focused button, as Space does. Without this a button
+// that is not a dialog's default ignores Enter, and in a dialog the default
+// button would take it instead of the one that has the focus.
+class PushButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            event->accept();
+            click();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+};
+
 }  // namespace
 
 QLabel* label(QWidget* parent, const QString& text, int left, int top, int width, int height)
@@ -63,7 +84,7 @@ QLineEdit* textBox(QWidget* parent, const QString& text, int left, int top, int 
 
 QPushButton* button(QWidget* parent, const QString& text, int left, int top, int width, int height)
 {
-    auto* c = new QPushButton(text, parent);
+    auto* c = new PushButton(text, parent);
     c->setAutoDefault(false);
     twips::setGeometry(c, left, top, width, height);
     return c;

@@ -17,7 +17,8 @@ namespace controls {
 // A caption that wraps within its box, top-left aligned like the originals.
 QLabel* label(QWidget* parent, const QString& text, int left, int top, int width, int height);
 QLineEdit* textBox(QWidget* parent, const QString& text, int left, int top, int width, int height);
-// A button that never becomes the default button by taking the focus.
+// A button that never becomes the default button by taking the focus; Enter
+// presses it when it has the focus, as Space does.
 QPushButton* button(QWidget* parent, const QString& text, int left, int top, int width, int height);
 
 // An option button whose caption wraps within its box beside the round

@@ -1,6 +1,7 @@
 #include "links.h"
 
 #include <QVarLengthArray>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <charconv>
@@ -66,6 +67,24 @@ QString linkFor(double latitude, double longitude)
 {
     return QStringLiteral("worldwind://goto/world=Earth&lat=") + decimal(latitude) + QStringLiteral("&lon=")
            + decimal(longitude);
+}
+
+QString linkFor(double latitude, double longitude, std::optional<double> altitude)
+{
+    QString link = linkFor(latitude, longitude);
+    if (altitude)
+        link += QStringLiteral("&alt=") + decimal(*altitude);
+    return link;
+}
+
+bool validLatitude(double degrees)
+{
+    return degrees >= -90 && degrees <= 90;
+}
+
+bool validLongitude(double degrees)
+{
+    return degrees >= -180 && degrees <= 180;
 }
 
 namespace {
@@ -218,7 +237,7 @@ std::optional<Position> position(QStringView link)
     if (!latText || !lonText)
         return std::nullopt;
     const std::optional<double> lat = decimalNumber(*latText), lon = decimalNumber(*lonText);
-    if (!lat || !lon || !(*lat >= -90 && *lat <= 90) || !(*lon >= -180 && *lon <= 180))
+    if (!lat || !lon || !validLatitude(*lat) || !validLongitude(*lon))
         return std::nullopt;
     return Position{*lat, *lon};
 }
@@ -250,6 +269,261 @@ std::optional<qint16> readSeconds(const QString& text, const QLocale& locale)
 double coordinate(double degrees, double minutes, qint16 seconds, int factor)
 {
     return (degrees + minutes / 60.0 + seconds / 3600.0) * factor;
+}
+
+namespace {
+
+bool asciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+bool asciiHex(QChar c)
+{
+    return asciiDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+bool asciiAlnum(QChar c)
+{
+    return asciiDigit(c) || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+// RFC 5870's number: an optional "-", digits, and "." with digits.
+std::optional<double> geoNumber(QStringView text)
+{
+    qsizetype i = text.startsWith(u'-') ? 1 : 0;
+    const qsizetype whole = i;
+    while (i < text.size() && asciiDigit(text[i]))
+        ++i;
+    if (i == whole)
+        return std::nullopt;
+    if (i < text.size() && text[i] == u'.') {
+        const qsizetype fraction = ++i;
+        while (i < text.size() && asciiDigit(text[i]))
+            ++i;
+        if (i == fraction)
+            return std::nullopt;
+    }
+    if (i != text.size())
+        return std::nullopt;
+    return decimalNumber(text);
+}
+
+// A parameter value: unreserved characters, percent escapes and "[]:&+$".
+bool geoValue(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'%') {
+            if (i + 2 >= text.size() || !asciiHex(text[i + 1]) || !asciiHex(text[i + 2]))
+                return false;
+            i += 2;
+        } else if (!asciiAlnum(c) && !QStringView(u"-._~[]:&+$").contains(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<GeoPoint> readGeoUri(QStringView text)
+{
+    text = text.trimmed();
+    if (text.size() > 1024 || !text.startsWith(u"geo:", Qt::CaseInsensitive))
+        return std::nullopt;
+    const QList<QStringView> parts = text.sliced(4).split(u';');
+    const QList<QStringView> numbers = parts.first().split(u',');
+    if (numbers.size() < 2 || numbers.size() > 3)
+        return std::nullopt;
+    GeoPoint point;
+    const std::optional<double> lat = geoNumber(numbers[0]), lon = geoNumber(numbers[1]);
+    if (!lat || !lon || !validLatitude(*lat) || !validLongitude(*lon))
+        return std::nullopt;
+    point.latitude = *lat;
+    point.longitude = *lon;
+    if (numbers.size() == 3) {
+        point.altitude = geoNumber(numbers[2]);
+        if (!point.altitude)
+            return std::nullopt;
+    }
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const qsizetype equals = parts[i].indexOf(u'=');
+        const QStringView name = equals < 0 ? parts[i] : parts[i].first(equals);
+        const QStringView value = equals < 0 ? QStringView() : parts[i].sliced(equals + 1);
+        if (name.isEmpty() || !std::all_of(name.begin(), name.end(), [](QChar c) { return asciiAlnum(c) || c == u'-'; })
+            || !geoValue(value))
+            return std::nullopt;
+        // Coordinates of another reference system would name another point.
+        if (name.compare(u"crs", Qt::CaseInsensitive) == 0 && value.compare(u"wgs84", Qt::CaseInsensitive) != 0)
+            return std::nullopt;
+    }
+    return point;
+}
+
+namespace {
+
+struct Snippet {
+    GeoPoint point;
+    QString name;
+};
+
+// Reads the text of the current element and the elements inside it.
+QString elementText(QXmlStreamReader& r)
+{
+    return r.readElementText(QXmlStreamReader::IncludeChildElements).simplified();
+}
+
+// KML ("lon,lat[,alt]") or GPX (attributes lat and lon, an "ele" element)
+// holding exactly one point, of one placemark or waypoint. A document type
+// is refused outright: it is the door to entity expansion.
+std::optional<Snippet> readSnippet(QXmlStreamReader& r, bool kml)
+{
+    const QStringView root = kml ? QStringView(u"kml") : QStringView(u"gpx");
+    const auto isPoint = [kml](QStringView name) {
+        return kml ? name == u"Point" : (name == u"wpt" || name == u"rtept" || name == u"trkpt");
+    };
+    Snippet found;
+    int points = 0, placemarks = 0, depth = 0, pointDepth = -1, holderDepth = -1;
+    std::optional<QString> coordinates;
+    std::optional<double> lat, lon;
+    while (!r.atEnd()) {
+        switch (r.readNext()) {
+        case QXmlStreamReader::DTD:
+        case QXmlStreamReader::EntityReference:
+            return std::nullopt;
+        case QXmlStreamReader::StartElement: {
+            const QStringView name = r.name();
+            if (depth == 0 && name != root)
+                return std::nullopt;
+            if (++depth > 64)
+                return std::nullopt;
+            if (kml && name == u"Placemark") {
+                if (++placemarks > 1)
+                    return std::nullopt;
+                holderDepth = depth;
+            } else if (isPoint(name)) {
+                if (++points > 1)
+                    return std::nullopt;
+                pointDepth = depth;
+                if (!kml) {
+                    holderDepth = depth;
+                    lat = decimalNumber(r.attributes().value(QLatin1String("lat")));
+                    lon = decimalNumber(r.attributes().value(QLatin1String("lon")));
+                }
+            } else if (name == u"name" && depth == holderDepth + 1) {
+                found.name = elementText(r);
+                --depth;
+            } else if (kml && name == u"coordinates" && depth == pointDepth + 1) {
+                coordinates = elementText(r);
+                --depth;
+            } else if (!kml && name == u"ele" && depth == pointDepth + 1) {
+                found.point.altitude = decimalNumber(elementText(r));
+                if (!found.point.altitude)
+                    return std::nullopt;
+                --depth;
+            }
+            break;
+        }
+        case QXmlStreamReader::EndElement:
+            if (depth == pointDepth)
+                pointDepth = -1;
+            if (depth == holderDepth)
+                holderDepth = -1;
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    if (r.hasError() || points != 1)
+        return std::nullopt;
+    if (kml) {
+        if (placemarks != 1 || !coordinates)
+            return std::nullopt;
+        const QList<QStringView> numbers = QStringView(*coordinates).split(u',');
+        if (numbers.size() < 2 || numbers.size() > 3)
+            return std::nullopt;
+        lon = decimalNumber(numbers[0]);
+        lat = decimalNumber(numbers[1]);
+        if (numbers.size() == 3) {
+            found.point.altitude = decimalNumber(numbers[2]);
+            if (!found.point.altitude)
+                return std::nullopt;
+        }
+    }
+    if (!lat || !lon || !validLatitude(*lat) || !validLongitude(*lon)
+        || (found.point.altitude && !std::isfinite(*found.point.altitude)))
+        return std::nullopt;
+    found.point.latitude = *lat;
+    found.point.longitude = *lon;
+    return found;
+}
+
+std::optional<CopiedLocation> fromSnippet(QXmlStreamReader& r, bool kml)
+{
+    const std::optional<Snippet> s = readSnippet(r, kml);
+    if (!s)
+        return std::nullopt;
+    return CopiedLocation{linkFor(s->point.latitude, s->point.longitude, s->point.altitude), s->name};
+}
+
+std::optional<CopiedLocation> fromXml(const QByteArray& data, bool kml)
+{
+    if (data.isEmpty() || data.size() > kMaxSnippet)
+        return std::nullopt;
+    QXmlStreamReader r(data);
+    return fromSnippet(r, kml);
+}
+
+std::optional<CopiedLocation> fromGeo(QStringView text)
+{
+    const std::optional<GeoPoint> p = readGeoUri(text);
+    if (!p)
+        return std::nullopt;
+    return CopiedLocation{linkFor(p->latitude, p->longitude, p->altitude), QString()};
+}
+
+// The one URI of a list ("#" lines are comments), or nothing.
+std::optional<QString> onlyUri(const QByteArray& list)
+{
+    if (list.size() > kMaxSnippet)
+        return std::nullopt;
+    std::optional<QString> uri;
+    for (const QByteArray& line : list.split('\n')) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.isEmpty() || trimmed.startsWith('#'))
+            continue;
+        if (uri)
+            return std::nullopt;
+        uri = QString::fromUtf8(trimmed);
+    }
+    return uri;
+}
+
+}  // namespace
+
+std::optional<CopiedLocation> copiedLocation(const ClipboardOffer& offer)
+{
+    if (offer.text && isLocationLink(*offer.text))
+        return CopiedLocation{*offer.text, QString()};
+    if (auto found = fromXml(offer.kml, true))
+        return found;
+    if (auto found = fromXml(offer.gpx, false))
+        return found;
+    if (offer.text) {
+        if (auto found = fromGeo(*offer.text))
+            return found;
+        const QStringView text = QStringView(*offer.text).trimmed();
+        if (text.startsWith(u'<') && offer.text->size() <= kMaxSnippet) {
+            QXmlStreamReader r(text.toString());
+            if (auto found = fromSnippet(r, true))
+                return found;
+        }
+    }
+    if (const std::optional<QString> uri = onlyUri(offer.uriList))
+        return fromGeo(*uri);
+    return std::nullopt;
 }
 
 }  // namespace links
