@@ -1,11 +1,11 @@
 #include "commandline.h"
 
-#include "app/settings.h"
 #include "exchange/places.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
 #include "platform/paths.h"
 #include "platform/readable.h"
+#include "settings/settings.h"
 #include "version.h"
 #include "worldwind/placenames.h"
 
@@ -122,7 +122,7 @@ public:
                             .arg(paths::shown(journal_.path), error));
         out_ << "Imported " << placesText(added.size()) << " into " << paths::shown(journal_.path) << " ("
              << placesText(rows.size()) << " now)" << Qt::endl;
-        const placenames::Result layer = placenames::write(settings_.WWDir, rows, labelFont(settings_));
+        const placenames::Result layer = placenames::write(settings_.WWDir, rows, placenames::labelFont(settings_));
         if (!layer.ok())
             return fail(QStringLiteral("the journal was saved, but the World Wind layer could not all be written: ")
                             + layer.failures.join(QStringLiteral("; ")),
@@ -200,7 +200,7 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
         return kDone;
     }
     if (command == QLatin1String("--version")) {
-        out << "velmora " << version::kMajor << '.' << version::kMinor << '.' << version::kRevision << Qt::endl;
+        out << "velmora " << version::kText << Qt::endl;
         return kDone;
     }
     Command c(out, err);

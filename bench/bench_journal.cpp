@@ -9,7 +9,6 @@
 #include "ui/list1.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>

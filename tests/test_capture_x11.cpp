@@ -59,9 +59,8 @@ private slots:
     void linkCopiedElsewhereIsCapturedWhenOurWindowIsUncovered()
     {
         StartFolder start;
-        start.write("velmora.ini", ".\\\r\n.\\\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n");
         Form1 form;
-        form.Form_Load();
+        guitest::loadWindow(start, form);
         form.move(0, 0);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -146,9 +145,8 @@ private slots:
         QFETCH(QString, link);
         QFETCH(QString, name);
         StartFolder start;
-        start.write("velmora.ini", ".\\\r\n.\\\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n");
         Form1 form;
-        form.Form_Load();
+        guitest::loadWindow(start, form);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
 

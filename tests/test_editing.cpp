@@ -36,11 +36,10 @@ const QStringList kFour = {QStringLiteral("A\tworldwind://a\tone"), QStringLiter
 struct Window {
     explicit Window(const QStringList& rows = kFour)
     {
-        start.write("velmora.ini", ".\\\r\n.\\\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n");
         Clipboard::setFake(true);
         Clipboard::clearHistory();
         form = std::make_unique<Form1>();
-        form->Form_Load();
+        guitest::loadWindow(start, *form);
         form->List1->setRows(rows);
         form->show();
         if (!QTest::qWaitForWindowActive(form.get()))

@@ -3,8 +3,8 @@
 // and the fold-away log panel. It owns the journal, the settings and the
 // modified state.
 
-#include "app/settings.h"
 #include "journal/journalfile.h"
+#include "settings/settings.h"
 #include "widgets/keptdialog.h"
 #include "exchange/copied.h"
 #include "worldwind/placenames.h"
@@ -72,7 +72,6 @@ public:
     // The dialogs, created on first use.
     Form2* form2();
     Form3* form3();
-    bool logsShown() const { return logsShown_; }
     // How many times the repaint hook has run (the capture depends on it).
     int paintHookRuns() const { return paintHookRuns_; }
 
@@ -147,7 +146,12 @@ private:
     void connectLaunchCommands();
     void fixWindowSize();
 
+    // The Configuration dialog, step by step.
     void configure();
+    void fillConfiguration(Form3* dialog) const;
+    void takeConfiguration(const Form3* dialog);
+    void writeSettings();
+    void copyWebViewFiles();
     void Form_Resize();
     void Form_Paint();
     void Form_Unload();

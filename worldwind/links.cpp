@@ -110,17 +110,17 @@ float readNumber(QStringView text)
     // the end or a character that cannot belong to a number. from_chars
     // then reads them exactly as the rule below would.
     char plain[32];
-    qsizetype k = 0;
-    for (; k < text.size() && k < qsizetype(sizeof plain); ++k) {
-        const char16_t c = text[k].unicode();
+    qsizetype taken = 0;
+    for (; taken < text.size() && taken < qsizetype(sizeof plain); ++taken) {
+        const char16_t c = text[taken].unicode();
         if ((c < u'0' || c > u'9') && c != u'.' && c != u'-' && c != u'+')
             break;
-        plain[k] = char(c);
+        plain[taken] = char(c);
     }
-    if (k == text.size()
-        || (k < qsizetype(sizeof plain) && text[k] != u' ' && text[k] != u'\t' && text[k] != u'\n'
-            && text[k] != u'E' && text[k] != u'e'))
-        return fromChars(plain, plain + k);
+    if (taken == text.size()
+        || (taken < qsizetype(sizeof plain) && text[taken] != u' ' && text[taken] != u'\t' && text[taken] != u'\n'
+            && text[taken] != u'E' && text[taken] != u'e'))
+        return fromChars(plain, plain + taken);
 
     // Blanks are dropped wherever they stand; then sign, digits, "." and
     // digits, and an exponent are taken as far as they form a number.
