@@ -1,12 +1,12 @@
 #include "commandline.h"
 
-#include "app/settings.h"
 #include "exchange/places.h"
 #include "journal/journal.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
 #include "platform/paths.h"
 #include "platform/readable.h"
+#include "settings/settings.h"
 #include "version.h"
 #include "worldwind/placenames.h"
 
@@ -123,7 +123,7 @@ public:
                 // Said before the layer is written, as the journal is saved by then.
                 out_ << "Imported " << placesText(added.size()) << " into " << paths::shown(path) << " ("
                      << placesText(rows.size()) << " now)" << Qt::endl;
-                return placenames::write(settings_.WWDir, rows, labelFont(settings_)).failures;
+                return placenames::write(settings_.WWDir, rows, placenames::labelFont(settings_)).failures;
             });
         switch (saved.outcome) {
         case journal::Journal::SaveResult::NoTurn:
@@ -212,7 +212,7 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
         return kDone;
     }
     if (command == QLatin1String("--version")) {
-        out << "velmora " << version::kMajor << '.' << version::kMinor << '.' << version::kRevision << Qt::endl;
+        out << "velmora " << version::kText << Qt::endl;
         return kDone;
     }
     Command c(out, err);

@@ -9,7 +9,6 @@
 #include "ui/journallist.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>

@@ -1,8 +1,8 @@
 #include "form3.h"
 
-#include "app/settings.h"
 #include "platform/commondialogs.h"
 #include "platform/messagebox.h"
+#include "settings/settings.h"
 #include "widgets/controls.h"
 #include "widgets/twips.h"
 #include "worldwind/placenames.h"

@@ -43,8 +43,7 @@ frmAbout::frmAbout(QWidget* parent)
     setGeometry(twips::toPixels(2340), twips::toPixels(1935), twips::toPixels(7710), twips::toPixels(4425));
     setFixedSize(size());
 
-    lblVersion = whiteLabel(this, QStringLiteral("Version %1.%2.%3").arg(version::kMajor).arg(version::kMinor).arg(version::kRevision),
-                            840, 960, 3885, 225);
+    lblVersion = whiteLabel(this, QStringLiteral("Version ") + QLatin1String(version::kText), 840, 960, 3885, 225);
     lblDescription = whiteLabel(this, QStringLiteral("A velmora for Worldwind : keep trace of good places"), 1200, 2280,
                                 3885, 1170);
     Image1 = controls::label(this, QString(), 240, 1320, 615, 735);  // an empty frame of the design

@@ -4,6 +4,7 @@
 
 #include "check.h"
 #include "worldwind/links.h"
+#include "exchange/copied.h"
 
 #include <QByteArray>
 
@@ -13,14 +14,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     // The first byte picks the flavour the rest is offered as.
     const QByteArray rest(reinterpret_cast<const char*>(data) + 1, qsizetype(size - 1));
-    links::ClipboardOffer offer;
+    exchange::ClipboardOffer offer;
     switch (data[0] % 4) {
     case 0: offer.text = QString::fromUtf8(rest); break;
     case 1: offer.kml = rest; break;
     case 2: offer.gpx = rest; break;
     default: offer.uriList = rest; break;
     }
-    const std::optional<links::CopiedLocation> found = links::copiedLocation(offer);
+    const std::optional<exchange::CopiedLocation> found = exchange::copiedLocation(offer);
     if (found && !(offer.text && links::isLocationLink(*offer.text))) {
         FUZZ_CHECK(links::position(found->link).has_value());
         FUZZ_CHECK(!found->name.contains(u'\n') && !found->name.contains(u'\t'));

@@ -3,8 +3,8 @@
 // as long as the Configuration dialog could store it (the file has no way
 // to escape a double quote).
 
-#include "app/settings.h"
 #include "check.h"
+#include "settings/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -205,11 +205,6 @@ QString unHTMLize(const QString& str)
     return out;
 }
 
-QString safeLink(const QString& link)
-{
-    return escaped<putLink>(link);
-}
-
 QByteArray journalBytes(const QStringList& rows)
 {
     return *journalBytesWithin(rows, std::numeric_limits<qint64>::max());

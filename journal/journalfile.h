@@ -21,10 +21,6 @@ QString HTMLize(const QString& str);
 // Reverses the four entities, then turns &#N; back into characters.
 QString unHTMLize(const QString& str);
 
-// The journal line's link: " \ CR LF percent-encoded so the script string
-// stays intact, characters outside the code page as percent-encoded UTF-8.
-QString safeLink(const QString& link);
-
 QByteArray journalBytes(const QStringList& rows);
 
 // The largest journal the program reads; a save never writes a larger one.

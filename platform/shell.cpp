@@ -207,12 +207,12 @@ void open(const QString& target, int show, const QStringList& preferred, QObject
     // every window; `context` is looked at only there, on its own thread.
     const QPointer<QObject> guard(context);
     QThreadPool::globalInstance()->start([=] {
-        const int code = systemOpen(resolved, show, preferred);
+        const int answer = systemOpen(resolved, show, preferred);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [=] {
                 if (guard)
-                    done(code);
+                    done(answer);
             },
             Qt::QueuedConnection);
     });
@@ -223,7 +223,7 @@ bool start(const QString& program)
 {
     int code;
     if (prepared({Call::Start, program, kShowNormal, {}}, code))
-        return code > 32;
+        return succeeded(code);
     return QProcess::startDetached(program, {});
 }
 

@@ -32,6 +32,12 @@ void open(const QString& target, int show, const QStringList& preferred, QObject
 // could not be started.
 bool start(const QString& program);
 
+// Whether `code` reports success (above 32) rather than a failure.
+inline bool succeeded(int code)
+{
+    return code > 32;
+}
+
 // The text shown for a failure code; codes the shell documents no text for
 // give their number.
 QString errorText(int code);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Shared by run.sh and test.sh: installs the Debian packages the build
 # needs (only those missing), then configures and builds into build/.
+# Arguments are handed to the configuring cmake.
 set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev xvfb xauth fonts-liberation2
@@ -9,6 +10,8 @@ packages=(cmake g++ make qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev xv
 packages+=(clang libclang-rt-14-dev)
 # pugixml reads places files; libzip reads and writes KMZ.
 packages+=(libpugixml-dev libzip-dev)
+# clang-format for the check of the sources' layout.
+packages+=(clang-format)
 # Node.js drives the browser tests; a machine without it gets Debian's.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 missing=()
@@ -47,5 +50,5 @@ web="$root/tests/web"
 if [ ! -d "$web/node_modules" ] || [ "$web/package-lock.json" -nt "$web/node_modules" ]; then
   (cd "$web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error && touch node_modules)
 fi
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
 cmake --build "$root/build" -j"$(nproc)"

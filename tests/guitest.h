@@ -1,11 +1,12 @@
 #pragma once
 // Helpers for widget tests: a scratch start folder, boxes answered without
-// a person, and a way to act inside a modal dialog once it is up.
+// a person, a way to act inside a modal dialog once it is up, and the main
+// window loaded as at start-up.
 
-#include "platform/codepage.h"
 #include "platform/commondialogs.h"
 #include "platform/messagebox.h"
 #include "platform/shell.h"
+#include "ui/form1.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -102,5 +103,22 @@ private:
     QString previous_;
     QTemporaryDir dir_;
 };
+
+// A settings file as the program writes it: by default both folders are
+// the start folder and the label font is the default one.
+inline QByteArray settingsFile(const QByteArray& saveDir = ".\\", const QByteArray& wwDir = ".\\",
+                               const QByteArray& font = "arial", const QByteArray& size = " 10 ")
+{
+    return saveDir + "\r\n" + wwDir + "\r\n" + font + "\r\n" + size + "\r\n 16777215 \r\nFalse\r\nFalse\r\n";
+}
+
+inline const QByteArray kSettings = settingsFile();
+
+// The main window started in `start` with `settings` as its settings file.
+inline void loadWindow(StartFolder& start, Form1& form, const QByteArray& settings = kSettings)
+{
+    start.write("velmora.ini", settings);
+    form.Form_Load();
+}
 
 }  // namespace guitest

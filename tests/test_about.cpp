@@ -5,6 +5,7 @@
 #include "guitest.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "version.h"
 #include "widgets/art.h"
 #include "widgets/look.h"
 #include "widgets/twips.h"
@@ -45,7 +46,7 @@ private slots:
     {
         frmAbout about;
         QCOMPARE(about.windowTitle(), QStringLiteral("À propos de Velmora"));
-        QCOMPARE(about.lblVersion->text(), QStringLiteral("Version 1.1.0"));
+        QCOMPARE(about.lblVersion->text(), QStringLiteral("Version ") + QLatin1String(version::kText));
         QCOMPARE(about.lblDescription->text(), QStringLiteral("A velmora for Worldwind : keep trace of good places"));
         QCOMPARE(about.size(), QSize(514, 295));
         QCOMPARE(about.geometry().topLeft(), QPoint(156, 129));

@@ -10,6 +10,7 @@
 #include "ui/journallist.h"
 #include "widgets/look.h"
 #include "worldwind/links.h"
+#include "exchange/copied.h"
 
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -58,9 +59,8 @@ private slots:
     void linkCopiedElsewhereIsCapturedWhenOurWindowIsUncovered()
     {
         StartFolder start;
-        start.write("velmora.ini", ".\\\r\n.\\\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n");
         Form1 form;
-        form.Form_Load();
+        guitest::loadWindow(start, form);
         form.move(0, 0);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -130,7 +130,7 @@ private slots:
         QTest::newRow("geo: URL") << "UTF8_STRING" << QByteArray("geo:48.8599477442,2.2944800000")
                                   << "worldwind://goto/world=Earth&lat=48.8599477442&lon=2.29448" << "<Enter a name>";
         QTest::newRow("KML placemark")
-            << QString::fromLatin1(links::kKmlFlavour)
+            << QString::fromLatin1(exchange::kKmlFlavour)
             << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
                           " <Document>\n  <Placemark>\n   <name>Champ de Mars</name>\n   <Point>\n"
                           "    <coordinates>2.2944800000,48.8599477442,0</coordinates>\n   </Point>\n"
@@ -145,9 +145,8 @@ private slots:
         QFETCH(QString, link);
         QFETCH(QString, name);
         StartFolder start;
-        start.write("velmora.ini", ".\\\r\n.\\\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n");
         Form1 form;
-        form.Form_Load();
+        guitest::loadWindow(start, form);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
 

@@ -96,8 +96,7 @@ TEST(CommandLine, HelpVersionAndWhatItDoesNotUnderstand)
     Folder f;
     const Outcome version = f.velmora({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out,
-              QStringLiteral("velmora %1.%2.%3\n").arg(version::kMajor).arg(version::kMinor).arg(version::kRevision));
+    EXPECT_EQ(version.out, QStringLiteral("velmora ") + QLatin1String(version::kText) + u'\n');
     const Outcome help = f.velmora({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains(QLatin1String("velmora import FILE..."))) << help.out.toStdString();
@@ -261,13 +260,15 @@ TEST(CommandLine, OutcomesAScriptCanTrust)
         c.prepare(f);
         const Outcome r = f.velmora(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
-        if (c.exitCode == 0 || c.exitCode == 3)
+        if (c.exitCode == 0 || c.exitCode == 3) {
             EXPECT_TRUE(r.out.contains(c.saying)) << r.out.toStdString();
-        else
+        } else {
             EXPECT_TRUE(r.err.contains(c.saying) && r.err.count(u'\n') == 1 && r.err.size() < 400)
                 << r.err.toStdString();
-        if (QFile::exists(f.path("save")))
+        }
+        if (QFile::exists(f.path("save"))) {
             EXPECT_EQ(f.read("save/velmora.js") != journal, c.journalChanged);
+        }
         EXPECT_FALSE(QFile::exists(f.path("out.kml")));
     }
 }

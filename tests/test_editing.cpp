@@ -9,6 +9,7 @@
 #include "ui/form1.h"
 #include "ui/journallist.h"
 #include "worldwind/links.h"
+#include "exchange/copied.h"
 #include "widgets/look.h"
 
 #include <QLineEdit>
@@ -35,11 +36,10 @@ const QStringList kFour = {QStringLiteral("A\tworldwind://a\tone"), QStringLiter
 struct Window {
     explicit Window(const QStringList& rows = kFour)
     {
-        start.write("velmora.ini", ".\\\r\n.\\\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n");
         Clipboard::setFake(true);
         Clipboard::clearHistory();
         form = std::make_unique<Form1>();
-        form->Form_Load();
+        guitest::loadWindow(start, *form);
         form->List1->setRows(rows);
         form->show();
         if (!QTest::qWaitForWindowActive(form.get()))
@@ -567,7 +567,7 @@ private slots:
         Window w;
         Clipboard::setFakeText(text.isNull() ? std::nullopt : std::optional<QString>(text));
         if (!kml.isEmpty())
-            Clipboard::setFakeData(QString::fromLatin1(links::kKmlFlavour), kml);
+            Clipboard::setFakeData(QString::fromLatin1(exchange::kKmlFlavour), kml);
         w->Text2->setText(QStringLiteral("typed"));
         w.click(w->Command5);
         QCOMPARE(Clipboard::emptied().size(), emptied ? 1 : 0);

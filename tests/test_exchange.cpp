@@ -5,7 +5,6 @@
 #include "journal/row.h"
 #include "worldwind/links.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -91,7 +90,7 @@ TEST_P(RoundTrip, FileIsUtf8WithCrLfAndNoBareControlCharacters)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, ::testing::Values(exchange::Format::Kml, exchange::Format::Gpx),
-                         [](const auto& info) { return info.param == exchange::Format::Kml ? "Kml" : "Gpx"; });
+                         [](const auto& format) { return format.param == exchange::Format::Kml ? "Kml" : "Gpx"; });
 
 TEST(Export, ExactFiles)
 {

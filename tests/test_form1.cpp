@@ -20,7 +20,7 @@ using guitest::whenModal;
 
 namespace {
 
-const QByteArray kDefaultIni = ".\\\r\n.\\\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n";
+const QByteArray kDefaultIni = guitest::kSettings;
 const QByteArray kTwoPlaces =
     "add_place(\"Paris\",\"worldwind://goto/world=Earth&lat=48.85&lon=2.35\",\"capital\");\r\n"
     "add_place(\"Rock & Roll\",\"worldwind://goto/world=Earth&lat=-1&lon=1\",\"\");\r\n";
@@ -28,7 +28,7 @@ const char* const kWebFiles[] = {"velmoralib.js", "velmora.html", "velmora.css",
 
 QString iniFor(const QString& saveDir, const QString& wwDir = QStringLiteral(".\\"))
 {
-    return saveDir + "\r\n" + wwDir + "\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n";
+    return QString::fromLatin1(guitest::settingsFile(saveDir.toLatin1(), wwDir.toLatin1()));
 }
 
 }  // namespace

@@ -37,7 +37,6 @@ QByteArray zipped(const QByteArray& kml)
 
 const QByteArray kOnePlace = "<kml><Placemark><Point><coordinates>1,2</coordinates></Point></Placemark></kml>";
 
-const QByteArray kDefaultIni = ".\\\r\n.\\\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n";
 const QStringList kTwoPlaces = {
     makeRow(u"Paris", u"worldwind://goto/world=Earth&lat=48.85&lon=2.35", u"capital"),
     makeRow(u"Rock & Roll", u"worldwind://goto/world=Earth&lat=-1&lon=1", u""),
@@ -46,9 +45,8 @@ const QStringList kTwoPlaces = {
 // A window loaded with the two places of the journal in `start`.
 void load(StartFolder& start, Form1& form)
 {
-    start.write("velmora.ini", kDefaultIni);
     start.write("velmora.js", journal::journalBytes(kTwoPlaces));
-    form.Form_Load();
+    guitest::loadWindow(start, form);
     QCOMPARE(form.List1->rows(), kTwoPlaces);
 }
 

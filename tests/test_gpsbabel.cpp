@@ -96,8 +96,9 @@ void expectSamePlaces(const QList<Place>& got, const QList<Place>& want, bool co
         // gpsbabel prints six decimals.
         EXPECT_NEAR(got[i].latitude, want[i].latitude, 6e-7);
         EXPECT_NEAR(got[i].longitude, want[i].longitude, 6e-7);
-        if (comments)
+        if (comments) {
             EXPECT_EQ(got[i].comment, want[i].comment);
+        }
     }
 }
 

@@ -407,8 +407,9 @@ TEST(JournalModel, SaveWritesTheJournalThenTheLayerUnderTheTurn)
         const QString path = dir.filePath(c.block == Block::Folder ? QStringLiteral("gone/velmora.js")
                                                                    : QStringLiteral("velmora.js"));
         journal::WriteTurn other(path);
-        if (c.block == Block::Turn)
+        if (c.block == Block::Turn) {
             ASSERT_TRUE(other.take(0));
+        }
         journal::Journal model;
         int savedSignals = 0;
         QObject::connect(&model, &journal::Journal::saved, [&] { ++savedSignals; });
@@ -436,10 +437,12 @@ TEST(JournalModel, SaveWritesTheJournalThenTheLayerUnderTheTurn)
         EXPECT_EQ(saved.layerFailures, written ? QStringList{QStringLiteral("layer: not written")} : QStringList());
         EXPECT_EQ(savedSignals, written ? 1 : 0);
         EXPECT_EQ(saved.why.isEmpty(), c.outcome == Saved::Written || c.outcome == Saved::Stopped);
-        if (c.block != Block::Turn)
+        if (c.block != Block::Turn) {
             EXPECT_TRUE(journal::WriteTurn(path).take(0)) << "the turn was given back";
-        if (written)
+        }
+        if (written) {
             EXPECT_EQ(model.reload(path).rows, rows);
+        }
     }
     EXPECT_TRUE(journal::Journal::hasRoom(kMaxRows - 1));
     EXPECT_FALSE(journal::Journal::hasRoom(kMaxRows));

@@ -178,10 +178,9 @@ private slots:
         for (const auto& c : cases)
             if (c.inJournal)
                 journal += "add_place(\"x\",\"" + c.link.toLatin1() + "\",\"\");\r\n";
-        start.write("velmora.ini", ".\\\r\n.\\\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n");
         start.write("velmora.js", journal);
         Form1 form;
-        form.Form_Load();
+        guitest::loadWindow(start, form);
         MessageBox::clearHistory();
         int row = 0;
         for (const auto& c : cases) {

@@ -2,6 +2,7 @@
 // placename export do, and writing the numbers of the links we build.
 
 #include "worldwind/links.h"
+#include "exchange/copied.h"
 
 #include <QLocale>
 
@@ -186,17 +187,17 @@ TEST(Links, CopiedLocationsFromAnyGlobe)
     const QByteArray line = "<kml><Placemark><LineString><coordinates>1,2 3,4</coordinates></LineString>"
                             "</Placemark></kml>";
     QByteArray padded = kmlPlacemark("2.5,48.5");
-    padded.insert(padded.indexOf("<kml"), "<!--" + QByteArray(links::kMaxSnippet, ' ') + "-->");
+    padded.insert(padded.indexOf("<kml"), "<!--" + QByteArray(exchange::kMaxSnippet, ' ') + "-->");
     struct Case {
         const char* what;
-        links::ClipboardOffer offer;
+        exchange::ClipboardOffer offer;
         QString link;  // empty: nothing taken
         QString name = {};
     };
-    const auto text = [](const char* t) { return links::ClipboardOffer{QString::fromUtf8(t), {}, {}, {}}; };
-    const auto kml = [](QByteArray data) { return links::ClipboardOffer{std::nullopt, data, {}, {}}; };
-    const auto gpx = [](QByteArray data) { return links::ClipboardOffer{std::nullopt, {}, data, {}}; };
-    const auto uris = [](QByteArray data) { return links::ClipboardOffer{std::nullopt, {}, {}, data}; };
+    const auto text = [](const char* t) { return exchange::ClipboardOffer{QString::fromUtf8(t), {}, {}, {}}; };
+    const auto kml = [](QByteArray data) { return exchange::ClipboardOffer{std::nullopt, data, {}, {}}; };
+    const auto gpx = [](QByteArray data) { return exchange::ClipboardOffer{std::nullopt, {}, data, {}}; };
+    const auto uris = [](QByteArray data) { return exchange::ClipboardOffer{std::nullopt, {}, {}, data}; };
     const Case cases[] = {
         {"worldwind text, unchanged", {QStringLiteral("worldwind://goto/x=1\n2"), kmlPlacemark("1,2"), {}, {}},
          QStringLiteral("worldwind://goto/x=1\n2")},
@@ -246,7 +247,7 @@ TEST(Links, CopiedLocationsFromAnyGlobe)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::optional<links::CopiedLocation> found = links::copiedLocation(c.offer);
+        const std::optional<exchange::CopiedLocation> found = exchange::copiedLocation(c.offer);
         ASSERT_EQ(found.has_value(), !c.link.isEmpty());
         if (found) {
             EXPECT_EQ(found->link, c.link);

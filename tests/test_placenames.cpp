@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLocale>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>

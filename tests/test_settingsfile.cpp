@@ -1,7 +1,7 @@
 // The settings file "velmora.ini": exact bytes, the comma-delimited reader,
 // the range checks and the partial reads that send the user to the dialog.
 
-#include "app/settings.h"
+#include "settings/settings.h"
 
 #include <QFile>
 #include <QTemporaryDir>

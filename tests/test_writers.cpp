@@ -18,12 +18,11 @@ using guitest::StartFolder;
 
 namespace {
 
-const QByteArray kIni = ".\\\r\n.\\\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n";
 const QStringList kParis = {makeRow(u"Paris", u"worldwind://goto/world=Earth&lat=48.85&lon=2.35", u"")};
 
 void prepare(StartFolder& start)
 {
-    start.write("velmora.ini", kIni);
+    start.write("velmora.ini", guitest::kSettings);
     start.write("velmora.js", journal::journalBytes(kParis));
     QDir().mkpath(start.path("add-ons/earth"));
     QDir().mkpath(start.path("config/earth"));

@@ -8,6 +8,7 @@
 #include "journallist.h"
 #include "platform/clipboard.h"
 #include "worldwind/links.h"
+#include "exchange/copied.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -94,17 +95,17 @@ Form1::CaptureHold::~CaptureHold()
     form_.schedulePaintHook();
 }
 
-std::optional<links::CopiedLocation> Form1::waitingLocation() const
+std::optional<exchange::CopiedLocation> Form1::waitingLocation() const
 {
-    links::ClipboardOffer offer;
+    exchange::ClipboardOffer offer;
     if (Clipboard::hasText())
         offer.text = Clipboard::text();
     if (!offer.text || !links::isLocationLink(*offer.text)) {
-        offer.kml = Clipboard::data(QLatin1String(links::kKmlFlavour));
-        offer.gpx = Clipboard::data(QLatin1String(links::kGpxFlavour));
-        offer.uriList = Clipboard::data(QLatin1String(links::kUriListFlavour));
+        offer.kml = Clipboard::data(QLatin1String(exchange::kKmlFlavour));
+        offer.gpx = Clipboard::data(QLatin1String(exchange::kGpxFlavour));
+        offer.uriList = Clipboard::data(QLatin1String(exchange::kUriListFlavour));
     }
-    std::optional<links::CopiedLocation> found = links::copiedLocation(offer);
+    std::optional<exchange::CopiedLocation> found = exchange::copiedLocation(offer);
     // A clipboard manager gives back what we just took: taking it again
     // would reopen the dialog for ever.
     if (found && found->link == takenLink_ && found->name == takenName_ && Clipboard::refilledSinceCleared())
@@ -112,7 +113,7 @@ std::optional<links::CopiedLocation> Form1::waitingLocation() const
     return found;
 }
 
-void Form1::takeFromClipboard(const links::CopiedLocation& found)
+void Form1::takeFromClipboard(const exchange::CopiedLocation& found)
 {
     takenLink_ = found.link;
     takenName_ = found.name;
@@ -125,7 +126,7 @@ void Form1::getUrlFromClipboard()
         captureMissed_ = true;
         return;
     }
-    const std::optional<links::CopiedLocation> found = waitingLocation();
+    const std::optional<exchange::CopiedLocation> found = waitingLocation();
     if (!found)
         return;
     log(QStringLiteral("getting url from clipboard "));
@@ -149,7 +150,7 @@ void Form1::getUrlFromClipboard()
     appendEntry(dialog->Text2->text(), dialog->Text1->text(), dialog->Text3->text());
 }
 
-void Form1::fillForCapturedLink(Form2* dialog, const links::CopiedLocation& found)
+void Form1::fillForCapturedLink(Form2* dialog, const exchange::CopiedLocation& found)
 {
     dialog->Text1->setText(found.link);
     dialog->Text2->setText(found.name.isEmpty() ? QStringLiteral("<Enter a name>") : found.name);

@@ -10,6 +10,7 @@
 #include "platform/clipboard.h"
 #include "platform/messagebox.h"
 #include "worldwind/links.h"
+#include "exchange/copied.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -222,7 +223,7 @@ void Form1::Command5_Click()
 {
     // Only a location the capture would take: anything else on the
     // clipboard belongs to other programs.
-    if (const std::optional<links::CopiedLocation> found = waitingLocation())
+    if (const std::optional<exchange::CopiedLocation> found = waitingLocation())
         takeFromClipboard(*found);
     resetEntryFields();
 }

@@ -412,7 +412,7 @@ void Form1::make_placenames()
 
 placenames::Result Form1::writeLayer(const QStringList& rows) const
 {
-    return placenames::write(settings.WWDir, rows, labelFont(settings));
+    return placenames::write(settings.WWDir, rows, placenames::labelFont(settings));
 }
 
 void Form1::reportLayer(const placenames::Result& result)
@@ -496,10 +496,7 @@ bool Form1::settleUnsavedChanges(bool* discarded)
 void Form1::configure()
 {
     Form3* dialog = form3();
-    dialog->Text1->setText(settings.SaveDir);
-    dialog->Text2->setText(settings.WWDir);
-    dialog->setPreviewFont(settings.fontName_, settings.fontSize_, settings.fontColor_, settings.fontBold_,
-                           settings.fontItalic_);
+    fillConfiguration(dialog);
     const QString startFolder = QDir::currentPath();
     dialog->showModal();
     if (!dialog->okBouton) {
@@ -514,7 +511,24 @@ void Form1::configure()
         QDir::setCurrent(startFolder);
         return;
     }
+    takeConfiguration(dialog);
+    writeSettings();
+    loadVelmora();
+    if (discarded)
+        setModified(false);
+    copyWebViewFiles();
+}
 
+void Form1::fillConfiguration(Form3* dialog) const
+{
+    dialog->Text1->setText(settings.SaveDir);
+    dialog->Text2->setText(settings.WWDir);
+    dialog->setPreviewFont(settings.fontName_, settings.fontSize_, settings.fontColor_, settings.fontBold_,
+                           settings.fontItalic_);
+}
+
+void Form1::takeConfiguration(const Form3* dialog)
+{
     settings.SaveDir = dialog->Text1->text();
     settings.WWDir = dialog->Text2->text();
     const QFont font = dialog->Label2->font();
@@ -524,17 +538,19 @@ void Form1::configure()
     settings.fontColor_ = dialog->previewColor();
     settings.fontBold_ = font.bold();
     settings.fontItalic_ = font.italic();
+}
 
+void Form1::writeSettings()
+{
     const QString iniPath = QString::fromLatin1(settingsfile::kFileName);
     QString reason;
     if (!settingsfile::write(iniPath, settings, &reason))
         MessageBox::information(this, QStringLiteral("The settings could not be saved to %1: %2.")
                                           .arg(paths::shown(iniPath), reason));
+}
 
-    loadVelmora();
-    if (discarded)
-        setModified(false);
-
+void Form1::copyWebViewFiles()
+{
     log(QStringLiteral("Copying other files (jsLib, html, css)"));
     for (const char* name : kWebViewFiles) {
         const QString file = QString::fromLatin1(name);
@@ -590,7 +606,7 @@ void Form1::connectLaunchCommands()
 void Form1::shellOpen(const QString& target, int show, std::function<void(int)> done)
 {
     Shell::open(target, show, launch::preferredForms(target), this, [this, target, done](int code) {
-        if (code <= 32)
+        if (!Shell::succeeded(code))
             MessageBox::information(this, target + QStringLiteral(" : ") + Shell::errorText(code));
         if (done)
             done(code);

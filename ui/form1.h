@@ -3,10 +3,11 @@
 // and the fold-away log panel. It owns the journal, the settings and the
 // modified state.
 
-#include "app/settings.h"
 #include "journal/journal.h"
 #include "journal/journalfile.h"
+#include "settings/settings.h"
 #include "widgets/keptdialog.h"
+#include "exchange/copied.h"
 #include "worldwind/placenames.h"
 
 #include <QMainWindow>
@@ -72,7 +73,6 @@ public:
     // The dialogs, created on first use.
     Form2* form2();
     Form3* form3();
-    bool logsShown() const { return logsShown_; }
     // How many times the repaint hook has run (the capture depends on it).
     int paintHookRuns() const { return paintHookRuns_; }
 
@@ -147,7 +147,12 @@ private:
     void connectLaunchCommands();
     void fixWindowSize();
 
+    // The Configuration dialog, step by step.
     void configure();
+    void fillConfiguration(Form3* dialog) const;
+    void takeConfiguration(const Form3* dialog);
+    void writeSettings();
+    void copyWebViewFiles();
     void Form_Resize();
     void Form_Paint();
     void Form_Unload();
@@ -158,11 +163,11 @@ private:
     void runPaintHook();
     void repaintNow();
     // The location the capture would take from the clipboard now, if any.
-    std::optional<links::CopiedLocation> waitingLocation() const;
+    std::optional<exchange::CopiedLocation> waitingLocation() const;
     // Empties the clipboard of `found`; the same location put back right
     // away (by a clipboard manager) is then not taken again.
-    void takeFromClipboard(const links::CopiedLocation& found);
-    void fillForCapturedLink(Form2* dialog, const links::CopiedLocation& found);
+    void takeFromClipboard(const exchange::CopiedLocation& found);
+    void fillForCapturedLink(Form2* dialog, const exchange::CopiedLocation& found);
 
     // While a save or a reload runs the capture waits: a place it added
     // would be dropped by the reload. A run asked for meanwhile follows

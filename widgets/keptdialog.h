@@ -51,7 +51,6 @@ public:
             dialog_ = new Dialog(std::forward<Args>(args)...);
         return dialog_;
     }
-    bool exists() const { return dialog_ && !dialog_->discarded(); }
     void destroy()
     {
         delete dialog_;

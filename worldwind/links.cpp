@@ -1,7 +1,6 @@
 #include "links.h"
 
 #include <QVarLengthArray>
-#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <charconv>
@@ -103,10 +102,6 @@ float fromChars(const char* begin, const char* end)
     return result.ec == std::errc() ? value : 0.0f;
 }
 
-}  // namespace
-
-namespace {
-
 bool isBlank(QChar c)
 {
     return c == u' ' || c == u'\t' || c == u'\n';
@@ -186,7 +181,7 @@ private:
     // The point counts only when a digit follows it.
     bool fraction()
     {
-        if (!oneOf(at_, u'.', u'.') || !digitAt(skipBlanks(at_ + 1)))
+        if (at_ >= text_.size() || text_[at_] != u'.' || !digitAt(skipBlanks(at_ + 1)))
             return false;
         number_.append('.');
         ++at_;
@@ -418,171 +413,6 @@ std::optional<GeoPoint> readGeoUri(QStringView text)
             return std::nullopt;
     }
     return point;
-}
-
-namespace {
-
-struct Snippet {
-    GeoPoint point;
-    QString name;
-};
-
-// Reads the text of the current element and the elements inside it.
-QString elementText(QXmlStreamReader& r)
-{
-    return r.readElementText(QXmlStreamReader::IncludeChildElements).simplified();
-}
-
-// KML ("lon,lat[,alt]") or GPX (attributes lat and lon, an "ele" element)
-// holding exactly one point, of one placemark or waypoint. A document type
-// is refused outright: it is the door to entity expansion.
-std::optional<Snippet> readSnippet(QXmlStreamReader& r, bool kml)
-{
-    const QStringView root = kml ? QStringView(u"kml") : QStringView(u"gpx");
-    const auto isPoint = [kml](QStringView name) {
-        return kml ? name == u"Point" : (name == u"wpt" || name == u"rtept" || name == u"trkpt");
-    };
-    Snippet found;
-    int points = 0, placemarks = 0, depth = 0, pointDepth = -1, holderDepth = -1;
-    std::optional<QString> coordinates;
-    std::optional<double> lat, lon;
-    while (!r.atEnd()) {
-        switch (r.readNext()) {
-        case QXmlStreamReader::DTD:
-        case QXmlStreamReader::EntityReference:
-            return std::nullopt;
-        case QXmlStreamReader::StartElement: {
-            const QStringView name = r.name();
-            if (depth == 0 && name != root)
-                return std::nullopt;
-            if (++depth > 64)
-                return std::nullopt;
-            if (kml && name == u"Placemark") {
-                if (++placemarks > 1)
-                    return std::nullopt;
-                holderDepth = depth;
-            } else if (isPoint(name)) {
-                if (++points > 1)
-                    return std::nullopt;
-                pointDepth = depth;
-                if (!kml) {
-                    holderDepth = depth;
-                    lat = decimalNumber(r.attributes().value(QLatin1String("lat")));
-                    lon = decimalNumber(r.attributes().value(QLatin1String("lon")));
-                }
-            } else if (name == u"name" && depth == holderDepth + 1) {
-                found.name = elementText(r);
-                --depth;
-            } else if (kml && name == u"coordinates" && depth == pointDepth + 1) {
-                coordinates = elementText(r);
-                --depth;
-            } else if (!kml && name == u"ele" && depth == pointDepth + 1) {
-                found.point.altitude = decimalNumber(elementText(r));
-                if (!found.point.altitude)
-                    return std::nullopt;
-                --depth;
-            }
-            break;
-        }
-        case QXmlStreamReader::EndElement:
-            if (depth == pointDepth)
-                pointDepth = -1;
-            if (depth == holderDepth)
-                holderDepth = -1;
-            --depth;
-            break;
-        default:
-            break;
-        }
-    }
-    if (r.hasError() || points != 1)
-        return std::nullopt;
-    if (kml) {
-        if (placemarks != 1 || !coordinates)
-            return std::nullopt;
-        const QList<QStringView> numbers = QStringView(*coordinates).split(u',');
-        if (numbers.size() < 2 || numbers.size() > 3)
-            return std::nullopt;
-        lon = decimalNumber(numbers[0]);
-        lat = decimalNumber(numbers[1]);
-        if (numbers.size() == 3) {
-            found.point.altitude = decimalNumber(numbers[2]);
-            if (!found.point.altitude)
-                return std::nullopt;
-        }
-    }
-    if (!lat || !lon || !validLatitude(*lat) || !validLongitude(*lon)
-        || (found.point.altitude && !std::isfinite(*found.point.altitude)))
-        return std::nullopt;
-    found.point.latitude = *lat;
-    found.point.longitude = *lon;
-    return found;
-}
-
-std::optional<CopiedLocation> fromSnippet(QXmlStreamReader& r, bool kml)
-{
-    const std::optional<Snippet> s = readSnippet(r, kml);
-    if (!s)
-        return std::nullopt;
-    return CopiedLocation{linkFor(s->point.latitude, s->point.longitude, s->point.altitude), s->name};
-}
-
-std::optional<CopiedLocation> fromXml(const QByteArray& data, bool kml)
-{
-    if (data.isEmpty() || data.size() > kMaxSnippet)
-        return std::nullopt;
-    QXmlStreamReader r(data);
-    return fromSnippet(r, kml);
-}
-
-std::optional<CopiedLocation> fromGeo(QStringView text)
-{
-    const std::optional<GeoPoint> p = readGeoUri(text);
-    if (!p)
-        return std::nullopt;
-    return CopiedLocation{linkFor(p->latitude, p->longitude, p->altitude), QString()};
-}
-
-// The one URI of a list ("#" lines are comments), or nothing.
-std::optional<QString> onlyUri(const QByteArray& list)
-{
-    if (list.size() > kMaxSnippet)
-        return std::nullopt;
-    std::optional<QString> uri;
-    for (const QByteArray& line : list.split('\n')) {
-        const QByteArray trimmed = line.trimmed();
-        if (trimmed.isEmpty() || trimmed.startsWith('#'))
-            continue;
-        if (uri)
-            return std::nullopt;
-        uri = QString::fromUtf8(trimmed);
-    }
-    return uri;
-}
-
-}  // namespace
-
-std::optional<CopiedLocation> copiedLocation(const ClipboardOffer& offer)
-{
-    if (offer.text && isLocationLink(*offer.text))
-        return CopiedLocation{*offer.text, QString()};
-    if (auto found = fromXml(offer.kml, true))
-        return found;
-    if (auto found = fromXml(offer.gpx, false))
-        return found;
-    if (offer.text) {
-        if (auto found = fromGeo(*offer.text))
-            return found;
-        const QStringView text = QStringView(*offer.text).trimmed();
-        if (text.startsWith(u'<') && offer.text->size() <= kMaxSnippet) {
-            QXmlStreamReader r(text.toString());
-            if (auto found = fromSnippet(r, true))
-                return found;
-        }
-    }
-    if (const std::optional<QString> uri = onlyUri(offer.uriList))
-        return fromGeo(*uri);
-    return std::nullopt;
 }
 
 }  // namespace links

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringView>
 #include <QtEndian>
 
 #include <bit>
@@ -93,7 +94,44 @@ QString missingFolder(const QString& wwDir, const QString& folder, QLatin1String
     return QStringLiteral("the folder \"%1\" does not exist in the World Wind folder").arg(relative);
 }
 
+// Why the layer folder "add-ons\earth\velmora" is not there to write into,
+// having created it when only it was missing; empty when it is there.
+QString readyLayerFolder(const QString& wwDir, const QString& earth, const QString& layerFolder)
+{
+    if (QString why = missingFolder(wwDir, earth, QLatin1String("add-ons\\earth")); !why.isEmpty())
+        return why;
+    const QString local = paths::local(layerFolder);
+    QDir().mkdir(local);  // fails harmlessly when it is already there
+    if (QFileInfo(local).isDir())
+        return {};
+    return QFileInfo::exists(local)
+               ? QStringLiteral("\"add-ons\\earth\\velmora\" in the World Wind folder is a file, not a folder")
+               : QStringLiteral("the folder \"add-ons\\earth\\velmora\" could not be created");
+}
+
+// Writes the file `joined` whole, its bytes made only then, unless `why`
+// says its folder is not there; a file not written joins the failures.
+template <class MakeBytes>
+void writeUnless(const QString& why, const QString& joined, Result& result, MakeBytes bytes)
+{
+    QString error = why;
+    if (error.isEmpty() && textfile::writeAtomically(paths::local(joined), bytes(), &error))
+        return;
+    result.failures << paths::shown(joined) + QLatin1String(": ") + error;
+}
+
 }  // namespace
+
+LabelFont labelFont(const Settings& s)
+{
+    LabelFont font;
+    font.name = s.fontName_;
+    font.size = s.fontSize_;
+    font.color = s.fontColor_;
+    font.bold = s.fontBold_;
+    font.italic = s.fontItalic_;
+    return font;
+}
 
 QByteArray dataFile(const QStringList& rows)
 {
@@ -195,43 +233,16 @@ Result write(const QString& wwDir, const QStringList& rows, const LabelFont& fon
 {
     using wwfolders::joinExisting;
     Result result;
-    auto fail = [&](const QString& joined, const QString& why) {
-        result.failures << paths::shown(joined) + QLatin1String(": ") + why;
-    };
-    auto put = [&](const QString& joined, const QByteArray& bytes) {
-        QString error;
-        if (!textfile::writeAtomically(paths::local(joined), bytes, &error))
-            fail(joined, error);
-    };
-
     const QString earth = joinExisting(joinExisting(wwDir, QStringLiteral("add-ons")), QStringLiteral("earth"));
     const QString layerFolder = paths::join(earth, QStringLiteral("velmora"));
+    const QString layerWhy = readyLayerFolder(wwDir, earth, layerFolder);
     const QString dataPath = paths::join(layerFolder, QStringLiteral("velmora.wwp"));
-    const QString listPath = paths::join(layerFolder, QStringLiteral("velmora.wpl"));
-    QString why = missingFolder(wwDir, earth, QLatin1String("add-ons\\earth"));
-    if (why.isEmpty()) {
-        const QString local = paths::local(layerFolder);
-        QDir().mkdir(local);  // fails harmlessly when it is already there
-        if (!QFileInfo(local).isDir())
-            why = QFileInfo::exists(local)
-                ? QStringLiteral("\"add-ons\\earth\\velmora\" in the World Wind folder is a file, not a folder")
-                : QStringLiteral("the folder \"add-ons\\earth\\velmora\" could not be created");
-    }
-    if (why.isEmpty()) {
-        put(dataPath, dataFile(rows));
-        put(listPath, listFile());
-    } else {
-        fail(dataPath, why);
-        fail(listPath, why);
-    }
+    writeUnless(layerWhy, dataPath, result, [&] { return dataFile(rows); });
+    writeUnless(layerWhy, paths::join(layerFolder, QStringLiteral("velmora.wpl")), result, listFile);
 
     const QString configEarth = joinExisting(joinExisting(wwDir, QStringLiteral("config")), QStringLiteral("earth"));
-    const QString layerSetPath = paths::join(configEarth, QStringLiteral("velmora.xml"));
-    why = missingFolder(wwDir, configEarth, QLatin1String("config\\earth"));
-    if (why.isEmpty())
-        put(layerSetPath, layerSetFile(font));
-    else
-        fail(layerSetPath, why);
+    writeUnless(missingFolder(wwDir, configEarth, QLatin1String("config\\earth")),
+                paths::join(configEarth, QStringLiteral("velmora.xml")), result, [&] { return layerSetFile(font); });
     return result;
 }
 

@@ -4,10 +4,11 @@
 // the layer set file "config\earth\velmora.xml" that declares the layer
 // with the label font. World Wind finds and reads them on its own.
 
+#include "settings/settings.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <QStringView>
 
 namespace placenames {
 
@@ -29,6 +30,9 @@ struct LabelFont {
     bool bold = false;
     bool italic = false;
 };
+
+// The label font as the settings choose it.
+LabelFont labelFont(const Settings& s);
 
 // "velmora.wwp": the count, then per row (name TAB link TAB comment) the
 // name, latitude, longitude and the comment as its one metadata value,

@@ -3,18 +3,8 @@
 #include "platform/codepage.h"
 #include "platform/textfile.h"
 
+#include <QList>
 #include <limits>
-
-placenames::LabelFont labelFont(const Settings& s)
-{
-    placenames::LabelFont font;
-    font.name = s.fontName_;
-    font.size = s.fontSize_;
-    font.color = s.fontColor_;
-    font.bold = s.fontBold_;
-    font.italic = s.fontItalic_;
-    return font;
-}
 
 namespace settingsfile {
 namespace {

@@ -2,8 +2,6 @@
 // The seven settings and their file "velmora.ini": seven CR LF lines,
 // Windows-1252, read back as comma-delimited fields.
 
-#include "worldwind/placenames.h"
-
 #include <QByteArray>
 #include <QString>
 
@@ -18,9 +16,6 @@ struct Settings {
 
     bool operator==(const Settings&) const = default;
 };
-
-// The label font of the World Wind layer, as the settings choose it.
-placenames::LabelFont labelFont(const Settings& s);
 
 namespace settingsfile {
 
