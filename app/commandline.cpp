@@ -54,7 +54,8 @@ public:
         QString error;
         if (!exchange::writeFile(file, journal_.asRead().rows, &error))
             return fail(QStringLiteral("%1 could not be written: %2").arg(readable::fileName(file), error));
-        out_ << "Exported " << placesText(journal_.asRead().rows.size()) << " to " << readable::fileName(file) << Qt::endl;
+        out_ << "Exported " << placesText(journal_.asRead().rows.size()) << " to " << readable::fileName(file)
+             << Qt::endl;
         return kDone;
     }
 

@@ -533,8 +533,9 @@ void Form1::takeConfiguration(const Form3* dialog)
     settings.WWDir = dialog->Text2->text();
     const QFont font = dialog->Label2->font();
     settings.fontName_ = dialog->previewFontName();
-    settings.fontSize_ = qint16(std::clamp(std::nearbyint(font.pointSizeF()), double(std::numeric_limits<qint16>::min()),
-                                              double(std::numeric_limits<qint16>::max())));
+    settings.fontSize_ = qint16(std::clamp(std::nearbyint(font.pointSizeF()),
+                                           double(std::numeric_limits<qint16>::min()),
+                                           double(std::numeric_limits<qint16>::max())));
     settings.fontColor_ = dialog->previewColor();
     settings.fontBold_ = font.bold();
     settings.fontItalic_ = font.italic();

@@ -25,8 +25,8 @@ qint32 packedColor(int red, int green, int blue);
 
 struct LabelFont {
     QString name;
-    qint16 size = 10;
-    qint32 color = 16777215;  // red in the low byte, then green, then blue
+    qint16 size = kDefaultFontSize;
+    qint32 color = kDefaultFontColor;  // red in the low byte, then green, then blue
     bool bold = false;
     bool italic = false;
 };
