@@ -63,10 +63,33 @@ public:
     {
         if (!readSettings())
             return kFailed;
-        // Every file is read before anything is written: one bad file
-        // leaves the journal as it was.
-        QList<std::pair<QString, exchange::Import>> read;  // each file as shown, and what it holds
-        qsizetype places = 0;
+        if (const std::optional<int> refused = readFiles(files))
+            return *refused;
+        if (placesInFiles() == 0) {
+            for (const auto& [shown, found] : read_)
+                reports_ << shown + QStringLiteral(": ") + exchange::summary(found);
+            return nothingToImport();
+        }
+        return saveImport();
+    }
+
+private:
+    QTextStream& out_;
+    QTextStream& err_;
+    Settings settings_;
+    journal::Journal journal_;
+    // An import: each file as shown and what it holds; the places it adds
+    // and the line said for each file.
+    QList<std::pair<QString, exchange::Import>> read_;
+    QStringList added_;
+    QStringList reports_;
+    // The exit code when the import stops before writing.
+    int stopped_ = kFailed;
+
+    // Every file is read before anything is written: one bad file leaves
+    // the journal as it was. The exit code when one is refused.
+    std::optional<int> readFiles(const QStringList& files)
+    {
         for (const QString& file : files) {
             const QString shown = readable::fileName(file);
             exchange::Import found = exchange::readFile(file);
@@ -74,65 +97,42 @@ public:
                 return notImported(shown, readable::message(found.error));
             if (const QString why = overlongField(found.rows); !why.isEmpty())
                 return notImported(shown, why);
+            read_.append({shown, std::move(found)});
+        }
+        return std::nullopt;
+    }
+
+    qsizetype placesInFiles() const
+    {
+        qsizetype places = 0;
+        for (const auto& [shown, found] : read_)
             places += found.rows.size();
-            read.append({shown, std::move(found)});
-        }
-        QStringList added;
-        QStringList reports;
-        const auto nothingToImport = [&] {
-            for (const QString& report : reports)
-                out_ << report << Qt::endl;
-            out_ << "No places to import; the journal is unchanged" << Qt::endl;
-            return kUnchanged;
-        };
-        if (places == 0) {
-            for (const auto& [shown, found] : read)
-                reports << shown + QStringLiteral(": ") + exchange::summary(found);
-            return nothingToImport();
-        }
-        // From reading the journal to writing it and its layer: no other
-        // writer comes between.
+        return places;
+    }
+
+    int nothingToImport()
+    {
+        for (const QString& report : std::as_const(reports_))
+            out_ << report << Qt::endl;
+        out_ << "No places to import; the journal is unchanged" << Qt::endl;
+        return kUnchanged;
+    }
+
+    // From reading the journal to writing it and its layer: no other
+    // writer comes between.
+    int saveImport()
+    {
         const QString path = journal::journalPath(settings_.SaveDir);
-        int stopped = kFailed;
         const journal::Journal::SaveResult saved = journal_.save(
-            path, kWaitForTurnMs,
-            [&](journal::WriteTurn&) -> std::optional<QStringList> {
-                if (!readJournal())
-                    return std::nullopt;
-                const QStringList& held = journal_.asRead().rows;
-                // Places the journal (or an earlier file) holds already are not added again.
-                for (auto& [shown, found] : read) {
-                    exchange::leaveOutKnown(found, held + added);
-                    added += found.rows;
-                    reports << shown + QStringLiteral(": ") + exchange::summary(found);
-                }
-                if (added.isEmpty()) {
-                    stopped = nothingToImport();
-                    return std::nullopt;
-                }
-                if (!journal::Journal::hasRoom(held.size(), added.size())) {
-                    fail(QStringLiteral("the journal holds %1 and the files %2, more than the %3 a journal can "
-                                        "hold; the journal is unchanged")
-                             .arg(placesText(held.size()), placesText(added.size()), QString::number(kMaxRows)));
-                    return std::nullopt;
-                }
-                for (const QString& report : reports)
-                    out_ << report << Qt::endl;
-                return held + added;
-            },
-            [&](const QStringList& rows) {
-                // Said before the layer is written, as the journal is saved by then.
-                out_ << "Imported " << placesText(added.size()) << " into " << paths::shown(path) << " ("
-                     << placesText(rows.size()) << " now)" << Qt::endl;
-                return placenames::write(settings_.WWDir, rows, placenames::labelFont(settings_)).failures;
-            });
+            path, kWaitForTurnMs, [this](journal::WriteTurn&) { return joinedRows(); },
+            [this, &path](const QStringList& rows) { return writeLayer(path, rows); });
         switch (saved.outcome) {
         case journal::Journal::SaveResult::NoTurn:
         case journal::Journal::SaveResult::NotWritten:
             return fail(QStringLiteral("the journal %1 could not be saved: %2; it is unchanged")
                             .arg(paths::shown(path), saved.why));
         case journal::Journal::SaveResult::Stopped:
-            return stopped;
+            return stopped_;
         case journal::Journal::SaveResult::Written:
             break;
         }
@@ -144,11 +144,41 @@ public:
         return kDone;
     }
 
-private:
-    QTextStream& out_;
-    QTextStream& err_;
-    Settings settings_;
-    journal::Journal journal_;
+    // The journal as read under the turn with the new places after it;
+    // nothing, having said why, when there are none or too many.
+    std::optional<QStringList> joinedRows()
+    {
+        if (!readJournal())
+            return std::nullopt;
+        const QStringList& held = journal_.asRead().rows;
+        // Places the journal (or an earlier file) holds already are not added again.
+        for (auto& [shown, found] : read_) {
+            exchange::leaveOutKnown(found, held + added_);
+            added_ += found.rows;
+            reports_ << shown + QStringLiteral(": ") + exchange::summary(found);
+        }
+        if (added_.isEmpty()) {
+            stopped_ = nothingToImport();
+            return std::nullopt;
+        }
+        if (!journal::Journal::hasRoom(held.size(), added_.size())) {
+            fail(QStringLiteral("the journal holds %1 and the files %2, more than the %3 a journal can "
+                                "hold; the journal is unchanged")
+                     .arg(placesText(held.size()), placesText(added_.size()), QString::number(kMaxRows)));
+            return std::nullopt;
+        }
+        for (const QString& report : std::as_const(reports_))
+            out_ << report << Qt::endl;
+        return held + added_;
+    }
+
+    // Said before the layer is written: the journal is saved by then.
+    QStringList writeLayer(const QString& path, const QStringList& rows)
+    {
+        out_ << "Imported " << placesText(added_.size()) << " into " << paths::shown(path) << " ("
+             << placesText(rows.size()) << " now)" << Qt::endl;
+        return placenames::write(settings_.WWDir, rows, placenames::labelFont(settings_)).failures;
+    }
 
     int fail(const QString& line, int code = kFailed)
     {
