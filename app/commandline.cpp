@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "exchange/places.h"
+#include "journal/journal.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
 #include "platform/paths.h"
@@ -37,10 +38,7 @@ enum Exit { kDone = 0, kFailed = 1, kNotUnderstood = 2, kUnchanged = 3, kLayerNo
 // How long an import waits while other writers have their turn.
 constexpr int kWaitForTurnMs = 120'000;
 
-QString placesText(qsizetype n)
-{
-    return n == 1 ? QStringLiteral("1 place") : QStringLiteral("%1 places").arg(n);
-}
+using journal::placesText;
 
 class Command {
 public:
@@ -54,9 +52,10 @@ public:
         if (!readSettings() || !saveFolderExists() || !readJournal())
             return kFailed;
         QString error;
-        if (!exchange::writeFile(file, journal_.rows, &error))
+        if (!exchange::writeFile(file, journal_.asRead().rows, &error))
             return fail(QStringLiteral("%1 could not be written: %2").arg(readable::fileName(file), error));
-        out_ << "Exported " << placesText(journal_.rows.size()) << " to " << readable::fileName(file) << Qt::endl;
+        out_ << "Exported " << placesText(journal_.asRead().rows.size()) << " to " << readable::fileName(file)
+             << Qt::endl;
         return kDone;
     }
 
@@ -64,10 +63,33 @@ public:
     {
         if (!readSettings())
             return kFailed;
-        // Every file is read before anything is written: one bad file
-        // leaves the journal as it was.
-        QList<std::pair<QString, exchange::Import>> read;  // each file as shown, and what it holds
-        qsizetype places = 0;
+        if (const std::optional<int> refused = readFiles(files))
+            return *refused;
+        if (placesInFiles() == 0) {
+            for (const auto& [shown, found] : read_)
+                reports_ << shown + QStringLiteral(": ") + exchange::summary(found);
+            return nothingToImport();
+        }
+        return saveImport();
+    }
+
+private:
+    QTextStream& out_;
+    QTextStream& err_;
+    Settings settings_;
+    journal::Journal journal_;
+    // An import: each file as shown and what it holds; the places it adds
+    // and the line said for each file.
+    QList<std::pair<QString, exchange::Import>> read_;
+    QStringList added_;
+    QStringList reports_;
+    // The exit code when the import stops before writing.
+    int stopped_ = kFailed;
+
+    // Every file is read before anything is written: one bad file leaves
+    // the journal as it was. The exit code when one is refused.
+    std::optional<int> readFiles(const QStringList& files)
+    {
         for (const QString& file : files) {
             const QString shown = readable::fileName(file);
             exchange::Import found = exchange::readFile(file);
@@ -75,67 +97,88 @@ public:
                 return notImported(shown, readable::message(found.error));
             if (const QString why = overlongField(found.rows); !why.isEmpty())
                 return notImported(shown, why);
+            read_.append({shown, std::move(found)});
+        }
+        return std::nullopt;
+    }
+
+    qsizetype placesInFiles() const
+    {
+        qsizetype places = 0;
+        for (const auto& [shown, found] : read_)
             places += found.rows.size();
-            read.append({shown, std::move(found)});
-        }
-        QStringList added;
-        QStringList reports;
-        const auto nothingToImport = [&] {
-            for (const QString& report : reports)
-                out_ << report << Qt::endl;
-            out_ << "No places to import; the journal is unchanged" << Qt::endl;
-            return kUnchanged;
-        };
-        if (places == 0) {
-            for (const auto& [shown, found] : read)
-                reports << shown + QStringLiteral(": ") + exchange::summary(found);
-            return nothingToImport();
-        }
-        // From reading the journal to writing it and its layer: no other
-        // writer comes between.
-        journal::WriteTurn turn(journal::journalPath(settings_.SaveDir));
-        QString busy;
-        if (!turn.take(kWaitForTurnMs, &busy))
-            return fail(QStringLiteral("the journal %1 could not be saved: %2; it is unchanged")
-                            .arg(paths::shown(journal::journalPath(settings_.SaveDir)), busy));
-        if (!readJournal())
-            return kFailed;
-        // Places the journal (or an earlier file) holds already are not added again.
-        for (auto& [shown, found] : read) {
-            exchange::leaveOutKnown(found, journal_.rows + added);
-            added += found.rows;
-            reports << shown + QStringLiteral(": ") + exchange::summary(found);
-        }
-        if (added.isEmpty())
-            return nothingToImport();
-        if (journal_.rows.size() + added.size() > kMaxRows)
-            return fail(QStringLiteral("the journal holds %1 and the files %2, more than the %3 a journal can "
-                                       "hold; the journal is unchanged")
-                            .arg(placesText(journal_.rows.size()), placesText(added.size()),
-                                 QString::number(kMaxRows)));
-        for (const QString& report : reports)
+        return places;
+    }
+
+    int nothingToImport()
+    {
+        for (const QString& report : std::as_const(reports_))
             out_ << report << Qt::endl;
-        const QStringList rows = journal_.rows + added;
-        QString error;
-        if (!journal::save(journal_.path, rows, &error))
+        out_ << "No places to import; the journal is unchanged" << Qt::endl;
+        return kUnchanged;
+    }
+
+    // From reading the journal to writing it and its layer: no other
+    // writer comes between.
+    int saveImport()
+    {
+        const QString path = journal::journalPath(settings_.SaveDir);
+        const journal::Journal::SaveResult saved = journal_.save(
+            path, kWaitForTurnMs, [this](journal::WriteTurn&) { return joinedRows(); },
+            [this, &path](const QStringList& rows) { return writeLayer(path, rows); });
+        switch (saved.outcome) {
+        case journal::Journal::SaveResult::NoTurn:
+        case journal::Journal::SaveResult::NotWritten:
             return fail(QStringLiteral("the journal %1 could not be saved: %2; it is unchanged")
-                            .arg(paths::shown(journal_.path), error));
-        out_ << "Imported " << placesText(added.size()) << " into " << paths::shown(journal_.path) << " ("
-             << placesText(rows.size()) << " now)" << Qt::endl;
-        const placenames::Result layer = placenames::write(settings_.WWDir, rows, placenames::labelFont(settings_));
-        if (!layer.ok())
+                            .arg(paths::shown(path), saved.why));
+        case journal::Journal::SaveResult::Stopped:
+            return stopped_;
+        case journal::Journal::SaveResult::Written:
+            break;
+        }
+        if (!saved.layerFailures.isEmpty())
             return fail(QStringLiteral("the journal was saved, but the World Wind layer could not all be written: ")
-                            + layer.failures.join(QStringLiteral("; ")),
+                            + saved.layerFailures.join(QStringLiteral("; ")),
                         kLayerNotWritten);
         out_ << "placenames files written" << Qt::endl;
         return kDone;
     }
 
-private:
-    QTextStream& out_;
-    QTextStream& err_;
-    Settings settings_;
-    journal::ReadResult journal_;
+    // The journal as read under the turn with the new places after it;
+    // nothing, having said why, when there are none or too many.
+    std::optional<QStringList> joinedRows()
+    {
+        if (!readJournal())
+            return std::nullopt;
+        const QStringList& held = journal_.asRead().rows;
+        // Places the journal (or an earlier file) holds already are not added again.
+        for (auto& [shown, found] : read_) {
+            exchange::leaveOutKnown(found, held + added_);
+            added_ += found.rows;
+            reports_ << shown + QStringLiteral(": ") + exchange::summary(found);
+        }
+        if (added_.isEmpty()) {
+            stopped_ = nothingToImport();
+            return std::nullopt;
+        }
+        if (!journal::Journal::hasRoom(held.size(), added_.size())) {
+            fail(QStringLiteral("the journal holds %1 and the files %2, more than the %3 a journal can "
+                                "hold; the journal is unchanged")
+                     .arg(placesText(held.size()), placesText(added_.size()), QString::number(kMaxRows)));
+            return std::nullopt;
+        }
+        for (const QString& report : std::as_const(reports_))
+            out_ << report << Qt::endl;
+        return held + added_;
+    }
+
+    // Said before the layer is written: the journal is saved by then.
+    QStringList writeLayer(const QString& path, const QStringList& rows)
+    {
+        out_ << "Imported " << placesText(added_.size()) << " into " << paths::shown(path) << " ("
+             << placesText(rows.size()) << " now)" << Qt::endl;
+        return placenames::write(settings_.WWDir, rows, placenames::labelFont(settings_)).failures;
+    }
 
     int fail(const QString& line, int code = kFailed)
     {
@@ -175,16 +218,16 @@ private:
     // not be replaced, nor exported as if it were whole.
     bool readJournal()
     {
-        journal_ = journal::readJournalFile(journal::journalPath(settings_.SaveDir));
-        if (journal_.complete())
+        const journal::ReadResult& read = journal_.reload(journal::journalPath(settings_.SaveDir));
+        if (read.complete())
             return true;
-        const QString why = !journal_.opened ? journal_.whyNotRead
-                            : journal_.firstCrowdedLine > 0
-                                ? QStringLiteral("line %1 holds more than one place").arg(journal_.firstCrowdedLine)
-                                : QStringLiteral("reading stopped at line %1").arg(journal_.stoppedAtLine);
+        const QString why = !read.opened ? read.whyNotRead
+                            : read.firstCrowdedLine > 0
+                                ? QStringLiteral("line %1 holds more than one place").arg(read.firstCrowdedLine)
+                                : QStringLiteral("reading stopped at line %1").arg(read.stoppedAtLine);
         fail(QStringLiteral("the journal %1 could not be read in full (%2); open it in the window to mend it, "
                             "nothing was changed")
-                 .arg(paths::shown(journal_.path), why));
+                 .arg(paths::shown(read.path), why));
         return false;
     }
 };

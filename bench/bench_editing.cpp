@@ -8,7 +8,7 @@
 #include "platform/messagebox.h"
 #include "platform/textfile.h"
 #include "ui/form1.h"
-#include "ui/list1.h"
+#include "ui/journallist.h"
 
 #include <QApplication>
 #include <QLineEdit>

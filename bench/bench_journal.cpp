@@ -6,7 +6,7 @@
 #include "journal/journalfile.h"
 #include "journal/row.h"
 #include "platform/textfile.h"
-#include "ui/list1.h"
+#include "ui/journallist.h"
 
 #include <QApplication>
 #include <QFile>

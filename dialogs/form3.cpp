@@ -5,6 +5,7 @@
 #include "settings/settings.h"
 #include "widgets/controls.h"
 #include "widgets/twips.h"
+#include "worldwind/placenames.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -61,14 +62,15 @@ void Form3::setPreviewFont(const QString& name, double pointSize, qint32 color, 
     font.setItalic(italic);
     Label2->setFont(font);
     QPalette palette = Label2->palette();
-    palette.setColor(QPalette::WindowText, QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF));
+    const placenames::ColorBytes bytes = placenames::colorBytes(color);
+    palette.setColor(QPalette::WindowText, QColor(int(bytes.red), int(bytes.green), int(bytes.blue & 0xFF)));
     Label2->setPalette(palette);
 }
 
 qint32 Form3::previewColor() const
 {
     const QColor c = Label2->palette().color(QPalette::WindowText);
-    return c.red() + 256 * c.green() + 65536 * c.blue();
+    return placenames::packedColor(c.red(), c.green(), c.blue());
 }
 
 void Form3::chooseFolder(QLineEdit* box, const QString& proposedName)

@@ -2,6 +2,7 @@
 
 #include "exchange/kmz.h"
 #include "exchange/xmldoc.h"
+#include "journal/journal.h"
 #include "journal/row.h"
 #include "platform/textfile.h"
 #include "worldwind/links.h"
@@ -496,7 +497,7 @@ private:
         const std::optional<double> lon = number(f.longitude, "longitude", 180);
         if (!lon)
             return;
-        if (result_.rows.size() >= kMaxRows) {
+        if (!journal::Journal::hasRoom(result_.rows.size())) {
             fail(QStringLiteral("it holds more than %1 places, more than a journal can hold").arg(kMaxRows));
             return;
         }
@@ -590,7 +591,7 @@ void leaveOutKnown(Import& found, const QStringList& list)
 QString summary(const Import& import)
 {
     const qsizetype n = import.rows.size();
-    QString text = n == 1 ? QStringLiteral("1 place") : QStringLiteral("%1 places").arg(n);
+    QString text = journal::placesText(n);
     if (import.skipped > 0)
         text += import.skipped == 1 ? QStringLiteral("; 1 item that is not a point skipped")
                                     : QStringLiteral("; %1 items that are not points skipped").arg(import.skipped);

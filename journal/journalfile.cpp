@@ -26,6 +26,9 @@ namespace {
 // "&#65535;" in a text).
 constexpr qsizetype kMostPerUnit = 9;
 
+// The bytes of a journal line besides its three texts: add_place("","",""); CR LF.
+constexpr qsizetype kLineFrame = 22;
+
 // ASCII that names, comments and links keep as it is: the bulk of any journal.
 constexpr std::array<bool, 128> plainAscii(std::string_view escaped)
 {
@@ -213,7 +216,7 @@ std::optional<QByteArray> journalBytesWithin(const QStringList& rows, qint64 max
     // each line by the most that line can take.
     qsizetype plain = 0, longest = 0;
     for (const QString& row : rows) {
-        plain += 22 + row.size();
+        plain += kLineFrame + row.size();
         longest = qMax(longest, row.size());
     }
     QByteArray out(qMin<qint64>(plain, maxBytes) + kMostPerUnit * longest, Qt::Uninitialized);
@@ -222,7 +225,7 @@ std::optional<QByteArray> journalBytesWithin(const QStringList& rows, qint64 max
         if (used > maxBytes)
             return std::nullopt;
         const RowView f = viewRow(row);
-        const qsizetype most = used + 22 + kMostPerUnit * row.size();
+        const qsizetype most = used + kLineFrame + kMostPerUnit * row.size();
         if (out.size() < most)
             out.resize(qMax<qint64>(most, qMin<qint64>(2 * out.size(), maxBytes)));
         char* p = out.data() + used;
@@ -251,8 +254,14 @@ bool blank(const char* p, const char* end)
     return true;
 }
 
+// A journal line holds at least this many double quotes: around the name,
+// the link and the start of the comment (its closing one may be missing).
+constexpr int kLeastQuotes = 5;
+// A sixth quote closes the comment; a seventh means more text on the line.
+constexpr int kQuotesLooked = 7;
+
 // Entries in text that was not read: stretches between line ends (CR or
-// LF) that hold at least five double quotes.
+// LF) that hold at least kLeastQuotes double quotes.
 int entriesIn(const char* p, const char* end)
 {
     int n = 0, quotes = 0;
@@ -260,11 +269,58 @@ int entriesIn(const char* p, const char* end)
         if (*p == '"') {
             ++quotes;
         } else if (*p == '\r' || *p == '\n') {
-            n += quotes >= 5;
+            n += quotes >= kLeastQuotes;
             quotes = 0;
         }
     }
-    return n + (quotes >= 5);
+    return n + (quotes >= kLeastQuotes);
+}
+
+// Editors put a UTF-8 byte-order mark in front of files they save.
+const char* afterByteOrderMark(const QByteArray& bytes)
+{
+    static constexpr std::string_view kMark = "\xEF\xBB\xBF";
+    const char* p = bytes.constData();
+    return bytes.startsWith(kMark.data()) ? p + kMark.size() : p;
+}
+
+struct Line {
+    const char* eol;   // where its text ends
+    const char* next;  // where the next line starts
+};
+
+// A line ends at CR LF or at a lone CR; a lone LF belongs to the line.
+Line lineAt(const char* p, const char* end)
+{
+    const char* eol = static_cast<const char*>(memchr(p, '\r', size_t(end - p)));
+    if (!eol)
+        eol = end;
+    const char* next = eol;
+    if (next < end) {
+        ++next;
+        if (next < end && *next == '\n')
+            ++next;
+    }
+    return {eol, next};
+}
+
+// The first kQuotesLooked double quotes of the line; returns how many there are.
+int quotesOf(const char* p, const char* eol, const char* (&quotes)[kQuotesLooked])
+{
+    int found = 0;
+    for (const char* q = p; q < eol && found < kQuotesLooked; ++q)
+        if (*q == '"')
+            quotes[found++] = q;
+    return found;
+}
+
+// The row of an entry line, from its quotes.
+QString rowOf(const char* const* quotes, int found, const char* eol)
+{
+    const char* const commentEnd = found > kLeastQuotes ? quotes[kLeastQuotes] : eol;
+    auto piece = [](const char* from, const char* to) { return codepage::decode(from, to - from); };
+    return makeRow(unHTMLize(piece(quotes[0] + 1, quotes[1])), piece(quotes[2] + 1, quotes[3]),
+                   unHTMLize(piece(quotes[4] + 1, commentEnd)));
 }
 
 }  // namespace
@@ -279,56 +335,35 @@ ReadResult parseJournal(const QByteArray& bytes)
     ReadResult result;
     result.exists = true;
     result.opened = true;
-    const char* p = bytes.constData();
-    const char* const end = p + bytes.size();
-    // Editors put a UTF-8 byte-order mark in front of files they save.
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        p += 3;
+    const char* p = afterByteOrderMark(bytes);
+    const char* const end = bytes.constData() + bytes.size();
     int unread = 0;
     int lineNo = 0;
-    while (p < end) {
-        // A line ends at CR LF or at a lone CR; a lone LF belongs to the line.
-        const char* eol = static_cast<const char*>(memchr(p, '\r', size_t(end - p)));
-        if (!eol)
-            eol = end;
-        const char* next = eol;
-        if (next < end) {
-            ++next;
-            if (next < end && *next == '\n')
-                ++next;
-        }
-        ++lineNo;
-        if (eol == p) {
-            p = next;
+    for (; p < end; ++lineNo) {
+        const Line line = lineAt(p, end);
+        if (line.eol == p) {
+            p = line.next;
             continue;
         }
-        const char* quotes[7];
-        int found = 0;
-        for (const char* q = p; q < eol && found < 7; ++q)
-            if (*q == '"')
-                quotes[found++] = q;
-        if (found < 5) {
+        const char* quotes[kQuotesLooked];
+        const int found = quotesOf(p, line.eol, quotes);
+        if (found < kLeastQuotes) {
             if (!blank(p, end)) {
-                result.stoppedAtLine = lineNo;
+                result.stoppedAtLine = lineNo + 1;
                 unread += entriesIn(p, end);
             }
             break;
         }
-        const char* const commentEnd = found >= 6 ? quotes[5] : eol;
-        auto piece = [](const char* from, const char* to) { return codepage::decode(from, to - from); };
-        const QString name = unHTMLize(piece(quotes[0] + 1, quotes[1]));
-        const QString link = piece(quotes[2] + 1, quotes[3]);
-        const QString comment = unHTMLize(piece(quotes[4] + 1, commentEnd));
-        result.rows.append(makeRow(name, link, comment));
+        result.rows.append(rowOf(quotes, found, line.eol));
         // More entries after the first on the same line (a file whose lines
         // end in LF only) are not read.
-        if (found == 7) {
-            const int more = entriesIn(quotes[5] + 1, eol);
+        if (found == kQuotesLooked) {
+            const int more = entriesIn(quotes[kLeastQuotes] + 1, line.eol);
             unread += more;
             if (more > 0 && result.firstCrowdedLine == 0)
-                result.firstCrowdedLine = lineNo;
+                result.firstCrowdedLine = lineNo + 1;
         }
-        p = next;
+        p = line.next;
     }
     result.placesInFile = int(qMin<qsizetype>(result.rows.size() + unread, std::numeric_limits<int>::max()));
     return result;

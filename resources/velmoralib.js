@@ -364,7 +364,8 @@ velmora.refreshSoon = function () {
 
 // Coarse outlines of the land masses, longitude and latitude pairs in
 // degrees: enough to find one's way on the map. The program's About picture
-// draws its globe from these same lines.
+// draws its globe from these same lines, read between the two marker lines.
+// velmora.land: begin
 velmora.land = [
     // Africa
     [-17.1,21, -13,27.7, -9.8,29.5, -6,35.8, -2,35.1, 3,36.8, 10,37.3, 11,33.5, 15,32.3, 20,30.9,
@@ -424,6 +425,7 @@ velmora.land = [
      0,-70, 30,-69, 60,-67, 90,-66.5, 120,-66.5, 150,-68.5, 165,-72, 170,-77, 180,-78, 180,-90,
      -180,-90]
 ];
+// velmora.land: end
 
 // The view: the top left corner (u0, v0) in whole-map units (0 to 1 both
 // ways) and the magnification; at zoom 1 the whole world fills the canvas.
@@ -491,30 +493,45 @@ velmora.drawMap = function () {
     var canvas = document.getElementById("map");
     if (!canvas || !canvas.getContext) return;
     var m = velmora.map;
-    var w = canvas.clientWidth, h = Math.round(w / 2);
-    var ratio = window.devicePixelRatio || 1;
-    if (m.width !== w || m.ratio !== ratio) {
-        canvas.style.height = h + "px";
-        canvas.width = Math.round(w * ratio);
-        canvas.height = Math.round(h * ratio);
-        m.width = w;
-        m.height = h;
-        m.ratio = ratio;
-    }
+    velmora.sizeMap(canvas);
+    var w = m.width, h = m.height;
     var g = canvas.getContext("2d");
-    g.setTransform(ratio, 0, 0, ratio, 0, 0);
+    g.setTransform(m.ratio, 0, 0, m.ratio, 0, 0);
     var sx = w * m.zoom, sy = h * m.zoom, u0 = m.u0, v0 = m.v0;
     var x = function (lon) { return ((lon + 180) / 360 - u0) * sx; };
     var y = function (lat) { return ((90 - lat) / 180 - v0) * sy; };
+    velmora.drawSea(g, w, h);
+    velmora.drawLand(g, x, y);
+    velmora.drawGrid(g, w, h, x, y);
+    velmora.drawMarkers(g, w, h);
+    velmora.showMapState(canvas);
+};
 
+// The canvas half as high as it is wide, in device pixels.
+velmora.sizeMap = function (canvas) {
+    var m = velmora.map;
+    var w = canvas.clientWidth, h = Math.round(w / 2);
+    var ratio = window.devicePixelRatio || 1;
+    if (m.width === w && m.ratio === ratio) return;
+    canvas.style.height = h + "px";
+    canvas.width = Math.round(w * ratio);
+    canvas.height = Math.round(h * ratio);
+    m.width = w;
+    m.height = h;
+    m.ratio = ratio;
+};
+
+velmora.drawSea = function (g, w, h) {
     var sea = g.createLinearGradient(0, 0, 0, h);
     sea.addColorStop(0, "#0d2a52");
     sea.addColorStop(0.5, "#16407a");
     sea.addColorStop(1, "#0d2a52");
     g.fillStyle = sea;
     g.fillRect(0, 0, w, h);
+};
 
-    // The land in one path, so that overlapping outlines show no seams.
+// The land in one path, so that overlapping outlines show no seams.
+velmora.drawLand = function (g, x, y) {
     g.fillStyle = "#3f6b3a";
     g.beginPath();
     velmora.land.forEach(function (outline) {
@@ -525,9 +542,11 @@ velmora.drawMap = function () {
         g.closePath();
     });
     g.fill("nonzero");
+};
 
-    velmora.drawGrid(g, w, h, x, y);
-    velmora.drawMarkers(g, w, h);
+// What the map shows, for the zoom buttons and for scripts that look at it.
+velmora.showMapState = function (canvas) {
+    var m = velmora.map;
     canvas.setAttribute("data-markers", String(m.shown));
     canvas.setAttribute("data-zoom", String(m.zoom));
     document.getElementById("zoomin").disabled = m.zoom >= m.maxZoom;

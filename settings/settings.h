@@ -5,12 +5,16 @@
 #include <QByteArray>
 #include <QString>
 
+// The label font before any setting is read; the World Wind layer's too.
+inline constexpr qint16 kDefaultFontSize = 10;
+inline constexpr qint32 kDefaultFontColor = 16777215;  // white
+
 struct Settings {
     QString SaveDir = QStringLiteral(".\\");
     QString WWDir = QStringLiteral(".\\");
     QString fontName_ = QStringLiteral("arial");
-    qint16 fontSize_ = 10;
-    qint32 fontColor_ = 16777215;
+    qint16 fontSize_ = kDefaultFontSize;
+    qint32 fontColor_ = kDefaultFontColor;
     bool fontBold_ = false;
     bool fontItalic_ = false;
 

@@ -7,7 +7,7 @@
 #include "guitest.h"
 #include "platform/clipboard.h"
 #include "ui/form1.h"
-#include "ui/list1.h"
+#include "ui/journallist.h"
 #include "widgets/look.h"
 #include "worldwind/links.h"
 #include "exchange/copied.h"

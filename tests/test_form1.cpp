@@ -5,7 +5,7 @@
 #include "dialogs/form3.h"
 #include "guitest.h"
 #include "ui/form1.h"
-#include "ui/list1.h"
+#include "ui/journallist.h"
 #include "widgets/look.h"
 #include "widgets/twips.h"
 

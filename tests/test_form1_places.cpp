@@ -6,7 +6,7 @@
 #include "journal/journalfile.h"
 #include "journal/row.h"
 #include "ui/form1.h"
-#include "ui/list1.h"
+#include "ui/journallist.h"
 #include "worldwind/links.h"
 
 #include <QAction>

@@ -1,6 +1,7 @@
 // The journal file "velmora.js": escaping, exact line bytes, the reader's
 // line rules and its report of unread text, and the all-or-nothing save.
 
+#include "journal/journal.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
 #include "platform/textfile.h"
@@ -380,4 +381,70 @@ TEST(JournalFile, WritersTakeTurns)
     EXPECT_TRUE(why.contains(QLatin1String("is writing it"))) << why.toStdString();
     first.release();
     EXPECT_TRUE(second.take(0));
+}
+
+// The save of the journal model: its steps happen in order, each failure
+// stops the ones after it, and the layer is written while the turn is held.
+TEST(JournalModel, SaveWritesTheJournalThenTheLayerUnderTheTurn)
+{
+    using Saved = journal::Journal::SaveResult;
+    enum class Block { Nothing, Turn, Prepare, Folder };
+    struct Case {
+        const char* what;
+        Block block;
+        Saved::Outcome outcome;
+    };
+    const Case cases[] = {
+        {"written", Block::Nothing, Saved::Written},
+        {"another writer's turn", Block::Turn, Saved::NoTurn},
+        {"stopped before writing", Block::Prepare, Saved::Stopped},
+        {"a missing folder", Block::Folder, Saved::NotWritten},
+    };
+    const QStringList rows{row("Paris", "worldwind://goto/world=Earth&lat=48.85&lon=2.35", "x")};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(c.block == Block::Folder ? QStringLiteral("gone/velmora.js")
+                                                                   : QStringLiteral("velmora.js"));
+        journal::WriteTurn other(path);
+        if (c.block == Block::Turn) {
+            ASSERT_TRUE(other.take(0));
+        }
+        journal::Journal model;
+        int savedSignals = 0;
+        QObject::connect(&model, &journal::Journal::saved, [&] { ++savedSignals; });
+        bool prepared = false, layerUnderTurn = false;
+        QStringList layerRows;
+        const Saved saved = model.save(
+            path, 50,
+            [&](journal::WriteTurn&) -> std::optional<QStringList> {
+                prepared = true;
+                if (c.block == Block::Prepare)
+                    return std::nullopt;
+                return rows;
+            },
+            [&](const QStringList& written) {
+                layerRows = written;
+                layerUnderTurn = !journal::WriteTurn(path).take(0);
+                return QStringList{QStringLiteral("layer: not written")};
+            });
+        EXPECT_EQ(saved.outcome, c.outcome);
+        EXPECT_EQ(prepared, c.block != Block::Turn);
+        const bool written = c.outcome == Saved::Written;
+        EXPECT_EQ(QFileInfo::exists(path), written);
+        EXPECT_EQ(layerRows, written ? rows : QStringList());
+        EXPECT_EQ(layerUnderTurn, written);
+        EXPECT_EQ(saved.layerFailures, written ? QStringList{QStringLiteral("layer: not written")} : QStringList());
+        EXPECT_EQ(savedSignals, written ? 1 : 0);
+        EXPECT_EQ(saved.why.isEmpty(), c.outcome == Saved::Written || c.outcome == Saved::Stopped);
+        if (c.block != Block::Turn) {
+            EXPECT_TRUE(journal::WriteTurn(path).take(0)) << "the turn was given back";
+        }
+        if (written) {
+            EXPECT_EQ(model.reload(path).rows, rows);
+        }
+    }
+    EXPECT_TRUE(journal::Journal::hasRoom(kMaxRows - 1));
+    EXPECT_FALSE(journal::Journal::hasRoom(kMaxRows));
+    EXPECT_FALSE(journal::Journal::hasRoom(kMaxRows - 2, 3));
 }

@@ -4,7 +4,7 @@
 #include "guitest.h"
 #include "platform/shell.h"
 #include "ui/form1.h"
-#include "ui/list1.h"
+#include "ui/journallist.h"
 #include "widgets/look.h"
 
 #include <QAction>

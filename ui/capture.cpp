@@ -5,7 +5,7 @@
 
 #include "dialogs/form2.h"
 #include "journal/row.h"
-#include "list1.h"
+#include "journallist.h"
 #include "platform/clipboard.h"
 #include "worldwind/links.h"
 #include "exchange/copied.h"
@@ -130,7 +130,7 @@ void Form1::getUrlFromClipboard()
     if (!found)
         return;
     log(QStringLiteral("getting url from clipboard "));
-    if (List1->count() >= kMaxRows) {
+    if (!journal::Journal::hasRoom(List1->count())) {
         takeFromClipboard(*found);  // first: a repaint under the message would say it again
         refuseWhenFull();
         return;

@@ -6,7 +6,7 @@
 
 #include "dialogs/form2.h"
 #include "journal/row.h"
-#include "list1.h"
+#include "journallist.h"
 #include "platform/clipboard.h"
 #include "platform/messagebox.h"
 #include "worldwind/links.h"
@@ -130,12 +130,10 @@ void Form1::endSelectionAfter(QWidget* control)
 
 bool Form1::refuseWhenFull()
 {
-    if (List1->count() < kMaxRows)
+    if (journal::Journal::hasRoom(List1->count()))
         return false;
     ++fullRefusals_;
-    MessageBox::information(this, QStringLiteral("The journal is full: it holds %1 places, the most it can hold. "
-                                                 "Remove places to make room for new ones; nothing was added.")
-                                      .arg(QLocale().toString(kMaxRows)));
+    MessageBox::information(this, journal::Journal::fullText());
     return true;
 }
 

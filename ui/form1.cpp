@@ -4,9 +4,10 @@
 #include "dialogs/form3.h"
 #include "dialogs/frmabout.h"
 #include "exchange/places.h"
+#include "journal/journal.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
-#include "list1.h"
+#include "journallist.h"
 #include "platform/commondialogs.h"
 #include "platform/messagebox.h"
 #include "platform/paths.h"
@@ -35,6 +36,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -43,6 +45,19 @@ const QString kCaptionModified = QStringLiteral("WorldWind Velmora (modified)");
 const QString kNoname = QStringLiteral("Noname");
 constexpr int kClientWidth = 8070;
 constexpr int kClientHeight = 5265;
+// Another writer's turn lasts a moment; the window waits a few seconds.
+constexpr int kWaitForTurnMs = 5000;
+// One look at the journal for a burst of changes (a save creates, renames
+// and removes several files in the folder).
+constexpr int kChangesSettleMs = 150;
+// While a dialog is open the look waits for it, trying again this often.
+constexpr int kUnderDialogRetryMs = 500;
+// The log panel starts afresh past this many lines.
+constexpr int kMostLogLines = 50;
+// How many of the places another writer added the save question names.
+constexpr int kAddedNamesShown = 3;
+// Between a caption and its box, in twips.
+constexpr float kCaptionGap = 100.0f;
 const char* const kWebViewFiles[] = {"velmoralib.js", "velmora.html", "velmora.css", "bg.jpg"};
 
 // The window's client area. Its repaints drive the clipboard capture; a
@@ -67,15 +82,8 @@ private:
     std::function<void()> onPaint_;
 };
 
-QString placesText(int n)
-{
-    return n == 1 ? QStringLiteral("1 place") : QStringLiteral("%1 places").arg(n);
-}
-
-QString placesRead(int n)
-{
-    return n == 1 ? QStringLiteral("1 place was read") : QStringLiteral("%1 places were read").arg(n);
-}
+using journal::placesRead;
+using journal::placesText;
 
 }  // namespace
 
@@ -93,12 +101,11 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     fixWindowSize();
     Text1->setFocus();
 
+    journal_ = new journal::Journal(this);
     journalWatcher_ = new QFileSystemWatcher(this);
     journalCheck_ = new QTimer(this);
     journalCheck_->setSingleShot(true);
-    // One look for a burst of changes (a save creates, renames and removes
-    // several files in the folder).
-    journalCheck_->setInterval(150);
+    journalCheck_->setInterval(kChangesSettleMs);
     connect(journalCheck_, &QTimer::timeout, this, &Form1::journalChangedOnDisk);
     connect(journalWatcher_, &QFileSystemWatcher::fileChanged, journalCheck_, qOverload<>(&QTimer::start));
     connect(journalWatcher_, &QFileSystemWatcher::directoryChanged, journalCheck_, qOverload<>(&QTimer::start));
@@ -166,7 +173,8 @@ void Form1::createMenus()
 void Form1::connectCommands()
 {
     connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
-    connect(Command11, &QPushButton::clicked, this, &Form1::Command11_Click);
+    // The button is the menu's Save: one action, whichever starts it.
+    connect(Command11, &QPushButton::clicked, mnuFileSave, &QAction::trigger);
 }
 
 void Form1::fixWindowSize()
@@ -203,11 +211,11 @@ QString Form1::journalPath() const
 void Form1::loadVelmora()
 {
     const CaptureHold hold(*this);
-    journalAsRead_ = journal::readJournalFile(journalPath());
+    const journal::ReadResult& read = journal_->reload(journalPath());
     changeNoted_.clear();
-    List1->setRows(journalAsRead_.rows);  // replaces every row, also when nothing could be read
+    List1->setRows(read.rows);  // replaces every row, also when nothing could be read
     watchJournal();
-    reportUnreadPlaces(journalAsRead_);
+    reportUnreadPlaces(read);
 }
 
 void Form1::watchJournal()
@@ -233,12 +241,11 @@ void Form1::journalChangedOnDisk()
     watchJournal();
     // Not under a dialog: a command waiting for it expects the list as it was.
     if (QApplication::activeModalWidget()) {
-        journalCheck_->start(500);
+        journalCheck_->start(kUnderDialogRetryMs);
         return;
     }
     const journal::ReadResult now = journal::readJournalFile(journalPath());
-    // The window's own saves end by reading the file they wrote.
-    if (now.path == journalAsRead_.path && now.fingerprint == journalAsRead_.fingerprint)
+    if (journal_->isAsRead(now))
         return;
     if (!modified_) {
         log(QStringLiteral("The journal was changed by another program; the list was read again"));
@@ -285,12 +292,16 @@ void Form1::reportUnreadPlaces(const journal::ReadResult& read)
 bool Form1::takeWriteTurn(journal::WriteTurn& turn, const QString& path)
 {
     QString why;
-    // Another writer's turn lasts a moment; the window waits a few seconds.
-    if (turn.take(5000, &why))
+    if (turn.take(kWaitForTurnMs, &why))
         return true;
+    reportBusy(path, why);
+    return false;
+}
+
+void Form1::reportBusy(const QString& path, const QString& why)
+{
     MessageBox::information(this, QStringLiteral("The journal could not be saved to %1: %2. Try again in a moment.")
                                       .arg(paths::shown(path), why));
-    return false;
 }
 
 bool Form1::confirmReplacing(const QString& path, journal::WriteTurn& turn)
@@ -314,23 +325,24 @@ bool Form1::confirmReplacing(const QString& path, journal::WriteTurn& turn)
 
 QString Form1::replacingQuestion(const QString& path, const journal::ReadResult& read) const
 {
-    const bool sameFile = path == journalAsRead_.path;
-    const bool asLoaded = sameFile && read.fingerprint == journalAsRead_.fingerprint;
+    const journal::ReadResult& asRead = journal_->asRead();
+    const bool sameFile = path == asRead.path;
+    const bool asLoaded = sameFile && read.fingerprint == asRead.fingerprint;
     // As loaded, the list holds what was read of it; another file, or one
     // changed since, only what the list happens to share with it.
-    journal::ReadResult onDisk = asLoaded ? journalAsRead_ : read;
+    journal::ReadResult onDisk = asLoaded ? asRead : read;
     if (!asLoaded && !sameFile)
         onDisk.rows.clear();
     const QString list = placesText(List1->count());
     if (onDisk.complete() && !asLoaded && sameFile) {
-        const QStringList added = journal::addedByOthers(journalAsRead_.rows, onDisk.rows, List1->rows());
+        const QStringList added = journal::addedByOthers(asRead.rows, onDisk.rows, List1->rows());
         if (added.isEmpty())
             return {};
         QStringList names;
-        for (const QString& row : added.mid(0, 3))
+        for (const QString& row : added.mid(0, kAddedNamesShown))
             names << QLatin1Char('"') + readable::text(viewRow(row).name) + QLatin1Char('"');
-        if (added.size() > 3)
-            names << QStringLiteral("%1 more").arg(added.size() - 3);
+        if (added.size() > kAddedNamesShown)
+            names << QStringLiteral("%1 more").arg(added.size() - kAddedNamesShown);
         return QStringLiteral("The journal %1 was changed by another program since the list was read: it holds %2 "
                               "that the list does not (%3).\n\nSaving replaces the file with the list (%4), and "
                               "those places are lost.\n\nSave anyway?")
@@ -357,12 +369,16 @@ bool Form1::saveVelmora()
 {
     const CaptureHold hold(*this);  // its boxes let repaints through, and it ends with a reload
     const QString path = journalPath();
-    journal::WriteTurn turn(path);
-    if (!takeWriteTurn(turn, path) || !confirmReplacing(path, turn) || !writeJournal(path))
+    const journal::Journal::SaveResult saved = journal_->save(
+        path, kWaitForTurnMs,
+        [&](journal::WriteTurn& turn) -> std::optional<QStringList> {
+            if (!confirmReplacing(path, turn))
+                return std::nullopt;
+            return List1->rows();
+        },
+        [this](const QStringList& rows) { return writeLayer(rows).failures; });
+    if (!reportSave(path, saved))
         return false;
-    const placenames::Result layer = writeLayer();
-    turn.release();
-    reportLayer(layer);
     log(QStringLiteral("Velmora updated successfully"));
     setModified(false);
     resetEntryFields();
@@ -370,24 +386,33 @@ bool Form1::saveVelmora()
     return true;
 }
 
-bool Form1::writeJournal(const QString& path)
+bool Form1::reportSave(const QString& path, const journal::Journal::SaveResult& saved)
 {
-    QString reason;
-    if (journal::save(path, List1->rows(), &reason))
+    switch (saved.outcome) {
+    case journal::Journal::SaveResult::NoTurn:
+        reportBusy(path, saved.why);
+        return false;
+    case journal::Journal::SaveResult::NotWritten:
+        MessageBox::information(this, QStringLiteral("The journal could not be saved to %1: %2.")
+                                          .arg(paths::shown(path), saved.why));
+        return false;
+    case journal::Journal::SaveResult::Stopped:
+        return false;
+    case journal::Journal::SaveResult::Written:
+        reportLayer(placenames::Result{saved.layerFailures});
         return true;
-    MessageBox::information(this, QStringLiteral("The journal could not be saved to %1: %2.")
-                                      .arg(paths::shown(path), reason));
+    }
     return false;
 }
 
 void Form1::make_placenames()
 {
-    reportLayer(writeLayer());
+    reportLayer(writeLayer(List1->rows()));
 }
 
-placenames::Result Form1::writeLayer() const
+placenames::Result Form1::writeLayer(const QStringList& rows) const
 {
-    return placenames::write(settings.WWDir, List1->rows(), placenames::labelFont(settings));
+    return placenames::write(settings.WWDir, rows, placenames::labelFont(settings));
 }
 
 void Form1::reportLayer(const placenames::Result& result)
@@ -425,7 +450,7 @@ void Form1::setModified(bool flag)
 
 void Form1::log(const QString& logEvent)
 {
-    if (logList->count() > 50)
+    if (logList->count() > kMostLogLines)
         logList->clear();
     logList->addItem(logEvent);
 }
@@ -508,7 +533,9 @@ void Form1::takeConfiguration(const Form3* dialog)
     settings.WWDir = dialog->Text2->text();
     const QFont font = dialog->Label2->font();
     settings.fontName_ = dialog->previewFontName();
-    settings.fontSize_ = qint16(std::clamp(std::nearbyint(font.pointSizeF()), -32768.0, 32767.0));
+    settings.fontSize_ = qint16(std::clamp(std::nearbyint(font.pointSizeF()),
+                                           double(std::numeric_limits<qint16>::min()),
+                                           double(std::numeric_limits<qint16>::max())));
     settings.fontColor_ = dialog->previewColor();
     settings.fontBold_ = font.bold();
     settings.fontItalic_ = font.italic();
@@ -567,7 +594,7 @@ void Form1::mnuFileSave_Click()
 
 void Form1::Command11_Click()
 {
-    saveVelmora();
+    mnuFileSave->trigger();
 }
 
 void Form1::connectLaunchCommands()
@@ -677,7 +704,7 @@ void Form1::Form_Resize()
         return;
     const std::pair<QLineEdit*, QLabel*> fields[] = {{Text1, Label1}, {Text2, Label2}, {Text3, Label3}};
     for (const auto& [field, caption] : fields) {
-        const float w = width - float(twips::geometry(caption).width()) - 100.0f;
+        const float w = width - float(twips::geometry(caption).width()) - kCaptionGap;
         if (w > 0)  // a window forced narrower than its captions keeps the old widths
             twips::setWidth(field, int(w));
     }
@@ -703,7 +730,7 @@ bool Form1::importPlaces(const QString& file)
         refused = readable::message(found.error);
     else if (const QString why = overlongField(found.rows); !why.isEmpty())
         refused = why;
-    else if (List1->count() + found.rows.size() > kMaxRows)
+    else if (!journal::Journal::hasRoom(List1->count(), found.rows.size()))
         refused = QStringLiteral("the list holds %1 and the file %2, more than the %3 places a journal can hold")
                       .arg(placesText(List1->count()), placesText(int(found.rows.size())), QString::number(kMaxRows));
     if (!refused.isEmpty()) {

@@ -3,6 +3,7 @@
 // and the fold-away log panel. It owns the journal, the settings and the
 // modified state.
 
+#include "journal/journal.h"
 #include "journal/journalfile.h"
 #include "settings/settings.h"
 #include "widgets/keptdialog.h"
@@ -205,10 +206,13 @@ private:
     // The save, step by step. Between taking the turn and giving it back no
     // other writer of the journal comes in; no question is asked meanwhile.
     bool takeWriteTurn(journal::WriteTurn& turn, const QString& path);
+    void reportBusy(const QString& path, const QString& why);
     bool confirmReplacing(const QString& path, journal::WriteTurn& turn);
     QString replacingQuestion(const QString& path, const journal::ReadResult& onDisk) const;
-    bool writeJournal(const QString& path);
-    placenames::Result writeLayer() const;
+    // Shows why a save did not happen, or how the layer went; true once
+    // the journal was written.
+    bool reportSave(const QString& path, const journal::Journal::SaveResult& saved);
+    placenames::Result writeLayer(const QStringList& rows) const;
     void reportLayer(const placenames::Result& result);
 
     // Other writers: the journal's file and folder are watched, and a change
@@ -217,9 +221,9 @@ private:
     void journalChangedOnDisk();
 
     QWidget* client_;
-    // What the list was last loaded from: a save asks before it replaces
-    // places that are not in the list.
-    journal::ReadResult journalAsRead_;
+    // Knows what the list was last loaded from: a save asks before it
+    // replaces places that are not in the list.
+    journal::Journal* journal_;
     QFileSystemWatcher* journalWatcher_;
     QTimer* journalCheck_;
     // The change of the file already logged while the list had unsaved changes.

@@ -16,19 +16,27 @@ constexpr double kTropic = 23.44;
 
 // The land outlines of the journal page's map (velmoralib.js, compiled in
 // from resources/): one source for both pictures of the Earth. The page
-// keeps them as "velmora.land = [ [lon,lat, lon,lat, ...], ... ];".
+// keeps them between two marker lines as
+// "velmora.land = [ [lon,lat, lon,lat, ...], ... ];".
 QList<QPolygonF> landOutlines()
 {
+    static const QLatin1String kBegin("\n// velmora.land: begin\n");
+    static const QLatin1String kEnd("\n// velmora.land: end\n");
     QFile file(QStringLiteral(":/velmoralib.js"));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     QString text = QString::fromLatin1(file.readAll());
-    const qsizetype begin = text.indexOf(QLatin1String("velmora.land = ["));
-    const qsizetype end = text.indexOf(QLatin1String("\n];"), begin);
+    const qsizetype begin = text.indexOf(kBegin);
+    const qsizetype end = text.indexOf(kEnd, begin + 1);
     if (begin < 0 || end < 0)
         return {};
-    text = text.mid(begin + 16, end - begin - 16);
+    text = text.mid(begin + kBegin.size(), end - begin - kBegin.size());
     text.remove(QRegularExpression(QStringLiteral("//[^\n]*")));
+    // The outlines are the groups inside the outer brackets.
+    const qsizetype open = text.indexOf(u'['), close = text.lastIndexOf(u']');
+    if (open < 0 || close <= open)
+        return {};
+    text = text.mid(open + 1, close - open - 1);
     QList<QPolygonF> outlines;
     static const QRegularExpression group(QStringLiteral("\\[([^\\]]*)\\]"));
     for (const QRegularExpressionMatch& m : group.globalMatch(text)) {

@@ -102,13 +102,16 @@ float fromChars(const char* begin, const char* end)
     return result.ec == std::errc() ? value : 0.0f;
 }
 
-}  // namespace
-
-float readNumber(QStringView text)
+bool isBlank(QChar c)
 {
-    // Most values are plain ("-122.41941"): signs, digits and points up to
-    // the end or a character that cannot belong to a number. from_chars
-    // then reads them exactly as the rule below would.
+    return c == u' ' || c == u'\t' || c == u'\n';
+}
+
+// Most values are plain ("-122.41941"): signs, digits and points up to the
+// end or a character that cannot belong to a number. from_chars then reads
+// them exactly as the full rule would. Nothing when the text needs that rule.
+std::optional<float> readPlainNumber(QStringView text)
+{
     char plain[32];
     qsizetype taken = 0;
     for (; taken < text.size() && taken < qsizetype(sizeof plain); ++taken) {
@@ -117,58 +120,95 @@ float readNumber(QStringView text)
             break;
         plain[taken] = char(c);
     }
-    if (taken == text.size()
-        || (taken < qsizetype(sizeof plain) && text[taken] != u' ' && text[taken] != u'\t' && text[taken] != u'\n'
-            && text[taken] != u'E' && text[taken] != u'e'))
-        return fromChars(plain, plain + taken);
+    const bool plainToTheEnd = taken == text.size()
+                               || (taken < qsizetype(sizeof plain) && !isBlank(text[taken]) && text[taken] != u'E'
+                                   && text[taken] != u'e');
+    if (!plainToTheEnd)
+        return std::nullopt;
+    return fromChars(plain, plain + taken);
+}
 
-    // Blanks are dropped wherever they stand; then sign, digits, "." and
-    // digits, and an exponent are taken as far as they form a number.
-    QVarLengthArray<char, 64> number;
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    const auto at = [&](qsizetype k) {
-        while (k < n && (text[k] == u' ' || text[k] == u'\t' || text[k] == u'\n'))
+// The full rule: blanks are dropped wherever they stand; then sign, digits,
+// "." and digits, and an exponent are taken as far as they form a number.
+class SpacedNumber {
+public:
+    explicit SpacedNumber(QStringView text) : text_(text) {}
+
+    float read()
+    {
+        at_ = skipBlanks(0);
+        sign();
+        const bool whole = digits();
+        if (!(fraction() || whole))
+            return 0.0f;
+        exponent();
+        return fromChars(number_.constData(), number_.constData() + number_.size());
+    }
+
+private:
+    QStringView text_;
+    qsizetype at_ = 0;
+    QVarLengthArray<char, 64> number_;
+
+    qsizetype skipBlanks(qsizetype k) const
+    {
+        while (k < text_.size() && isBlank(text_[k]))
             ++k;
         return k;
-    };
-    const auto digit = [&](qsizetype k) { return k < n && text[k] >= u'0' && text[k] <= u'9'; };
-    const auto digits = [&] {
+    }
+    bool digitAt(qsizetype k) const { return k < text_.size() && text_[k] >= u'0' && text_[k] <= u'9'; }
+    bool oneOf(qsizetype k, char16_t a, char16_t b) const
+    {
+        return k < text_.size() && (text_[k] == a || text_[k] == b);
+    }
+
+    void sign()
+    {
+        if (oneOf(at_, u'+', u'-'))
+            number_.append(char(text_[at_++].unicode()));
+    }
+
+    bool digits()
+    {
         bool any = false;
-        for (i = at(i); digit(i); i = at(i + 1)) {
-            number.append(char(text[i].unicode()));
+        for (at_ = skipBlanks(at_); digitAt(at_); at_ = skipBlanks(at_ + 1)) {
+            number_.append(char(text_[at_].unicode()));
             any = true;
         }
         return any;
-    };
+    }
 
-    i = at(0);
-    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
-        number.append(char(text[i].unicode()));
-        ++i;
+    // The point counts only when a digit follows it.
+    bool fraction()
+    {
+        if (at_ >= text_.size() || text_[at_] != u'.' || !digitAt(skipBlanks(at_ + 1)))
+            return false;
+        number_.append('.');
+        ++at_;
+        return digits();
     }
-    bool mantissa = digits();
-    if (i < n && text[i] == u'.' && digit(at(i + 1))) {
-        number.append('.');
-        ++i;
-        mantissa = digits() || mantissa;
-    }
-    if (!mantissa)
-        return 0.0f;
-    if (i < n && (text[i] == u'E' || text[i] == u'e')) {
-        // Taken only when digits follow: "5E" is the number 5.
-        const qsizetype mark = number.size();
-        qsizetype k = at(i + 1);
-        number.append('E');
-        if (k < n && (text[k] == u'+' || text[k] == u'-')) {
-            number.append(char(text[k].unicode()));
-            ++k;
-        }
-        i = k;
+
+    // Taken only when digits follow: "5E" is the number 5.
+    void exponent()
+    {
+        if (!oneOf(at_, u'E', u'e'))
+            return;
+        const qsizetype mark = number_.size();
+        number_.append('E');
+        at_ = skipBlanks(at_ + 1);
+        sign();
         if (!digits())
-            number.resize(mark);
+            number_.resize(mark);
     }
-    return fromChars(number.constData(), number.constData() + number.size());
+};
+
+}  // namespace
+
+float readNumber(QStringView text)
+{
+    if (const std::optional<float> plain = readPlainNumber(text))
+        return *plain;
+    return SpacedNumber(text).read();
 }
 
 namespace {

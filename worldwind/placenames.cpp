@@ -169,13 +169,23 @@ QByteArray listFile()
     return QByteArray(bytes, sizeof bytes);
 }
 
+ColorBytes colorBytes(qint64 color)
+{
+    ColorBytes bytes;
+    bytes.blue = floorDiv(color, 65536);
+    bytes.green = floorDiv(color - bytes.blue * 65536, 256);
+    bytes.red = color - bytes.blue * 65536 - bytes.green * 256;
+    return bytes;
+}
+
+qint32 packedColor(int red, int green, int blue)
+{
+    return red + 256 * green + 65536 * blue;
+}
+
 QByteArray layerSetFile(const LabelFont& font)
 {
-    // Floor division: every colour from 0 to 16777215 splits into its bytes.
-    const qint64 c = font.color;
-    const qint64 blue = floorDiv(c, 65536);
-    const qint64 green = floorDiv(c - blue * 65536, 256);
-    const qint64 red = c - blue * 65536 - green * 256;
+    const auto [red, green, blue] = colorBytes(font.color);
 
     QString text;
     auto line = [&text](const QString& s) {

@@ -12,10 +12,21 @@
 
 namespace placenames {
 
+// A colour as the settings keep it: red in the low byte, then green, then
+// blue. Split by floor division, so every number splits: red and green
+// fall in 0..255, blue takes what is left above them.
+struct ColorBytes {
+    qint64 red = 0;
+    qint64 green = 0;
+    qint64 blue = 0;
+};
+ColorBytes colorBytes(qint64 color);
+qint32 packedColor(int red, int green, int blue);
+
 struct LabelFont {
     QString name;
-    qint16 size = 10;
-    qint32 color = 16777215;  // red in the low byte, then green, then blue
+    qint16 size = kDefaultFontSize;
+    qint32 color = kDefaultFontColor;  // red in the low byte, then green, then blue
     bool bold = false;
     bool italic = false;
 };

@@ -1,10 +1,13 @@
-#include "list1.h"
+#include "journallist.h"
 
 #include <QApplication>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
 namespace {
+
+// Tab stops every this many average characters.
+constexpr int kTabStopChars = 24;
 
 class TabStopDelegate : public QStyledItemDelegate {
 public:
@@ -115,7 +118,7 @@ void JournalList::keyPressEvent(QKeyEvent* event)
 
 int JournalList::tabStop() const
 {
-    return fontMetrics().averageCharWidth() * 24;
+    return fontMetrics().averageCharWidth() * kTabStopChars;
 }
 
 void JournalList::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
