@@ -14,33 +14,30 @@ packages+=(libpugixml-dev libzip-dev)
 packages+=(clang-format)
 # Node.js drives the browser tests; a machine without it gets Debian's.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
-fi
-
 # GIO starts the desktop's programs; Marble, a session bus and the desktop's
 # handler cache let a test fly the real globe. Marble recommends far more
-# than it needs, hence no recommended packages.
+# than it needs, hence no recommended packages for these.
 lean=(libglib2.0-dev pkgconf marble dbus desktop-file-utils)
-missing=()
-for p in "${lean[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
+
+# Installs those of the named packages that are missing; the first
+# argument holds extra apt-get options.
+install_missing() {
+  local options="$1"
+  shift
+  local missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing: ${missing[*]}"
-  sudo=""
+  local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+  # shellcheck disable=SC2086
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $options "${missing[@]}"
+}
+install_missing "" "${packages[@]}"
+install_missing "--no-install-recommends" "${lean[@]}"
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
