@@ -131,10 +131,8 @@ private:
         case journal::Journal::SaveResult::NotWritten:
             return fail(QStringLiteral("the journal %1 could not be saved: %2; it is unchanged")
                             .arg(paths::shown(path), saved.why));
-        case journal::Journal::SaveResult::Stopped:
-            return stopped_;
-        case journal::Journal::SaveResult::Written:
-            break;
+        case journal::Journal::SaveResult::Stopped: return stopped_;
+        case journal::Journal::SaveResult::Written: break;
         }
         if (!saved.layerFailures.isEmpty())
             return fail(QStringLiteral("the journal was saved, but the World Wind layer could not all be written: ")
@@ -188,7 +186,8 @@ private:
 
     int notImported(const QString& shownFile, const QString& why)
     {
-        return fail(shownFile + QStringLiteral(" was not imported: ") + why + QStringLiteral("; the journal is unchanged"));
+        return fail(shownFile + QStringLiteral(" was not imported: ") + why
+                    + QStringLiteral("; the journal is unchanged"));
     }
 
     bool readSettings()

@@ -1,7 +1,7 @@
 #include "app/commandline.h"
+#include "platform/messagebox.h"
 #include "ui/form1.h"
 #include "widgets/look.h"
-#include "platform/messagebox.h"
 
 #include <QApplication>
 #include <QTextStream>

@@ -90,10 +90,16 @@ void moveBenchmark(benchmark::State& state, bool up)
     }
 }
 
-void BM_Up(benchmark::State& state) { moveBenchmark(state, true); }
+void BM_Up(benchmark::State& state)
+{
+    moveBenchmark(state, true);
+}
 BENCHMARK(BM_Up)->Unit(benchmark::kMillisecond);
 
-void BM_Down(benchmark::State& state) { moveBenchmark(state, false); }
+void BM_Down(benchmark::State& state)
+{
+    moveBenchmark(state, false);
+}
 BENCHMARK(BM_Down)->Unit(benchmark::kMillisecond);
 
 // Remove the middle row; it is put back (outside the timing) so that every

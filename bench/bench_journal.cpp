@@ -37,12 +37,12 @@ const QStringList& fullJournal()
 {
     static const QStringList rows = [] {
         std::mt19937 rng(1234);
-        const QStringList words = {QStringLiteral("Saint"), QStringLiteral("Lake"), QStringLiteral("Mount"),
-                                   QStringLiteral("old"), QStringLiteral("harbour"), QStringLiteral("bridge"),
-                                   QStringLiteral("Rock & Roll"), QStringLiteral("north"), QStringLiteral("café")};
-        const QStringList accented = {QString::fromUtf8("Zürich"), QString::fromUtf8("Montréal"),
+        const QStringList words = {QStringLiteral("Saint"),       QStringLiteral("Lake"),    QStringLiteral("Mount"),
+                                   QStringLiteral("old"),         QStringLiteral("harbour"), QStringLiteral("bridge"),
+                                   QStringLiteral("Rock & Roll"), QStringLiteral("north"),   QStringLiteral("café")};
+        const QStringList accented = {QString::fromUtf8("Zürich"),    QString::fromUtf8("Montréal"),
                                       QString::fromUtf8("São Paulo"), QString::fromUtf8("Łódź"),
-                                      QString::fromUtf8("Cañón"), QString::fromUtf8("Île-de-France")};
+                                      QString::fromUtf8("Cañón"),     QString::fromUtf8("Île-de-France")};
         const QStringList remarks = {QStringLiteral("nice view"), QStringLiteral("camped here in 2004"),
                                      QStringLiteral("\"best\" fish"), QStringLiteral("ask Joe's brother"),
                                      QStringLiteral("closed in winter")};
@@ -77,7 +77,10 @@ QTemporaryDir& folder()
     return dir;
 }
 
-QString journalPath() { return folder().filePath(QString::fromLatin1(journal::kFileName)); }
+QString journalPath()
+{
+    return folder().filePath(QString::fromLatin1(journal::kFileName));
+}
 
 void BM_LoadJournal(benchmark::State& state)
 {

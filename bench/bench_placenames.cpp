@@ -23,7 +23,8 @@ const QStringList& fullJournal()
             const double lat = -89.0 + (i % 17800) * 0.01;
             const double lon = -179.0 + (i % 35800) * 0.01;
             // Some names outside ASCII, as real journals have.
-            r << QStringLiteral("%4 %1 by the river\tworldwind://goto/world=Earth&lat=%2&lon=%3\tVisited in spring, note %1")
+            r << QStringLiteral(
+                     "%4 %1 by the river\tworldwind://goto/world=Earth&lat=%2&lon=%3\tVisited in spring, note %1")
                      .arg(i)
                      .arg(lat, 0, 'f', 5)
                      .arg(lon, 0, 'f', 5)

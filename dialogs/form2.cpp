@@ -43,7 +43,8 @@ void Form2::createControls()
     lonDeg = controls::textBox(this, QStringLiteral("0"), 2760, 1080, 495, 285);
     lonMin = controls::textBox(this, QStringLiteral("0"), 3360, 1080, 495, 285);
     lonSec = controls::textBox(this, QStringLiteral("0"), 3960, 1080, 495, 285);
-    ComboLon = controls::dropDownList(this, {{QStringLiteral("E"), -1}, {QStringLiteral("W"), 1}}, 4560, 1080, 735, 315);
+    ComboLon = controls::dropDownList(this, {{QStringLiteral("E"), -1}, {QStringLiteral("W"), 1}}, 4560, 1080, 735,
+                                      315);
     Label5 = controls::label(this, QStringLiteral("Altitude"), 1800, 1440, 975, 255);
     Altitude = controls::textBox(this, QStringLiteral("180.000"), 2760, 1440, 1695, 285);
     Label2 = controls::label(this, QStringLiteral("Name for this place :"), 120, 1920, 2055, 255);
@@ -74,16 +75,15 @@ void Form2::cmdCancel_Click()
 
 bool Form2::buildLink()
 {
-    const std::optional<double> latitude =
-        readCoordinate(latDeg, latMin, latSec, ComboLat, QStringLiteral("latitude"));
+    const std::optional<double> latitude = readCoordinate(latDeg, latMin, latSec, ComboLat, QStringLiteral("latitude"));
     if (!latitude)
         return false;
     if (!links::validLatitude(*latitude)) {
         refuseRange(latDeg, QStringLiteral("latitude"), *latitude, QStringLiteral("90 degrees north or south"));
         return false;
     }
-    const std::optional<double> longitude =
-        readCoordinate(lonDeg, lonMin, lonSec, ComboLon, QStringLiteral("longitude"));
+    const std::optional<double> longitude = readCoordinate(lonDeg, lonMin, lonSec, ComboLon,
+                                                           QStringLiteral("longitude"));
     if (!longitude)
         return false;
     if (!links::validLongitude(*longitude)) {
@@ -94,8 +94,8 @@ bool Form2::buildLink()
     return true;
 }
 
-std::optional<double> Form2::readCoordinate(QLineEdit* deg, QLineEdit* min, QLineEdit* sec,
-                                            const QComboBox* hemisphere, const QString& name)
+std::optional<double> Form2::readCoordinate(QLineEdit* deg, QLineEdit* min, QLineEdit* sec, const QComboBox* hemisphere,
+                                            const QString& name)
 {
     const QLocale locale = QLocale::system();
     const std::optional<double> degrees = links::readAngle(deg->text(), locale);

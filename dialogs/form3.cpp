@@ -78,8 +78,8 @@ void Form3::chooseFolder(QLineEdit* box, const QString& proposedName)
     // The file dialog may leave the process in another folder; the settings
     // file and the relative folders are opened from the start folder.
     const QString startFolder = QDir::currentPath();
-    const std::optional<QString> chosen =
-        CommonDialog::saveFile(this, QStringLiteral("Select target folder"), proposedName);
+    const std::optional<QString> chosen = CommonDialog::saveFile(this, QStringLiteral("Select target folder"),
+                                                                 proposedName);
     if (chosen)
         box->setText(QDir::toNativeSeparators(QFileInfo(*chosen).absolutePath()));
     QDir::setCurrent(startFolder);
@@ -131,10 +131,10 @@ void Form3::Command3_Click()
     for (const auto& [what, value] : values) {
         if (settingsfile::storable(value))
             continue;
-        MessageBox::information(this, value.contains(u'"')
-                                          ? QStringLiteral("%1 must not contain a double quote (\").").arg(what)
-                                          : QStringLiteral("%1 contains characters the settings file cannot hold.")
-                                                .arg(what));
+        MessageBox::information(
+            this, value.contains(u'"')
+                      ? QStringLiteral("%1 must not contain a double quote (\").").arg(what)
+                      : QStringLiteral("%1 contains characters the settings file cannot hold.").arg(what));
         return;
     }
     acceptShowing();

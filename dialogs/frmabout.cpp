@@ -33,8 +33,7 @@ QLabel* whiteLabel(QWidget* parent, const QString& text, int left, int top, int 
 
 }  // namespace
 
-frmAbout::frmAbout(QWidget* parent)
-    : QDialog(parent), picture_(art::aboutPicture(MessageBox::applicationTitle()))
+frmAbout::frmAbout(QWidget* parent) : QDialog(parent), picture_(art::aboutPicture(MessageBox::applicationTitle()))
 {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
@@ -72,7 +71,8 @@ void frmAbout::StartSysInfo()
 {
     const quint32 machine = Registry::kLocalMachine;
     QString tool;
-    if (!GetKeyValue(machine, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"), QStringLiteral("PATH"), tool)) {
+    if (!GetKeyValue(machine, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"), QStringLiteral("PATH"),
+                     tool)) {
         QString folder;
         const bool found = GetKeyValue(machine, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location"),
                                        QStringLiteral("MSINFO"), folder);

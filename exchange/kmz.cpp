@@ -70,9 +70,8 @@ Unpacked mainDocument(const QByteArray& archive, qint64 maxBytes)
         return out;
     }
     const QString name = QString::fromUtf8(zip_get_name(zip.get(), zip_uint64_t(index), 0)).left(80);
-    const QString tooLarge = QStringLiteral("its document %1 would inflate to more than %2 MB; it is refused")
-                                 .arg(name)
-                                 .arg(maxBytes >> 20);
+    const QString tooLarge =
+        QStringLiteral("its document %1 would inflate to more than %2 MB; it is refused").arg(name).arg(maxBytes >> 20);
     zip_stat_t stat;
     if (zip_stat_index(zip.get(), zip_uint64_t(index), 0, &stat) != 0) {
         out.error = QStringLiteral("its document %1 cannot be read (%2)").arg(name, archiveError(zip.get()));

@@ -484,7 +484,8 @@ private:
             if (shown.isEmpty())
                 fail(QStringLiteral("%1 has no %2").arg(place(), QLatin1String(what)));
             else if (!v)
-                fail(QStringLiteral("%1 has the %2 \"%3\", which is not a number").arg(place(), QLatin1String(what), shown));
+                fail(QStringLiteral("%1 has the %2 \"%3\", which is not a number")
+                         .arg(place(), QLatin1String(what), shown));
             else
                 fail(QStringLiteral("%1 has the %2 %3, out of range (-%4 to %4)")
                          .arg(place(), QLatin1String(what), shown)
@@ -559,7 +560,9 @@ Import readFile(const QString& path)
     Import result;
     switch (file.outcome) {
     case textfile::FileRead::TooLarge: result.error = tooLarge(file.size); break;
-    case textfile::FileRead::Unreadable: result.error = QStringLiteral("it cannot be read (%1)").arg(file.whyNot); break;
+    case textfile::FileRead::Unreadable:
+        result.error = QStringLiteral("it cannot be read (%1)").arg(file.whyNot);
+        break;
     default: result.error = file.whyNot; break;
     }
     return result;

@@ -77,7 +77,8 @@ BadByte firstBadByte(const char* data, qsizetype size)
         if (!valid || cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
             return {at, QStringLiteral("bytes that are not UTF-8")};
         if (!xmlChar(cp))
-            return {at, QStringLiteral("the character U+%1, which XML forbids").arg(quint32(cp), 4, 16, QLatin1Char('0'))};
+            return {at,
+                    QStringLiteral("the character U+%1, which XML forbids").arg(quint32(cp), 4, 16, QLatin1Char('0'))};
         p += extra + 1;
     }
     return {};
@@ -96,7 +97,8 @@ QByteArray declaredEncoding(const QByteArray& bytes)
     if (key < 0)
         return {};
     qsizetype i = key + 8;
-    while (i < decl.size() && (decl[i] == ' ' || decl[i] == '=' || decl[i] == '\t' || decl[i] == '\r' || decl[i] == '\n'))
+    while (i < decl.size()
+           && (decl[i] == ' ' || decl[i] == '=' || decl[i] == '\t' || decl[i] == '\r' || decl[i] == '\n'))
         ++i;
     if (i >= decl.size() || (decl[i] != '"' && decl[i] != '\''))
         return {};
@@ -225,7 +227,8 @@ void Document::load()
         QStringDecoder decoder(*marked);
         const QString text = decoder.decode(original_);
         if (decoder.hasError()) {
-            error_ = QStringLiteral("its text is not valid %1").arg(QLatin1String(QStringConverter::nameForEncoding(*marked)));
+            error_ = QStringLiteral("its text is not valid %1")
+                         .arg(QLatin1String(QStringConverter::nameForEncoding(*marked)));
             return;
         }
         original_ = text.toUtf8();
@@ -264,8 +267,8 @@ void Document::load()
     // to make and to walk).
     const unsigned options = pugi::parse_cdata | pugi::parse_doctype | pugi::parse_fragment
                              | pugi::parse_ws_pcdata_single | pugi::parse_embed_pcdata;
-    const pugi::xml_parse_result parsed =
-        doc_.load_buffer_inplace(buffer_.data(), size_t(buffer_.size()), options, pugi::encoding_utf8);
+    const pugi::xml_parse_result parsed = doc_.load_buffer_inplace(buffer_.data(), size_t(buffer_.size()), options,
+                                                                   pugi::encoding_utf8);
     if (!parsed)
         failAt(qsizetype(parsed.offset), QString::fromLatin1(parsed.description()));
 }
@@ -286,9 +289,7 @@ void Document::check()
             if (n.value()[std::strspn(n.value(), " \t\r\n")] == '\0')
                 break;
             [[fallthrough]];
-        case pugi::node_cdata:
-            failAt(offsetOf(n.value()), QStringLiteral("text outside the root element"));
-            return;
+        case pugi::node_cdata: failAt(offsetOf(n.value()), QStringLiteral("text outside the root element")); return;
         case pugi::node_doctype:
             if (doctype || root_) {
                 failAt(offsetOf(n.value()), QStringLiteral("a misplaced DOCTYPE"));
@@ -303,8 +304,7 @@ void Document::check()
                 return;
             }
             break;
-        default:
-            break;
+        default: break;
         }
     }
     if (!root_) {
@@ -319,7 +319,8 @@ void Document::check()
         switch (n.type()) {
         case pugi::node_element:
             if (depth > kMaxDepth) {
-                error_ = QStringLiteral("its elements are nested more than %1 deep (line %2)").arg(kMaxDepth).arg(lineOf(n));
+                error_ =
+                    QStringLiteral("its elements are nested more than %1 deep (line %2)").arg(kMaxDepth).arg(lineOf(n));
                 return;
             }
             for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
@@ -332,8 +333,7 @@ void Document::check()
             if (!checkValue(n.value(), false))
                 return;
             break;
-        default:
-            break;
+        default: break;
         }
         if (pugi::xml_node child = n.first_child()) {
             n = child;
@@ -376,7 +376,7 @@ void Document::failAt(qsizetype offset, const QString& why)
     offset = qBound<qsizetype>(0, offset, original_.size());
     qint64 line = 1;
     qsizetype lineStart = 0;
-    for (const char* p = original_.constData(), *end = p + offset;
+    for (const char *p = original_.constData(), *end = p + offset;
          (p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))));) {
         ++line;
         lineStart = ++p - original_.constData();

@@ -3,8 +3,8 @@
 // whose latitude and longitude read back within range.
 
 #include "check.h"
-#include "worldwind/links.h"
 #include "exchange/copied.h"
+#include "worldwind/links.h"
 
 #include <QByteArray>
 

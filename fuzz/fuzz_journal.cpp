@@ -29,7 +29,8 @@ void checkLines(const QByteArray& saved, qsizetype rows)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const journal::ReadResult read = journal::parseJournal(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+    const journal::ReadResult read = journal::parseJournal(
+        QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
     FUZZ_CHECK(read.placesInFile >= read.rows.size());
     const QByteArray saved = journal::journalBytes(read.rows);
     checkLines(saved, read.rows.size());

@@ -12,7 +12,10 @@
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // The number the rule reads, as text; empty when the text does not begin with one.
 std::string numberPrefix(const std::string& s)

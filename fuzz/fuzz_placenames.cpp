@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // World Wind reads the layer set file's bytes in the code page they are written in.
     const exchange::xml::Document xml(codepage::decode(placenames::layerSetFile(font)).toUtf8());
     FUZZ_CHECK(xml.ok());
-    const pugi::xml_node family = xml.root().find_node([](pugi::xml_node n) { return std::strcmp(n.name(), "Family") == 0; });
+    const pugi::xml_node family = xml.root().find_node(
+        [](pugi::xml_node n) { return std::strcmp(n.name(), "Family") == 0; });
     FUZZ_CHECK(family);
     FUZZ_CHECK(xml.text(family).size() <= font.name.size() + 1);
     return 0;

@@ -5,7 +5,6 @@
 #include "platform/textfile.h"
 #include "row.h"
 
-
 #include <QElapsedTimer>
 #include <QHash>
 #include <QLockFile>
@@ -116,8 +115,8 @@ char* putLink(char* p, QStringView s)
             *p++ = char(b);
             continue;
         }
-        const qsizetype units =
-            QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1].unicode()) ? 2 : 1;
+        const qsizetype units = QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1].unicode()) ? 2
+                                                                                                                    : 1;
         for (const char b : s.mid(i, units).toUtf8())
             percent(quint8(b));
         i += units - 1;
@@ -147,7 +146,10 @@ namespace {
 qsizetype entityAt(const QString& str, qsizetype i, QString& replacement)
 {
     const QStringView rest = QStringView(str).mid(i);
-    static const struct { QLatin1String entity; QChar ch; } named[] = {
+    static const struct {
+        QLatin1String entity;
+        QChar ch;
+    } named[] = {
         {QLatin1String("&gt;"), u'>'},
         {QLatin1String("&lt;"), u'<'},
         {QLatin1String("&quot;"), u'"'},
@@ -379,9 +381,10 @@ ReadResult readJournalFile(const QString& path)
     if (!file.ok()) {
         result.exists = true;
         result.placesInFile = -1;
-        result.whyNotRead = file.outcome == textfile::FileRead::TooLarge
-                                ? QStringLiteral("it is larger than %1 MB, far more than any journal").arg(kMaxFileBytes >> 20)
-                                : file.whyNot;
+        result.whyNotRead =
+            file.outcome == textfile::FileRead::TooLarge
+                ? QStringLiteral("it is larger than %1 MB, far more than any journal").arg(kMaxFileBytes >> 20)
+                : file.whyNot;
         return result;
     }
     ReadResult parsed = parseJournal(file.bytes);
@@ -389,7 +392,7 @@ ReadResult readJournalFile(const QString& path)
     // Compared only within this process, to tell a change from none: a
     // fast 64-bit hash and the size, not a cryptographic one.
     parsed.fingerprint = QByteArray::number(file.bytes.size()) + ':'
-        + QByteArray::number(quint64(qHashBits(file.bytes.constData(), size_t(file.bytes.size()), 0)));
+                         + QByteArray::number(quint64(qHashBits(file.bytes.constData(), size_t(file.bytes.size()), 0)));
     return parsed;
 }
 
@@ -460,8 +463,9 @@ bool WriteTurn::take(int waitMs, QString* why)
         qint64 pid = 0;
         QString host, app;
         *why = lock_->getLockInfo(&pid, &host, &app)
-            ? QStringLiteral("another process of the program (%1, process %2) is writing it").arg(app, QString::number(pid))
-            : QStringLiteral("another process of the program is writing it");
+                   ? QStringLiteral("another process of the program (%1, process %2) is writing it")
+                         .arg(app, QString::number(pid))
+                   : QStringLiteral("another process of the program is writing it");
     }
     return false;
 }

@@ -8,7 +8,7 @@ void appendFlattened(QString& row, QStringView text)
 {
     const qsizetype start = row.size();
     row += text;
-    for (QChar* c = row.data() + start, *end = row.data() + row.size(); c != end; ++c)
+    for (QChar *c = row.data() + start, *end = row.data() + row.size(); c != end; ++c)
         if (*c == u'\t' || *c == u'\r' || *c == u'\n')
             *c = u' ';
 }
@@ -64,13 +64,15 @@ QString overlongField(const QStringList& rows)
 {
     for (const QString& row : rows) {
         const RowView f = viewRow(row);
-        const std::pair<QStringView, const char*> fields[] = {{f.name, "name"}, {f.comment, "comment"}, {f.link, "link"}};
+        const std::pair<QStringView, const char*> fields[] = {
+            {f.name, "name"}, {f.comment, "comment"}, {f.link, "link"}};
         for (const auto& [text, what] : fields) {
             if (text.size() <= kMaxFieldLength)
                 continue;
             const QString place = f.name.trimmed().isEmpty()
-                ? QStringLiteral("a place without a name")
-                : QStringLiteral("the place \"") + readable::text(f.name.trimmed()) + QLatin1Char('"');
+                                      ? QStringLiteral("a place without a name")
+                                      : QStringLiteral("the place \"") + readable::text(f.name.trimmed())
+                                            + QLatin1Char('"');
             return QStringLiteral("%1 has a %2 of %3 characters, more than the %4 a name, comment or link can hold")
                 .arg(place, QLatin1String(what), QString::number(text.size()), QString::number(kMaxFieldLength));
         }

@@ -14,7 +14,10 @@ namespace codepage {
 // The byte for a code point, or -1 when Windows-1252 cannot hold it.
 int byteFor(char32_t codePoint);
 
-inline bool canHold(char32_t codePoint) { return byteFor(codePoint) >= 0; }
+inline bool canHold(char32_t codePoint)
+{
+    return byteFor(codePoint) >= 0;
+}
 
 // Encodes text; each character the code page cannot hold becomes `replacement`.
 QByteArray encode(QStringView text, char replacement = '?');
@@ -24,6 +27,9 @@ char* encodeTo(char* p, QStringView text, char replacement = '?');
 
 // Decodes bytes; every byte maps to exactly one character.
 QString decode(const char* data, qsizetype size);
-inline QString decode(const QByteArray& bytes) { return decode(bytes.constData(), bytes.size()); }
+inline QString decode(const QByteArray& bytes)
+{
+    return decode(bytes.constData(), bytes.size());
+}
 
 }  // namespace codepage

@@ -107,11 +107,29 @@ std::optional<QColor> color(QWidget* parent)
     return chosen;
 }
 
-void setNextSaveFile(std::optional<QString> path) { state().files.push_back(std::move(path)); }
-void setNextOpenFile(std::optional<QString> path) { state().openFiles.push_back(std::move(path)); }
-void setNextFont(std::optional<QFont> font) { state().fonts.push_back(std::move(font)); }
-void setNextColor(std::optional<QColor> color) { state().colors.push_back(std::move(color)); }
-void setNonInteractive(bool on) { state().nonInteractive = on; }
-LastRequest lastRequest() { return state().last; }
+void setNextSaveFile(std::optional<QString> path)
+{
+    state().files.push_back(std::move(path));
+}
+void setNextOpenFile(std::optional<QString> path)
+{
+    state().openFiles.push_back(std::move(path));
+}
+void setNextFont(std::optional<QFont> font)
+{
+    state().fonts.push_back(std::move(font));
+}
+void setNextColor(std::optional<QColor> color)
+{
+    state().colors.push_back(std::move(color));
+}
+void setNonInteractive(bool on)
+{
+    state().nonInteractive = on;
+}
+LastRequest lastRequest()
+{
+    return state().last;
+}
 
 }  // namespace CommonDialog

@@ -11,7 +11,7 @@ constexpr qsizetype kMostInMessage = 1000;
 bool unsafe(char16_t c)
 {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E)
-        || (c >= 0x2066 && c <= 0x2069);
+           || (c >= 0x2066 && c <= 0x2069);
 }
 
 void appendEscaped(QString& out, QStringView text)

@@ -11,8 +11,8 @@
 namespace Registry {
 
 inline constexpr quint32 kLocalMachine = 0x80000002;  // HKEY_LOCAL_MACHINE
-inline constexpr quint32 kString = 1;                  // REG_SZ
-inline constexpr quint32 kDword = 4;                   // REG_DWORD
+inline constexpr quint32 kString = 1;                 // REG_SZ
+inline constexpr quint32 kDword = 4;                  // REG_DWORD
 
 struct Value {
     quint32 type = 0;

@@ -132,8 +132,8 @@ int openLink(const QString& link, GAppInfo* app)
                           GList one = {const_cast<char*>(uri.constData()), nullptr, nullptr};
                           return g_app_info_launch_uris(a, &one, nullptr, error);
                       })
-        ? kOpened
-        : kAssociationIncomplete;
+               ? kOpened
+               : kAssociationIncomplete;
 }
 
 int openFile(const QString& path)
@@ -147,8 +147,8 @@ int openFile(const QString& path)
                           GList one = {file.get(), nullptr, nullptr};
                           return g_app_info_launch(a, &one, nullptr, error);
                       })
-        ? kOpened
-        : kAssociationIncomplete;
+               ? kOpened
+               : kAssociationIncomplete;
 }
 #endif
 
@@ -201,8 +201,8 @@ void open(const QString& target, int show, const QStringList& preferred, QObject
 #else
     // A relative file is found in the current folder as it is now, not as
     // it may be when the worker runs.
-    const QString resolved =
-        target.isEmpty() || !schemeOf(target).isEmpty() ? target : QDir::current().absoluteFilePath(target);
+    const QString resolved = target.isEmpty() || !schemeOf(target).isEmpty() ? target
+                                                                             : QDir::current().absoluteFilePath(target);
     // The answer comes back through the application object, which outlives
     // every window; `context` is looked at only there, on its own thread.
     const QPointer<QObject> guard(context);

@@ -110,7 +110,8 @@ private:
 
 void markAsOurs(int fd, const QString& path, CopyLock& lock)
 {
-    struct stat copy {}, target {};
+    struct stat copy {
+    }, target{};
     // With the direct-write fallback the handle is the file itself.
     if (fstat(fd, &copy) != 0
         || (stat(QFile::encodeName(path).constData(), &target) == 0 && copy.st_ino == target.st_ino
@@ -144,8 +145,8 @@ bool abandonedCopy(const QByteArray& name, const QString& fileName)
     struct stat st {};
     char value[2] = {};
     const bool ours = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid()
-        && fgetxattr(fd, kMark, value, sizeof value) == 1 && value[0] == '1'
-        && flock(fd, LOCK_EX | LOCK_NB) == 0;
+                      && fgetxattr(fd, kMark, value, sizeof value) == 1 && value[0] == '1'
+                      && flock(fd, LOCK_EX | LOCK_NB) == 0;
     // Removed while the lock is held, so no save can take it up meanwhile.
     const bool removed = ours && unlink(name.constData()) == 0;
     close(fd);
@@ -157,7 +158,8 @@ void removeAbandonedCopies(const QString& path)
     const QFileInfo info(path);
     const QString fileName = info.fileName();
     const QStringList names = QDir(info.absolutePath())
-        .entryList({fileName + QLatin1String(".??????")}, QDir::Files | QDir::Hidden | QDir::System);
+                                  .entryList({fileName + QLatin1String(".??????")},
+                                             QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names)
         abandonedCopy(QFile::encodeName(info.absoluteDir().filePath(name)), fileName);
 }
@@ -165,9 +167,12 @@ void removeAbandonedCopies(const QString& path)
 // Windows cannot remove a file while a save holds it open, but it has no
 // attribute to tell our copies from the user's files: they are left alone.
 struct CopyLock {};
-void markAsOurs(int, const QString&, CopyLock&) {}
-void unmark(const QString&) {}
-void removeAbandonedCopies(const QString&) {}
+void markAsOurs(int, const QString&, CopyLock&)
+{}
+void unmark(const QString&)
+{}
+void removeAbandonedCopies(const QString&)
+{}
 #endif
 
 // The system's own reason. Qt reports a short write on a full disk as
@@ -175,7 +180,8 @@ void removeAbandonedCopies(const QString&) {}
 QString reason(const QSaveFile& file, int error)
 {
     const QString said = file.errorString();
-    if (error != 0 && (file.error() == QFileDevice::NoError || said.isEmpty() || said == QLatin1String("Unknown error")))
+    if (error != 0
+        && (file.error() == QFileDevice::NoError || said.isEmpty() || said == QLatin1String("Unknown error")))
         return qt_error_string(error);
     return said;
 }

@@ -94,8 +94,9 @@ bool toBoolean(const QString& field, bool& out)
 QString textLine(const QString& value)
 {
     const bool needsQuotes = value.contains(u',') || value.startsWith(u' ') || value.startsWith(u'\t')
-        || value.endsWith(u' ') || value.endsWith(u'\t') || value.startsWith(u'"') || value.contains(u'\r')
-        || value.contains(u'\n') || value.startsWith(QStringView(u"\u00EF\u00BB\u00BF"));  // read as a byte-order mark
+                             || value.endsWith(u' ') || value.endsWith(u'\t') || value.startsWith(u'"')
+                             || value.contains(u'\r') || value.contains(u'\n')
+                             || value.startsWith(QStringView(u"\u00EF\u00BB\u00BF"));  // read as a byte-order mark
     return needsQuotes ? u'"' + value + u'"' : value;
 }
 
@@ -111,11 +112,14 @@ bool parse(const QByteArray& bytes, Settings& s)
     qint64 n = 0;
     bool b = false;
 
-    if (!in.next(f)) return false;
+    if (!in.next(f))
+        return false;
     s.SaveDir = f;
-    if (!in.next(f)) return false;
+    if (!in.next(f))
+        return false;
     s.WWDir = f;
-    if (!in.next(f)) return false;
+    if (!in.next(f))
+        return false;
     s.fontName_ = f;
     if (!in.next(f) || !toInteger(f, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max(), n))
         return false;
@@ -142,13 +146,11 @@ bool read(const QString& path, Settings& s)
 QByteArray bytes(const Settings& s)
 {
     const auto boolean = [](bool v) { return v ? QStringLiteral("True") : QStringLiteral("False"); };
-    const QString text = textLine(s.SaveDir) + QLatin1String("\r\n")
-        + textLine(s.WWDir) + QLatin1String("\r\n")
-        + textLine(s.fontName_) + QLatin1String("\r\n")
-        + textfile::printedNumber(s.fontSize_) + QLatin1String("\r\n")
-        + textfile::printedNumber(s.fontColor_) + QLatin1String("\r\n")
-        + boolean(s.fontBold_) + QLatin1String("\r\n")
-        + boolean(s.fontItalic_) + QLatin1String("\r\n");
+    const QString text = textLine(s.SaveDir) + QLatin1String("\r\n") + textLine(s.WWDir) + QLatin1String("\r\n")
+                         + textLine(s.fontName_) + QLatin1String("\r\n") + textfile::printedNumber(s.fontSize_)
+                         + QLatin1String("\r\n") + textfile::printedNumber(s.fontColor_) + QLatin1String("\r\n")
+                         + boolean(s.fontBold_) + QLatin1String("\r\n") + boolean(s.fontItalic_)
+                         + QLatin1String("\r\n");
     return codepage::encode(text);
 }
 

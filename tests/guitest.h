@@ -10,11 +10,11 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QTest>
 #include <QDir>
 #include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -56,8 +56,8 @@ inline void whenModal(std::function<void(QWidget*)> act, int triesLeft = 200)
             QTimer::singleShot(10000, [dialog = QPointer<QWidget>(modal), test] {
                 if (dialog && dialog->isVisible() && QApplication::activeModalWidget() == dialog
                     && test == QTest::currentTestFunction()) {
-                    QTest::qFail("a modal dialog was still open ten seconds after the test acted on it",
-                                 __FILE__, __LINE__);
+                    QTest::qFail("a modal dialog was still open ten seconds after the test acted on it", __FILE__,
+                                 __LINE__);
                     closeModals();
                 }
             });

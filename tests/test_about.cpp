@@ -146,7 +146,8 @@ private slots:
         };
         for (const auto& c : cases) {
             QString value = QStringLiteral("as passed");
-            QCOMPARE(frmAbout::GetKeyValue(c.key, QString::fromLatin1(c.root), QString::fromLatin1(c.name), value), c.read);
+            QCOMPARE(frmAbout::GetKeyValue(c.key, QString::fromLatin1(c.root), QString::fromLatin1(c.name), value),
+                     c.read);
             QCOMPARE(value, c.value);
         }
     }

@@ -4,19 +4,19 @@
 // so only the window system's expose event can tell that it was uncovered.
 
 #include "dialogs/form2.h"
+#include "exchange/copied.h"
 #include "guitest.h"
 #include "platform/clipboard.h"
 #include "ui/form1.h"
 #include "ui/journallist.h"
 #include "widgets/look.h"
 #include "worldwind/links.h"
-#include "exchange/copied.h"
 
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 
 using guitest::StartFolder;
@@ -87,8 +87,8 @@ private slots:
         QCOMPARE(form.List1->count(), 0);
 
         // Another program's window covers ours...
-        cover.start(QStringLiteral("xmessage"), {"-title", "velmoracover", "-geometry", "700x500+0+0",
-                                                 "covering the journal"});
+        cover.start(QStringLiteral("xmessage"),
+                    {"-title", "velmoracover", "-geometry", "700x500+0+0", "covering the journal"});
         QVERIFY2(cover.waitForStarted(), "xmessage is missing: run scripts/setup.sh");
         QTRY_VERIFY_WITH_TIMEOUT(viewable(QStringLiteral("velmoracover")), 5000);
         QTest::qWait(200);
@@ -113,8 +113,7 @@ private slots:
 
         // The clipboard is empty for everyone, and its former owner has let go.
         QTRY_COMPARE_WITH_TIMEOUT(owner.state(), QProcess::NotRunning, 5000);
-        const std::optional<QByteArray> left =
-            output(QStringLiteral("xclip"), {"-o", "-selection", "clipboard"});
+        const std::optional<QByteArray> left = output(QStringLiteral("xclip"), {"-o", "-selection", "clipboard"});
         QVERIFY2(!left || left->isEmpty(), left ? left->constData() : "");
         QVERIFY(!Clipboard::hasText());
     }
@@ -128,14 +127,16 @@ private slots:
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("name");
         QTest::newRow("geo: URL") << "UTF8_STRING" << QByteArray("geo:48.8599477442,2.2944800000")
-                                  << "worldwind://goto/world=Earth&lat=48.8599477442&lon=2.29448" << "<Enter a name>";
+                                  << "worldwind://goto/world=Earth&lat=48.8599477442&lon=2.29448"
+                                  << "<Enter a name>";
         QTest::newRow("KML placemark")
             << QString::fromLatin1(exchange::kKmlFlavour)
             << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
                           " <Document>\n  <Placemark>\n   <name>Champ de Mars</name>\n   <Point>\n"
                           "    <coordinates>2.2944800000,48.8599477442,0</coordinates>\n   </Point>\n"
                           "  </Placemark>\n </Document>\n</kml>\n")
-            << "worldwind://goto/world=Earth&lat=48.8599477442&lon=2.29448&alt=0" << "Champ de Mars";
+            << "worldwind://goto/world=Earth&lat=48.8599477442&lon=2.29448&alt=0"
+            << "Champ de Mars";
     }
 
     void locationCopiedInAGlobeIsCaptured()
@@ -184,10 +185,12 @@ private slots:
 
         // What came back is not taken again, and stays where it is.
         bool reopened = false;
-        whenModal([&](QWidget*) {
-            reopened = true;
-            QTest::mouseClick(form.form2()->cmdCancel, Qt::LeftButton);
-        }, 30);
+        whenModal(
+            [&](QWidget*) {
+                reopened = true;
+                QTest::mouseClick(form.form2()->cmdCancel, Qt::LeftButton);
+            },
+            30);
         form.update();
         QTest::qWait(400);
         QVERIFY(!reopened);

@@ -164,10 +164,12 @@ TEST(CommandLine, ImportSavesTheJournalAndRefreshesTheLayerLikeASave)
     EXPECT_EQ(f.read("ww/config/earth/velmora.xml"), placenames::layerSetFile(font));
 
     // The same files again add nothing, and say so.
-    const Outcome again = f.velmora({QStringLiteral("import"), QStringLiteral("ours.kml"), QStringLiteral("theirs.gpx")});
+    const Outcome again = f.velmora(
+        {QStringLiteral("import"), QStringLiteral("ours.kml"), QStringLiteral("theirs.gpx")});
     EXPECT_EQ(again.exitCode, 3) << again.err.toStdString();  // nothing changed
-    EXPECT_TRUE(again.out.contains(QLatin1String("theirs.gpx: 0 places; 1 route or track point ignored; 1 place already "
-                                                 "in the list left out")))
+    EXPECT_TRUE(
+        again.out.contains(QLatin1String("theirs.gpx: 0 places; 1 route or track point ignored; 1 place already "
+                                         "in the list left out")))
         << again.out.toStdString();
     EXPECT_EQ(f.read("save/velmora.js"), journal::journalBytes(rows));
 }
@@ -186,12 +188,15 @@ TEST(CommandLine, NothingChangesWhenAnythingIsWrong)
         QByteArray file;
         const char* saying;
     } cases[] = {
-        {"a bad file among good ones", journal, "<kml><Placemark><Point><coordinates>1,91</coordinates>", "bad.kml was not imported"},
+        {"a bad file among good ones", journal, "<kml><Placemark><Point><coordinates>1,91</coordinates>",
+         "bad.kml was not imported"},
         {"a file that is not there", journal, QByteArray(), "none.kml was not imported: there is no such file"},
         {"an entity bomb", journal, "<!DOCTYPE kml [<!ENTITY a \"aaaa\">]><kml>&a;</kml>", "declares entities"},
         {"a full journal", fullJournal, good, "more than the 32767 a journal can hold"},
-        {"a journal read in part", journal + "garbage\r\n" + journal, good, "could not be read in full (reading stopped at line 3)"},
-        {"a journal with LF line ends", QByteArray(journal).replace("\r\n", "\n"), good, "line 1 holds more than one place"},
+        {"a journal read in part", journal + "garbage\r\n" + journal, good,
+         "could not be read in full (reading stopped at line 3)"},
+        {"a journal with LF line ends", QByteArray(journal).replace("\r\n", "\n"), good,
+         "line 1 holds more than one place"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -233,25 +238,45 @@ TEST(CommandLine, OutcomesAScriptCanTrust)
         QString saying;  // on standard output for 0 and 3, else on standard error
         bool journalChanged;
     } cases[] = {
-        {"nothing to import", [](Folder& f) { f.write("track.gpx", "<gpx version=\"1.1\"><trk/></gpx>"); },
-         {"import", "track.gpx"}, 3, "No places to import; the journal is unchanged", false},
-        {"the layer not written", [&](Folder& f) {
+        {"nothing to import",
+         [](Folder& f) { f.write("track.gpx", "<gpx version=\"1.1\"><trk/></gpx>"); },
+         {"import", "track.gpx"},
+         3,
+         "No places to import; the journal is unchanged",
+         false},
+        {"the layer not written",
+         [&](Folder& f) {
              f.write("new.kml", onePlace);
              QDir(f.path("ww/config")).removeRecursively();
          },
-         {"import", "new.kml"}, 4, "the journal was saved, but the World Wind layer could not all be written", true},
-        {"a save folder that is not there", [](Folder& f) { QDir(f.path("save")).removeRecursively(); },
-         {"export", "out.kml"}, 1, "/save named in velmora.ini does not exist", false},
-        {"a file name shown as given", [](Folder&) {}, {"import", "back\\slash %1 %2\x1b[m.gpx"}, 1,
-         "back\\slash %1 %2\\x1b[m.gpx was not imported: there is no such file", false},
-        {"a symbolic link in a loop", [](Folder& f) { QFile::link(f.path("loop.kml"), f.path("loop.kml")); },
-         {"import", "loop.kml"}, 1, "loop.kml was not imported: it is a symbolic link that leads round in a loop",
+         {"import", "new.kml"},
+         4,
+         "the journal was saved, but the World Wind layer could not all be written",
+         true},
+        {"a save folder that is not there",
+         [](Folder& f) { QDir(f.path("save")).removeRecursively(); },
+         {"export", "out.kml"},
+         1,
+         "/save named in velmora.ini does not exist",
          false},
-        {"a name longer than the window holds", [&](Folder& f) {
-             f.write("long.kml", exchange::kmlBytes({makeRow(overlong, links::linkFor(1, 2), u"")}));
-         },
-         {"import", "long.kml"}, 1,
-         "the place \"%1 %2" + QString(55, u'y') + "…\" has a name of 40005 characters, more than the 32767", false},
+        {"a file name shown as given",
+         [](Folder&) {},
+         {"import", "back\\slash %1 %2\x1b[m.gpx"},
+         1,
+         "back\\slash %1 %2\\x1b[m.gpx was not imported: there is no such file",
+         false},
+        {"a symbolic link in a loop",
+         [](Folder& f) { QFile::link(f.path("loop.kml"), f.path("loop.kml")); },
+         {"import", "loop.kml"},
+         1,
+         "loop.kml was not imported: it is a symbolic link that leads round in a loop",
+         false},
+        {"a name longer than the window holds",
+         [&](Folder& f) { f.write("long.kml", exchange::kmlBytes({makeRow(overlong, links::linkFor(1, 2), u"")})); },
+         {"import", "long.kml"},
+         1,
+         "the place \"%1 %2" + QString(55, u'y') + "…\" has a name of 40005 characters, more than the 32767",
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -3,14 +3,14 @@
 // selecting entries, the commands and the rule for leaving the list.
 
 #include "dialogs/form2.h"
+#include "exchange/copied.h"
 #include "guitest.h"
 #include "journal/row.h"
 #include "platform/clipboard.h"
 #include "ui/form1.h"
 #include "ui/journallist.h"
-#include "worldwind/links.h"
-#include "exchange/copied.h"
 #include "widgets/look.h"
+#include "worldwind/links.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -149,10 +149,14 @@ private slots:
         QTest::addColumn<QString>("ending");
         QTest::addColumn<QString>("row");
         QTest::addColumn<QStringList>("messages");
-        QTest::newRow("edited and added") << "edit" << "Paris\tworldwind://edited\tcapital" << QStringList();
-        QTest::newRow("link emptied") << "empty link" << "" << QStringList{kNoPlacename};
-        QTest::newRow("cancelled") << "cancel" << "" << QStringList();
-        QTest::newRow("close box") << "close" << "" << QStringList();
+        QTest::newRow("edited and added") << "edit"
+                                          << "Paris\tworldwind://edited\tcapital" << QStringList();
+        QTest::newRow("link emptied") << "empty link"
+                                      << "" << QStringList{kNoPlacename};
+        QTest::newRow("cancelled") << "cancel"
+                                   << "" << QStringList();
+        QTest::newRow("close box") << "close"
+                                   << "" << QStringList();
     }
 
     void captureEndings()
@@ -406,7 +410,9 @@ private slots:
         QTest::addColumn<QStringList>("path");  // the controls the focus passes through after the list
         QTest::addColumn<bool>("ended");
         QTest::newRow("to the name box") << QStringList{"Text2"} << false;
-        QTest::newRow("through keepers") << QStringList{"Text1", "Text3", "Command9", "Command12", "Command4", "Command3"} << false;
+        QTest::newRow("through keepers") << QStringList{"Text1",     "Text3",    "Command9",
+                                                        "Command12", "Command4", "Command3"}
+                                         << false;
         QTest::newRow("to Add") << QStringList{"Command7"} << true;
         QTest::newRow("via the name box to Save") << QStringList{"Text2", "Command11"} << true;
         QTest::newRow("to the log") << QStringList{"logList"} << true;
@@ -515,10 +521,12 @@ private slots:
         Window w;
         int shown = 0;
         const auto capture = [&](bool dialogExpected) {
-            whenModal([&](QWidget*) {
-                ++shown;
-                QTest::mouseClick(w.dialog()->cmdCancel, Qt::LeftButton);
-            }, 20);
+            whenModal(
+                [&](QWidget*) {
+                    ++shown;
+                    QTest::mouseClick(w.dialog()->cmdCancel, Qt::LeftButton);
+                },
+                20);
             w->getUrlFromClipboard();
             if (!dialogExpected)
                 QTest::qWait(300);  // the watch for a dialog has given up
@@ -585,7 +593,8 @@ private slots:
         QVERIFY(!w.selectionButtonsEnabled());
         w.clickRow(2);
         QVERIFY(w.selectionButtonsEnabled());
-        QTest::mouseClick(rows, Qt::LeftButton, Qt::ControlModifier, w->List1->visualItemRect(w->List1->item(2)).center());
+        QTest::mouseClick(rows, Qt::LeftButton, Qt::ControlModifier,
+                          w->List1->visualItemRect(w->List1->item(2)).center());
         QCOMPARE(w->List1->selectedRow(), -1);
         QVERIFY(!w.selectionButtonsEnabled());
     }

@@ -144,7 +144,10 @@ struct Foreign {
     int routeAndTrackPoints;
 };
 
-QString at(double lat, double lon) { return links::linkFor(lat, lon); }
+QString at(double lat, double lon)
+{
+    return links::linkFor(lat, lon);
+}
 
 QString plain(const char* name, double lat, double lon, const char* comment = "")
 {
@@ -234,12 +237,16 @@ TEST(Import, WhatOtherProgramsWrite)
          0,
          0},
         {"links from files are kept trimmed where they point at the place, else rebuilt",
-         "<gpx version=\"1.0\"><wpt lat=\"48.85\" lon=\"2.35\"><name>Trailing</name><url>\n worldwind://goto/world=Earth&amp;"
-         "lat=48.85&amp;lon=2.35<b/>\r\n\t</url></wpt>\n<wpt lat=\"48.85\" lon=\"2.35\"><name>Stored badly</name><link href=\""
-         "worldwind://goto/world=Earth&amp;lat=48.85&amp;lon=2.35%0A%09\"/></wpt>\n<wpt lat=\"3\" lon=\"4\"><name>Layer reads 0"
+         "<gpx version=\"1.0\"><wpt lat=\"48.85\" lon=\"2.35\"><name>Trailing</name><url>\n "
+         "worldwind://goto/world=Earth&amp;"
+         "lat=48.85&amp;lon=2.35<b/>\r\n\t</url></wpt>\n<wpt lat=\"48.85\" lon=\"2.35\"><name>Stored badly</name><link "
+         "href=\""
+         "worldwind://goto/world=Earth&amp;lat=48.85&amp;lon=2.35%0A%09\"/></wpt>\n<wpt lat=\"3\" "
+         "lon=\"4\"><name>Layer reads 0"
          "</name><link href=\"worldwind://goto/world=Earth&amp;lat=&#13;3&amp;lon=4\"/></wpt></gpx>",
          {makeRow(u"Trailing", u"worldwind://goto/world=Earth&lat=48.85&lon=2.35", u""),
-          makeRow(u"Stored badly", links::linkFor(48.85, 2.35), u""), makeRow(u"Layer reads 0", links::linkFor(3, 4), u"")},
+          makeRow(u"Stored badly", links::linkFor(48.85, 2.35), u""),
+          makeRow(u"Layer reads 0", links::linkFor(3, 4), u"")},
          0,
          0},
         {"80,000 attributes, a DOCTYPE without entities, another encoding",
@@ -296,7 +303,8 @@ TEST(Import, BadFilesAreRefusedWholeWithAReason)
          "<!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/hostname\">]><gpx><wpt lat=\"1\" lon=\"2\"><name>&x;"
          "</name></wpt></gpx>",
          "declares entities"},
-        {"undeclared entity, its line and column", "<gpx>\n<wpt lat=\"1\" lon=\"2\">\n  <name>\xC3\xA9&x;</name></wpt></gpx>",
+        {"undeclared entity, its line and column",
+         "<gpx>\n<wpt lat=\"1\" lon=\"2\">\n  <name>\xC3\xA9&x;</name></wpt></gpx>",
          "not well-formed XML (line 3, column 10: \"&x;\" is not a reference"},
         {"larger than 64 MB", QByteArray(exchange::kMaxFileSize + 1, ' '), "too large (65 MB"},
     };
@@ -351,7 +359,8 @@ TEST(Import, Summary)
 
 TEST(Import, PlacesAlreadyInTheListAreLeftOut)
 {
-    const QStringList list = {plain("Well", 46.5, -0.25, "dry"), makeRow(u"Isle", u"worldwind://goto/world=Earth&lat=-10.000&lon=170", u"")};
+    const QStringList list = {plain("Well", 46.5, -0.25, "dry"),
+                              makeRow(u"Isle", u"worldwind://goto/world=Earth&lat=-10.000&lon=170", u"")};
     Import found = exchange::parse(R"(<gpx>
 <wpt lat="46.50" lon="-0.250"><name>Well</name><desc>another comment</desc></wpt>
 <wpt lat="1" lon="2"><name>New</name></wpt><wpt lat="1" lon="2"><name>New</name></wpt>
@@ -360,7 +369,8 @@ TEST(Import, PlacesAlreadyInTheListAreLeftOut)
     ASSERT_TRUE(found.ok()) << found.error.toStdString();
     exchange::leaveOutKnown(found, list);
     // Repeats within the file are the file's own business; the list's places are not added again.
-    EXPECT_EQ(found.rows, (QStringList{plain("New", 1, 2), plain("New", 1, 2), plain("Isle", -10, 170.5), plain("well", 46.5, -0.25)}));
+    EXPECT_EQ(found.rows, (QStringList{plain("New", 1, 2), plain("New", 1, 2), plain("Isle", -10, 170.5),
+                                       plain("well", 46.5, -0.25)}));
     EXPECT_EQ(exchange::summary(found), QStringLiteral("4 places; 2 places already in the list left out"));
     Import again = found;
     again.alreadyInList = 0;

@@ -37,10 +37,7 @@ class TestForm1 : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        applyLook(*qApp);
-    }
+    void initTestCase() { applyLook(*qApp); }
 
     void firstStartCancelledKeepsDefaultsAndWritesNothing()
     {
@@ -256,7 +253,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&form));
         QTest::keyClick(form.Text3, Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(start.read("velmora.js"),
-                 kTwoPlaces + "add_place(\"L&#321;&quot;d&#92;&lt;z&gt;\",\"worldwind://goto/a%22b\",\"it&#39;s\");\r\n");
+                 kTwoPlaces
+                     + "add_place(\"L&#321;&quot;d&#92;&lt;z&gt;\",\"worldwind://goto/a%22b\",\"it&#39;s\");\r\n");
         QCOMPARE(form.List1->count(), 3);
         QCOMPARE(form.List1->item(2)->text(), QStringLiteral("L\u0141\"d\\<z>\tworldwind://goto/a%22b\tit's"));
         QVERIFY(!form.isModified());
@@ -420,7 +418,8 @@ private slots:
             QTest::mouseClick(form.form3()->Command3, Qt::LeftButton);
         });
         form.mnuConfigConfig->trigger();
-        QCOMPARE(start.read("other/velmora.js"), QByteArray("add_place(\"x\",\"y\",\"z\");\r\nadd_place(\"new\",\"link\",\"\");\r\n"));
+        QCOMPARE(start.read("other/velmora.js"),
+                 QByteArray("add_place(\"x\",\"y\",\"z\");\r\nadd_place(\"new\",\"link\",\"\");\r\n"));
         QCOMPARE(form.List1->count(), 2);
         QVERIFY(!form.isModified());
     }

@@ -61,9 +61,10 @@ private slots:
         StartFolder start;
         Form1 form;
         load(start, form);
-        start.write("in.gpx", "<gpx version=\"1.1\"><wpt lat=\"46.5\" lon=\"7.25\"><name>Hut</name><desc>dry</desc>"
-                              "</wpt><trk><trkseg><trkpt lat=\"1\" lon=\"1\"/><trkpt lat=\"2\" lon=\"2\"/></trkseg></trk>"
-                              "</gpx>");
+        start.write("in.gpx",
+                    "<gpx version=\"1.1\"><wpt lat=\"46.5\" lon=\"7.25\"><name>Hut</name><desc>dry</desc>"
+                    "</wpt><trk><trkseg><trkpt lat=\"1\" lon=\"1\"/><trkpt lat=\"2\" lon=\"2\"/></trkseg></trk>"
+                    "</gpx>");
         CommonDialog::setNextOpenFile(start.path("in.gpx"));
         form.mnuFileImport->trigger();
         QCOMPARE(CommonDialog::lastRequest().filter, QStringLiteral("Places (*.kml *.kmz *.gpx);;All files (*)"));
@@ -107,8 +108,8 @@ private slots:
              "has a name of 32768 characters"},
             // Files made to crash, exhaust or trick the reader.
             {"100,000 levels in a name", "deep.kml",
-             nestedName("<kml><Placemark><name>", "</name><Point><coordinates>1,2</coordinates></Point></Placemark></kml>",
-                        100000),
+             nestedName("<kml><Placemark><name>",
+                        "</name><Point><coordinates>1,2</coordinates></Point></Placemark></kml>", 100000),
              false, "nested more than 200 deep"},
             {"100,000 levels in a description", "deep.gpx",
              nestedName("<gpx><wpt lat=\"1\" lon=\"2\"><desc>", "</desc></wpt></gpx>", 100000), false,
@@ -118,11 +119,13 @@ private slots:
              "<gpx><!DOCTYPE gpx [<!ENTITY a \"aaaa\">]><wpt lat=\"1\" lon=\"2\"><name>&a;</name></wpt></gpx>", false,
              "not well-formed XML (line 1, column"},
             {"external entity", "external.gpx",
-             "<!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/hostname\">]><gpx><wpt lat=\"1\" lon=\"2\"><name>&x;</name>"
+             "<!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/hostname\">]><gpx><wpt lat=\"1\" "
+             "lon=\"2\"><name>&x;</name>"
              "</wpt></gpx>",
              false, "declares entities"},
             {"a default position from the DTD", "attlist.gpx",
-             "<!DOCTYPE gpx [<!ATTLIST wpt lat CDATA \"45\" lon CDATA \"7\">]><gpx><wpt><name>Nowhere</name></wpt></gpx>",
+             "<!DOCTYPE gpx [<!ATTLIST wpt lat CDATA \"45\" lon CDATA "
+             "\"7\">]><gpx><wpt><name>Nowhere</name></wpt></gpx>",
              false, "\"Nowhere\" (line 1) has no latitude"},
             {"bytes that are not UTF-8", "latin.gpx", "<gpx><wpt lat=\"1\" lon=\"2\"><name>caf\xe9</name></wpt></gpx>",
              false, "not UTF-8"},
@@ -131,7 +134,8 @@ private slots:
             {"zip bomb", "bomb.kmz", zipped(QByteArray(exchange::kMaxFileSize + 1, ' ')), false,
              "would inflate to more than 64 MB"},
             {"zip bomb lying about its size", "liar.kmz",
-             zipped(QByteArray(exchange::kMaxFileSize + 1, ' ')).replace(QByteArray("\x01\x00\x00\x04", 4), QByteArray("\x10\x00\x00\x00", 4)),
+             zipped(QByteArray(exchange::kMaxFileSize + 1, ' '))
+                 .replace(QByteArray("\x01\x00\x00\x04", 4), QByteArray("\x10\x00\x00\x00", 4)),
              false, "would inflate to more than 64 MB"},
             {"KMZ without KML", "nokml.kmz", zipped(kOnePlace).replace("doc.kml", "doc.txt"), false,
              "a KMZ archive without a KML document"},

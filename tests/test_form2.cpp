@@ -71,7 +71,8 @@ private slots:
         QCOMPARE(dialog.Text1->text(), QString());
         QCOMPARE(dialog.Text2->text(), QStringLiteral("Noname"));
         QCOMPARE(dialog.Text3->text(), QString());
-        for (QLineEdit* box : {dialog.latDeg, dialog.latMin, dialog.latSec, dialog.lonDeg, dialog.lonMin, dialog.lonSec})
+        for (QLineEdit* box :
+             {dialog.latDeg, dialog.latMin, dialog.latSec, dialog.lonDeg, dialog.lonMin, dialog.lonSec})
             QCOMPARE(box->text(), QStringLiteral("0"));
         QCOMPARE(dialog.Altitude->text(), QStringLiteral("180.000"));
         const std::pair<QComboBox*, QStringList> lists[] = {{dialog.ComboLat, {"N", "S"}},
@@ -98,10 +99,10 @@ private slots:
         });
         dialog.showModal();
         QCOMPARE(focusAtStart, dialog.Text3);
-        const QList<QWidget*> designed = {dialog.Text3,  dialog.Text2,   dialog.Text1,    dialog.cmdAdd,
-                                          dialog.cmdCancel, dialog.Option1, dialog.Option2, dialog.latDeg,
-                                          dialog.latMin, dialog.latSec,  dialog.lonDeg,   dialog.lonMin,
-                                          dialog.lonSec, dialog.ComboLat, dialog.ComboLon, dialog.Altitude};
+        const QList<QWidget*> designed = {dialog.Text3,     dialog.Text2,    dialog.Text1,    dialog.cmdAdd,
+                                          dialog.cmdCancel, dialog.Option1,  dialog.Option2,  dialog.latDeg,
+                                          dialog.latMin,    dialog.latSec,   dialog.lonDeg,   dialog.lonMin,
+                                          dialog.lonSec,    dialog.ComboLat, dialog.ComboLon, dialog.Altitude};
         QCOMPARE(order, designed);
     }
 
@@ -115,14 +116,14 @@ private slots:
                                         << prefix + "&lat=48.8566666666667&lon=2.35083333333333";
         QTest::newRow("south") << Typed{"45", "30", "0", "S"} << Typed{"0", "0", "0", "E"}
                                << prefix + "&lat=-45.5&lon=0";
-        QTest::newRow("negative degrees add the minutes") << Typed{"-10", "30", "0", "N"} << Typed{"0", "0", "0", "W"}
-                                                          << prefix + "&lat=-9.5&lon=0";
+        QTest::newRow("negative degrees add the minutes")
+            << Typed{"-10", "30", "0", "N"} << Typed{"0", "0", "0", "W"} << prefix + "&lat=-9.5&lon=0";
         QTest::newRow("seconds half to even") << Typed{"0", "0", "30.5", "N"} << Typed{"0", "0", "31.5", "E"}
                                               << prefix + "&lat=0.00833333333333333&lon=0.00888888888888889";
         QTest::newRow("fractions, west") << Typed{"12.5", "7.25", "0", "N"} << Typed{" 100 ", "0", "-0.4", "W"}
                                          << prefix + "&lat=12.6208333333333&lon=-100";
-        QTest::newRow("nothing normalised") << Typed{"45", "75", "0", "N"} << Typed{"0", "0", "3600", "E"}
-                                            << prefix + "&lat=46.25&lon=1";
+        QTest::newRow("nothing normalised")
+            << Typed{"45", "75", "0", "N"} << Typed{"0", "0", "3600", "E"} << prefix + "&lat=46.25&lon=1";
         QTest::newRow("the limits") << Typed{"89", "60", "0", "S"} << Typed{"180", "0", "0", "W"}
                                     << prefix + "&lat=-90&lon=-180";
     }
@@ -154,16 +155,33 @@ private slots:
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("named");
-        const QString otherSign = QLocale::system().decimalPoint() == u'.' ? QStringLiteral("1,5") : QStringLiteral("1.5");
-        QTest::newRow("empty degrees") << "latDeg" << "" << "latitude degrees";
-        QTest::newRow("blank minutes") << "latMin" << "  " << "latitude minutes";
-        QTest::newRow("word in degrees") << "lonDeg" << "N48" << "longitude degrees";
+        const QString otherSign = QLocale::system().decimalPoint() == u'.' ? QStringLiteral("1,5")
+                                                                           : QStringLiteral("1.5");
+        QTest::newRow("empty degrees") << "latDeg"
+                                       << ""
+                                       << "latitude degrees";
+        QTest::newRow("blank minutes") << "latMin"
+                                       << "  "
+                                       << "latitude minutes";
+        QTest::newRow("word in degrees") << "lonDeg"
+                                         << "N48"
+                                         << "longitude degrees";
         QTest::newRow("the other decimal sign") << "lonMin" << otherSign << "longitude minutes";
-        QTest::newRow("seconds not a number") << "latSec" << "ten" << "latitude seconds";
-        QTest::newRow("seconds past 16 bits") << "lonSec" << "32768" << "longitude seconds";
-        QTest::newRow("seconds below 16 bits") << "lonSec" << "-40000" << "longitude seconds";
-        QTest::newRow("latitude past 90") << "latDeg" << "91" << "latitude can be at most 90";
-        QTest::newRow("longitude past 180") << "lonDeg" << "-181" << "longitude can be at most 180";
+        QTest::newRow("seconds not a number") << "latSec"
+                                              << "ten"
+                                              << "latitude seconds";
+        QTest::newRow("seconds past 16 bits") << "lonSec"
+                                              << "32768"
+                                              << "longitude seconds";
+        QTest::newRow("seconds below 16 bits") << "lonSec"
+                                               << "-40000"
+                                               << "longitude seconds";
+        QTest::newRow("latitude past 90") << "latDeg"
+                                          << "91"
+                                          << "latitude can be at most 90";
+        QTest::newRow("longitude past 180") << "lonDeg"
+                                            << "-181"
+                                            << "longitude can be at most 180";
     }
 
     void badBoxesAreRefusedByName()

@@ -31,7 +31,8 @@ QString gpsbabel(const QStringList& args)
     QProcess p;
     p.start(program, args);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return QStringLiteral("gpsbabel %1 failed: %2").arg(args.join(u' '), QString::fromUtf8(p.readAllStandardError()));
+        return QStringLiteral("gpsbabel %1 failed: %2")
+            .arg(args.join(u' '), QString::fromUtf8(p.readAllStandardError()));
     return {};
 }
 
@@ -124,9 +125,9 @@ TEST(Gpsbabel, ReadsOurKmlAndGpx)
         const QString csv = dir.filePath(QStringLiteral("ours.csv"));
         QString error;
         ASSERT_TRUE(exchange::writeFile(ours, rows, &error)) << error.toStdString();
-        const QString failure = gpsbabel(
-            {QStringLiteral("-i"), QLatin1String(format), QStringLiteral("-f"), ours, QStringLiteral("-o"),
-             QStringLiteral("unicsv,utf8"), QStringLiteral("-F"), csv});
+        const QString failure = gpsbabel({QStringLiteral("-i"), QLatin1String(format), QStringLiteral("-f"), ours,
+                                          QStringLiteral("-o"), QStringLiteral("unicsv,utf8"), QStringLiteral("-F"),
+                                          csv});
         ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
         expectSamePlaces(placesInCsv(csv), kPlaces, false);
     }
@@ -175,7 +176,8 @@ TEST(Gpsbabel, WeReadWhatItWritesFromACsvOfPlaces)
         ASSERT_TRUE(got.ok()) << got.error.toStdString();
         expectSamePlaces(placesInRows(got.rows), kPlaces, true);
         for (const QString& row : got.rows)
-            EXPECT_TRUE(splitRow(row).link.startsWith(QLatin1String("worldwind://goto/world=Earth&lat="))) << row.toStdString();
+            EXPECT_TRUE(splitRow(row).link.startsWith(QLatin1String("worldwind://goto/world=Earth&lat=")))
+                << row.toStdString();
     }
 }
 
@@ -206,13 +208,14 @@ TEST(Gpsbabel, RoundTripsKeepExactlyTheSameRows)
         ASSERT_TRUE(dir.isValid());
         const QString source = dir.filePath(QLatin1String(c.source));
         QString error;
-        const bool written =
-            source.endsWith(QLatin1String(".csv")) ? writeCsv(source) : exchange::writeFile(source, rows, &error);
+        const bool written = source.endsWith(QLatin1String(".csv")) ? writeCsv(source)
+                                                                    : exchange::writeFile(source, rows, &error);
         ASSERT_TRUE(written) << error.toStdString();
         const QString theirs = dir.filePath(QLatin1String(c.theirs));
         if (c.in) {
             const QString failure = gpsbabel({QStringLiteral("-i"), QLatin1String(c.in), QStringLiteral("-f"), source,
-                                              QStringLiteral("-o"), QLatin1String(c.out), QStringLiteral("-F"), theirs});
+                                              QStringLiteral("-o"), QLatin1String(c.out), QStringLiteral("-F"),
+                                              theirs});
             ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
         }
         const exchange::Import got = exchange::readFile(theirs);

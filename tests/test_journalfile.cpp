@@ -14,8 +14,8 @@
 
 #include "printers.h"
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using journal::journalBytes;
@@ -89,12 +89,14 @@ TEST(JournalFile, LiteralEntityTextComesBackAsItsCharacter)
 
 TEST(JournalFile, CharactersOutsideTheCodePageAndBackslashesAreReferences)
 {
-    const QStringList rows{row("\xC5\x81\xC3\xB3" "d\xC5\xBA \xE2\x82\xAC \xF0\x9F\x8C\x8D", "l",
-                               "C:\\Maps\\ caf\xC3\xA9")};
+    const QStringList rows{row("\xC5\x81\xC3\xB3"
+                               "d\xC5\xBA \xE2\x82\xAC \xF0\x9F\x8C\x8D",
+                               "l", "C:\\Maps\\ caf\xC3\xA9")};
     const QByteArray b = journalBytes(rows);
     // é and € are in the code page and stay single bytes; Ł, ź and the
     // astral globe become one reference each, never a "?".
-    EXPECT_EQ(b, QByteArray("add_place(\"&#321;\xF3" "d&#378; \x80 &#127757;\",\"l\","
+    EXPECT_EQ(b, QByteArray("add_place(\"&#321;\xF3"
+                            "d&#378; \x80 &#127757;\",\"l\","
                             "\"C:&#92;Maps&#92; caf\xE9\");\r\n"));
     EXPECT_EQ(roundTrip(rows), rows);
 }
@@ -181,7 +183,8 @@ TEST(JournalFile, MalformedLineEndsReadingAndGivesItsLineNumber)
 TEST(JournalFile, CrowdedLineIsNamedAndReadingGoesOn)
 {
     const QByteArray line = QByteArray(kParis);
-    const journal::ReadResult r = parseJournal(line + "\r\n" + line + "\r\n" + line + "\n" + line + "\r\n" + line + "\r\n");
+    const journal::ReadResult r = parseJournal(line + "\r\n" + line + "\r\n" + line + "\n" + line + "\r\n" + line
+                                               + "\r\n");
     EXPECT_EQ(r.rows.size(), 4);
     EXPECT_EQ(r.firstCrowdedLine, 3);
     EXPECT_EQ(r.stoppedAtLine, 0);
@@ -214,7 +217,9 @@ TEST(JournalFile, ReadingAFile)
     EXPECT_FALSE(missing.opened);
     EXPECT_TRUE(missing.rows.isEmpty());
 
-    const QStringList rows{row("Ca\xC3\xB1on & \xC5\x81\xC3\xB3" "d\xC5\xBA", "worldwind://goto/world=Earth", "")};
+    const QStringList rows{row("Ca\xC3\xB1on & \xC5\x81\xC3\xB3"
+                               "d\xC5\xBA",
+                               "worldwind://goto/world=Earth", "")};
     ASSERT_TRUE(textfile::writeAtomically(path, journalBytes(rows)));
     const journal::ReadResult read = journal::readJournalFile(path);
     EXPECT_TRUE(read.opened);
@@ -244,7 +249,6 @@ TEST(TextFile, ReplacingAFileKeepsNoLeftovers)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList{QStringLiteral("velmora.js")});
 }
-
 
 namespace {
 
@@ -360,11 +364,11 @@ TEST(JournalFile, PlacesAnotherWriterAddedAreThoseInNeitherTheLoadedFileNorTheLi
     const struct {
         QStringList before, now, kept, added;
     } cases[] = {
-        {{a}, {a, b, c}, {a}, {b, c}},        // an import
-        {{a, b}, {a}, {a, b}, {}},            // a removal is not a loss
-        {{a}, {a, b}, {a, b}, {}},            // the list has the same place
-        {{a}, {a, a, a}, {a, a}, {a}},        // duplicates counted
-        {{a, b}, {b, a}, {c}, {}},            // reordered only
+        {{a}, {a, b, c}, {a}, {b, c}},  // an import
+        {{a, b}, {a}, {a, b}, {}},      // a removal is not a loss
+        {{a}, {a, b}, {a, b}, {}},      // the list has the same place
+        {{a}, {a, a, a}, {a, a}, {a}},  // duplicates counted
+        {{a, b}, {b, a}, {c}, {}},      // reordered only
     };
     for (const auto& t : cases)
         EXPECT_EQ(journal::addedByOthers(t.before, t.now, t.kept), t.added);

@@ -47,7 +47,8 @@ QList<Launch> launches()
              f.Command12->setEnabled(true);
              QTest::mouseClick(f.Command12, Qt::LeftButton);
          },
-         QString(), [](const StartFolder&) { return QStringLiteral("worldwind://goto/world=Earth&lat=48.85&lon=2.35"); },
+         QString(),
+         [](const StartFolder&) { return QStringLiteral("worldwind://goto/world=Earth&lat=48.85&lon=2.35"); },
          kParisGeo},
         {"Show this place with a geo: link",
          [](Form1& f) {
@@ -67,10 +68,14 @@ QList<Launch> launches()
              QTest::mouseClick(f.Command3, Qt::LeftButton);
          },
          QStringLiteral("Opening velmora with default browser"),
-         [](const StartFolder& s) { return QDir::toNativeSeparators(s.path(QStringLiteral("my journal/velmora.html"))); }},
+         [](const StartFolder& s) {
+             return QDir::toNativeSeparators(s.path(QStringLiteral("my journal/velmora.html")));
+         }},
         {"Start WorldWind", [](Form1& f) { QTest::mouseClick(f.Command4, Qt::LeftButton); },
          QStringLiteral("Starting WorldWind"),
-         [](const StartFolder&) { return QStringLiteral("worldwind://goto/world=Earth&lat=0.00000&lon=0.00000&view=180.00000"); },
+         [](const StartFolder&) {
+             return QStringLiteral("worldwind://goto/world=Earth&lat=0.00000&lon=0.00000&view=180.00000");
+         },
          kStartGeo},
         {"Help", [](Form1& f) { f.mnuHelpHelp->trigger(); }, QStringLiteral("opening help"),
          [](const StartFolder&) { return QStringLiteral("help.html"); }},
@@ -159,18 +164,21 @@ private slots:
         const QString longLink = QStringLiteral("https://example.com/") + QString(200, u'a');
         const struct {
             QString link;
-            QString named;  // as the message names it
+            QString named;   // as the message names it
             bool inJournal;  // else typed into the link box
         } cases[] = {
             {QStringLiteral("/bin/sh"), QStringLiteral("\"/bin/sh\""), true},
             {QStringLiteral("file:///etc/passwd"), QStringLiteral("\"file:///etc/passwd\""), true},
-            {QStringLiteral("C:\\Windows\\system32\\calc.exe"), QStringLiteral("\"C:\\Windows\\system32\\calc.exe\""), true},
+            {QStringLiteral("C:\\Windows\\system32\\calc.exe"), QStringLiteral("\"C:\\Windows\\system32\\calc.exe\""),
+             true},
             {QStringLiteral("\\\\server\\share\\run.bat"), QStringLiteral("\"\\\\server\\share\\run.bat\""), true},
             {QStringLiteral("javascript:alert(1)"), QStringLiteral("\"javascript:alert(1)\""), true},
             {QStringLiteral("WORLDWIND://goto/world=Earth"), QStringLiteral("\"WORLDWIND://goto/world=Earth\""), true},
             {longLink, QStringLiteral("\"") + longLink.left(80) + QStringLiteral("...\""), true},
-            {QStringLiteral(" worldwind://goto/world=Earth"), QStringLiteral("\" worldwind://goto/world=Earth\""), false},
-            {QStringLiteral("x\u202Egnp.exe\x1B[2J\r\nrm"), QStringLiteral("\"x\\u202Egnp.exe\\x1B[2J\\r\\nrm\""), false},
+            {QStringLiteral(" worldwind://goto/world=Earth"), QStringLiteral("\" worldwind://goto/world=Earth\""),
+             false},
+            {QStringLiteral("x\u202Egnp.exe\x1B[2J\r\nrm"), QStringLiteral("\"x\\u202Egnp.exe\\x1B[2J\\r\\nrm\""),
+             false},
             {QString(), QStringLiteral("There is no location link to show."), false},
         };
         StartFolder start;
@@ -237,11 +245,11 @@ private slots:
         form.settings.SaveDir = QStringLiteral("nowhere\\");
         QTest::mouseClick(form.Command3, Qt::LeftButton);
         QTRY_COMPARE(MessageBox::history(),
-                 (QStringList{QStringLiteral("help.html : The specified file was not found"),
-                              QDir::toNativeSeparators(start.path(QStringLiteral("empty/velmora.html")))
-                                  + QStringLiteral(" : The specified file was not found"),
-                              QDir::toNativeSeparators(start.path(QStringLiteral("nowhere/velmora.html")))
-                                  + QStringLiteral(" : The specified path was not found.")}));
+                     (QStringList{QStringLiteral("help.html : The specified file was not found"),
+                                  QDir::toNativeSeparators(start.path(QStringLiteral("empty/velmora.html")))
+                                      + QStringLiteral(" : The specified file was not found"),
+                                  QDir::toNativeSeparators(start.path(QStringLiteral("nowhere/velmora.html")))
+                                      + QStringLiteral(" : The specified path was not found.")}));
         QCOMPARE(lastLog(form), QStringLiteral("Opening velmora with default browser"));
     }
 #endif

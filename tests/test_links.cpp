@@ -1,8 +1,8 @@
 // Location links: reading their numbers the one way World Wind and the
 // placename export do, and writing the numbers of the links we build.
 
-#include "worldwind/links.h"
 #include "exchange/copied.h"
+#include "worldwind/links.h"
 
 #include <QLocale>
 
@@ -31,13 +31,16 @@ TEST(Links, PrefixIsExactAndCaseSensitive)
 
 TEST(Links, DecimalIsGeneralFormWithFifteenDigits)
 {
-    struct Case { double value; const char* text; };
-    for (const Case& c : {Case{48.0 + 51.0 / 60 + 24.0 / 3600, "48.8566666666667"},
-                          Case{2.0 + 21.0 / 60 + 3.0 / 3600, "2.35083333333333"}, Case{-45.5, "-45.5"},
-                          Case{0.0, "0"}, Case{-0.0, "0"}, Case{90, "90"}, Case{0.1 + 0.2, "0.3"},
-                          Case{1e-7, "0.0000001"}, Case{-1.5e-5, "-0.000015"},
-                          Case{1e20, "100000000000000000000"}, Case{123456789012345678.0, "123456789012346000"},
-                          Case{0.999999999999999999, "1"}, Case{1.0 / 3, "0.333333333333333"}}) {
+    struct Case {
+        double value;
+        const char* text;
+    };
+    for (const Case& c :
+         {Case{48.0 + 51.0 / 60 + 24.0 / 3600, "48.8566666666667"},
+          Case{2.0 + 21.0 / 60 + 3.0 / 3600, "2.35083333333333"}, Case{-45.5, "-45.5"}, Case{0.0, "0"}, Case{-0.0, "0"},
+          Case{90, "90"}, Case{0.1 + 0.2, "0.3"}, Case{1e-7, "0.0000001"}, Case{-1.5e-5, "-0.000015"},
+          Case{1e20, "100000000000000000000"}, Case{123456789012345678.0, "123456789012346000"},
+          Case{0.999999999999999999, "1"}, Case{1.0 / 3, "0.333333333333333"}}) {
         EXPECT_EQ(links::decimal(c.value), QString::fromLatin1(c.text)) << c.value;
     }
 }
@@ -64,15 +67,19 @@ TEST(Links, CoordinateAddsSignedPartsBeforeTheHemisphere)
 
 TEST(Links, TypedAnglesFollowTheUsersNumberFormat)
 {
-    struct Case { const char* text; const QLocale* locale; std::optional<double> value; };
-    for (const Case& c : {Case{"48", &kEnglish, 48}, Case{"48.5", &kEnglish, 48.5}, Case{" -10 ", &kEnglish, -10},
-                          Case{"48,5", &kGerman, 48.5}, Case{"0,25", &kGerman, 0.25},
-                          // A thousands separator is refused rather than guessed at.
-                          Case{"48.5", &kGerman, std::nullopt}, Case{"1,000", &kEnglish, std::nullopt},
-                          Case{"48,5", &kEnglish, std::nullopt}, Case{"", &kEnglish, std::nullopt},
-                          Case{"  ", &kEnglish, std::nullopt}, Case{"N48", &kEnglish, std::nullopt},
-                          Case{"12abc", &kEnglish, std::nullopt}, Case{"inf", &kEnglish, std::nullopt},
-                          Case{"nan", &kEnglish, std::nullopt}}) {
+    struct Case {
+        const char* text;
+        const QLocale* locale;
+        std::optional<double> value;
+    };
+    for (const Case& c :
+         {Case{"48", &kEnglish, 48}, Case{"48.5", &kEnglish, 48.5}, Case{" -10 ", &kEnglish, -10},
+          Case{"48,5", &kGerman, 48.5}, Case{"0,25", &kGerman, 0.25},
+          // A thousands separator is refused rather than guessed at.
+          Case{"48.5", &kGerman, std::nullopt}, Case{"1,000", &kEnglish, std::nullopt},
+          Case{"48,5", &kEnglish, std::nullopt}, Case{"", &kEnglish, std::nullopt}, Case{"  ", &kEnglish, std::nullopt},
+          Case{"N48", &kEnglish, std::nullopt}, Case{"12abc", &kEnglish, std::nullopt},
+          Case{"inf", &kEnglish, std::nullopt}, Case{"nan", &kEnglish, std::nullopt}}) {
         EXPECT_EQ(links::readAngle(QString::fromLatin1(c.text), *c.locale), c.value)
             << c.text << " in " << c.locale->name().toStdString();
     }
@@ -80,12 +87,14 @@ TEST(Links, TypedAnglesFollowTheUsersNumberFormat)
 
 TEST(Links, SecondsRoundHalfToEvenWithinSixteenBits)
 {
-    struct Case { const char* text; std::optional<qint16> value; };
-    for (const Case& c : {Case{"30.5", 30}, Case{"31.5", 32}, Case{"30.49", 30}, Case{"-0.5", 0},
-                          Case{"-1.5", -2}, Case{"32767", 32767}, Case{"32767.4", 32767},
-                          Case{"32767.5", std::nullopt}, Case{"-32768", -32768}, Case{"-32768.5", -32768},
-                          Case{"-32769", std::nullopt}, Case{"40000", std::nullopt}, Case{"", std::nullopt},
-                          Case{"x", std::nullopt}}) {
+    struct Case {
+        const char* text;
+        std::optional<qint16> value;
+    };
+    for (const Case& c : {Case{"30.5", 30}, Case{"31.5", 32}, Case{"30.49", 30}, Case{"-0.5", 0}, Case{"-1.5", -2},
+                          Case{"32767", 32767}, Case{"32767.4", 32767}, Case{"32767.5", std::nullopt},
+                          Case{"-32768", -32768}, Case{"-32768.5", -32768}, Case{"-32769", std::nullopt},
+                          Case{"40000", std::nullopt}, Case{"", std::nullopt}, Case{"x", std::nullopt}}) {
         EXPECT_EQ(links::readSeconds(QString::fromLatin1(c.text), kEnglish), c.value) << c.text;
     }
     EXPECT_EQ(links::readSeconds(QStringLiteral("30,5"), kGerman), std::optional<qint16>(30));
@@ -93,12 +102,15 @@ TEST(Links, SecondsRoundHalfToEvenWithinSixteenBits)
 
 TEST(Links, PairsAreReadByPosition)
 {
-    struct Case { const char* link; int position; float value; };
+    struct Case {
+        const char* link;
+        int position;
+        float value;
+    };
     const char* const link = "worldwind://goto/world=Earth&lat=48.85&lon=-2.5&view=180.00000";
     for (const Case& c : {Case{link, 1, 48.85f}, Case{link, 2, -2.5f}, Case{link, 3, 180}, Case{link, 0, 0},
-                          Case{link, 4, 0}, Case{"worldwind://goto/x&lon=7&lat=8", 1, 7},
-                          Case{"a&b=1=2&c", 1, 1}, Case{"a&b&c=3", 1, 0}, Case{"a&&c=3", 2, 3},
-                          Case{"", 1, 0}}) {
+                          Case{link, 4, 0}, Case{"worldwind://goto/x&lon=7&lat=8", 1, 7}, Case{"a&b=1=2&c", 1, 1},
+                          Case{"a&b&c=3", 1, 0}, Case{"a&&c=3", 2, 3}, Case{"", 1, 0}}) {
         EXPECT_EQ(links::pairNumber(QString::fromLatin1(c.link), c.position), c.value)
             << c.link << " pair " << c.position;
     }
@@ -106,14 +118,35 @@ TEST(Links, PairsAreReadByPosition)
 
 TEST(Links, NumberRule)
 {
-    struct Case { const char* text; float value; };
-    for (const Case& c : {Case{"48.85837", 48.85837f}, Case{" - 4 8 . 5 x", -48.5f}, Case{"\t1\n2", 12},
-                          Case{"+7", 7}, Case{".5", 0.5f}, Case{"-.25", -0.25f}, Case{"5.", 5},
-                          Case{"1.2.3", 1.2f}, Case{"12abc", 12}, Case{"1E3", 1000}, Case{"2e-1", 0.2f},
-                          Case{"3 E + 2", 300}, Case{"2E", 2}, Case{"2E+x", 2}, Case{"48,5", 48},
-                          Case{"\r5", 0}, Case{"-", 0}, Case{".", 0}, Case{"", 0}, Case{"abc", 0},
-                          Case{"1E999", 0}, Case{"1E-999", 0}, Case{"16777217", 16777216},
-                          Case{"00000000000000000000000001.5", 1.5f}, Case{"0.00000000001", 1e-11f}}) {
+    struct Case {
+        const char* text;
+        float value;
+    };
+    for (const Case& c : {Case{"48.85837", 48.85837f},
+                          Case{" - 4 8 . 5 x", -48.5f},
+                          Case{"\t1\n2", 12},
+                          Case{"+7", 7},
+                          Case{".5", 0.5f},
+                          Case{"-.25", -0.25f},
+                          Case{"5.", 5},
+                          Case{"1.2.3", 1.2f},
+                          Case{"12abc", 12},
+                          Case{"1E3", 1000},
+                          Case{"2e-1", 0.2f},
+                          Case{"3 E + 2", 300},
+                          Case{"2E", 2},
+                          Case{"2E+x", 2},
+                          Case{"48,5", 48},
+                          Case{"\r5", 0},
+                          Case{"-", 0},
+                          Case{".", 0},
+                          Case{"", 0},
+                          Case{"abc", 0},
+                          Case{"1E999", 0},
+                          Case{"1E-999", 0},
+                          Case{"16777217", 16777216},
+                          Case{"00000000000000000000000001.5", 1.5f},
+                          Case{"0.00000000001", 1e-11f}}) {
         EXPECT_EQ(links::readNumber(QString::fromLatin1(c.text)), c.value) << c.text;
     }
     // Halfway between two floats by a hair; rounding through a double first would land on 1.
@@ -125,7 +158,6 @@ TEST(Links, NumberRule)
     EXPECT_EQ(links::readNumber(u"1.5"), 1.5f);
     QLocale::setDefault(before);
 }
-
 
 TEST(Links, PositionIsExactDecimalWithinRange)
 {
@@ -199,7 +231,8 @@ TEST(Links, CopiedLocationsFromAnyGlobe)
     const auto gpx = [](QByteArray data) { return exchange::ClipboardOffer{std::nullopt, {}, data, {}}; };
     const auto uris = [](QByteArray data) { return exchange::ClipboardOffer{std::nullopt, {}, {}, data}; };
     const Case cases[] = {
-        {"worldwind text, unchanged", {QStringLiteral("worldwind://goto/x=1\n2"), kmlPlacemark("1,2"), {}, {}},
+        {"worldwind text, unchanged",
+         {QStringLiteral("worldwind://goto/x=1\n2"), kmlPlacemark("1,2"), {}, {}},
          QStringLiteral("worldwind://goto/x=1\n2")},
         {"geo: as a globe copies it", text("geo:48.8599477442,2.2944800000"), at + "48.8599477442&lon=2.29448"},
         {"geo: with altitude and parameters", text(" GEO:-33.5,151.25,120.0;crs=WGS84;u=35;x-y=%41b\r\n"),
@@ -213,9 +246,12 @@ TEST(Links, CopiedLocationsFromAnyGlobe)
         {"GPX flavour", gpx(gpxPoint("lat=\"-12.25\" lon=\"130\"", "<ele>5.5</ele><name>Camp</name>")),
          at + "-12.25&lon=130&alt=5.5", QStringLiteral("Camp")},
         {"the KML flavour wins",
-         {QStringLiteral("  2\u00b0 17' 40.1\"E,  48\u00b0 51' 35.8\"N"), kmlPlacemark("2.29448,48.85994,0"),
-          gpxPoint("lat=\"1\" lon=\"1\""), {}},
-         at + "48.85994&lon=2.29448&alt=0", QStringLiteral("Tour Eiffel")},
+         {QStringLiteral("  2\u00b0 17' 40.1\"E,  48\u00b0 51' 35.8\"N"),
+          kmlPlacemark("2.29448,48.85994,0"),
+          gpxPoint("lat=\"1\" lon=\"1\""),
+          {}},
+         at + "48.85994&lon=2.29448&alt=0",
+         QStringLiteral("Tour Eiffel")},
         // Left alone.
         {"other text", text("https://example.org/?geo:1,2"), {}},
         {"coordinates as text", text("  2\u00b0 17' 40.1\"E,  48\u00b0 51' 35.8\"N"), {}},

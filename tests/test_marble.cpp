@@ -31,9 +31,8 @@ const QString kService = QStringLiteral("org.kde.marble");
 // Marble's centre as (longitude, latitude), if it answers.
 std::optional<QPointF> marbleCentre()
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(kService, QStringLiteral("/Marble"),
-                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Get"));
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kService, QStringLiteral("/Marble"), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << kService << QStringLiteral("center");
     const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 2000);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -92,7 +91,8 @@ private slots:
         Shell::setNonInteractive(false);
         Form1 form;
         form.show();
-        form.List1->setRows({QStringLiteral("Tokyo\tworldwind://goto/world=Earth&lat=35.6895&lon=139.6917&alt=5000\t")});
+        form.List1->setRows(
+            {QStringLiteral("Tokyo\tworldwind://goto/world=Earth&lat=35.6895&lon=139.6917&alt=5000\t")});
         form.List1->selectRow(0);
         QTest::mouseClick(form.Command12, Qt::LeftButton);
 

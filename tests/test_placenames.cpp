@@ -1,5 +1,5 @@
-#include "placenamereader.h"
 #include "journal/row.h"
+#include "placenamereader.h"
 #include "platform/codepage.h"
 #include "worldwind/links.h"
 #include "worldwind/placenames.h"
@@ -20,7 +20,10 @@ namespace {
 
 const QString kLink = QStringLiteral("worldwind://goto/world=Earth&lat=48.5&lon=2.25");
 
-QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(text);
+}
 
 placenamereader::DataFile readBack(const QStringList& rows)
 {
@@ -111,7 +114,10 @@ TEST(Placenames, EmptyJournalGivesCountEndByteFixedListAndFullLayerSet)
 
 TEST(Placenames, ColourSplitsIntoItsBytes)
 {
-    struct Case { qint32 color; const char *red, *green, *blue; };
+    struct Case {
+        qint32 color;
+        const char *red, *green, *blue;
+    };
     for (const Case& c : {Case{255, " 255 ", " 0 ", " 0 "}, Case{65280, " 0 ", " 255 ", " 0 "},
                           Case{16711680, " 0 ", " 0 ", " 255 "}, Case{16777215, " 255 ", " 255 ", " 255 "},
                           Case{0x123456, " 86 ", " 52 ", " 18 "}, Case{0, " 0 ", " 0 ", " 0 "}}) {
@@ -143,14 +149,22 @@ TEST(Placenames, FiveLetterNameWithEmptyCommentIs27Bytes)
 {
     const QByteArray bytes = dataFile({QStringLiteral("Paris\t") + kLink + u'\t'});
     EXPECT_EQ(bytes, hex("01000000"
-                         "055061726973" "00004242" "00001040" "01000000" "07436F6D6D656E74" "00"
+                         "055061726973"
+                         "00004242"
+                         "00001040"
+                         "01000000"
+                         "07436F6D6D656E74"
+                         "00"
                          "00"));
     EXPECT_EQ(bytes.size() - 5, 27);
 }
 
 TEST(Placenames, CoordinatesAreLinkFieldsOneAndTwoByPosition)
 {
-    struct Case { const char* link; float lat, lon; };
+    struct Case {
+        const char* link;
+        float lat, lon;
+    };
     for (const Case& c : {
              Case{"worldwind://goto/world=Earth&lat=0.00000&lon=0.00000&view=180.00000", 0, 0},
              Case{"worldwind://goto/world=Earth&lat=-33.86785&lon=151.20732", -33.86785f, 151.20732f},
@@ -171,10 +185,8 @@ TEST(Placenames, CoordinatesAreLinkFieldsOneAndTwoByPosition)
 TEST(Placenames, IncompleteRowsDoNotInheritThePreviousRow)
 {
     const auto file = readBack({QStringLiteral("Full\t") + kLink + QStringLiteral("\tA comment"),
-                                QStringLiteral("Lonely"),
-                                QStringLiteral("Half\tworldwind://goto/world=Earth&lat=7"),
-                                QString(),
-                                QStringLiteral("Tab\t&l\tx=9&&&lon")});
+                                QStringLiteral("Lonely"), QStringLiteral("Half\tworldwind://goto/world=Earth&lat=7"),
+                                QString(), QStringLiteral("Tab\t&l\tx=9&&&lon")});
     ASSERT_EQ(file.places.size(), 5);
     const float expected[5][2] = {{48.5f, 2.25f}, {0, 0}, {7, 0}, {0, 0}, {0, 0}};
     const char* names[5] = {"Full", "Lonely", "Half", "", "Tab"};
@@ -195,7 +207,8 @@ TEST(Placenames, IncompleteRowsDoNotInheritThePreviousRow)
 // positions, texts on both sides of 8, 16 and 128 characters.
 TEST(Placenames, AnyRowGivesThePlainRecord)
 {
-    const QString alphabet = QString::fromUtf8("aaaaaaaaZ09.-=&&\t\t \u00e9\u20ac\u5b57") + QString::fromUcs4(U"\U0001F600");
+    const QString alphabet = QString::fromUtf8("aaaaaaaaZ09.-=&&\t\t \u00e9\u20ac\u5b57")
+                             + QString::fromUcs4(U"\U0001F600");
     std::mt19937 random(7);
     QStringList rows;
     QByteArray records;
@@ -228,9 +241,12 @@ TEST(Placenames, TextsAreWrittenAsTheyStandInTheCodePage)
 
 TEST(Placenames, LongTextsCarryASevenBitLength)
 {
-    struct Case { int length; const char* prefix; };
-    for (const Case& c : {Case{127, "7F"}, Case{128, "8001"}, Case{200, "C801"}, Case{300, "AC02"},
-                          Case{16383, "FF7F"}, Case{16384, "808001"}}) {
+    struct Case {
+        int length;
+        const char* prefix;
+    };
+    for (const Case& c : {Case{127, "7F"}, Case{128, "8001"}, Case{200, "C801"}, Case{300, "AC02"}, Case{16383, "FF7F"},
+                          Case{16384, "808001"}}) {
         const QString name(c.length, u'n');
         const QByteArray bytes = dataFile({name});
         EXPECT_EQ(bytes.mid(4, qstrlen(c.prefix) / 2), hex(c.prefix)) << c.length;

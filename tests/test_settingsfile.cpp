@@ -42,7 +42,8 @@ TEST(SettingsFile, DefaultsAreWrittenByteForByte)
 
 TEST(SettingsFile, WrittenSettingsReadBack)
 {
-    EXPECT_TRUE(settingsfile::bytes(custom()).startsWith("D:\\Donn\xE9" "es\\\x80\\\r\n"));  // Windows-1252
+    EXPECT_TRUE(settingsfile::bytes(custom()).startsWith("D:\\Donn\xE9"
+                                                         "es\\\x80\\\r\n"));  // Windows-1252
     for (const Settings& s : {Settings{}, custom()}) {
         Settings back;
         back.fontName_ = QStringLiteral("changed");
@@ -82,7 +83,8 @@ TEST(SettingsFile, AwkwardTextsAreQuotedAndReadBackAsWritten)
 TEST(SettingsFile, ReaderSkipsLeadingBlanksAndTakesQuotedFieldsWhole)
 {
     Settings s;
-    ASSERT_TRUE(settingsfile::parse(lines({"  \"D:\\a,b\\\"", "\"\"", "  Verdana  ", "12", "  0  ", "True", "false"}), s));
+    ASSERT_TRUE(
+        settingsfile::parse(lines({"  \"D:\\a,b\\\"", "\"\"", "  Verdana  ", "12", "  0  ", "True", "false"}), s));
     EXPECT_EQ(s.SaveDir, QStringLiteral("D:\\a,b\\"));
     EXPECT_EQ(s.WWDir, QString());
     EXPECT_EQ(s.fontName_, QStringLiteral("Verdana"));

@@ -58,12 +58,14 @@ protected:
         for (const char* sub : {"bin", "work", "data/applications", "config"})
             QDir(root).mkpath(QString::fromLatin1(sub));
         const QString standIn = root + QStringLiteral("/bin/stand-in");
-        write(standIn, "#!/bin/sh\nPATH=/usr/bin:/bin\n{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\0' \"$a\"; "
-                       "done; } > \"$STANDIN/opened.part\"\nmv \"$STANDIN/opened.part\" \"$STANDIN/opened\"\n");
+        write(standIn,
+              "#!/bin/sh\nPATH=/usr/bin:/bin\n{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\0' \"$a\"; "
+              "done; } > \"$STANDIN/opened.part\"\nmv \"$STANDIN/opened.part\" \"$STANDIN/opened\"\n");
         QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const auto entry = [&](const char* name, const QByteArray& exec, const char* type, const char* more = "") {
             write(root + QStringLiteral("/data/applications/") + QString::fromLatin1(name),
-                  "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + exec + "\nMimeType=" + type + ";\n" + more);
+                  "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + exec + "\nMimeType=" + type + ";\n"
+                      + more);
         };
         const QByteArray quoted = '"' + standIn.toUtf8() + '"';
         entry("velmora-geo.desktop", quoted + " --geo-uri=%u", "x-scheme-handler/geo");

@@ -87,18 +87,31 @@ private slots:
             int exitCode;
             QStringList journal;
             const char* saying;  // on standard error
-            bool exported;  // then exported: no place may land at 0,0
+            bool exported;       // then exported: no place may land at 0,0
         } cases[] = {
-            {"the window saves right after an import", true, {places("CLI", 2)}, 0,
-             {"Paris", "CLI-1", "CLI-2"}, "", false},
+            {"the window saves right after an import",
+             true,
+             {places("CLI", 2)},
+             0,
+             {"Paris", "CLI-1", "CLI-2"},
+             "",
+             false},
             {"two imports at once", false, {places("A", 1), places("B", 1)}, 0, {"Paris", "A-1", "B-1"}, "", false},
-            {"a name too long to read back", false,
-             {exchange::kmlBytes({makeRow(QString(kMaxFieldLength + 1, u'x'), links::linkFor(1, 2), u"")})}, 1,
-             {"Paris"}, "has a name of 32768 characters", false},
-            {"a kept link with a line end", false,
+            {"a name too long to read back",
+             false,
+             {exchange::kmlBytes({makeRow(QString(kMaxFieldLength + 1, u'x'), links::linkFor(1, 2), u"")})},
+             1,
+             {"Paris"},
+             "has a name of 32768 characters",
+             false},
+            {"a kept link with a line end",
+             false,
              {"<gpx version=\"1.0\"><wpt lat=\"48.85\" lon=\"2.35\"><name>Notre-Dame</name><url>"
               "worldwind://goto/world=Earth&amp;lat=48.85&amp;lon=2.35\n\t</url></wpt></gpx>"},
-             0, {"Paris", "Notre-Dame"}, "", true},
+             0,
+             {"Paris", "Notre-Dame"},
+             "",
+             true},
         };
         for (const auto& c : cases) {
             StartFolder start;
@@ -107,7 +120,8 @@ private slots:
             form.Form_Load();
             QList<QStringList> argLists;
             for (int i = 0; i < c.imports.size(); ++i) {
-                const QString file = QStringLiteral("in%1.%2").arg(i).arg(c.imports[i].startsWith("<gpx") ? "gpx" : "kml");
+                const QString file = QStringLiteral("in%1.%2").arg(i).arg(c.imports[i].startsWith("<gpx") ? "gpx"
+                                                                                                          : "kml");
                 start.write(file, c.imports[i]);
                 argLists << QStringList{QStringLiteral("import"), file};
             }
@@ -147,7 +161,8 @@ private slots:
         QCOMPARE(names.size(), 10'001);
         QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), 10'001);
         // No temporary copy left behind, none taken from a live save.
-        QCOMPARE(QDir(start.path()).entryList({QStringLiteral("velmora.js.*")}, QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(QDir(start.path()).entryList({QStringLiteral("velmora.js.*")}, QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 
     void theWindowAsksOnlyWhileItHasUnsavedChanges()

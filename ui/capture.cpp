@@ -4,11 +4,11 @@
 #include "form1.h"
 
 #include "dialogs/form2.h"
+#include "exchange/copied.h"
 #include "journal/row.h"
 #include "journallist.h"
 #include "platform/clipboard.h"
 #include "worldwind/links.h"
-#include "exchange/copied.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,11 +24,8 @@ bool Form1::event(QEvent* event)
         schedulePaintHook();
         break;
     case QEvent::Show:
-    case QEvent::WinIdChange:
-        watchExposure();
-        break;
-    default:
-        break;
+    case QEvent::WinIdChange: watchExposure(); break;
+    default: break;
     }
     return QMainWindow::event(event);
 }

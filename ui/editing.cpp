@@ -5,12 +5,12 @@
 #include "form1.h"
 
 #include "dialogs/form2.h"
+#include "exchange/copied.h"
 #include "journal/row.h"
 #include "journallist.h"
 #include "platform/clipboard.h"
 #include "platform/messagebox.h"
 #include "worldwind/links.h"
-#include "exchange/copied.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -90,8 +90,8 @@ void Form1::List1_Validate()
 
 bool Form1::endsSelection(const QWidget* w) const
 {
-    for (const QWidget* c : std::initializer_list<const QWidget*>{Command1, Command8, Command7, Command5, Command11,
-                                                                  Command6, logList})
+    for (const QWidget* c :
+         std::initializer_list<const QWidget*>{Command1, Command8, Command7, Command5, Command11, Command6, logList})
         if (w == c)
             return true;
     return false;

@@ -165,8 +165,7 @@ void Form1::createMenus()
     mnuConfigConfig = mnuConfig->addAction(QStringLiteral("Config"), QKeySequence(Qt::Key_F2), this,
                                            &Form1::mnuConfigConfig_Click);
     mnuHelp = menuBar()->addMenu(QStringLiteral("Help"));
-    mnuHelpHelp = mnuHelp->addAction(QStringLiteral("Help"), QKeySequence(Qt::Key_F1), this,
-                                     &Form1::mnuHelpHelp_Click);
+    mnuHelpHelp = mnuHelp->addAction(QStringLiteral("Help"), QKeySequence(Qt::Key_F1), this, &Form1::mnuHelpHelp_Click);
     mnuHelpAbout = mnuHelp->addAction(QStringLiteral("About"), this, &Form1::mnuHelpAbout_Click);
 }
 
@@ -282,9 +281,9 @@ void Form1::reportUnreadPlaces(const journal::ReadResult& read)
         return;
     // The reading rule skips what it cannot take; the user must know
     // before a save drops it.
-    const QString after = read.complete()
-        ? QStringLiteral("Saving now would remove the unread text from the journal.")
-        : QStringLiteral("The file holds %1; saving will ask before replacing it.").arg(placesText(read.placesInFile));
+    const QString after = read.complete() ? QStringLiteral("Saving now would remove the unread text from the journal.")
+                                          : QStringLiteral("The file holds %1; saving will ask before replacing it.")
+                                                .arg(placesText(read.placesInFile));
     MessageBox::information(this, QStringLiteral("Only part of the journal %1 could be read: %2 read.\n\n%3\n\n%4")
                                       .arg(path, placesRead(int(read.rows.size())), why.join(QLatin1Char(' ')), after));
 }
@@ -389,18 +388,13 @@ bool Form1::saveVelmora()
 bool Form1::reportSave(const QString& path, const journal::Journal::SaveResult& saved)
 {
     switch (saved.outcome) {
-    case journal::Journal::SaveResult::NoTurn:
-        reportBusy(path, saved.why);
-        return false;
+    case journal::Journal::SaveResult::NoTurn: reportBusy(path, saved.why); return false;
     case journal::Journal::SaveResult::NotWritten:
-        MessageBox::information(this, QStringLiteral("The journal could not be saved to %1: %2.")
-                                          .arg(paths::shown(path), saved.why));
+        MessageBox::information(
+            this, QStringLiteral("The journal could not be saved to %1: %2.").arg(paths::shown(path), saved.why));
         return false;
-    case journal::Journal::SaveResult::Stopped:
-        return false;
-    case journal::Journal::SaveResult::Written:
-        reportLayer(placenames::Result{saved.layerFailures});
-        return true;
+    case journal::Journal::SaveResult::Stopped: return false;
+    case journal::Journal::SaveResult::Written: reportLayer(placenames::Result{saved.layerFailures}); return true;
     }
     return false;
 }
@@ -482,14 +476,12 @@ bool Form1::settleUnsavedChanges(bool* discarded)
     if (!modified_)
         return true;
     switch (MessageBox::askSaveDiscardCancel(this, QStringLiteral("Save changes to the journal?"))) {
-    case MessageBox::Save:
-        return saveVelmora();
+    case MessageBox::Save: return saveVelmora();
     case MessageBox::Discard:
         if (discarded)
             *discarded = true;
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -546,8 +538,8 @@ void Form1::writeSettings()
     const QString iniPath = QString::fromLatin1(settingsfile::kFileName);
     QString reason;
     if (!settingsfile::write(iniPath, settings, &reason))
-        MessageBox::information(this, QStringLiteral("The settings could not be saved to %1: %2.")
-                                          .arg(paths::shown(iniPath), reason));
+        MessageBox::information(
+            this, QStringLiteral("The settings could not be saved to %1: %2.").arg(paths::shown(iniPath), reason));
 }
 
 void Form1::copyWebViewFiles()
@@ -712,8 +704,8 @@ void Form1::Form_Resize()
 
 void Form1::mnuFileImport_Click()
 {
-    const std::optional<QString> file = CommonDialog::openFile(this, QStringLiteral("Import places"),
-                                                               QStringLiteral("Places (*.kml *.kmz *.gpx);;All files (*)"));
+    const std::optional<QString> file = CommonDialog::openFile(
+        this, QStringLiteral("Import places"), QStringLiteral("Places (*.kml *.kmz *.gpx);;All files (*)"));
     if (file)
         importPlaces(*file);
 }
@@ -739,7 +731,8 @@ bool Form1::importPlaces(const QString& file)
     }
     if (found.rows.isEmpty()) {
         const QString text = found.alreadyInList > 0
-                                 ? QStringLiteral("No new places in %1: the list holds them already (%2); it is unchanged.")
+                                 ? QStringLiteral(
+                                     "No new places in %1: the list holds them already (%2); it is unchanged.")
                                  : QStringLiteral("No places were found in %1 (%2); the list is unchanged.");
         MessageBox::information(this, text.arg(shown, exchange::summary(found)));
         return false;
@@ -754,9 +747,9 @@ bool Form1::importPlaces(const QString& file)
 
 void Form1::mnuFileExport_Click()
 {
-    const std::optional<QString> file =
-        CommonDialog::saveFileAs(this, QStringLiteral("Export places"), QStringLiteral("velmora.kml"),
-                                 QStringLiteral("KML (*.kml);;KMZ (*.kmz);;GPX (*.gpx)"));
+    const std::optional<QString> file = CommonDialog::saveFileAs(
+        this, QStringLiteral("Export places"), QStringLiteral("velmora.kml"),
+        QStringLiteral("KML (*.kml);;KMZ (*.kmz);;GPX (*.gpx)"));
     if (file)
         exportPlaces(*file);
 }

@@ -3,11 +3,11 @@
 // and the fold-away log panel. It owns the journal, the settings and the
 // modified state.
 
+#include "exchange/copied.h"
 #include "journal/journal.h"
 #include "journal/journalfile.h"
 #include "settings/settings.h"
 #include "widgets/keptdialog.h"
-#include "exchange/copied.h"
 #include "worldwind/placenames.h"
 
 #include <QMainWindow>

@@ -95,8 +95,10 @@ struct Globe {
         const QImage& mask = landMask();
         const double phi0 = lat0 * kDegree;
         const double lx = -0.45, ly = 0.45, lz = 0.77;  // light from the upper left
-        const int top = std::max(0, int(centre.y() - radius)), bottom = std::min(image.height() - 1, int(centre.y() + radius) + 1);
-        const int left = std::max(0, int(centre.x() - radius)), right = std::min(image.width() - 1, int(centre.x() + radius) + 1);
+        const int top = std::max(0, int(centre.y() - radius)),
+                  bottom = std::min(image.height() - 1, int(centre.y() + radius) + 1);
+        const int left = std::max(0, int(centre.x() - radius)),
+                  right = std::min(image.width() - 1, int(centre.x() + radius) + 1);
         for (int py = top; py <= bottom; ++py) {
             for (int px = left; px <= right; ++px) {
                 const double x = (px + 0.5 - centre.x()) / radius, y = (centre.y() - py - 0.5) / radius;
@@ -122,8 +124,9 @@ struct Globe {
                 const double b = (1 - land) * 120 + land * (ice ? 240 : 55);
                 // A thin bright rim: the atmosphere seen edge-on.
                 const double rim = std::pow(1.0 - z, 4.0) * 90.0;
-                image.setPixel(px, py, qRgb(std::min(255.0, r * light + rim * 0.5), std::min(255.0, g * light + rim * 0.8),
-                                            std::min(255.0, b * light + rim)));
+                image.setPixel(px, py,
+                               qRgb(std::min(255.0, r * light + rim * 0.5), std::min(255.0, g * light + rim * 0.8),
+                                    std::min(255.0, b * light + rim)));
             }
         }
     }

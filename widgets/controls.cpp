@@ -32,8 +32,8 @@ protected:
         p.drawControl(QStyle::CE_RadioButton, opt);
         QRect area = style()->subElementRect(QStyle::SE_RadioButtonContents, &opt, this);
         area.setRight(width() - 1);
-        p.drawItemText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, opt.palette, isEnabled(),
-                       caption, QPalette::WindowText);
+        p.drawItemText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, opt.palette, isEnabled(), caption,
+                       QPalette::WindowText);
         if (hasFocus()) {
             QStyleOptionFocusRect focus;
             focus.initFrom(this);

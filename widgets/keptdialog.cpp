@@ -3,8 +3,7 @@
 #include <QCloseEvent>
 
 KeptDialog::KeptDialog(bool& result, QWidget* parent) : QDialog(parent), result_(result)
-{
-}
+{}
 
 void KeptDialog::showModal()
 {

@@ -11,7 +11,10 @@ namespace twips {
 
 inline constexpr int kPerPixel = 15;
 
-inline int toPixels(double twips) { return int(twips / kPerPixel + (twips >= 0 ? 0.5 : -0.5)); }
+inline int toPixels(double twips)
+{
+    return int(twips / kPerPixel + (twips >= 0 ? 0.5 : -0.5));
+}
 
 void setGeometry(QWidget* w, int left, int top, int width, int height);
 void setWidth(QWidget* w, int width);

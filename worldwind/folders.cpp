@@ -14,8 +14,8 @@ QString joinExisting(const QString& folder, const QString& name)
     if (QFileInfo(paths::local(exact)).isDir())
         return exact;
     // Sorted, so that of several spellings the same one wins every time.
-    const QStringList present = QDir(paths::local(folder))
-        .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    const QStringList present =
+        QDir(paths::local(folder)).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
     for (const QString& candidate : present)
         if (candidate.compare(name, Qt::CaseInsensitive) == 0)
             return paths::join(folder, candidate);

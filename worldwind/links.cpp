@@ -292,8 +292,7 @@ std::optional<Position> position(QStringView link)
 Readings readings(QStringView link)
 {
     const std::optional<QStringView> latText = pairValue(link, 1), lonText = pairValue(link, 2);
-    return {positionOf(latText, lonText), latText ? readNumber(*latText) : 0.0f,
-            lonText ? readNumber(*lonText) : 0.0f};
+    return {positionOf(latText, lonText), latText ? readNumber(*latText) : 0.0f, lonText ? readNumber(*lonText) : 0.0f};
 }
 
 std::optional<double> readAngle(const QString& text, const QLocale& locale)

@@ -1,7 +1,7 @@
 #include "win32.h"
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 namespace win32 {
 

@@ -35,8 +35,8 @@ const Place kHostile[] = {
     {"Joe's \"quoted\" \\ back\\\\slash", "javascript:window.__pwned=3", "&amp; stays, &#60;b&#62; turns back", 0, 0},
     {"Caf\xC3\xA9 Z\xC3\xBCrich \xE2\x80\x93 \xE2\x80\x9Cquotes\xE2\x80\x9D \xE2\x82\xAC",
      "worldwind://goto/world=Earth&lat=47.3769&lon=8.5417",
-     "Windows-1252: \xC3\xA0\xC3\xA9\xC3\xAE\xC3\xB5\xC3\xBC \xC3\x9F \xC5\x92 \xC5\x93 \xC5\xA0 \xC5\xBE \xC5\xB8", 47.3769,
-     8.5417},
+     "Windows-1252: \xC3\xA0\xC3\xA9\xC3\xAE\xC3\xB5\xC3\xBC \xC3\x9F \xC5\x92 \xC5\x93 \xC5\xA0 \xC5\xBE \xC5\xB8",
+     47.3769, 8.5417},
     {"\xC5\x81\xC3\xB3\x64\xC5\xBA \xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x98\x80",
      "worldwind://goto/world=Earth&lat=35.6762&lon=139.6503", "two  spaces kept", 35.6762, 139.6503},
     {"'; alert(1); '", "WORLDWIND://goto/world=Earth&lat=1&lon=1", "\"); window.__pwned=4; (\"", 1, 1},
@@ -100,9 +100,10 @@ int main(int argc, char* argv[])
         for (int i = 0; i < count; ++i) {
             const double lat = -80.0 + std::fmod(i * 37.77, 160.0);
             const double lon = -179.0 + std::fmod(i * 91.3, 358.0);
-            rows << makeRow(QStringLiteral("Place %1").arg(i + 1),
-                            QStringLiteral("worldwind://goto/world=Earth&lat=%1&lon=%2").arg(lat, 0, 'f', 5).arg(lon, 0, 'f', 5),
-                            QStringLiteral("Visited in spring, note %1").arg(i + 1));
+            rows << makeRow(
+                QStringLiteral("Place %1").arg(i + 1),
+                QStringLiteral("worldwind://goto/world=Earth&lat=%1&lon=%2").arg(lat, 0, 'f', 5).arg(lon, 0, 'f', 5),
+                QStringLiteral("Visited in spring, note %1").arg(i + 1));
         }
     }
     const QByteArray bytes = journal::journalBytes(rows);
