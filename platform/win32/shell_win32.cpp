@@ -1,7 +1,9 @@
 #include "win32.h"
 
-#include <shellapi.h>
+// shellapi.h needs the types of windows.h first.
 #include <windows.h>
+
+#include <shellapi.h>
 
 namespace win32 {
 
