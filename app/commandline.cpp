@@ -248,7 +248,7 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
     Command c(out, err);
     if (command == QLatin1String("export")) {
         if (args.size() != 2) {
-            err << "velmora: export takes one file name (velmora export FILE.kml or FILE.gpx)" << Qt::endl;
+            err << "velmora: export takes one file name (velmora export FILE.kml, FILE.kmz or FILE.gpx)" << Qt::endl;
             return kNotUnderstood;
         }
         return c.exportTo(args[1]);
