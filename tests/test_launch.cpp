@@ -174,10 +174,10 @@ private slots:
             {QStringLiteral("\\\\server\\share\\run.bat"), QStringLiteral("\"\\\\server\\share\\run.bat\""), true},
             {QStringLiteral("javascript:alert(1)"), QStringLiteral("\"javascript:alert(1)\""), true},
             {QStringLiteral("WORLDWIND://goto/world=Earth"), QStringLiteral("\"WORLDWIND://goto/world=Earth\""), true},
-            {longLink, QStringLiteral("\"") + longLink.left(80) + QStringLiteral("...\""), true},
+            {longLink, QStringLiteral("\"") + longLink.left(80) + QStringLiteral("…\""), true},
             {QStringLiteral(" worldwind://goto/world=Earth"), QStringLiteral("\" worldwind://goto/world=Earth\""),
              false},
-            {QStringLiteral("x\u202Egnp.exe\x1B[2J\r\nrm"), QStringLiteral("\"x\\u202Egnp.exe\\x1B[2J\\r\\nrm\""),
+            {QStringLiteral("x\u202Egnp.exe\x1B[2J\r\nrm"), QStringLiteral("\"x\\u202egnp.exe\\x1b[2J\\r\\nrm\""),
              false},
             {QString(), QStringLiteral("There is no location link to show."), false},
         };

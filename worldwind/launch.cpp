@@ -1,49 +1,18 @@
 #include "launch.h"
 
 #include "links.h"
+#include "platform/readable.h"
 
 namespace launch {
 
 namespace {
+// Enough to recognise a link, short enough for one line of a message box.
 constexpr qsizetype kNamedLength = 80;
-}
+}  // namespace
 
 bool isPlaceLink(QStringView target)
 {
     return links::isLocationLink(target) || target.startsWith(QLatin1String("geo:"), Qt::CaseInsensitive);
-}
-
-QString named(QStringView text)
-{
-    QString out;
-    qsizetype count = 0;
-    for (qsizetype i = 0; i < text.size(); ++count) {
-        if (count == kNamedLength)
-            return out + QStringLiteral("...");
-        char32_t c = text[i].unicode();
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
-            ++i;
-        }
-        ++i;
-        const QString hex = QString::number(uint(c), 16).toUpper();
-        const QChar::Category category = QChar::category(c);
-        if (c == u'\n')
-            out += QLatin1String("\\n");
-        else if (c == u'\r')
-            out += QLatin1String("\\r");
-        else if (c == u'\t')
-            out += QLatin1String("\\t");
-        else if (c < 0x100 && category == QChar::Other_Control)
-            out += QLatin1String("\\x") + hex.rightJustified(2, u'0');
-        else if (category == QChar::Other_Control || category == QChar::Other_Format
-                 || category == QChar::Other_Surrogate || category == QChar::Separator_Line
-                 || category == QChar::Separator_Paragraph)
-            out += QLatin1String("\\u") + hex.rightJustified(4, u'0');
-        else
-            out += QString::fromUcs4(&c, 1);
-    }
-    return out;
 }
 
 QString refusal(QStringView target)
@@ -51,7 +20,7 @@ QString refusal(QStringView target)
     if (target.isEmpty())
         return QStringLiteral("There is no location link to show.");
     return QStringLiteral("\"%1\" is not a location link (worldwind:// or geo:), so it was not opened.")
-        .arg(named(target));
+        .arg(readable::text(target, kNamedLength));
 }
 
 QStringList preferredForms(const QString& link)

@@ -13,10 +13,6 @@ namespace launch {
 // as links::isLocationLink) or a "geo:" URI (the scheme in any case).
 bool isPlaceLink(QStringView target);
 
-// `text` fit to be named in a message: control and invisible format
-// characters escaped ("\n", "\x1B", "\u202E"), cut to a readable length.
-QString named(QStringView text);
-
 // Why `target` is not handed over, naming it.
 QString refusal(QStringView target);
 
