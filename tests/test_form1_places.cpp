@@ -3,6 +3,7 @@
 #include "exchange/kmz.h"
 #include "exchange/places.h"
 #include "guitest.h"
+#include "hostilexml.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
 #include "ui/form1.h"
@@ -21,14 +22,6 @@ QByteArray nestedName(const char* start, const char* end, int levels)
 {
     return start + QByteArray("<b>").repeated(levels) + QByteArray("</b>").repeated(levels) + end;
 }
-
-const QByteArray kLaughs = R"(<?xml version="1.0"?>
-<!DOCTYPE kml [<!ENTITY a "aaaaaaaaaa"><!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;">
-<!ENTITY c "&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;"><!ENTITY d "&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;">
-<!ENTITY e "&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;"><!ENTITY f "&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;">
-<!ENTITY g "&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;"><!ENTITY h "&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;">
-<!ENTITY i "&h;&h;&h;&h;&h;&h;&h;&h;&h;&h;">]>
-<kml><Placemark><name>&i;</name><Point><coordinates>1,2</coordinates></Point></Placemark></kml>)";
 
 QByteArray zipped(const QByteArray& kml)
 {
@@ -114,7 +107,7 @@ private slots:
             {"100,000 levels in a description", "deep.gpx",
              nestedName("<gpx><wpt lat=\"1\" lon=\"2\"><desc>", "</desc></wpt></gpx>", 100000), false,
              "nested more than 200 deep"},
-            {"billion laughs", "laughs.kml", kLaughs, false, "declares entities"},
+            {"billion laughs", "laughs.kml", hostilexml::kLaughs, false, "declares entities"},
             {"entities declared inside the root", "inside.gpx",
              "<gpx><!DOCTYPE gpx [<!ENTITY a \"aaaa\">]><wpt lat=\"1\" lon=\"2\"><name>&a;</name></wpt></gpx>", false,
              "not well-formed XML (line 1, column"},
