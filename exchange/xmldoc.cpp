@@ -394,22 +394,38 @@ qint64 Document::lineOf(pugi::xml_node node) const
     return 1 + std::count(original_.constData(), original_.constData() + offset, '\n');
 }
 
+void Document::decode(const char* utf8, qsizetype size, QString& out) const
+{
+    out.resize(size);  // never more UTF-16 units than UTF-8 bytes
+    const QChar* end = utf8_.appendToBuffer(out.data(), QByteArrayView(utf8, size));
+    out.resize(end - out.constData());
+}
+
 QString Document::text(pugi::xml_node element) const
+{
+    QString out;
+    text(element, out);
+    return out;
+}
+
+void Document::text(pugi::xml_node element, QString& out) const
 {
     // Most elements hold one plain text, kept in the element itself.
     const char* own = element.value();
     const pugi::xml_node first = element.first_child();
-    if (!first && !std::strpbrk(own, "&\r"))
-        return QString::fromUtf8(own);
-    QByteArray& out = scratch_;
-    out.resize(0);
-    appendDecoded(out, own, Kind::Text);
+    if (!first && !std::strpbrk(own, "&\r")) {
+        decode(own, qsizetype(std::strlen(own)), out);
+        return;
+    }
+    QByteArray& bytes = scratch_;
+    bytes.resize(0);
+    appendDecoded(bytes, own, Kind::Text);
     pugi::xml_node n = first;
     while (n) {
         switch (n.type()) {
         case pugi::node_pcdata:
-        case pugi::node_element: appendDecoded(out, n.value(), Kind::Text); break;
-        case pugi::node_cdata: appendDecoded(out, n.value(), Kind::Cdata); break;
+        case pugi::node_element: appendDecoded(bytes, n.value(), Kind::Text); break;
+        case pugi::node_cdata: appendDecoded(bytes, n.value(), Kind::Cdata); break;
         default: break;
         }
         if (pugi::xml_node child = n.first_child()) {
@@ -420,21 +436,34 @@ QString Document::text(pugi::xml_node element) const
             n = n.parent();
         n = n.next_sibling();
     }
-    return QString::fromUtf8(out);
+    decode(bytes.constData(), bytes.size(), out);
 }
 
 QString Document::attribute(pugi::xml_node element, const char* name) const
 {
-    const pugi::xml_attribute a = element.attribute(name);
-    if (!a)
+    QString out;
+    if (!attribute(element, name, out))
         return {};
+    return out;
+}
+
+bool Document::attribute(pugi::xml_node element, const char* name, QString& out) const
+{
+    const pugi::xml_attribute a = element.attribute(name);
+    if (!a) {
+        out.resize(0);
+        return false;
+    }
     const char* value = a.value();
-    if (!std::strpbrk(value, "&\r\n\t"))
-        return QString::fromUtf8(value);
-    QByteArray& out = scratch_;
-    out.resize(0);
-    appendDecoded(out, value, Kind::Attribute);
-    return QString::fromUtf8(out);
+    if (!std::strpbrk(value, "&\r\n\t")) {
+        decode(value, qsizetype(std::strlen(value)), out);
+        return true;
+    }
+    QByteArray& bytes = scratch_;
+    bytes.resize(0);
+    appendDecoded(bytes, value, Kind::Attribute);
+    decode(bytes.constData(), bytes.size(), out);
+    return true;
 }
 
 bool Document::attributeIs(pugi::xml_node element, const char* name, const char* wanted) const

@@ -205,9 +205,11 @@ TEST(Import, WhatOtherProgramsWrite)
 <Point><coordinates>21,10</coordinates></Point></Placemark>
 <Placemark><name>Not a location link</name><ExtendedData><Data name="worldwind-link">
 <value>file:///etc/passwd</value></Data></ExtendedData>
-<Point><coordinates>20,10</coordinates></Point></Placemark></kml>)",
+<Point><coordinates>20,10</coordinates></Point></Placemark>
+<Placemark><description>only this</description><Point><coordinates>20,10</coordinates></Point></Placemark>
+<Placemark><Point><coordinates>5,6</coordinates></Point></Placemark></kml>)",
          {makeRow(u" Kept ", u"worldwind://goto/world=Earth&lat=10&lon=20&view=3", u""), plain("Moved", 10, 21),
-          plain("Not a location link", 10, 20)},
+          plain("Not a location link", 10, 20), plain("", 10, 20, "only this"), plain("", 6, 5)},
          0,
          0},
         {"GPX 1.1: routes and tracks counted, other links ignored, cmt when there is no desc",
