@@ -271,8 +271,10 @@ struct Found {
 
     void start(pugi::xml_node at)
     {
-        for (QString* s : {&name, &description, &cmt, &linkText, &coordinates, &latitudeText, &longitudeText})
-            s->resize(0);
+        // The others are read only through the views, or written first.
+        for (QString* s : {&name, &description, &cmt})
+            if (!s->isEmpty())
+                s->resize(0);
         comment = ourLink = latitude = longitude = QStringView();
         node = at;
     }

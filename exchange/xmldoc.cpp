@@ -204,13 +204,6 @@ void appendDecoded(QByteArray& out, const char* value, Kind kind)
 
 }  // namespace
 
-const char* localName(pugi::xml_node node)
-{
-    const char* name = node.name();
-    const char* colon = std::strchr(name, ':');
-    return colon ? colon + 1 : name;
-}
-
 Document::Document(const QByteArray& bytes) : original_(bytes)
 {
     load();
@@ -397,7 +390,18 @@ qint64 Document::lineOf(pugi::xml_node node) const
 void Document::decode(const char* utf8, qsizetype size, QString& out) const
 {
     out.resize(size);  // never more UTF-16 units than UTF-8 bytes
-    const QChar* end = utf8_.appendToBuffer(out.data(), QByteArrayView(utf8, size));
+    // Most texts are plain ASCII, widened here at once; the decoder takes
+    // the rest from the first byte that is not.
+    QChar* o = out.data();
+    qsizetype ascii = 0;
+    while (ascii < size && static_cast<unsigned char>(utf8[ascii]) < 0x80) {
+        o[ascii] = QLatin1Char(utf8[ascii]);
+        ++ascii;
+    }
+    if (ascii == size)
+        return;
+    QStringDecoder& decoder = ascii == 0 ? utf8_ : utf8Rest_;
+    const QChar* end = decoder.appendToBuffer(o + ascii, QByteArrayView(utf8 + ascii, size - ascii));
     out.resize(end - out.constData());
 }
 
@@ -413,8 +417,9 @@ void Document::text(pugi::xml_node element, QString& out) const
     // Most elements hold one plain text, kept in the element itself.
     const char* own = element.value();
     const pugi::xml_node first = element.first_child();
-    if (!first && !std::strpbrk(own, "&\r")) {
-        decode(own, qsizetype(std::strlen(own)), out);
+    const size_t plain = std::strcspn(own, "&\r");
+    if (!first && own[plain] == '\0') {
+        decode(own, qsizetype(plain), out);
         return;
     }
     QByteArray& bytes = scratch_;
@@ -455,8 +460,9 @@ bool Document::attribute(pugi::xml_node element, const char* name, QString& out)
         return false;
     }
     const char* value = a.value();
-    if (!std::strpbrk(value, "&\r\n\t")) {
-        decode(value, qsizetype(std::strlen(value)), out);
+    const size_t plain = std::strcspn(value, "&\r\n\t");
+    if (value[plain] == '\0') {
+        decode(value, qsizetype(plain), out);
         return true;
     }
     QByteArray& bytes = scratch_;

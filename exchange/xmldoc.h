@@ -60,6 +60,9 @@ private:
     // Checked UTF-8 to UTF-16 without a string of its own; a leading
     // U+FEFF is dropped, as QString::fromUtf8 drops it.
     mutable QStringDecoder utf8_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
+    // The same after the start of a text: a U+FEFF there is kept.
+    mutable QStringDecoder utf8Rest_{QStringDecoder::Utf8,
+                                     QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
 
     void load();
     void check();
@@ -69,7 +72,15 @@ private:
     void decode(const char* utf8, qsizetype size, QString& out) const;
 };
 
-// The local part of an element's name: "kml" for "k:kml".
-const char* localName(pugi::xml_node node);
+// The local part of an element's name: "kml" for "k:kml". Inline: it is
+// asked of every element a reader meets, and names are short.
+inline const char* localName(pugi::xml_node node)
+{
+    const char* name = node.name();
+    for (const char* p = name; *p; ++p)
+        if (*p == ':')
+            return p + 1;
+    return name;
+}
 
 }  // namespace exchange::xml

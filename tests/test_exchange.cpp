@@ -257,6 +257,21 @@ TEST(Import, WhatOtherProgramsWrite)
          {plain("Caf\xC3\xA9", 1, 2)},
          0,
          0},
+        {"texts in and beyond ASCII, with U+FEFF first, inside and last",
+         "<gpx><wpt lat=\"1\" lon=\"2\"><name>\xEF\xBB\xBF"
+         "a\xEF\xBB\xBF"
+         "b\xC3\xA9\xEF\xBB\xBF</name><desc>z\xEF\xBB\xBF\xF0\x9F\x8C\x8D</desc></wpt><wpt lat=\"3\" "
+         "lon=\"4\"><name>\xC3\xA9"
+         "a</name></wpt></gpx>",
+         {plain("\xEF\xBB\xBF"
+                "a\xEF\xBB\xBF"
+                "b\xC3\xA9\xEF\xBB\xBF",
+                1, 2, "z\xEF\xBB\xBF\xF0\x9F\x8C\x8D"),
+          plain("\xC3\xA9"
+                "a",
+                3, 4)},
+         0,
+         0},
         {"no places at all", "<gpx version=\"1.1\"/>", {}, 0, 0},
     };
     for (const Foreign& c : cases) {
