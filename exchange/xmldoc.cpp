@@ -305,6 +305,9 @@ void Document::check()
         return;
     }
 
+    // When every "&" of the text starts a reference XML knows, texts need
+    // no look of their own for one (attribute values still do, for "<").
+    const bool texts = !referencesAllKnown();
     // Every node once, without recursion: pugixml's nodes know their parent.
     pugi::xml_node n = root_;
     int depth = 1;
@@ -319,11 +322,11 @@ void Document::check()
             for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
                 if (!checkValue(a.value(), true))
                     return;
-            if (!checkValue(n.value(), false))
+            if (texts && !checkValue(n.value(), false))
                 return;
             break;
         case pugi::node_pcdata:
-            if (!checkValue(n.value(), false))
+            if (texts && !checkValue(n.value(), false))
                 return;
             break;
         default: break;
@@ -341,6 +344,21 @@ void Document::check()
             return;
         n = n.next_sibling();
     }
+}
+
+bool Document::referencesAllKnown() const
+{
+    // The text holds no NUL (refused above), so a reference ends at the
+    // ";" found here, a few bytes on, as it does within its value.
+    const char* p = original_.constData();
+    const char* const end = p + original_.size();
+    while ((p = static_cast<const char*>(std::memchr(p, '&', size_t(end - p))))) {
+        qsizetype length = 0;
+        if (!std::memchr(p, ';', size_t(std::min<qsizetype>(end - p, 14))) || !reference(p, &length))
+            return false;
+        p += length;
+    }
+    return true;
 }
 
 bool Document::checkValue(const char* value, bool attribute)

@@ -67,6 +67,7 @@ private:
     void load();
     void check();
     bool checkValue(const char* value, bool attribute);
+    bool referencesAllKnown() const;
     void failAt(qsizetype offset, const QString& why);
     qsizetype offsetOf(const char* p) const { return p - buffer_.constData(); }
     void decode(const char* utf8, qsizetype size, QString& out) const;

@@ -272,6 +272,11 @@ TEST(Import, WhatOtherProgramsWrite)
                 3, 4)},
          0,
          0},
+        {"a bare \"&\" where it is no reference: in a comment and in CDATA",
+         "<gpx><!-- a & b --><wpt lat=\"1\" lon=\"2\"><name><![CDATA[R&D]]> &amp; co</name></wpt></gpx>",
+         {plain("R&D & co", 1, 2)},
+         0,
+         0},
         {"no places at all", "<gpx version=\"1.1\"/>", {}, 0, 0},
     };
     for (const Foreign& c : cases) {
