@@ -223,7 +223,7 @@ inline bool is(const char* name, std::string_view wanted)
 }
 
 // Blanks and line ends around a link copied into a file are not part of it.
-QString trimmedLink(QString link)
+QStringView trimmedLink(QStringView link)
 {
     const auto blank = [](QChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
     qsizetype from = 0, to = link.size();
@@ -231,8 +231,6 @@ QString trimmedLink(QString link)
         ++from;
     while (to > from && blank(link[to - 1]))
         --to;
-    if (from == 0 && to == link.size())
-        return link;
     return link.sliced(from, to - from);
 }
 
@@ -253,17 +251,33 @@ bool pointsAt(QStringView link, double lat, double lon)
     return layerReads(read.layerLatitude, lat) && layerReads(read.layerLongitude, lon);
 }
 
-// One place as found in the file, before it becomes a row.
+// One place as found in the file, before it becomes a row. One of these
+// serves every place of a file: its strings keep their room, and the row
+// is the only string made per place.
 struct Found {
     QString name;
-    QString comment;
-    QString ourLink;
-    QString coordinates;  // the texts below point into these
+    QString description;
+    QString cmt;
+    QString linkText;
+    QString coordinates;
     QString latitudeText;
     QString longitudeText;
+    // Views into the strings above.
+    QStringView comment;
+    QStringView ourLink;
     QStringView latitude;
     QStringView longitude;
     pugi::xml_node node;  // for the line number of a message
+
+    void start(pugi::xml_node at)
+    {
+        // The others are read only through the views, or written first.
+        for (QString* s : {&name, &description, &cmt})
+            if (!s->isEmpty())
+                s->resize(0);
+        comment = ourLink = latitude = longitude = QStringView();
+        node = at;
+    }
 };
 
 class Reader {
@@ -289,6 +303,7 @@ public:
 private:
     const xml::Document& d_;
     Import result_;
+    Found found_;
 
     void fail(const QString& why)
     {
@@ -328,18 +343,20 @@ private:
 
     void readPlacemark(pugi::xml_node placemark)
     {
-        Found f;
-        f.node = placemark;
+        Found& f = found_;
+        f.start(placemark);
         bool point = false;
         children(placemark, [&](pugi::xml_node c, const char* name) {
-            if (is(name, "name"))
-                f.name = d_.text(c);
-            else if (is(name, "description"))
-                f.comment = d_.text(c);
-            else if (is(name, "ExtendedData"))
+            if (is(name, "name")) {
+                d_.text(c, f.name);
+            } else if (is(name, "description")) {
+                d_.text(c, f.description);
+                f.comment = f.description;
+            } else if (is(name, "ExtendedData")) {
                 readExtendedData(c, f);
-            else if (is(name, "Point") || is(name, "MultiGeometry"))
+            } else if (is(name, "Point") || is(name, "MultiGeometry")) {
                 point = readGeometry(c, name, f) || point;
+            }
         });
         if (!busy())
             return;
@@ -356,8 +373,10 @@ private:
             if (!is(name, "Data") || !d_.attributeIs(data, "name", "worldwind-link"))
                 return;
             children(data, [&](pugi::xml_node c, const char* child) {
-                if (is(child, "value"))
-                    f.ourLink = trimmedLink(d_.text(c));
+                if (is(child, "value")) {
+                    d_.text(c, f.linkText);
+                    f.ourLink = trimmedLink(f.linkText);
+                }
             });
         });
     }
@@ -371,7 +390,7 @@ private:
             children(geometry, [&](pugi::xml_node c, const char* child) {
                 if (is(child, "coordinates") && !found) {
                     found = true;
-                    f.coordinates = d_.text(c);
+                    d_.text(c, f.coordinates);
                     if (!splitCoordinates(f))
                         fail(QStringLiteral("the coordinates on line %1 are not one longitude,latitude[,altitude]")
                                  .arg(d_.lineOf(c)));
@@ -438,32 +457,36 @@ private:
 
     void readWaypoint(pugi::xml_node wpt)
     {
-        Found f;
-        f.node = wpt;
-        f.latitudeText = d_.attribute(wpt, "lat");
-        f.longitudeText = d_.attribute(wpt, "lon");
+        Found& f = found_;
+        f.start(wpt);
+        d_.attribute(wpt, "lat", f.latitudeText);
+        d_.attribute(wpt, "lon", f.longitudeText);
         f.latitude = f.latitudeText;
         f.longitude = f.longitudeText;
-        QString cmt;
         bool hasDesc = false;
         children(wpt, [&](pugi::xml_node c, const char* name) {
             if (is(name, "name")) {
-                f.name = d_.text(c);
+                d_.text(c, f.name);
             } else if (is(name, "desc")) {
-                f.comment = d_.text(c);
+                d_.text(c, f.description);
                 hasDesc = true;
             } else if (is(name, "cmt")) {
-                cmt = d_.text(c);
+                d_.text(c, f.cmt);
             } else if (is(name, "link") || is(name, "url")) {  // GPX 1.1, 1.0
-                QString link = trimmedLink(is(name, "link") ? d_.attribute(c, "href") : d_.text(c));
-                if (f.ourLink.isEmpty() && links::isLocationLink(link))
-                    f.ourLink = std::move(link);
+                if (!f.ourLink.isEmpty())
+                    return;  // the first of our links counts
+                if (is(name, "link"))
+                    d_.attribute(c, "href", f.linkText);
+                else
+                    d_.text(c, f.linkText);
+                f.ourLink = trimmedLink(f.linkText);
+                if (!links::isLocationLink(f.ourLink))
+                    f.ourLink = QStringView();
             }
         });
         if (!busy())
             return;
-        if (!hasDesc)
-            f.comment = cmt;
+        f.comment = hasDesc ? f.description : f.cmt;
         addPlace(f);
     }
 
@@ -509,7 +532,7 @@ private:
             result_.rows.append(makeRow(f.name, same ? f.ourLink : links::linkFor(*lat, *lon), f.comment));
             return;
         }
-        result_.rows.append(makeRow(f.name.trimmed(), links::linkFor(*lat, *lon), f.comment.trimmed()));
+        result_.rows.append(makeRow(QStringView(f.name).trimmed(), links::linkFor(*lat, *lon), f.comment.trimmed()));
     }
 };
 

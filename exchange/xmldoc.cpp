@@ -204,13 +204,6 @@ void appendDecoded(QByteArray& out, const char* value, Kind kind)
 
 }  // namespace
 
-const char* localName(pugi::xml_node node)
-{
-    const char* name = node.name();
-    const char* colon = std::strchr(name, ':');
-    return colon ? colon + 1 : name;
-}
-
 Document::Document(const QByteArray& bytes) : original_(bytes)
 {
     load();
@@ -312,6 +305,9 @@ void Document::check()
         return;
     }
 
+    // When every "&" of the text starts a reference XML knows, texts need
+    // no look of their own for one (attribute values still do, for "<").
+    const bool texts = !referencesAllKnown();
     // Every node once, without recursion: pugixml's nodes know their parent.
     pugi::xml_node n = root_;
     int depth = 1;
@@ -326,11 +322,11 @@ void Document::check()
             for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
                 if (!checkValue(a.value(), true))
                     return;
-            if (!checkValue(n.value(), false))
+            if (texts && !checkValue(n.value(), false))
                 return;
             break;
         case pugi::node_pcdata:
-            if (!checkValue(n.value(), false))
+            if (texts && !checkValue(n.value(), false))
                 return;
             break;
         default: break;
@@ -348,6 +344,21 @@ void Document::check()
             return;
         n = n.next_sibling();
     }
+}
+
+bool Document::referencesAllKnown() const
+{
+    // The text holds no NUL (refused above), so a reference ends at the
+    // ";" found here, a few bytes on, as it does within its value.
+    const char* p = original_.constData();
+    const char* const end = p + original_.size();
+    while ((p = static_cast<const char*>(std::memchr(p, '&', size_t(end - p))))) {
+        qsizetype length = 0;
+        if (!std::memchr(p, ';', size_t(std::min<qsizetype>(end - p, 14))) || !reference(p, &length))
+            return false;
+        p += length;
+    }
+    return true;
 }
 
 bool Document::checkValue(const char* value, bool attribute)
@@ -394,22 +405,50 @@ qint64 Document::lineOf(pugi::xml_node node) const
     return 1 + std::count(original_.constData(), original_.constData() + offset, '\n');
 }
 
+void Document::decode(const char* utf8, qsizetype size, QString& out) const
+{
+    out.resize(size);  // never more UTF-16 units than UTF-8 bytes
+    // Most texts are plain ASCII, widened here at once; the decoder takes
+    // the rest from the first byte that is not.
+    QChar* o = out.data();
+    qsizetype ascii = 0;
+    while (ascii < size && static_cast<unsigned char>(utf8[ascii]) < 0x80) {
+        o[ascii] = QLatin1Char(utf8[ascii]);
+        ++ascii;
+    }
+    if (ascii == size)
+        return;
+    QStringDecoder& decoder = ascii == 0 ? utf8_ : utf8Rest_;
+    const QChar* end = decoder.appendToBuffer(o + ascii, QByteArrayView(utf8 + ascii, size - ascii));
+    out.resize(end - out.constData());
+}
+
 QString Document::text(pugi::xml_node element) const
+{
+    QString out;
+    text(element, out);
+    return out;
+}
+
+void Document::text(pugi::xml_node element, QString& out) const
 {
     // Most elements hold one plain text, kept in the element itself.
     const char* own = element.value();
     const pugi::xml_node first = element.first_child();
-    if (!first && !std::strpbrk(own, "&\r"))
-        return QString::fromUtf8(own);
-    QByteArray& out = scratch_;
-    out.resize(0);
-    appendDecoded(out, own, Kind::Text);
+    const size_t plain = std::strcspn(own, "&\r");
+    if (!first && own[plain] == '\0') {
+        decode(own, qsizetype(plain), out);
+        return;
+    }
+    QByteArray& bytes = scratch_;
+    bytes.resize(0);
+    appendDecoded(bytes, own, Kind::Text);
     pugi::xml_node n = first;
     while (n) {
         switch (n.type()) {
         case pugi::node_pcdata:
-        case pugi::node_element: appendDecoded(out, n.value(), Kind::Text); break;
-        case pugi::node_cdata: appendDecoded(out, n.value(), Kind::Cdata); break;
+        case pugi::node_element: appendDecoded(bytes, n.value(), Kind::Text); break;
+        case pugi::node_cdata: appendDecoded(bytes, n.value(), Kind::Cdata); break;
         default: break;
         }
         if (pugi::xml_node child = n.first_child()) {
@@ -420,21 +459,35 @@ QString Document::text(pugi::xml_node element) const
             n = n.parent();
         n = n.next_sibling();
     }
-    return QString::fromUtf8(out);
+    decode(bytes.constData(), bytes.size(), out);
 }
 
 QString Document::attribute(pugi::xml_node element, const char* name) const
 {
-    const pugi::xml_attribute a = element.attribute(name);
-    if (!a)
+    QString out;
+    if (!attribute(element, name, out))
         return {};
+    return out;
+}
+
+bool Document::attribute(pugi::xml_node element, const char* name, QString& out) const
+{
+    const pugi::xml_attribute a = element.attribute(name);
+    if (!a) {
+        out.resize(0);
+        return false;
+    }
     const char* value = a.value();
-    if (!std::strpbrk(value, "&\r\n\t"))
-        return QString::fromUtf8(value);
-    QByteArray& out = scratch_;
-    out.resize(0);
-    appendDecoded(out, value, Kind::Attribute);
-    return QString::fromUtf8(out);
+    const size_t plain = std::strcspn(value, "&\r\n\t");
+    if (value[plain] == '\0') {
+        decode(value, qsizetype(plain), out);
+        return true;
+    }
+    QByteArray& bytes = scratch_;
+    bytes.resize(0);
+    appendDecoded(bytes, value, Kind::Attribute);
+    decode(bytes.constData(), bytes.size(), out);
+    return true;
 }
 
 bool Document::attributeIs(pugi::xml_node element, const char* name, const char* wanted) const

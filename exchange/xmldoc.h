@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 
 #include <pugixml.hpp>
 
@@ -38,9 +39,14 @@ public:
     // All text inside the element, its child elements' included, references
     // replaced and line ends made LF, as XML reads it.
     QString text(pugi::xml_node element) const;
+    // The same into `out`, whose room is kept: readers of many places
+    // reuse one string rather than allocate one per field.
+    void text(pugi::xml_node element, QString& out) const;
     // The value of the attribute, normalised as XML reads it (literal tabs
     // and line ends become blanks); null when there is none.
     QString attribute(pugi::xml_node element, const char* name) const;
+    // The same into `out` (emptied when there is none); false when there is none.
+    bool attribute(pugi::xml_node element, const char* name, QString& out) const;
     // Whether that value is `wanted` (UTF-8).
     bool attributeIs(pugi::xml_node element, const char* name, const char* wanted) const;
 
@@ -51,15 +57,31 @@ private:
     pugi::xml_node root_;
     QString error_;
     mutable QByteArray scratch_;  // decoded texts, before they become strings
+    // Checked UTF-8 to UTF-16 without a string of its own; a leading
+    // U+FEFF is dropped, as QString::fromUtf8 drops it.
+    mutable QStringDecoder utf8_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
+    // The same after the start of a text: a U+FEFF there is kept.
+    mutable QStringDecoder utf8Rest_{QStringDecoder::Utf8,
+                                     QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
 
     void load();
     void check();
     bool checkValue(const char* value, bool attribute);
+    bool referencesAllKnown() const;
     void failAt(qsizetype offset, const QString& why);
     qsizetype offsetOf(const char* p) const { return p - buffer_.constData(); }
+    void decode(const char* utf8, qsizetype size, QString& out) const;
 };
 
-// The local part of an element's name: "kml" for "k:kml".
-const char* localName(pugi::xml_node node);
+// The local part of an element's name: "kml" for "k:kml". Inline: it is
+// asked of every element a reader meets, and names are short.
+inline const char* localName(pugi::xml_node node)
+{
+    const char* name = node.name();
+    for (const char* p = name; *p; ++p)
+        if (*p == ':')
+            return p + 1;
+    return name;
+}
 
 }  // namespace exchange::xml

@@ -206,9 +206,11 @@ TEST(Import, WhatOtherProgramsWrite)
 <Point><coordinates>21,10</coordinates></Point></Placemark>
 <Placemark><name>Not a location link</name><ExtendedData><Data name="worldwind-link">
 <value>file:///etc/passwd</value></Data></ExtendedData>
-<Point><coordinates>20,10</coordinates></Point></Placemark></kml>)",
+<Point><coordinates>20,10</coordinates></Point></Placemark>
+<Placemark><description>only this</description><Point><coordinates>20,10</coordinates></Point></Placemark>
+<Placemark><Point><coordinates>5,6</coordinates></Point></Placemark></kml>)",
          {makeRow(u" Kept ", u"worldwind://goto/world=Earth&lat=10&lon=20&view=3", u""), plain("Moved", 10, 21),
-          plain("Not a location link", 10, 20)},
+          plain("Not a location link", 10, 20), plain("", 10, 20, "only this"), plain("", 6, 5)},
          0,
          0},
         {"GPX 1.1: routes and tracks counted, other links ignored, cmt when there is no desc",
@@ -254,6 +256,26 @@ TEST(Import, WhatOtherProgramsWrite)
          "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><!DOCTYPE gpx><gpx><wpt "
              + QByteArray(" a=\"1\"").repeated(80000) + " lat=\"1\" lon=\"2\"><name>Caf\xe9</name></wpt></gpx>",
          {plain("Caf\xC3\xA9", 1, 2)},
+         0,
+         0},
+        {"texts in and beyond ASCII, with U+FEFF first, inside and last",
+         "<gpx><wpt lat=\"1\" lon=\"2\"><name>\xEF\xBB\xBF"
+         "a\xEF\xBB\xBF"
+         "b\xC3\xA9\xEF\xBB\xBF</name><desc>z\xEF\xBB\xBF\xF0\x9F\x8C\x8D</desc></wpt><wpt lat=\"3\" "
+         "lon=\"4\"><name>\xC3\xA9"
+         "a</name></wpt></gpx>",
+         {plain("\xEF\xBB\xBF"
+                "a\xEF\xBB\xBF"
+                "b\xC3\xA9\xEF\xBB\xBF",
+                1, 2, "z\xEF\xBB\xBF\xF0\x9F\x8C\x8D"),
+          plain("\xC3\xA9"
+                "a",
+                3, 4)},
+         0,
+         0},
+        {"a bare \"&\" where it is no reference: in a comment and in CDATA",
+         "<gpx><!-- a & b --><wpt lat=\"1\" lon=\"2\"><name><![CDATA[R&D]]> &amp; co</name></wpt></gpx>",
+         {plain("R&D & co", 1, 2)},
          0,
          0},
         {"no places at all", "<gpx version=\"1.1\"/>", {}, 0, 0},
