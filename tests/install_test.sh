@@ -10,7 +10,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for f in bin/velmora libexec/velmora/velmora share/applications/velmora.desktop \
          share/icons/hicolor/32x32/apps/velmora.png share/velmora-web/velmora.html share/velmora-web/velmoralib.js \
-         share/velmora-web/velmora.css share/velmora-web/bg.jpg share/velmora-web/help.html; do
+         share/velmora-web/velmora.css share/velmora-web/bg.jpg share/velmora-web/help.html \
+         share/man/man1/velmora.1.gz share/metainfo/org.velmora.velmora.metainfo.xml; do
   [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
 grep -qx 'Exec=velmora' "$prefix/share/applications/velmora.desktop"
