@@ -18,6 +18,9 @@ command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 # handler cache let a test fly the real globe. Marble recommends far more
 # than it needs, hence no recommended packages for these.
 lean=(libglib2.0-dev pkgconf marble dbus desktop-file-utils)
+# The Debian package test: dpkg-shlibdeps finds its dependencies; lintian, appstream,
+# desktop-file-utils and man-db check the package, its data and its manual page.
+packages+=(dpkg-dev lintian appstream desktop-file-utils man-db)
 
 # Installs those of the named packages that are missing; the first
 # argument holds extra apt-get options.

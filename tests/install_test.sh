@@ -9,8 +9,9 @@ prefix="$scratch/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for f in bin/velmora libexec/velmora/velmora share/applications/velmora.desktop \
-         share/icons/hicolor/32x32/apps/velmora.png share/velmora/velmora.html share/velmora/velmoralib.js \
-         share/velmora/velmora.css share/velmora/bg.jpg share/velmora/help.html; do
+         share/icons/hicolor/32x32/apps/velmora.png share/velmora-web/velmora.html share/velmora-web/velmoralib.js \
+         share/velmora-web/velmora.css share/velmora-web/bg.jpg share/velmora-web/help.html \
+         share/man/man1/velmora.1.gz share/metainfo/org.velmora.velmora.metainfo.xml; do
   [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
 grep -qx 'Exec=velmora' "$prefix/share/applications/velmora.desktop"
@@ -26,7 +27,30 @@ echo "mine" > "$scratch/data/velmora/help.html"
 started=$(XDG_DATA_HOME="$scratch/data" VELMORA_PROGRAM=pwd "$prefix/bin/velmora")
 [ "$started" = "$scratch/data/velmora" ] || { echo "started in $started"; exit 1; }
 for f in velmoralib.js velmora.html velmora.css bg.jpg; do
-  cmp -s "$prefix/share/velmora/$f" "$scratch/data/velmora/$f" || { echo "not copied: $f"; exit 1; }
+  cmp -s "$prefix/share/velmora-web/$f" "$scratch/data/velmora/$f" || { echo "not copied: $f"; exit 1; }
 done
 [ "$(cat "$scratch/data/velmora/help.html")" = "mine" ] || { echo "help.html replaced"; exit 1; }
+
+# Installed into ~/.local, whose share/ holds the per-user folder too, the
+# user's copies still go to a folder of their own.
+home="$scratch/home"
+cmake --install "$build" --prefix "$home/.local" >/dev/null
+started=$(env -u XDG_DATA_HOME HOME="$home" VELMORA_PROGRAM=pwd "$home/.local/bin/velmora")
+[ "$started" = "$home/.local/share/velmora" ] || { echo "~/.local install started in $started"; exit 1; }
+[ -f "$started/velmora.html" ] && [ ! "$started/velmora.html" -ef "$home/.local/share/velmora-web/velmora.html" ] \
+  || { echo "~/.local install: the per-user copy of velmora.html is not a copy of its own"; exit 1; }
+# A relative XDG_DATA_HOME counts as unset.
+started=$(cd "$scratch" && HOME="$home" XDG_DATA_HOME=data VELMORA_PROGRAM=pwd "$home/.local/bin/velmora")
+[ "$started" = "$home/.local/share/velmora" ] || { echo "relative XDG_DATA_HOME: started in $started"; exit 1; }
+
+# A per-user folder that leads to the installed files is refused, and
+# nothing is written there.
+mkdir -p "$scratch/linked"
+ln -s "$prefix/share/velmora-web" "$scratch/linked/velmora"
+if XDG_DATA_HOME="$scratch/linked" VELMORA_PROGRAM=pwd "$prefix/bin/velmora" 2>"$scratch/err" >/dev/null; then
+  echo "started in the folder of the installed files"
+  exit 1
+fi
+grep -q "is the folder of the installed files" "$scratch/err" || { cat "$scratch/err"; exit 1; }
+[ "$(ls "$prefix/share/velmora-web" | wc -l)" -eq 5 ] || { echo "written into the installed files"; exit 1; }
 echo "install layout and launcher: ok"
