@@ -598,7 +598,7 @@ void Form1::connectLaunchCommands()
 
 void Form1::shellOpen(const QString& target, int show, std::function<void(int)> done)
 {
-    Shell::open(target, show, launch::preferredForms(target), this, [this, target, done](int code) {
+    launch::open(target, show, this, [this, target, done](int code) {
         if (!Shell::succeeded(code))
             MessageBox::information(this, target + QStringLiteral(" : ") + Shell::errorText(code));
         if (done)

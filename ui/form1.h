@@ -60,7 +60,8 @@ public:
     bool exportPlaces(const QString& file);
     // The clipboard capture run by every repaint.
     void getUrlFromClipboard();
-    // Hands `target` to the desktop shell without waiting for it; a failure
+    // Hands `target` to the desktop shell (a place to the globe that is
+    // open, if one is) without waiting for it; a failure
     // is shown with its text when the shell answers. `done`, if given, then
     // receives the shell's code (above 32 for success).
     void shellOpen(const QString& target, int show, std::function<void(int)> done = {});
