@@ -218,6 +218,8 @@ private slots:
         const QString file = Form1::globeFile();
         QFile::remove(file);
         form.List1->setRows({QStringLiteral("Paris\tworldwind://goto/world=Earth&lat=48.85&lon=2.35\tcapital")});
+        form.settings.fontColor_ = 255;  // red, as Configuration keeps it
+        form.settings.fontSize_ = 15;
         form.mnuFileGlobe->trigger();
         QCOMPARE(lastLog(form), QStringLiteral("Showing the places on the globe"));
         QCOMPARE(Shell::history().size(), 1);
@@ -227,6 +229,7 @@ private slots:
         const QByteArray bytes = kml.readAll();
         QVERIFY(bytes.contains("<name>Paris</name>"));
         QVERIFY(bytes.contains("2.35,48.85"));
+        QVERIFY(bytes.contains("<LabelStyle><color>ff0000ff</color><scale>1.5</scale></LabelStyle>"));
         QFile::remove(file);
     }
 

@@ -650,7 +650,8 @@ bool Form1::showPlacesOnGlobe()
     log(QStringLiteral("Showing the places on the globe"));
     const QString file = globeFile();
     QString error = QStringLiteral("the folder could not be made");
-    if (!QDir().mkpath(QFileInfo(file).absolutePath()) || !exchange::writeFile(file, List1->rows(), &error)) {
+    if (!QDir().mkpath(QFileInfo(file).absolutePath())
+        || !exchange::writeFile(file, List1->rows(), &error, placenames::labelFont(settings))) {
         MessageBox::information(this, QDir::toNativeSeparators(file) + QStringLiteral(" : ") + error);
         return false;
     }
