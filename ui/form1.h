@@ -215,6 +215,7 @@ private:
     bool reportSave(const QString& path, const journal::Journal::SaveResult& saved);
     placenames::Result writeLayer(const QStringList& rows) const;
     void reportLayer(const placenames::Result& result);
+    bool noWorldWindTold_ = false;
 
     // Other writers: the journal's file and folder are watched, and a change
     // that is not the window's own save reloads the list or is noted.
