@@ -1,14 +1,9 @@
 #!/usr/bin/env bash
-# Builds the program and starts it in its per-user folder.
+# Builds the program alone (installing only what that needs) and starts it
+# in its per-user folder. ./test.sh builds and runs everything else.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-"$root/scripts/setup.sh"
-
-# The window needs a display; the command line ("./run.sh --help") does not.
-if [ $# -eq 0 ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "velmora: no display to open the window on (DISPLAY is not set); start it from a desktop session." >&2
-  exit 1
-fi
+"$root/scripts/setup.sh" program
 
 # The same per-user start folder as the installed program.
 VELMORA_PROGRAM="$root/build/app/velmora" VELMORA_RESOURCES="$root/resources" exec "$root/scripts/velmora-start" "$@"

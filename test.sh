@@ -4,7 +4,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # Warnings are errors here, so none slips in unseen.
-"$root/scripts/setup.sh" -DVELMORA_WERROR=ON
+"$root/scripts/setup.sh" all -DVELMORA_WERROR=ON
 xvfb-run -a ctest --test-dir "$root/build" --output-on-failure --timeout 600 "$@"
 
 # The same suite built by clang with AddressSanitizer and UBSan (any report

@@ -233,9 +233,40 @@ private:
 
 }  // namespace
 
+namespace {
+
+// "velmora import --help": the command's own usage, never a file of that
+// name (one is still reached as ./--help). Empty for a command without one.
+QString commandUsage(const QStringList& args)
+{
+    const QStringList rest = args.mid(1);
+    if (!rest.contains(QLatin1String("--help")) && !rest.contains(QLatin1String("-h")))
+        return {};
+    if (args[0] == QLatin1String("export"))
+        return QStringLiteral("Usage: velmora export FILE.kml | FILE.kmz | FILE.gpx\n"
+                              "\n"
+                              "Writes the places of the journal (the one of the save folder named in\n"
+                              "velmora.ini in the current folder) to FILE, in the format its extension names.\n");
+    if (args[0] == QLatin1String("import"))
+        return QStringLiteral("Usage: velmora import FILE...\n"
+                              "\n"
+                              "Adds the places of KML, KMZ or GPX files to the journal (the one of the save\n"
+                              "folder named in velmora.ini in the current folder), leaving out those it holds\n"
+                              "already, saves it and refreshes the World Wind layer. A file that cannot be\n"
+                              "read changes nothing.\n");
+    return {};
+}
+
+}  // namespace
+
 int run(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     const QString command = args.value(0);
+    if (const QString usage = commandUsage(args); !usage.isEmpty()) {
+        out << usage;
+        out.flush();
+        return kDone;
+    }
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
         out << kUsage;
         out.flush();

@@ -39,6 +39,11 @@ Form3::Form3(QWidget* parent) : KeptDialog(okBouton, parent)
     Command6 = controls::button(this, QStringLiteral("Color"), 4920, 1680, 615, 255);
     Command3 = controls::button(this, QStringLiteral("Ok"), 1080, 2280, 1455, 495);
     Command4 = controls::button(this, QStringLiteral("Cancel"), 2880, 2280, 1335, 495);
+    Label5 = controls::label(this, QString(), 1800, 840, 3735, 255);
+    QPalette warning = Label5->palette();
+    warning.setColor(QPalette::WindowText, QColor(160, 0, 0));
+    Label5->setPalette(warning);
+    Label5->setAlignment(Qt::AlignRight | Qt::AlignTop);
 
     controls::setFocusOrder({Command1, Text1, Text2, Command2, Command3, Command4, Command5, Command6});
 
@@ -48,6 +53,7 @@ Form3::Form3(QWidget* parent) : KeptDialog(okBouton, parent)
     connect(Command4, &QPushButton::clicked, this, &Form3::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &Form3::Command5_Click);
     connect(Command6, &QPushButton::clicked, this, &Form3::Command6_Click);
+    connect(Text2, &QLineEdit::textChanged, this, &Form3::noteWorldWind);
     Command1->setFocus();
 }
 
@@ -83,6 +89,13 @@ void Form3::chooseFolder(QLineEdit* box, const QString& proposedName)
     if (chosen)
         box->setText(QDir::toNativeSeparators(QFileInfo(*chosen).absolutePath()));
     QDir::setCurrent(startFolder);
+}
+
+void Form3::noteWorldWind()
+{
+    const QString why = placenames::noWorldWind(Text2->text());
+    Label5->setText(why.isEmpty() ? QString() : QStringLiteral("No World Wind in this folder"));
+    Label5->setToolTip(why.isEmpty() ? QString() : why.left(1).toUpper() + why.mid(1) + u'.');
 }
 
 void Form3::Command1_Click()

@@ -35,6 +35,9 @@ public:
     QPushButton* Command6;
     QPushButton* Command3;
     QPushButton* Command4;
+    // Beside the World Wind folder's caption: says when the folder in the
+    // box holds no World Wind, so that the save cannot write its layer.
+    QLabel* Label5;
 
     // True when the showing ended with "Ok" (see KeptDialog::showModal).
     bool okBouton = false;
@@ -49,5 +52,6 @@ public slots:
 
 private:
     void chooseFolder(QLineEdit* box, const QString& proposedName);
+    void noteWorldWind();
     QString fontName_;
 };

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string_view>
@@ -130,6 +131,23 @@ private:
 
 constexpr std::string_view kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
 
+constexpr std::string_view kLabelStyleId = "velmora-label";
+
+// The shared style of the names: KML colours are aabbggrr in hex, opaque
+// here; the settings' default size draws at the globe's own scale 1.
+void labelStyle(Out& out, const placenames::LabelFont& font)
+{
+    const placenames::ColorBytes c = placenames::colorBytes(font.color);
+    const QByteArray color = QByteArray::number(0xFF000000u | quint32(c.blue & 0xFF) << 16 | quint32(c.green) << 8
+                                                    | quint32(c.red),
+                                                16)
+                                 .rightJustified(8, '0');
+    const int points = std::clamp(int(font.size), 1, 100);  // a hand-edited size past any sense
+    out << "<Style id=\"" << kLabelStyleId << "\"><LabelStyle><color>" << color.toStdString() << "</color><scale>";
+    out.number(double(points) / kDefaultFontSize);
+    out << "</scale></LabelStyle></Style>\r\n";
+}
+
 }  // namespace
 
 std::optional<Format> formatOf(const QString& fileName)
@@ -144,15 +162,19 @@ std::optional<Format> formatOf(const QString& fileName)
     return std::nullopt;
 }
 
-QByteArray kmlBytes(const QStringList& rows)
+QByteArray kmlBytes(const QStringList& rows, const std::optional<placenames::LabelFont>& labels)
 {
     Out out(rows.size());
     out << kHead << "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>\r\n<name>Velmora</name>\r\n";
+    if (labels)
+        labelStyle(out, *labels);
     for (const QString& row : rows) {
         const RowView f = viewRow(row);
         const links::Position at = exportedPosition(f.link);
         out << "<Placemark>";
         out.element("name", f.name);
+        if (labels)
+            out << "<styleUrl>#" << kLabelStyleId << "</styleUrl>";
         if (!f.comment.isEmpty())
             out.element("description", f.comment);
         // The row's own link, for the way back.
@@ -196,7 +218,8 @@ std::optional<QByteArray> kmzBytes(const QStringList& rows, QString* error)
     return kmz::pack(kmlBytes(rows), error);
 }
 
-bool writeFile(const QString& path, const QStringList& rows, QString* error)
+bool writeFile(const QString& path, const QStringList& rows, QString* error,
+               const std::optional<placenames::LabelFont>& labels)
 {
     const std::optional<Format> format = formatOf(path);
     if (!format) {
@@ -205,10 +228,10 @@ bool writeFile(const QString& path, const QStringList& rows, QString* error)
         return false;
     }
     if (*format == Format::Kmz) {
-        const std::optional<QByteArray> bytes = kmzBytes(rows, error);
+        const std::optional<QByteArray> bytes = kmz::pack(kmlBytes(rows, labels), error);
         return bytes && textfile::writeAtomically(path, *bytes, error);
     }
-    return textfile::writeAtomically(path, *format == Format::Kml ? kmlBytes(rows) : gpxBytes(rows), error);
+    return textfile::writeAtomically(path, *format == Format::Kml ? kmlBytes(rows, labels) : gpxBytes(rows), error);
 }
 
 namespace {

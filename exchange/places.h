@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "worldwind/placenames.h"
+
 #include <optional>
 
 namespace exchange {
@@ -20,7 +22,9 @@ std::optional<Format> formatOf(const QString& fileName);
 // One Placemark or wpt per row, in row order, at the position of the row's
 // link (links::position; 0,0 when it has none, as on the globe). Characters
 // that XML cannot carry at all (control characters) become U+FFFD.
-QByteArray kmlBytes(const QStringList& rows);
+// With `labels`, every place's name is drawn in the label font's colour and
+// at a scale from its size (KML LabelStyle; the default size is scale 1).
+QByteArray kmlBytes(const QStringList& rows, const std::optional<placenames::LabelFont>& labels = std::nullopt);
 QByteArray gpxBytes(const QStringList& rows);
 // The KML file as "doc.kml" in a zip archive; nothing (and `error` says
 // why) when the archive cannot be made.
@@ -28,7 +32,8 @@ std::optional<QByteArray> kmzBytes(const QStringList& rows, QString* error = nul
 
 // Writes the rows to `path` in the format of its extension, whole or not at
 // all. On failure `error` receives a sentence saying why.
-bool writeFile(const QString& path, const QStringList& rows, QString* error);
+bool writeFile(const QString& path, const QStringList& rows, QString* error,
+               const std::optional<placenames::LabelFont>& labels = std::nullopt);
 
 // Larger files are refused unread: a places file of a full journal stays
 // far below this.

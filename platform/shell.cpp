@@ -126,6 +126,10 @@ bool launchWith(GAppInfo* app, const std::function<gboolean(GAppInfo*, GError**)
 
 int openLink(const QString& link, GAppInfo* app)
 {
+    // GIO would start an entry that takes only files with no argument at
+    // all: the program would open, but never the link.
+    if (!g_app_info_supports_uris(app))
+        return kAssociationIncomplete;
     const QByteArray uri = link.toUtf8();
     return launchWith(app,
                       [&](GAppInfo* a, GError** error) {
@@ -154,24 +158,25 @@ int openFile(const QString& path)
 
 }  // namespace
 
-int systemOpen(const QString& target, int show, const QStringList& preferred)
+int systemOpen(const QString& target, int show, const QStringList& fallbacks)
 {
 #ifdef Q_OS_WIN
-    Q_UNUSED(preferred);
+    Q_UNUSED(fallbacks);
     return win32::shellOpen(codepage::encode(target).constData(), show);
 #else
     Q_UNUSED(show);  // the desktop has no window states to hand on
-    for (const QString& form : preferred) {
-        const QString scheme = schemeOf(form);
-        if (scheme.isEmpty() || scheme == QLatin1String("file"))
-            continue;
-        if (const GPtr<GAppInfo> app = handlerFor(scheme); app && openLink(form, app.get()) == kOpened)
-            return kOpened;
-    }
     const QString scheme = schemeOf(target);
     if (!scheme.isEmpty() && scheme != QLatin1String("file")) {
-        const GPtr<GAppInfo> app = handlerFor(scheme);
-        return app ? openLink(target, app.get()) : kNoAssociation;
+        // The target's own program first; another form of it only where
+        // the desktop has none for the target.
+        for (const QString& form : QStringList{target} + fallbacks) {
+            const QString formScheme = schemeOf(form);
+            if (formScheme.isEmpty() || formScheme == QLatin1String("file"))
+                continue;
+            if (const GPtr<GAppInfo> app = handlerFor(formScheme))
+                return openLink(form, app.get());
+        }
+        return kNoAssociation;
     }
 
     // A local file, relative ones against the current folder as the
@@ -186,17 +191,17 @@ int systemOpen(const QString& target, int show, const QStringList& preferred)
 #endif
 }
 
-void open(const QString& target, int show, const QStringList& preferred, QObject* context,
+void open(const QString& target, int show, const QStringList& fallbacks, QObject* context,
           std::function<void(int)> done)
 {
     int code;
-    if (prepared({Call::Open, target, show, preferred}, code)) {
+    if (prepared({Call::Open, target, show, fallbacks}, code)) {
         QTimer::singleShot(0, context, [done, code] { done(code); });
         return;
     }
 #ifdef Q_OS_WIN
     // ShellExecuteA wants the thread that owns the windows.
-    code = systemOpen(target, show, preferred);
+    code = systemOpen(target, show, fallbacks);
     QTimer::singleShot(0, context, [done, code] { done(code); });
 #else
     // A relative file is found in the current folder as it is now, not as
@@ -207,7 +212,7 @@ void open(const QString& target, int show, const QStringList& preferred, QObject
     // every window; `context` is looked at only there, on its own thread.
     const QPointer<QObject> guard(context);
     QThreadPool::globalInstance()->start([=] {
-        const int answer = systemOpen(resolved, show, preferred);
+        const int answer = systemOpen(resolved, show, fallbacks);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [=] {

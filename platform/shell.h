@@ -20,13 +20,13 @@ inline constexpr int kShowNormal = 1;  // SW_SHOWNORMAL
 inline constexpr int kOpened = 33;     // what a successful open reports
 
 // Opens `target` with the "open" verb; `show` is handed through where the
-// platform has a counterpart. `preferred` names other forms of the same
-// target to try first, each only when the desktop has a program for it;
-// the target itself is the last resort, and a failure is the target's.
+// platform has a counterpart. `fallbacks` names other forms of the same
+// target, tried in order only when the desktop has no program for the
+// target (nor for an earlier fallback); with none for any, the code is 31.
 // The desktop is asked on a worker thread, so a slow lookup never stops
 // the window; `done` receives the code later on the thread of `context`,
 // and not at all once `context` is gone.
-void open(const QString& target, int show, const QStringList& preferred, QObject* context,
+void open(const QString& target, int show, const QStringList& fallbacks, QObject* context,
           std::function<void(int)> done);
 // Starts `program` in a normal window, without waiting; false when it
 // could not be started.
@@ -43,18 +43,20 @@ inline bool succeeded(int code)
 QString errorText(int code);
 
 // The platform's own open, without the test hooks, waiting for the answer:
-// ShellExecuteA on Windows (`preferred` is for the other desktops, where
+// ShellExecuteA on Windows (`fallbacks` are for the other desktops, where
 // World Wind does not run); elsewhere the checks of a local file or a
 // scheme's handler, then the desktop's program for it started the way its
-// desktop entry says, never through a shell.
-int systemOpen(const QString& target, int show, const QStringList& preferred = {});
+// desktop entry says, never through a shell. A link's program whose entry
+// takes files only would start without the link: that is code 27, and
+// nothing is started.
+int systemOpen(const QString& target, int show, const QStringList& fallbacks = {});
 
 // For tests.
 struct Call {
     enum Kind { Open, Start } kind;
     QString target;
     int show;
-    QStringList preferred;
+    QStringList fallbacks;
 };
 // The next open (or start) is answered with `code` and nothing is opened;
 // a start succeeds when the code is above 32. An open's prepared answer

@@ -1,29 +1,43 @@
 #!/usr/bin/env bash
-# Shared by run.sh and test.sh: installs the Debian packages the build
-# needs (only those missing), then configures and builds into build/.
-# Arguments are handed to the configuring cmake.
+# Shared by run.sh and test.sh: installs the Debian packages that are
+# missing for what is asked, then configures and builds into build/.
+#   scripts/setup.sh program [cmake options]  what building and running the
+#       program needs; builds the program alone, its output kept in logs
+#   scripts/setup.sh all [cmake options]      every test tool as well; builds
+#       every target
+# The cmake options go to the configuring cmake.
 set -euo pipefail
+what="${1:-}"
+case $what in
+  program | all) shift ;;
+  *) echo "usage: scripts/setup.sh program|all [cmake options]" >&2; exit 2 ;;
+esac
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-packages=(cmake g++ make qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev xvfb xauth fonts-liberation2
-  g++-mingw-w64-x86-64 chromium gpsbabel xclip x11-utils)
+# The program: the compiler, Qt (D-Bus included), pugixml reads places
+# files, libzip reads and writes KMZ, GIO starts the desktop's programs.
+program=(cmake g++ make qt6-base-dev libgl-dev libpugixml-dev libzip-dev libglib2.0-dev pkgconf)
+# The tests: GoogleTest and Google Benchmark, virtual X servers with their
+# fonts and tools, the Windows cross-compiler, the browser and gpsbabel.
+tests=(libgtest-dev libbenchmark-dev xvfb xauth fonts-liberation2 g++-mingw-w64-x86-64 chromium gpsbabel xclip
+  x11-utils)
 # clang for the sanitizer build and the fuzzing targets.
-packages+=(clang libclang-rt-14-dev)
-# pugixml reads places files; libzip reads and writes KMZ.
-packages+=(libpugixml-dev libzip-dev)
+tests+=(clang libclang-rt-14-dev)
 # clang-format for the check of the sources' layout.
-packages+=(clang-format)
+tests+=(clang-format)
 # Node.js drives the browser tests; a machine without it gets Debian's.
-command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
-# GIO starts the desktop's programs; Marble, a session bus and the desktop's
-# handler cache let a test fly the real globe. Marble recommends far more
-# than it needs, hence no recommended packages for these.
-lean=(libglib2.0-dev pkgconf marble dbus desktop-file-utils)
+command -v npm >/dev/null 2>&1 || tests+=(nodejs npm)
+# Marble, a session bus and the desktop's handler cache let a test fly the
+# real globe. Marble recommends far more than it needs, hence no
+# recommended packages for these.
+lean=(marble dbus desktop-file-utils)
 # The Debian package test: dpkg-shlibdeps finds its dependencies; lintian, appstream,
 # desktop-file-utils and man-db check the package, its data and its manual page.
-packages+=(dpkg-dev lintian appstream desktop-file-utils man-db)
+tests+=(dpkg-dev lintian appstream man-db)
 
+mkdir -p "$root/build"
 # Installs those of the named packages that are missing; the first
-# argument holds extra apt-get options.
+# argument holds extra apt-get options. apt's own lines go to a log.
 install_missing() {
   local options="$1"
   shift
@@ -32,17 +46,31 @@ install_missing() {
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
+  echo "Installing ${#missing[@]} Debian packages: ${missing[*]} (log: build/apt.log)" >&2
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
   # shellcheck disable=SC2086
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $options "${missing[@]}"
+  if ! { $sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $options \
+    "${missing[@]}"; } >"$root/build/apt.log" 2>&1; then
+    tail -n 20 "$root/build/apt.log" >&2
+    exit 1
+  fi
 }
-install_missing "" "${packages[@]}"
-install_missing "--no-install-recommends" "${lean[@]}"
 
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+if [ "$what" = program ]; then
+  # The program alone: a fresh machine gets it in minutes.
+  install_missing "--no-install-recommends" "${program[@]}"
+  echo "Building the program (log: build/build.log)" >&2
+  if ! { cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" &&
+    cmake --build "$root/build" -j"$(nproc)" --target velmora; } >"$root/build/build.log" 2>&1; then
+    tail -n 30 "$root/build/build.log" >&2
+    exit 1
+  fi
+  exit 0
+fi
+
+install_missing "" "${program[@]}" "${tests[@]}"
+install_missing "--no-install-recommends" "${lean[@]}"
 
 # The browser test's driver, at the version pinned in its lock file; it
 # uses Debian's Chromium and must never fetch a browser of its own.
@@ -50,5 +78,5 @@ web="$root/tests/web"
 if [ ! -d "$web/node_modules" ] || [ "$web/package-lock.json" -nt "$web/node_modules" ]; then
   (cd "$web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error && touch node_modules)
 fi
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_REQUIRE_TESTS=ON "$@" >/dev/null
 cmake --build "$root/build" -j"$(nproc)"

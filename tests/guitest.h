@@ -4,6 +4,7 @@
 // window loaded as at start-up.
 
 #include "platform/commondialogs.h"
+#include "platform/globebus.h"
 #include "platform/messagebox.h"
 #include "platform/shell.h"
 #include "ui/form1.h"
@@ -78,6 +79,8 @@ public:
         // No widget test opens a browser or World Wind by accident.
         Shell::setNonInteractive(true);
         Shell::clearHistory();
+        GlobeBus::setNonInteractive(true);
+        GlobeBus::clearHistory();
     }
     ~StartFolder() { QDir::setCurrent(previous_); }
 

@@ -53,12 +53,19 @@ public:
     }
 
     // The program run in this folder, with no display to open a window on.
-    Outcome velmora(const QStringList& args) const
+    Outcome velmora(const QStringList& args) const { return run(args, {}); }
+    // The window started where `display` names an X display that is not there.
+    Outcome velmoraOn(const QString& display) const { return run({}, display); }
+
+private:
+    Outcome run(const QStringList& args, const QString& display) const
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QLatin1String(name));
+        if (!display.isEmpty())
+            env.insert(QStringLiteral("DISPLAY"), display);
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(dir_.path());
         p.start(QStringLiteral(VELMORA_PROGRAM), args);
@@ -102,6 +109,20 @@ TEST(CommandLine, HelpVersionAndWhatItDoesNotUnderstand)
     EXPECT_TRUE(help.out.contains(QLatin1String("velmora import FILE..."))) << help.out.toStdString();
     EXPECT_TRUE(help.err.isEmpty());
 
+    // Each command's own usage, also where a file name stands first.
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("import"), QStringLiteral("--help")},
+          QStringList{QStringLiteral("import"), QStringLiteral("a.kml"), QStringLiteral("-h")},
+          QStringList{QStringLiteral("export"), QStringLiteral("-h")},
+          QStringList{QStringLiteral("export"), QStringLiteral("--help")}}) {
+        const Outcome usage = f.velmora(args);
+        EXPECT_EQ(usage.exitCode, 0) << args.join(u' ').toStdString();
+        EXPECT_TRUE(usage.out.startsWith(QStringLiteral("Usage: velmora ") + args[0] + u' '))
+            << usage.out.toStdString();
+        EXPECT_TRUE(usage.err.isEmpty()) << usage.err.toStdString();
+    }
+    EXPECT_EQ(f.read(QStringLiteral("velmora.js")), "<missing>");
+
     const struct {
         QStringList args;
         const char* saying;
@@ -118,6 +139,19 @@ TEST(CommandLine, HelpVersionAndWhatItDoesNotUnderstand)
         EXPECT_EQ(r.exitCode, 2);
         expectOneErrorLine(r, w.saying);
     }
+}
+
+// The window without a display: one line, naming what works without one.
+TEST(CommandLine, WindowWithoutADisplaySaysSoInOneLine)
+{
+    Folder f;
+    const Outcome none = f.velmora({});
+    EXPECT_EQ(none.exitCode, 1);
+    expectOneErrorLine(none, "velmora import/export work without a display");
+    EXPECT_TRUE(none.err.contains(QLatin1String("DISPLAY is not set"))) << none.err.toStdString();
+    const Outcome gone = f.velmoraOn(QStringLiteral(":7391"));
+    EXPECT_EQ(gone.exitCode, 1);
+    expectOneErrorLine(gone, "the display \":7391\" could not be opened");
 }
 
 TEST(CommandLine, ExportWritesTheJournalsPlaces)

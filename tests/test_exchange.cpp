@@ -114,6 +114,51 @@ TEST(Export, ExactFiles)
               "</gpx>\r\n");
 }
 
+// The globe's copy draws the names as Configuration chose them; the file
+// still reads back as the same places.
+TEST(Export, GlobeLabelsTakeTheLabelColourAndSize)
+{
+    const QStringList rows{row("Paris", "worldwind://goto/world=Earth&lat=48.85&lon=2.35", "")};
+    placenames::LabelFont font;
+    font.color = 0x0080FF;  // orange: red in the low byte
+    font.size = 14;
+    EXPECT_EQ(exchange::kmlBytes(rows, font),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+              "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>\r\n"
+              "<name>Velmora</name>\r\n"
+              "<Style id=\"velmora-label\"><LabelStyle><color>ff0080ff</color><scale>1.4</scale></LabelStyle>"
+              "</Style>\r\n"
+              "<Placemark><name>Paris</name><styleUrl>#velmora-label</styleUrl>"
+              "<ExtendedData><Data name=\"worldwind-link\">"
+              "<value>worldwind://goto/world=Earth&amp;lat=48.85&amp;lon=2.35</value></Data></ExtendedData>"
+              "<Point><coordinates>2.35,48.85</coordinates></Point></Placemark>\r\n"
+              "</Document>\r\n"
+              "</kml>\r\n");
+    const struct {
+        qint32 color;
+        qint16 size;
+        const char* style;
+    } cases[] = {
+        {16777215, 10, "<color>ffffffff</color><scale>1</scale>"},  // the settings' defaults
+        {255, 8, "<color>ff0000ff</color><scale>0.8</scale>"},
+        {16711680, 20, "<color>ffff0000</color><scale>2</scale>"},
+        {0x123456, 11, "<color>ff123456</color><scale>1.1</scale>"},
+        {0, 0, "<color>ff000000</color><scale>0.1</scale>"},
+        {0x7F123456, -5, "<color>ff123456</color><scale>0.1</scale>"},  // hand-edited settings
+        {-1, 32767, "<color>ffffffff</color><scale>10</scale>"},
+    };
+    for (const auto& c : cases) {
+        font.color = c.color;
+        font.size = c.size;
+        const QByteArray kml = exchange::kmlBytes(hostileRows(), font);
+        EXPECT_TRUE(kml.contains(QByteArray("<LabelStyle>") + c.style + "</LabelStyle>")) << c.color << " " << c.size;
+        EXPECT_EQ(kml.count("<styleUrl>#velmora-label</styleUrl>"), hostileRows().size());
+        const Import back = exchange::parse(kml);
+        EXPECT_TRUE(back.ok()) << back.error.toStdString();
+        EXPECT_EQ(back.rows, hostileRows());
+    }
+}
+
 TEST(Export, FormatByExtensionAndWholeFileOrNothing)
 {
     EXPECT_EQ(exchange::formatOf(QStringLiteral("a/b.KML")), exchange::Format::Kml);

@@ -330,12 +330,36 @@ private slots:
         form.List1->addItem(QStringLiteral("a\tworldwind://goto/world=Earth&lat=1&lon=2\t"));
         form.setModified(true);
         form.mnuFileSave->trigger();
-        QCOMPARE(MessageBox::history().size(), 1);
-        QVERIFY(MessageBox::history().first() != QStringLiteral("placenames files written"));
-        QVERIFY(MessageBox::history().first().contains(QStringLiteral("velmora.wwp")));
-        QVERIFY(MessageBox::history().first().contains(QStringLiteral("velmora.xml")));
+        const QString why = QStringLiteral("the World Wind folder \"%1\" does not exist")
+                                .arg(QDir::toNativeSeparators(start.path("nowhere")));
+        QCOMPARE(MessageBox::history(),
+                 QStringList{QStringLiteral("The placenames files could not all be written:\n\n") + why});
         QVERIFY(start.read("velmora.js").startsWith("add_place(\"a\""));
         QVERIFY(!form.isModified());
+
+        // Once a run in a message; later saves say it in the log only, never as success.
+        for (const char* folder : {"nowhere", "empty"}) {
+            QDir(start.path()).mkpath(QStringLiteral("empty"));
+            form.settings.WWDir = QString::fromLatin1(folder);
+            form.List1->addItem(QStringLiteral("b\tworldwind://goto/world=Earth&lat=3&lon=4\t"));
+            form.setModified(true);
+            MessageBox::clearHistory();
+            const int logged = form.logList->count();
+            form.mnuFileSave->trigger();
+            QCOMPARE(MessageBox::history(), QStringList{});
+            QVERIFY(!form.isModified());
+            QStringList lines;
+            for (int i = logged; i < form.logList->count(); ++i)
+                lines << form.logList->item(i)->text();
+            const QString said = QStringLiteral("The placenames files could not all be written: ")
+                                 + placenames::noWorldWind(form.settings.WWDir);
+            QVERIFY2(lines.contains(said), qPrintable(lines.join(u'\n')));
+        }
+        // A folder with World Wind in it is written, and said so, again.
+        QDir(start.path()).mkpath(QStringLiteral("empty/config/earth"));
+        QDir(start.path()).mkpath(QStringLiteral("empty/add-ons/earth"));
+        form.mnuFileSave->trigger();
+        QCOMPARE(MessageBox::history().last(), QStringLiteral("placenames files written"));
     }
 
     void unsavedChangesAreNotDroppedSilently()

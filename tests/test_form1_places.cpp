@@ -176,6 +176,40 @@ private slots:
         QVERIFY(!form.isModified());
     }
 
+    // A name typed without an extension takes the one of the type chosen.
+    void exportAddsTheChosenTypesExtension()
+    {
+        const struct {
+            const char* path;
+            const char* type;
+            const char* file;
+        } cases[] = {
+            {"mytrip", "GPX (*.gpx)", "mytrip.gpx"},
+            {"dir.d/mytrip", "KMZ (*.kmz)", "dir.d/mytrip.kmz"},
+            {"mytrip.", "KML (*.kml)", "mytrip.kml"},
+            {"mytrip.kml", "GPX (*.gpx)", "mytrip.kml"},  // the typed extension wins
+            {"mytrip.GPX", "KML (*.kml)", "mytrip.GPX"},
+            {"my.trip", "GPX (*.gpx)", "my.trip"},  // refused below: not a type the export writes
+            {"mytrip", "Places (*.kml *.gpx)", "mytrip.kml"},
+            {"mytrip", "All files (*)", "mytrip"},
+            {"/", "GPX (*.gpx)", "/"},
+        };
+        for (const auto& c : cases)
+            QCOMPARE(CommonDialog::withTypeExtension(QString::fromUtf8(c.path), QString::fromUtf8(c.type)),
+                     QString::fromUtf8(c.file));
+
+        StartFolder start;
+        Form1 form;
+        load(start, form);
+        CommonDialog::setNextSaveFile(start.path("mytrip"), QStringLiteral("GPX (*.gpx)"));
+        form.mnuFileExport->trigger();
+        QCOMPARE(start.read("mytrip.gpx"), exchange::gpxBytes(kTwoPlaces));
+        QVERIFY(!start.exists("mytrip"));
+        CommonDialog::setNextSaveFile(start.path("first"));  // the dialog starts with the first type
+        form.mnuFileExport->trigger();
+        QCOMPARE(start.read("first.kml"), exchange::kmlBytes(kTwoPlaces));
+    }
+
     void cancelledDialogsDoNothing()
     {
         StartFolder start;

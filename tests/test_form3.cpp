@@ -42,6 +42,33 @@ private slots:
         QCOMPARE(QDir::currentPath(), before);
     }
 
+    // Chosen or typed, a folder without World Wind is named as such beside its box.
+    void worldWindFolderWithoutWorldWindIsNoted()
+    {
+        StartFolder start;
+        for (const char* sub : {"ww/add-ons/earth", "half/config/earth", "none/add-ons", "ww2/Add-ons/Earth"})
+            QDir(start.path()).mkpath(QString::fromLatin1(sub));
+        Form3 dialog;
+        const struct {
+            const char* chosen;  // the file confirmed in the folder chooser
+            bool noted;
+        } cases[] = {
+            {"ww/worldwind.exe", false},  {"none/worldwind.exe", true}, {"half/worldwind.exe", false},
+            {"ww2/worldwind.exe", false}, {"gone/worldwind.exe", true},
+        };
+        for (const auto& c : cases) {
+            CommonDialog::setNextSaveFile(start.path(QString::fromLatin1(c.chosen)));
+            QTest::mouseClick(dialog.Command2, Qt::LeftButton);
+            QCOMPARE(dialog.Label5->text().isEmpty(), !c.noted);
+            QCOMPARE(dialog.Label5->toolTip().isEmpty(), !c.noted);
+        }
+        QCOMPARE(dialog.Label5->text(), QStringLiteral("No World Wind in this folder"));
+        QVERIFY(dialog.Label5->toolTip().startsWith(QStringLiteral("The World Wind folder")));
+        dialog.Text2->setText(QDir::toNativeSeparators(start.path("ww")));
+        QCOMPARE(dialog.Label5->text(), QString());
+        QCOMPARE(MessageBox::history(), QStringList{});
+    }
+
     void fontAndColourApplyOnlyWhenConfirmed()
     {
         StartFolder start;

@@ -299,7 +299,7 @@ const std::vector<Case>& cases()
                     && write(s, "velmora.js", kTwoPlaces);
          },
          {},
-         {{"velmora.wwp", "velmora.wpl", "add-ons\\earth"}},
+         {{"velmora.wwp", "velmora.wpl", "\"add-ons/earth\" does not exist"}},
          MessageBox::Cancel,
          After::Appended,
          [](StartFolder& s, Form1&) { QVERIFY(s.exists("ww/config/earth/velmora.xml")); }},

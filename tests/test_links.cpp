@@ -2,6 +2,8 @@
 // placename export do, and writing the numbers of the links we build.
 
 #include "exchange/copied.h"
+#include "platform/globebus.h"
+#include "worldwind/launch.h"
 #include "worldwind/links.h"
 
 #include <QLocale>
@@ -290,4 +292,87 @@ TEST(Links, CopiedLocationsFromAnyGlobe)
             EXPECT_EQ(found->name, c.name);
         }
     }
+}
+
+// What may leave the program as a place: the whole link or nothing.
+TEST(LaunchLinks, OnlyWholePlaceLinksAreHandedOver)
+{
+    const QString ww = QStringLiteral("worldwind://goto/world=Earth&lat=48.85&lon=2.29");
+    const struct {
+        QString target;
+        bool handed;
+    } cases[] = {
+        {ww, true},
+        {ww + QStringLiteral("&alt=900&dir=45&view=30"), true},
+        {QStringLiteral("worldwind://goto/"), true},  // World Wind reads what it can
+        {QStringLiteral("geo:48.85,2.29"), true},
+        {QStringLiteral("GEO:-33.5,151.25,120;crs=wgs84;u=35"), true},
+        {QStringLiteral("geo:--help"), false},
+        {QStringLiteral("geo:"), false},
+        {QStringLiteral("geo:48.85"), false},
+        {QStringLiteral("geo:48.85,2.29 --help"), false},
+        {QStringLiteral(" geo:48.85,2.29"), false},
+        {QStringLiteral("geo:48.85,2.29\n"), false},
+        {QStringLiteral("geo:48.85,2.29;x=%0A"), true},  // escaped, it stays text
+        {QStringLiteral("geo:91,0"), false},
+        {ww + QStringLiteral("\n--help"), false},
+        {ww + QStringLiteral("\r"), false},
+        {ww + QStringLiteral("\t"), false},
+        {ww + QStringLiteral("\x1B[2J"), false},
+        {ww + QChar(0x7F), false},
+        {ww + QChar(0x85), false},
+        {ww + QChar(0x9B) + QStringLiteral("2J"), false},
+        {ww + QChar(0x202E) + QStringLiteral("exe.gnp"), false},
+        {ww + QChar(0x2066), false},
+        {ww + QChar(0x200F), false},
+        {ww + QChar(0x061C), false},
+        {ww + QStringLiteral("&name=Zürich 東京"), true},
+        {QStringLiteral("WORLDWIND://goto/"), false},
+        {QStringLiteral("https://example.org/"), false},
+        {QString(), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(launch::isPlaceLink(c.target), c.handed) << c.target.toStdString();
+}
+
+TEST(LaunchLinks, GlobeViewAndFallbackOfEachTarget)
+{
+    const struct {
+        QString target;
+        std::optional<launch::GlobeView> view;
+        QStringList fallbacks;
+    } cases[] = {
+        {QStringLiteral("worldwind://goto/world=Earth&lat=35.6895&lon=139.6917&alt=5000"),
+         launch::GlobeView{35.6895, 139.6917, launch::kTownZoom},
+         {QStringLiteral("geo:35.6895,139.6917")}},
+        {QStringLiteral("geo:-33.5,151.25;u=10"), launch::GlobeView{-33.5, 151.25, launch::kTownZoom}, {}},
+        {links::startLink(), launch::GlobeView{0, 0, launch::kEarthZoom}, {}},
+        {QStringLiteral("worldwind://goto/world=Earth&lat=95&lon=2"), std::nullopt, {}},
+        {QStringLiteral("worldwind://goto/world=Earth&lat=1&lon=2\n"), std::nullopt, {}},
+        {QStringLiteral("help.html"), std::nullopt, {}},
+        {QStringLiteral("/home/me/.cache/places.kml"), std::nullopt, {}},
+    };
+    for (const auto& c : cases) {
+        const std::optional<launch::GlobeView> view = launch::globeView(c.target);
+        ASSERT_EQ(view.has_value(), c.view.has_value()) << c.target.toStdString();
+        if (view) {
+            EXPECT_EQ(view->latitude, c.view->latitude) << c.target.toStdString();
+            EXPECT_EQ(view->longitude, c.view->longitude) << c.target.toStdString();
+            EXPECT_EQ(view->zoom, c.view->zoom) << c.target.toStdString();
+        }
+#ifndef Q_OS_WIN
+        EXPECT_EQ(launch::fallbackForms(c.target), c.fallbacks) << c.target.toStdString();
+#endif
+    }
+}
+
+TEST(LaunchLinks, RunningGlobeIsFoundAmongTheBussNames)
+{
+    const QString well = QStringLiteral("org.kde.marble");
+    EXPECT_EQ(GlobeBus::globeAmong({QStringLiteral(":1.7"), well, well + QStringLiteral("-42")}), well);
+    EXPECT_EQ(GlobeBus::globeAmong({QStringLiteral(":1.7"), well + QStringLiteral("-42")}),
+              well + QStringLiteral("-42"));
+    for (const char* other : {"org.kde.marble-", "org.kde.marble-x1", "org.kde.marblex", "org.kde.kmarble", ":1.2"})
+        EXPECT_EQ(GlobeBus::globeAmong({QString::fromLatin1(other)}), QString()) << other;
+    EXPECT_EQ(GlobeBus::globeAmong({}), QString());
 }

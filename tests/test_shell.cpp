@@ -3,8 +3,11 @@
 // mimeapps list of a scratch home: what it opens, and how a failure is put
 // to the user.
 
+#include "platform/globebus.h"
 #include "platform/shell.h"
 #include "printers.h"
+#include "worldwind/launch.h"
+#include "worldwind/links.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,10 +40,61 @@ TEST(ShellSeam, PreparedResultsAreAnsweredInOrderLaterAndCallsRecorded)
     EXPECT_EQ(calls[0].kind, Shell::Call::Open);
     EXPECT_EQ(calls[0].target, QStringLiteral("a.html"));
     EXPECT_EQ(calls[0].show, 1);
-    EXPECT_EQ(calls[0].preferred, QStringList{QStringLiteral("geo:1,2")});
+    EXPECT_EQ(calls[0].fallbacks, QStringList{QStringLiteral("geo:1,2")});
     EXPECT_EQ(calls[1].kind, Shell::Call::Start);
     EXPECT_EQ(calls[1].target, QStringLiteral("tool.exe"));
     Shell::clearHistory();
+}
+
+// A place goes to the globe that is open; only when none takes it is the
+// desktop asked, with the link's own program first.
+TEST(LaunchSeam, PlaceGoesToTheOpenGlobeElseToTheShell)
+{
+    int argc = 1;
+    char name[] = "test_shell";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    QObject context;
+    const QString tokyo = QStringLiteral("worldwind://goto/world=Earth&lat=35.6895&lon=139.6917");
+    const struct {
+        QString target;
+        std::optional<bool> globeRuns;  // nothing: the globe is not asked
+        bool shellAsked;
+    } cases[] = {
+        {tokyo, true, false},
+        {tokyo, false, true},
+        {QStringLiteral("geo:35.6895,139.6917"), true, false},
+        {links::startLink(), true, false},
+        {links::startLink(), false, true},
+        {QStringLiteral("worldwind://goto/world=Earth&lat=95&lon=2"), std::nullopt, true},
+        {QStringLiteral("help.html"), std::nullopt, true},
+    };
+    for (const auto& c : cases) {
+        Shell::clearHistory();
+        GlobeBus::clearHistory();
+        Shell::setNonInteractive(true);
+        GlobeBus::setNonInteractive(true);
+        if (c.globeRuns)
+            GlobeBus::setNextAnswer(*c.globeRuns);
+        int answer = -1;
+        launch::open(c.target, 1, &context, [&](int code) { answer = code; });
+        EXPECT_EQ(answer, -1) << c.target.toStdString();  // never while the window waits
+        for (int round = 0; round < 10 && answer < 0; ++round)
+            QCoreApplication::processEvents();
+        EXPECT_EQ(answer, 33) << c.target.toStdString();
+        EXPECT_EQ(GlobeBus::history().size(), c.globeRuns ? 1 : 0) << c.target.toStdString();
+        ASSERT_EQ(Shell::history().size(), c.shellAsked ? 1 : 0) << c.target.toStdString();
+        if (c.shellAsked) {
+            EXPECT_EQ(Shell::history()[0].target, c.target);
+            EXPECT_EQ(Shell::history()[0].fallbacks, launch::fallbackForms(c.target));
+        }
+    }
+    const launch::GlobeView town = *launch::globeView(tokyo);
+    EXPECT_EQ(town.zoom, launch::kTownZoom);
+    Shell::setNonInteractive(false);
+    GlobeBus::setNonInteractive(false);
+    Shell::clearHistory();
+    GlobeBus::clearHistory();
 }
 
 #ifndef Q_OS_WIN
@@ -48,7 +102,8 @@ TEST(ShellSeam, PreparedResultsAreAnsweredInOrderLaterAndCallsRecorded)
 // its argument count and arguments (NUL-separated) to "opened". GIO reads
 // the folders of the environment once per process, so every test shares
 // one home: geo: and text/html have a handler, worldwind: one that asks for
-// a terminal, and x-velmora-none: none.
+// a terminal, x-velmora-files: one whose entry takes files only, and
+// x-velmora-none: none.
 class DesktopLayer : public testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -71,9 +126,11 @@ protected:
         entry("velmora-geo.desktop", quoted + " --geo-uri=%u", "x-scheme-handler/geo");
         entry("velmora-ww.desktop", quoted + " --ww %u", "x-scheme-handler/worldwind", "Terminal=true\n");
         entry("velmora-page.desktop", quoted + " %f", "text/html");
+        entry("velmora-files.desktop", quoted + " --file %f", "x-scheme-handler/x-velmora-files");
         write(root + QStringLiteral("/config/mimeapps.list"),
               "[Default Applications]\nx-scheme-handler/geo=velmora-geo.desktop\n"
               "x-scheme-handler/worldwind=velmora-ww.desktop\n"
+              "x-scheme-handler/x-velmora-files=velmora-files.desktop\n"
               "text/html=velmora-page.desktop\n");
         qputenv("XDG_DATA_HOME", (root + QStringLiteral("/data")).toLocal8Bit());
         qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/config")).toLocal8Bit());
@@ -185,14 +242,30 @@ TEST_F(DesktopLayer, EntryAskingForATerminalStartsWithoutOneWhereNoneIsKnown)
     EXPECT_EQ(opened(), (QStringList{QStringLiteral("--ww"), link}));
 }
 
-TEST_F(DesktopLayer, PreferredFormsGoFirstWhenTheDesktopHasAProgramForThemAndNoProgramIs31)
+// Both a worldwind: and a geo: program: the worldwind: one receives the
+// whole link, with keys the geo: form could not carry; the geo: form goes
+// out only where the desktop has no program for the link.
+TEST_F(DesktopLayer, TheLinksOwnProgramComesFirstAndAFallbackOnlyWhereThereIsNone)
 {
-    const QString link = QStringLiteral("worldwind://goto/world=Earth&lat=1&lon=2");
-    EXPECT_EQ(Shell::systemOpen(link, 1, {QStringLiteral("x-velmora-none:1"), QStringLiteral("geo:1,2")}), 33);
-    EXPECT_EQ(opened(), QStringList{QStringLiteral("--geo-uri=geo:1,2")});
-    EXPECT_EQ(Shell::systemOpen(link, 1, {QStringLiteral("x-velmora-none:1")}), 33);
+    const QString link = QStringLiteral("worldwind://goto/world=Earth&lat=1&lon=2&alt=900&dir=45&view=30");
+    EXPECT_EQ(Shell::systemOpen(link, 1, {QStringLiteral("geo:1,2")}), 33);
     EXPECT_EQ(opened(), (QStringList{QStringLiteral("--ww"), link}));
+    EXPECT_EQ(Shell::systemOpen(QStringLiteral("x-velmora-none:1"), 1,
+                                {QStringLiteral("x-velmora-none:2"), QStringLiteral("geo:1,2")}),
+              33);
+    EXPECT_EQ(opened(), QStringList{QStringLiteral("--geo-uri=geo:1,2")});
     EXPECT_EQ(Shell::systemOpen(QStringLiteral("x-velmora-none:2"), 1, {QStringLiteral("x-velmora-none:1")}), 31);
+    EXPECT_EQ(Shell::systemOpen(QStringLiteral("x-velmora-none:2"), 1), 31);
+}
+
+// GIO would start it with no argument at all.
+TEST_F(DesktopLayer, ProgramThatTakesOnlyFilesIsNotStartedForALink)
+{
+    const int code = Shell::systemOpen(QStringLiteral("x-velmora-files:1"), 1, {QStringLiteral("geo:1,2")});
+    EXPECT_EQ(code, 27);
+    EXPECT_EQ(Shell::errorText(code), QStringLiteral("The file name association is incomplete or invalid."));
+    QThread::msleep(200);
+    EXPECT_FALSE(standInRan());
 }
 #endif
 

@@ -37,6 +37,7 @@
 #include <QTimer>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -411,11 +412,15 @@ placenames::Result Form1::writeLayer(const QStringList& rows) const
 
 void Form1::reportLayer(const placenames::Result& result)
 {
+    const QString failed = QStringLiteral("The placenames files could not all be written:\n\n");
+    // A World Wind folder without World Wind is said once a run, then only logged.
+    const bool noWorldWind = !result.ok() && !placenames::noWorldWind(settings.WWDir).isEmpty();
     if (result.ok())
         MessageBox::information(this, QStringLiteral("placenames files written"));
+    else if (noWorldWind && std::exchange(noWorldWindTold_, true))
+        log(failed.simplified() + u' ' + result.failures.join(QStringLiteral("; ")));
     else
-        MessageBox::information(this, QStringLiteral("The placenames files could not all be written:\n\n")
-                                          + result.failures.join(QLatin1Char('\n')));
+        MessageBox::information(this, failed + result.failures.join(QLatin1Char('\n')));
 }
 
 void Form1::resetEntryFields()
@@ -598,7 +603,7 @@ void Form1::connectLaunchCommands()
 
 void Form1::shellOpen(const QString& target, int show, std::function<void(int)> done)
 {
-    Shell::open(target, show, launch::preferredForms(target), this, [this, target, done](int code) {
+    launch::open(target, show, this, [this, target, done](int code) {
         if (!Shell::succeeded(code))
             MessageBox::information(this, target + QStringLiteral(" : ") + Shell::errorText(code));
         if (done)
@@ -650,7 +655,8 @@ bool Form1::showPlacesOnGlobe()
     log(QStringLiteral("Showing the places on the globe"));
     const QString file = globeFile();
     QString error = QStringLiteral("the folder could not be made");
-    if (!QDir().mkpath(QFileInfo(file).absolutePath()) || !exchange::writeFile(file, List1->rows(), &error)) {
+    if (!QDir().mkpath(QFileInfo(file).absolutePath())
+        || !exchange::writeFile(file, List1->rows(), &error, placenames::labelFont(settings))) {
         MessageBox::information(this, QDir::toNativeSeparators(file) + QStringLiteral(" : ") + error);
         return false;
     }

@@ -60,7 +60,8 @@ public:
     bool exportPlaces(const QString& file);
     // The clipboard capture run by every repaint.
     void getUrlFromClipboard();
-    // Hands `target` to the desktop shell without waiting for it; a failure
+    // Hands `target` to the desktop shell (a place to the globe that is
+    // open, if one is) without waiting for it; a failure
     // is shown with its text when the shell answers. `done`, if given, then
     // receives the shell's code (above 32 for success).
     void shellOpen(const QString& target, int show, std::function<void(int)> done = {});
@@ -214,6 +215,7 @@ private:
     bool reportSave(const QString& path, const journal::Journal::SaveResult& saved);
     placenames::Result writeLayer(const QStringList& rows) const;
     void reportLayer(const placenames::Result& result);
+    bool noWorldWindTold_ = false;
 
     // Other writers: the journal's file and folder are watched, and a change
     // that is not the window's own save reloads the list or is noted.

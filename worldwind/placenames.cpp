@@ -83,30 +83,45 @@ QString xmlEscaped(const QString& text)
     return out;
 }
 
+// A folder inside the World Wind folder as messages name it.
+QString shownRelative(const char* relative)
+{
+    return QDir::toNativeSeparators(QLatin1String(relative));
+}
+
+QString earthFolder(const QString& wwDir)
+{
+    return wwfolders::joinExisting(wwfolders::joinExisting(wwDir, QStringLiteral("add-ons")), QStringLiteral("earth"));
+}
+
+QString configEarthFolder(const QString& wwDir)
+{
+    return wwfolders::joinExisting(wwfolders::joinExisting(wwDir, QStringLiteral("config")), QStringLiteral("earth"));
+}
+
 // Why `folder` (`relative` inside the World Wind folder) is not there to
 // write into, or an empty text when it is.
-QString missingFolder(const QString& wwDir, const QString& folder, QLatin1String relative)
+QString missingFolder(const QString& folder, const char* relative)
 {
     if (QFileInfo(paths::local(folder)).isDir())
         return {};
-    if (!QFileInfo(paths::local(paths::join(wwDir, QString()))).isDir())
-        return QStringLiteral("the World Wind folder \"%1\" does not exist").arg(wwDir);
-    return QStringLiteral("the folder \"%1\" does not exist in the World Wind folder").arg(relative);
+    return QStringLiteral("the folder \"%1\" does not exist in the World Wind folder").arg(shownRelative(relative));
 }
 
 // Why the layer folder "add-ons\earth\velmora" is not there to write into,
 // having created it when only it was missing; empty when it is there.
-QString readyLayerFolder(const QString& wwDir, const QString& earth, const QString& layerFolder)
+QString readyLayerFolder(const QString& earth, const QString& layerFolder)
 {
-    if (QString why = missingFolder(wwDir, earth, QLatin1String("add-ons\\earth")); !why.isEmpty())
+    if (QString why = missingFolder(earth, "add-ons/earth"); !why.isEmpty())
         return why;
     const QString local = paths::local(layerFolder);
     QDir().mkdir(local);  // fails harmlessly when it is already there
     if (QFileInfo(local).isDir())
         return {};
     return QFileInfo::exists(local)
-               ? QStringLiteral("\"add-ons\\earth\\velmora\" in the World Wind folder is a file, not a folder")
-               : QStringLiteral("the folder \"add-ons\\earth\\velmora\" could not be created");
+               ? QStringLiteral("\"%1\" in the World Wind folder is a file, not a folder")
+                     .arg(shownRelative("add-ons/earth/velmora"))
+               : QStringLiteral("the folder \"%1\" could not be created").arg(shownRelative("add-ons/earth/velmora"));
 }
 
 // Writes the file `joined` whole, its bytes made only then, unless `why`
@@ -229,20 +244,35 @@ QByteArray layerSetFile(const LabelFont& font)
     return codepage::encode(text);
 }
 
+QString noWorldWind(const QString& wwDir)
+{
+    const QString folder = paths::join(wwDir, QString());
+    if (!QFileInfo(paths::local(folder)).isDir())
+        return QStringLiteral("the World Wind folder \"%1\" does not exist").arg(paths::shown(folder));
+    if (QFileInfo(paths::local(earthFolder(wwDir))).isDir()
+        || QFileInfo(paths::local(configEarthFolder(wwDir))).isDir())
+        return {};
+    return QStringLiteral("the folder \"%1\" holds no World Wind: it has neither \"%2\" nor \"%3\"")
+        .arg(paths::shown(folder), shownRelative("add-ons/earth"), shownRelative("config/earth"));
+}
+
 Result write(const QString& wwDir, const QStringList& rows, const LabelFont& font)
 {
-    using wwfolders::joinExisting;
     Result result;
-    const QString earth = joinExisting(joinExisting(wwDir, QStringLiteral("add-ons")), QStringLiteral("earth"));
+    if (QString why = noWorldWind(wwDir); !why.isEmpty()) {
+        result.failures << why;
+        return result;
+    }
+    const QString earth = earthFolder(wwDir);
     const QString layerFolder = paths::join(earth, QStringLiteral("velmora"));
-    const QString layerWhy = readyLayerFolder(wwDir, earth, layerFolder);
+    const QString layerWhy = readyLayerFolder(earth, layerFolder);
     const QString dataPath = paths::join(layerFolder, QStringLiteral("velmora.wwp"));
     writeUnless(layerWhy, dataPath, result, [&] { return dataFile(rows); });
     writeUnless(layerWhy, paths::join(layerFolder, QStringLiteral("velmora.wpl")), result, listFile);
 
-    const QString configEarth = joinExisting(joinExisting(wwDir, QStringLiteral("config")), QStringLiteral("earth"));
-    writeUnless(missingFolder(wwDir, configEarth, QLatin1String("config\\earth")),
-                paths::join(configEarth, QStringLiteral("velmora.xml")), result, [&] { return layerSetFile(font); });
+    const QString configEarth = configEarthFolder(wwDir);
+    writeUnless(missingFolder(configEarth, "config/earth"), paths::join(configEarth, QStringLiteral("velmora.xml")),
+                result, [&] { return layerSetFile(font); });
     return result;
 }
 

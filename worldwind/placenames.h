@@ -48,6 +48,12 @@ QByteArray listFile();
 // "velmora.xml", Windows-1252 with CR LF line ends.
 QByteArray layerSetFile(const LabelFont& font);
 
+// Why the World Wind folder `wwDir` (as the user typed it) holds no World
+// Wind to write the layer for: it does not exist, or it has neither
+// "add-ons/earth" nor "config/earth". Empty when it has either. Paths are
+// written with the platform's separators.
+QString noWorldWind(const QString& wwDir);
+
 struct Result {
     QStringList failures;  // one line per file not written: its path and why
     bool ok() const { return failures.isEmpty(); }
@@ -56,7 +62,9 @@ struct Result {
 // Writes the three files into the World Wind folder `wwDir` (as the user
 // typed it). "add-ons\earth" and "config\earth" must exist; only the layer
 // folder "velmora" is created. Each file is written whole or not at all,
-// and a file that cannot be written does not stop the others.
+// and a file that cannot be written does not stop the others. A folder
+// that holds no World Wind gets nothing, and the one failure is why
+// (noWorldWind).
 Result write(const QString& wwDir, const QStringList& rows, const LabelFont& font);
 
 }  // namespace placenames
