@@ -4,7 +4,7 @@
 # Arguments are handed to the configuring cmake.
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev xvfb xauth fonts-liberation2
+packages=(cmake g++ make qt6-base-dev libxcb1-dev libgl-dev libgtest-dev libbenchmark-dev xvfb xauth fonts-liberation2
   g++-mingw-w64-x86-64 chromium gpsbabel xclip x11-utils)
 # clang for the sanitizer build and the fuzzing targets.
 packages+=(clang libclang-rt-14-dev)
