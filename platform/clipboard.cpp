@@ -36,6 +36,9 @@ struct State {
         quint32 owner = 0;
         quint64 generation = 0;
         bool unanswered = false;
+        // An offer was too large: the owner may still wait on that transfer,
+        // and any other flavour of it would be as large.
+        bool oversized = false;
         QHash<QByteArray, x11clipboard::Fetch> got;
     } offer;
 #endif
@@ -99,8 +102,8 @@ std::optional<QByteArray> x11Data(const char* target)
         return std::nullopt;
     State::Offer& o = s.offer;
     if (!o.valid || o.owner != owner || o.generation != s.generation)
-        o = {true, owner, s.generation, false, {}};
-    if (o.unanswered)
+        o = {true, owner, s.generation, false, false, {}};
+    if (o.unanswered || o.oversized)
         return std::nullopt;
     auto it = o.got.find(target);
     if (it == o.got.end()) {
@@ -109,6 +112,7 @@ std::optional<QByteArray> x11Data(const char* target)
             o.unanswered = true;
             ++s.unansweredOwners;
         } else if (f.outcome == x11clipboard::Fetch::TooLarge) {
+            o.oversized = true;
             s.lastOversized = f.size;
         }
         it = o.got.insert(target, std::move(f));
@@ -122,7 +126,7 @@ std::optional<QString> x11Text()
 {
     if (const std::optional<QByteArray> utf8 = x11Data("UTF8_STRING"))
         return QString::fromUtf8(*utf8);
-    if (state().offer.unanswered)
+    if (state().offer.unanswered || state().offer.oversized)
         return std::nullopt;
     if (const std::optional<QByteArray> latin1 = x11Data("STRING"))
         return QString::fromLatin1(*latin1);
