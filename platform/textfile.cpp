@@ -268,4 +268,13 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* erro
     return true;
 }
 
+bool copyIfMissing(const QString& from, const QString& to, qint64 maxBytes)
+{
+    const QFileInfo target(to);
+    if (target.exists() || target.isSymLink())
+        return false;
+    const FileRead file = readRegularFile(from, maxBytes);
+    return file.ok() && writeAtomically(to, file.bytes);
+}
+
 }  // namespace textfile

@@ -31,4 +31,9 @@ struct FileRead {
 };
 FileRead readRegularFile(const QString& path, qint64 maxBytes);
 
+// Copies `from` (read as readRegularFile does: a pipe is refused, never
+// waited on) to `to` unless something is there already. False when nothing
+// was copied.
+bool copyIfMissing(const QString& from, const QString& to, qint64 maxBytes = 64 * 1024 * 1024);
+
 }  // namespace textfile

@@ -12,6 +12,7 @@
 #include "journal/journalfile.h"
 #include "journal/row.h"
 #include "platform/clipboard.h"
+#include "platform/textfile.h"
 #include "ui/form1.h"
 #include "ui/journallist.h"
 #include "watchdog.h"
@@ -123,6 +124,7 @@ enum class Act {
     BombImport,    // the import of bomb.kmz, within 1 GB of address space
     WindowSave,    // the window adds a place and saves; questions are cancelled
     ReadRace,      // reads while another thread swaps the journal for a pipe
+    CopyPipe,      // the web view's files copied into the save folder, one a pipe
     StoppedOwner,  // a clipboard owner that stopped, ten repaints
     LargeOffer,    // 64 MB of text offered on the clipboard
     Capture,       // an in-process clipboard offer, one capture
@@ -264,6 +266,13 @@ const std::vector<Case>& cases()
          1, "more than 2000000 elements", After::Unchanged},
         {"journal swapped for a pipe while it is read: no read blocks", Act::ReadRace, false,
          [](Scene& s) { return unless(standard(s), ""); }, 0, "", After::Complete, 2},
+        {"web view file that is a pipe: not copied, the others are", Act::CopyPipe, false,
+         [](Scene& s) {
+             s.start.write(QStringLiteral("velmora.css"), "body {}");
+             return unless(standard(s) && posixOk(mkfifo(path(s.start.path(QStringLiteral("velmora.html"))), 0644)),
+                           "no pipe");
+         },
+         0, "", After::Unchanged},
         {"clipboard owner that stopped: one short wait, not one per repaint", Act::StoppedOwner, false,
          [](Scene& s) { return unless(standard(s), ""); }, 0, "", After::Unchanged},
         {"64 MB offered on the clipboard: not transferred", Act::LargeOffer, false,
@@ -419,6 +428,7 @@ private:
         case Act::BombImport: return imports(c, s);
         case Act::WindowSave: return windowSave(s);
         case Act::ReadRace: readRace(s); return {};
+        case Act::CopyPipe: copyPipe(s); return {};
         case Act::StoppedOwner: stoppedOwner(); return {};
         case Act::LargeOffer: largeOffer(); return {};
         case Act::Capture: return capture(s);
@@ -502,6 +512,19 @@ private:
         QVERIFY(whole > 0);
         QCOMPARE(whole + refused, 3000);
         QFile::remove(QString::fromLocal8Bit(fifo));
+    }
+
+    void copyPipe(Scene& s)
+    {
+        const auto copy = [&](const char* name) {
+            const QString file = QString::fromLatin1(name);
+            return textfile::copyIfMissing(s.start.path(file), s.save() + u'/' + file);
+        };
+        QVERIFY(!copy("velmora.html"));
+        QVERIFY(!QFileInfo::exists(s.save() + QStringLiteral("/velmora.html")));
+        QVERIFY(copy("velmora.css"));
+        QVERIFY(!copy("velmora.css"));  // never over an existing file
+        QCOMPARE(s.start.read(QStringLiteral("save/velmora.css")), QByteArray("body {}"));
     }
 
     void stoppedOwner()
