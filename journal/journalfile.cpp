@@ -557,8 +557,13 @@ Attempt attempt(const QString& lockPath, int& fd, QString& why)
     const QByteArray path = QFile::encodeName(lockPath);
     const QString shown = paths::shown(lockPath);
     constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    int handle = open(path.constData(), O_RDWR | O_CREAT | kFlags, 0644);
+    int handle = open(path.constData(), O_RDWR | O_CREAT | O_EXCL | kFlags, 0644);
     int error = errno;
+    const bool created = handle >= 0;
+    if (handle < 0 && error == EEXIST) {
+        handle = open(path.constData(), O_RDWR | kFlags);
+        error = errno;
+    }
     // Another user's lock file left in a shared folder can still be locked.
     if (handle < 0 && (error == EACCES || error == EPERM || error == EROFS))
         handle = open(path.constData(), O_RDONLY | kFlags);
@@ -588,9 +593,21 @@ Attempt attempt(const QString& lockPath, int& fd, QString& why)
             close(handle);
             return Attempt::Held;
         }
-        close(handle);
-        why = QStringLiteral("its lock file %1 cannot be locked (%2)").arg(shown, qt_error_string(lockError));
-        return Attempt::Refused;
+        // A file system without such locks: the file's maker holds the
+        // turn, and a file older than any save is a dead writer's.
+        const bool unsupported = lockError == ENOLCK || lockError == EOPNOTSUPP || lockError == ENOSYS
+                                 || lockError == EINVAL;
+        if (!unsupported) {
+            close(handle);
+            why = QStringLiteral("its lock file %1 cannot be locked (%2)").arg(shown, qt_error_string(lockError));
+            return Attempt::Refused;
+        }
+        if (!created) {
+            const auto age = std::chrono::seconds(time(nullptr) - opened.st_mtime);
+            why = busyText(holderOf(handle));
+            close(handle);
+            return age > kStaleLockTime && unlink(path.constData()) == 0 ? Attempt::Again : Attempt::Held;
+        }
     }
     // The holder before us removes the file as it lets go: what we locked
     // must still be what the path names.
@@ -631,17 +648,22 @@ bool WriteTurn::take(int waitMs, QString* why)
     for (;;) {
         switch (attempt(lockPath_, fd_, reason)) {
         case Attempt::Taken: return true;
-        case Attempt::Again: continue;
         case Attempt::Refused:
             if (why)
                 *why = reason;
             return false;
-        case Attempt::Held: break;
-        }
-        if (clock.elapsed() >= waitMs)
+        case Attempt::Again:
+            if (clock.elapsed() < waitMs)
+                continue;
             break;
-        // Short, uneven waits: writers that wake together would collide again.
-        QThread::msleep(5 + QRandomGenerator::global()->bounded(20));
+        case Attempt::Held:
+            if (clock.elapsed() >= waitMs)
+                break;
+            // Short, uneven waits: writers that wake together would collide again.
+            QThread::msleep(5 + QRandomGenerator::global()->bounded(20));
+            continue;
+        }
+        break;
     }
     busy_ = true;
     if (why)
