@@ -398,6 +398,7 @@ private slots:
         if (const QString why = c.prepare(s); !why.isEmpty())
             QSKIP(qPrintable(why));
         const QByteArray before = s.start.read(QDir(s.start.path()).relativeFilePath(s.journalFile()));
+        const bool linked = QFileInfo(s.journal()).isSymLink();
         const QStringList saying = act(c, s);
         if (QTest::currentTestFailed())
             return;
@@ -412,6 +413,7 @@ private slots:
             QVERIFY2(read.complete(), "the journal is not whole");
             QCOMPARE(read.rows.size(), c.places);
         }
+        QVERIFY2(QFileInfo(s.journal()).isSymLink() == linked, "a link at the journal's path was replaced");
         // No copy of a save left behind.
         const QStringList left = QDir(s.save()).entryList({QStringLiteral("velmora.js.??????")}, QDir::Files);
         QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
