@@ -1,5 +1,6 @@
 #include "form2.h"
 
+#include "journal/row.h"
 #include "platform/messagebox.h"
 #include "widgets/controls.h"
 #include "widgets/twips.h"
@@ -13,6 +14,7 @@
 #include <QRadioButton>
 
 #include <cmath>
+#include <limits>
 
 Form2::Form2(QWidget* parent) : KeptDialog(add, parent)
 {
@@ -53,6 +55,9 @@ void Form2::createControls()
     Text3 = controls::textBox(this, QString(), 2160, 2280, 5415, 285);
     cmdAdd = controls::button(this, QStringLiteral("Add"), 1680, 2640, 1575, 495);
     cmdCancel = controls::button(this, QStringLiteral("Cancel"), 3840, 2640, 1455, 495);
+    // A box would cut a longer text without a word; Add refuses it instead.
+    for (QLineEdit* box : {Text1, Text2, Text3})
+        box->setMaxLength(std::numeric_limits<int>::max());
 }
 
 void Form2::createFocusOrder()
@@ -65,7 +70,24 @@ void Form2::cmdAdd_Click()
 {
     if (Option2->isChecked() && !buildLink())
         return;  // refused: the dialog stays open and `add` false
+    if (!fitsTheJournal())
+        return;
     acceptShowing();
+}
+
+bool Form2::fitsTheJournal()
+{
+    const std::pair<QLineEdit*, QLatin1String> boxes[] = {
+        {Text1, QLatin1String("link")}, {Text2, QLatin1String("name")}, {Text3, QLatin1String("comment")}};
+    for (const auto& [box, what] : boxes) {
+        if (box->text().size() <= kMaxFieldLength)
+            continue;
+        QString text = fieldTooLong(what, box->text().size());
+        text[0] = text[0].toUpper();
+        refuse(box, QStringLiteral("%1; shorten it to add the place.").arg(text));
+        return false;
+    }
+    return true;
 }
 
 void Form2::cmdCancel_Click()

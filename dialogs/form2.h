@@ -54,6 +54,9 @@ private:
     // Puts the link built from the coordinate boxes into Text1; false, with
     // a message naming the box, when a box does not hold a usable number.
     bool buildLink();
+    // False, with a message naming the box, when a text is longer than the
+    // journal holds: never cut.
+    bool fitsTheJournal();
     // One coordinate from its three boxes and hemisphere list.
     std::optional<double> readCoordinate(QLineEdit* deg, QLineEdit* min, QLineEdit* sec, const QComboBox* hemisphere,
                                          const QString& name);

@@ -84,6 +84,21 @@ BadByte firstBadByte(const char* data, qsizetype size)
     return {};
 }
 
+// Whether more than `most` elements, comments, processing instructions or
+// CDATA sections start in the text: every "<" but those of end tags.
+bool moreMarkupThan(const QByteArray& bytes, qsizetype most)
+{
+    const char* p = bytes.constData();
+    const char* const end = p + bytes.size();
+    qsizetype n = 0;
+    while ((p = static_cast<const char*>(std::memchr(p, '<', size_t(end - p))))) {
+        ++p;
+        if ((p == end || *p != '/') && ++n > most)
+            return true;
+    }
+    return false;
+}
+
 // The encoding named by the XML declaration, if any.
 QByteArray declaredEncoding(const QByteArray& bytes)
 {
@@ -240,6 +255,14 @@ void Document::load()
         original_ = text.toUtf8();
     } else if (original_.startsWith("\xEF\xBB\xBF")) {
         original_ = original_.sliced(3);
+    }
+
+    // Counted before anything is built: a small zipped file can inflate to
+    // millions of empty elements, and their tree to gigabytes.
+    if (moreMarkupThan(original_, kMaxMarkup)) {
+        error_ = QStringLiteral("it holds more than %1 elements, far more than any places file; it is refused")
+                     .arg(kMaxMarkup);
+        return;
     }
 
     const BadByte bad = firstBadByte(original_.constData(), original_.size());

@@ -18,6 +18,11 @@ namespace exchange::xml {
 // Deeper nesting is refused: readers of the tree may descend by recursion.
 inline constexpr int kMaxDepth = 200;
 
+// More elements (and comments, processing instructions, CDATA sections) are
+// refused before the tree is built: each costs a node of some 64 bytes, and a
+// text between two of them another. A full journal's KML holds some 270,000.
+inline constexpr qsizetype kMaxMarkup = 2'000'000;
+
 class Document {
 public:
     // Reads `bytes`: UTF-8, or any encoding named in the XML declaration or

@@ -45,7 +45,9 @@ Journal::SaveResult Journal::save(const QString& path, int waitMs, const Prepare
     SaveResult result;
     WriteTurn turn(path);
     if (!turn.take(waitMs, &result.why)) {
-        result.outcome = SaveResult::NoTurn;
+        // Only a busy turn is worth another try; a folder or lock path that
+        // keeps anyone from writing is a failure to write.
+        result.outcome = turn.busy() ? SaveResult::NoTurn : SaveResult::NotWritten;
         return result;
     }
     std::optional<QStringList> rows = prepare(turn);

@@ -54,14 +54,16 @@ struct ReadResult {
     // Tells one content of the file from another; empty when nothing was read.
     QByteArray fingerprint;
 
-    // Every place of the file is in `rows`, so a save may replace the file
-    // without asking.
-    bool complete() const { return !exists || (opened && placesInFile <= rows.size()); }
+    // Every place of the file is in `rows` and the file holds nothing else
+    // (text that is not journal lines may be the user's notes), so a save
+    // may replace the file without asking.
+    bool complete() const { return !exists || (opened && stoppedAtLine == 0 && placesInFile <= rows.size()); }
 };
 
 ReadResult parseJournal(const QByteArray& bytes);
 // Reads only a regular file (after following links) of a sensible size:
-// a pipe would block and a device never end.
+// a pipe would block and a device never end. The type is checked on the
+// open file, which was opened without waiting for a writer.
 ReadResult readJournalFile(const QString& path);
 
 // The places of `now` that another writer added: those in neither `before`
@@ -69,14 +71,18 @@ ReadResult readJournalFile(const QString& path);
 // counted as often as they occur, in file order.
 QStringList addedByOthers(const QStringList& before, const QStringList& now, const QStringList& kept);
 
-// Writes the rows as the journal at `path`, whole or not at all. A journal
-// larger than kMaxFileBytes is refused: it could not be read back.
+// Writes the rows as the journal at `path`, whole or not at all: a new file
+// renamed into place, never the old one rewritten. A journal larger than
+// kMaxFileBytes is refused: it could not be read back. A symbolic link is
+// followed only to a journal: one that leads to other text, to something
+// that is not a file or to nothing is refused.
 bool save(const QString& path, const QStringList& rows, QString* error = nullptr);
 
 // Writers of one journal take turns: every read-modify-write of it (an
 // import, the window's save with its layer export) holds this lock, a file
-// beside the journal that every process of the program respects. A lock
-// whose process died, or older than a few minutes, is taken over.
+// beside the journal that every process of the program respects. The turn
+// is a lock held on that file's open handle, so the system gives it back
+// when its process dies, however it dies.
 class WriteTurn {
 public:
     explicit WriteTurn(const QString& journalPath);
@@ -84,15 +90,25 @@ public:
     WriteTurn(const WriteTurn&) = delete;
     WriteTurn& operator=(const WriteTurn&) = delete;
 
-    // Waits up to `waitMs` for the turn. False, with the reason in `why`,
-    // only when another writer still holds it; where no lock file can be
-    // made (a missing or read-only folder) the turn is given, unlocked, and
-    // the writing itself reports what is wrong.
+    // Waits up to `waitMs` while another writer holds the turn. False, with
+    // the reason in `why`: another writer still holds it (`busy()`), or the
+    // turn cannot be taken at all and waiting would not change that: a
+    // missing folder, a folder without write permission, a lock path that is
+    // not a lock file of the program (a folder, a pipe, a link) and cannot be
+    // taken over. Never blocks on what it opens.
     bool take(int waitMs, QString* why = nullptr);
     void release();
+    // After `take` failed: whether another writer held the turn.
+    bool busy() const { return busy_; }
 
 private:
+    QString lockPath_;
+    bool busy_ = false;
+#ifdef Q_OS_WIN
     std::unique_ptr<QLockFile> lock_;
+#else
+    int fd_ = -1;
+#endif
 };
 
 }  // namespace journal

@@ -60,6 +60,12 @@ RowFields splitRow(QStringView row)
     return {v.name.toString(), v.link.toString(), v.comment.toString()};
 }
 
+QString fieldTooLong(QLatin1StringView what, qsizetype length)
+{
+    return QStringLiteral("a %1 of %2 characters, more than the %3 a name, comment or link can hold")
+        .arg(what, QString::number(length), QString::number(kMaxFieldLength));
+}
+
 QString overlongField(const QStringList& rows)
 {
     for (const QString& row : rows) {
@@ -73,8 +79,7 @@ QString overlongField(const QStringList& rows)
                                       ? QStringLiteral("a place without a name")
                                       : QStringLiteral("the place \"") + readable::text(f.name.trimmed())
                                             + QLatin1Char('"');
-            return QStringLiteral("%1 has a %2 of %3 characters, more than the %4 a name, comment or link can hold")
-                .arg(place, QLatin1String(what), QString::number(text.size()), QString::number(kMaxFieldLength));
+            return place + QStringLiteral(" has ") + fieldTooLong(QLatin1String(what), text.size());
         }
     }
     return {};

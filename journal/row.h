@@ -36,6 +36,10 @@ QString makeRow(QStringView name, QStringView link, QStringView comment);
 RowView viewRow(QStringView row);
 RowFields splitRow(QStringView row);
 
+// "a link of 40000 characters, more than the 32767 a name, comment or link
+// can hold": what a text longer than kMaxFieldLength is told, everywhere.
+QString fieldTooLong(QLatin1StringView what, qsizetype length);
+
 // Why the rows cannot join the journal because a field is too long, naming
 // the first such place; empty when every field fits.
 QString overlongField(const QStringList& rows);

@@ -3,8 +3,13 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QHash>
 #include <QMap>
 #include <QMimeData>
+
+#ifdef VELMORA_X11_CLIPBOARD
+#include "x11clipboard.h"
+#endif
 
 namespace Clipboard {
 namespace {
@@ -18,6 +23,25 @@ struct State {
     std::optional<qint64> clearedAt;
     qint64 changedAt = -1;
     bool watching = false;
+    // Bumped at every change the system tells of.
+    quint64 generation = 0;
+    int unansweredOwners = 0;
+    qint64 lastOversized = 0;
+#ifdef VELMORA_X11_CLIPBOARD
+    // What the current owner answered, kept until the owner or its offer
+    // changes: one owner that does not answer costs one wait, not one per
+    // repaint.
+    struct Offer {
+        bool valid = false;
+        quint32 owner = 0;
+        quint64 generation = 0;
+        bool unanswered = false;
+        // An offer was too large: the owner may still wait on that transfer,
+        // and any other flavour of it would be as large.
+        bool oversized = false;
+        QHash<QByteArray, x11clipboard::Fetch> got;
+    } offer;
+#endif
 };
 
 State& state()
@@ -37,17 +61,78 @@ qint64 now()
     return clock.elapsed();
 }
 
+void watch()
+{
+    State& s = state();
+    if (s.watching)
+        return;
+    s.watching = true;
+    QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, qApp, [] {
+        state().changedAt = now();
+        ++state().generation;
+    });
+}
+
 // The system's clipboard data, its changes noted from the first use on.
 const QMimeData* systemData()
 {
-    State& s = state();
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (!s.watching) {
-        s.watching = true;
-        QObject::connect(clipboard, &QClipboard::dataChanged, qApp, [] { state().changedAt = now(); });
-    }
-    return clipboard->mimeData();
+    watch();
+    return QGuiApplication::clipboard()->mimeData();
 }
+
+#ifdef VELMORA_X11_CLIPBOARD
+// How long an owner has to answer; a live one answers at once.
+constexpr int kAnswerMs = 1000;
+
+// Whether the clipboard is read over the program's own X11 connection:
+// on X11, while another program owns it.
+bool readOwnX11()
+{
+    static const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb") && x11clipboard::available();
+    return x11 && !QGuiApplication::clipboard()->ownsClipboard();
+}
+
+// The offer as `target`, when the owner gave it within the limits.
+std::optional<QByteArray> x11Data(const char* target)
+{
+    State& s = state();
+    watch();
+    const quint32 owner = x11clipboard::owner();
+    if (owner == 0)
+        return std::nullopt;
+    State::Offer& o = s.offer;
+    if (!o.valid || o.owner != owner || o.generation != s.generation)
+        o = {true, owner, s.generation, false, false, {}};
+    if (o.unanswered || o.oversized)
+        return std::nullopt;
+    auto it = o.got.find(target);
+    if (it == o.got.end()) {
+        x11clipboard::Fetch f = x11clipboard::fetch(target, kMaxOfferBytes, kAnswerMs);
+        if (f.outcome == x11clipboard::Fetch::NoAnswer) {
+            o.unanswered = true;
+            ++s.unansweredOwners;
+        } else if (f.outcome == x11clipboard::Fetch::TooLarge) {
+            o.oversized = true;
+            s.lastOversized = f.size;
+        }
+        it = o.got.insert(target, std::move(f));
+    }
+    if (it->outcome != x11clipboard::Fetch::Got)
+        return std::nullopt;
+    return it->data;
+}
+
+std::optional<QString> x11Text()
+{
+    if (const std::optional<QByteArray> utf8 = x11Data("UTF8_STRING"))
+        return QString::fromUtf8(*utf8);
+    if (state().offer.unanswered || state().offer.oversized)
+        return std::nullopt;
+    if (const std::optional<QByteArray> latin1 = x11Data("STRING"))
+        return QString::fromLatin1(*latin1);
+    return std::nullopt;
+}
+#endif
 
 void fakeChanged()
 {
@@ -60,6 +145,10 @@ bool hasText()
 {
     if (state().fake)
         return state().fakeText.has_value();
+#ifdef VELMORA_X11_CLIPBOARD
+    if (readOwnX11())
+        return x11Text().has_value();
+#endif
     // Some platforms hand back no data at all once the clipboard was cleared.
     const QMimeData* data = systemData();
     return data && data->hasText();
@@ -69,6 +158,10 @@ QString text()
 {
     if (state().fake)
         return state().fakeText.value_or(QString());
+#ifdef VELMORA_X11_CLIPBOARD
+    if (readOwnX11())
+        return x11Text().value_or(QString());
+#endif
     const QMimeData* data = systemData();
     return data && data->hasText() ? data->text() : QString();
 }
@@ -77,6 +170,10 @@ QByteArray data(const QString& mimeType)
 {
     if (state().fake)
         return state().fakeData.value(mimeType);
+#ifdef VELMORA_X11_CLIPBOARD
+    if (readOwnX11())
+        return x11Data(mimeType.toUtf8().constData()).value_or(QByteArray());
+#endif
     const QMimeData* data = systemData();
     return data && data->hasFormat(mimeType) ? data->data(mimeType) : QByteArray();
 }
@@ -91,6 +188,9 @@ void clear()
     } else {
         systemData();
         QGuiApplication::clipboard()->clear();
+#ifdef VELMORA_X11_CLIPBOARD
+        s.offer = {};
+#endif
     }
     s.clearedAt = now();
 }
@@ -127,6 +227,16 @@ void setFakeData(const QString& mimeType, const QByteArray& data)
 void advanceFakeClock(qint64 ms)
 {
     state().fakeClock += ms;
+}
+
+int unansweredOwners()
+{
+    return state().unansweredOwners;
+}
+
+qint64 lastOversizedOffer()
+{
+    return state().lastOversized;
 }
 
 QStringList emptied()

@@ -12,6 +12,13 @@
 
 namespace Clipboard {
 
+// Offers larger than this are not fetched: a copied location is a few
+// hundred bytes, and a link longer than a box holds is still told apart.
+inline constexpr qint64 kMaxOfferBytes = 2 * 1024 * 1024;
+
+// On X11, while another program owns the clipboard, it is read with a
+// short deadline: an owner that does not answer is asked again only once
+// the clipboard changed.
 bool hasText();
 // The text on the clipboard, or an empty text when it holds none.
 QString text();
@@ -40,6 +47,10 @@ void advanceFakeClock(qint64 ms);
 // What the in-process clipboard held each time it was emptied, oldest
 // first (an empty text when it held no text).
 QStringList emptied();
+// Owners that did not answer in time, and the size of the last offer left
+// unread for its size (at least that many bytes), since the start.
+int unansweredOwners();
+qint64 lastOversizedOffer();
 void clearHistory();
 
 }  // namespace Clipboard

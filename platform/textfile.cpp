@@ -59,12 +59,37 @@ FileRead readRegularFile(const QString& path, qint64 maxBytes)
         return refuse(FileRead::Folder, QStringLiteral("it is a folder, not a file"));
     if (!info.isFile())
         return refuse(FileRead::NotRegular, QStringLiteral("it is not a regular file"));
+#ifndef Q_OS_WIN
+    // Checked again on the open file: what the path names may have been
+    // swapped for a pipe meanwhile, whose open must not wait for a writer.
+    const int fd = open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return refuse(FileRead::Unreadable, qt_error_string(errno));
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const bool folder = S_ISDIR(st.st_mode);
+        close(fd);
+        return folder ? refuse(FileRead::Folder, QStringLiteral("it is a folder, not a file"))
+                      : refuse(FileRead::NotRegular, QStringLiteral("it is not a regular file"));
+    }
+    r.size = st.st_size;
+    if (r.size > maxBytes) {
+        close(fd);
+        return refuse(FileRead::TooLarge, QString());
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        close(fd);
+        return refuse(FileRead::Unreadable, file.errorString());
+    }
+#else
     r.size = info.size();
     if (r.size > maxBytes)
         return refuse(FileRead::TooLarge, QString());
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return refuse(FileRead::Unreadable, file.errorString());
+#endif
     // Read one byte past the limit: a file that grew meanwhile is still caught.
     r.bytes = file.read(maxBytes + 1);
     if (file.error() != QFileDevice::NoError) {
@@ -112,7 +137,7 @@ void markAsOurs(int fd, const QString& path, CopyLock& lock)
 {
     struct stat copy {
     }, target{};
-    // With the direct-write fallback the handle is the file itself.
+    // Only a temporary copy is marked, never the file itself.
     if (fstat(fd, &copy) != 0
         || (stat(QFile::encodeName(path).constData(), &target) == 0 && copy.st_ino == target.st_ino
             && copy.st_dev == target.st_dev))
@@ -188,19 +213,41 @@ QString reason(const QSaveFile& file, int error)
 
 }  // namespace
 
+namespace {
+
+// Why no new file can be made beside `path`, naming the folder; empty when
+// nothing in the folder itself stands in the way.
+QString folderRefuses(const QString& path)
+{
+    // A link is saved through, beside its target.
+    const QFileInfo info(path);
+    const QString folder = QFileInfo(info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath()).absolutePath();
+    const QString shown = QDir::toNativeSeparators(QDir::cleanPath(folder));
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("the folder %1 does not exist").arg(readable::fileName(shown));
+#ifndef Q_OS_WIN
+    if (access(QFile::encodeName(folder).constData(), W_OK) != 0)
+        return QStringLiteral("the folder %1 does not let the program create files in it (%2); the file is only ever "
+                              "saved as a new file that takes the old one's place")
+            .arg(readable::fileName(shown), qt_error_string(errno));
+#endif
+    return {};
+}
+
+}  // namespace
+
 bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error)
 {
     // Declared before the file: released only after the copy is renamed.
     CopyLock copyLock;
     QSaveFile file(path);
-    // Where the folder is read-only but the file writable, the file is
-    // written in place: not atomic, but saved.
-    file.setDirectWriteFallback(true);
+    // Never written in place: a write cut short there leaves the file
+    // short, and two writers in place mix their bytes.
+    file.setDirectWriteFallback(false);
     auto fail = [&](int number) {
-        QString why = reason(file, number);
-        // QSaveFile reports a missing folder only as a generic open failure.
-        if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
-            why = QStringLiteral("the folder does not exist");
+        QString why = folderRefuses(path);
+        if (why.isEmpty())
+            why = reason(file, number);
         if (error)
             *error = why;
         file.cancelWriting();
@@ -219,6 +266,15 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* erro
     unmark(path);
     removeAbandonedCopies(path);
     return true;
+}
+
+bool copyIfMissing(const QString& from, const QString& to, qint64 maxBytes)
+{
+    const QFileInfo target(to);
+    if (target.exists() || target.isSymLink())
+        return false;
+    const FileRead file = readRegularFile(from, maxBytes);
+    return file.ok() && writeAtomically(to, file.bytes);
 }
 
 }  // namespace textfile

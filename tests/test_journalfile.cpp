@@ -301,20 +301,21 @@ TEST(Permissions, UnreadableJournalIsNotCompleteAndSaysWhy)
     });
 }
 
-TEST(Permissions, ReadOnlyFolderWithWritableJournalSavesInPlace)
+TEST(Permissions, ReadOnlyFolderWithWritableJournalRefusesTheSave)
 {
     asUnprivileged([](const QString& folder) {
         const QString path = folder + QStringLiteral("/velmora.js");
         ASSERT_TRUE(textfile::writeAtomically(path, "old\r\n"));
         chmodPath(folder, 0555);
+        // Never rewritten in place: a write cut short there would leave it short.
         QString error;
-        EXPECT_TRUE(textfile::writeAtomically(path, "new, and longer\r\n", &error)) << qPrintable(error);
-        EXPECT_EQ(readAll(path), QByteArray("new, and longer\r\n"));
-
-        // Without a journal to write into, the reason is the system's.
+        EXPECT_FALSE(textfile::writeAtomically(path, "new, and longer\r\n", &error));
+        EXPECT_EQ(readAll(path), QByteArray("old\r\n"));
+        EXPECT_TRUE(error.startsWith(
+            QStringLiteral("the folder %1 does not let the program create files in it").arg(QDir::cleanPath(folder))))
+            << qPrintable(error);
         const QString other = folder + QStringLiteral("/velmora.xml");
         EXPECT_FALSE(textfile::writeAtomically(other, "x", &error));
-        EXPECT_EQ(error, QStringLiteral("Permission denied"));
         chmodPath(folder, 0755);
         EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("velmora.js")});
     });
@@ -433,7 +434,8 @@ TEST(JournalModel, SaveWritesTheJournalThenTheLayerUnderTheTurn)
                 return QStringList{QStringLiteral("layer: not written")};
             });
         EXPECT_EQ(saved.outcome, c.outcome);
-        EXPECT_EQ(prepared, c.block != Block::Turn);
+        // A missing folder is told at the turn already: no lock can be made there.
+        EXPECT_EQ(prepared, c.block != Block::Turn && c.block != Block::Folder);
         const bool written = c.outcome == Saved::Written;
         EXPECT_EQ(QFileInfo::exists(path), written);
         EXPECT_EQ(layerRows, written ? rows : QStringList());
@@ -441,7 +443,7 @@ TEST(JournalModel, SaveWritesTheJournalThenTheLayerUnderTheTurn)
         EXPECT_EQ(saved.layerFailures, written ? QStringList{QStringLiteral("layer: not written")} : QStringList());
         EXPECT_EQ(savedSignals, written ? 1 : 0);
         EXPECT_EQ(saved.why.isEmpty(), c.outcome == Saved::Written || c.outcome == Saved::Stopped);
-        if (c.block != Block::Turn) {
+        if (c.block != Block::Turn && c.block != Block::Folder) {
             EXPECT_TRUE(journal::WriteTurn(path).take(0)) << "the turn was given back";
         }
         if (written) {

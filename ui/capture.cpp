@@ -8,6 +8,7 @@
 #include "journal/row.h"
 #include "journallist.h"
 #include "platform/clipboard.h"
+#include "platform/messagebox.h"
 #include "worldwind/links.h"
 
 #include <QLineEdit>
@@ -127,6 +128,11 @@ void Form1::getUrlFromClipboard()
     if (!found)
         return;
     log(QStringLiteral("getting url from clipboard "));
+    if (const QString why = exchange::refusal(*found); !why.isEmpty()) {
+        takeFromClipboard(*found);  // first: a repaint under the message would say it again
+        MessageBox::information(this, why);
+        return;
+    }
     if (!journal::Journal::hasRoom(List1->count())) {
         takeFromClipboard(*found);  // first: a repaint under the message would say it again
         refuseWhenFull();

@@ -552,9 +552,9 @@ void Form1::copyWebViewFiles()
     log(QStringLiteral("Copying other files (jsLib, html, css)"));
     for (const char* name : kWebViewFiles) {
         const QString file = QString::fromLatin1(name);
-        // QFile::copy never replaces an existing file: a page the user
-        // changed in the save folder stays as it is.
-        QFile::copy(file, paths::local(paths::join(settings.SaveDir, file)));
+        // Never over an existing file: a page the user changed in the save
+        // folder stays as it is.
+        textfile::copyIfMissing(file, paths::local(paths::join(settings.SaveDir, file)));
     }
 }
 

@@ -1,0 +1,621 @@
+// Odd folders and files around the journal, and peers that misbehave: each
+// row lays out a case, runs the built program's import, the window's Save,
+// a read or a capture, and states the outcome and what the journal holds
+// afterwards: the same bytes as before, or every place it should have. Runs
+// on a real X server (the clipboard rows) and, as root, runs the cases that
+// need a user whom permissions stop as "nobody".
+
+#include "dialogs/form2.h"
+#include "exchange/kmz.h"
+#include "exchange/places.h"
+#include "guitest.h"
+#include "journal/journalfile.h"
+#include "journal/row.h"
+#include "platform/clipboard.h"
+#include "platform/textfile.h"
+#include "ui/form1.h"
+#include "ui/journallist.h"
+#include "watchdog.h"
+#include "worldwind/links.h"
+
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using guitest::StartFolder;
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+const QByteArray kTwoPlaces =
+    "add_place(\"Paris\",\"worldwind://goto/world=Earth&lat=48.85&lon=2.35\",\"capital\");\r\n"
+    "add_place(\"Rock & Roll\",\"worldwind://goto/world=Earth&lat=-1&lon=1\",\"\");\r\n";
+const QByteArray kNotes = "Places to see:\r\n- the lighthouse\r\n";
+const QString kLink = QStringLiteral("worldwind://goto/world=Earth&lat=48.8566&lon=2.3522");
+
+// The start folder with the journal in "save" and the World Wind layer in "ww".
+struct Scene {
+    StartFolder start;
+    QString save() const { return start.path(QStringLiteral("save")); }
+    QString journal() const { return start.path(QStringLiteral("save/velmora.js")); }
+    QString lock() const { return journal() + QStringLiteral(".lock"); }
+    // Where the journal's bytes are: the file a link at its path leads to.
+    QString journalFile() const
+    {
+        const QFileInfo info(journal());
+        return info.isSymLink() ? info.symLinkTarget() : journal();
+    }
+};
+
+bool posixOk(int result)
+{
+    return result == 0;
+}
+
+QByteArray path(const QString& p)
+{
+    return QFile::encodeName(p);
+}
+
+bool olderBy(const QString& p, int minutes)
+{
+    const timespec when{time(nullptr) - minutes * 60, 0};
+    const timespec times[2] = {when, when};
+    return posixOk(utimensat(AT_FDCWD, path(p).constData(), times, AT_SYMLINK_NOFOLLOW));
+}
+
+bool chownPath(const QString& p, uid_t uid)
+{
+    return posixOk(lchown(path(p).constData(), uid, uid));
+}
+
+bool chmodPath(const QString& p, mode_t mode)
+{
+    return posixOk(chmod(path(p).constData(), mode));
+}
+
+// One place to import, as a KML file in the start folder.
+QByteArray onePlace(const QString& name)
+{
+    return exchange::kmlBytes({makeRow(name, links::linkFor(10, 20), u"")});
+}
+
+// The usual layout: settings, a journal of two places, a file to import.
+bool standard(Scene& s, const QByteArray& journal = kTwoPlaces)
+{
+    s.start.write(QStringLiteral("velmora.ini"), guitest::settingsFile("save", "ww"));
+    s.start.write(QStringLiteral("in.kml"), onePlace(QStringLiteral("Added")));
+    QDir().mkpath(s.start.path(QStringLiteral("ww/add-ons/earth")));
+    QDir().mkpath(s.start.path(QStringLiteral("ww/config/earth")));
+    QDir().mkpath(s.save());
+    s.start.write(QStringLiteral("save/velmora.js"), journal);
+    return true;
+}
+
+// Lets "nobody" into the start folder and write the layer; the save folder
+// stays root's unless the case gives it away.
+bool forNobody(Scene& s)
+{
+    const QString ww = s.start.path(QStringLiteral("ww"));
+    return chmodPath(s.start.path(), 0755) && chownPath(ww, kNobody) && chownPath(s.save(), kNobody)
+           && chownPath(s.journal(), kNobody)
+           && QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("nobody:nogroup"), ww})
+                  == 0;
+}
+
+enum class Act {
+    Import,        // the program's import of in.kml
+    TenImports,    // ten imports at once, each of its own file
+    BombImport,    // the import of bomb.kmz, within 1 GB of address space
+    WindowSave,    // the window adds a place and saves; questions are cancelled
+    ReadRace,      // reads while another thread swaps the journal for a pipe
+    CopyPipe,      // the web view's files copied into the save folder, one a pipe
+    StoppedOwner,  // a clipboard owner that stopped, ten repaints
+    LargeOffer,    // 64 MB of text offered on the clipboard
+    Capture,       // an in-process clipboard offer, one capture
+    DialogAdd,     // the Add dialog with too long a name
+};
+
+enum class After { Unchanged, Complete };
+
+struct Case {
+    const char* name;
+    Act act;
+    bool asNobody;
+    // Lays the case out; an empty text when it was, else why it cannot be here.
+    std::function<QString(Scene&)> prepare;
+    int exitCode;        // of each import
+    const char* saying;  // in the import's standard error or the window's messages
+    After after;         // the journal's bytes
+    int places = 0;      // with After::Complete: the journal's places afterwards
+};
+
+QString unless(bool done, const char* why)
+{
+    return done ? QString() : QString::fromLatin1(why);
+}
+
+// The fake clipboard offers what a globe would copy.
+QString offer(std::optional<QString> text, const char* flavour = nullptr, const QByteArray& data = {})
+{
+    Clipboard::setFake(true);
+    Clipboard::setFakeText(std::move(text));
+    if (flavour)
+        Clipboard::setFakeData(QLatin1String(flavour), data);
+    return {};
+}
+
+const std::vector<Case>& cases()
+{
+    static const std::vector<Case> all = {
+        {"folder without write right, journal writable: refused, nothing written", Act::Import, true,
+         [](Scene& s) {
+             return unless(standard(s) && forNobody(s) && chownPath(s.save(), 0) && chmodPath(s.save(), 0755)
+                               && chmodPath(s.journal(), 0666),
+                           "cannot lay out the folders");
+         },
+         1, "does not let the program create files in it", After::Unchanged},
+        {"ten imports at once in a folder without write right: each arrives or fails", Act::TenImports, true,
+         [](Scene& s) {
+             return unless(standard(s) && forNobody(s) && chownPath(s.save(), 0) && chmodPath(s.save(), 0755)
+                               && chmodPath(s.journal(), 0666),
+                           "cannot lay out the folders");
+         },
+         1, "does not let the program create files in it", After::Unchanged},
+        {"lock that is a pipe: reported at once", Act::Import, false,
+         [](Scene& s) { return unless(standard(s) && posixOk(mkfifo(path(s.lock()), 0644)), "no pipe"); }, 1,
+         "is a named pipe, not a lock file of the program", After::Unchanged},
+        {"lock that is a pipe: the window's Save says so", Act::WindowSave, false,
+         [](Scene& s) { return unless(standard(s) && posixOk(mkfifo(path(s.lock()), 0644)), "no pipe"); }, 0,
+         "is a named pipe, not a lock file of the program", After::Unchanged},
+        {"lock that is a new folder: reported", Act::Import, false,
+         [](Scene& s) { return unless(standard(s) && QDir().mkdir(s.lock()), "no folder"); }, 1, "is a folder",
+         After::Unchanged},
+        {"lock that is an empty folder left 10 minutes ago: taken over", Act::Import, false,
+         [](Scene& s) { return unless(standard(s) && QDir().mkdir(s.lock()) && olderBy(s.lock(), 10), "no folder"); },
+         0, "", After::Complete, 3},
+        {"lock that is a link to nowhere, 10 minutes old: taken over", Act::Import, false,
+         [](Scene& s) {
+             return unless(standard(s) && QFile::link(QStringLiteral("gone"), s.lock()) && olderBy(s.lock(), 10),
+                           "no link");
+         },
+         0, "", After::Complete, 3},
+        {"lock that is a link loop: reported", Act::Import, false,
+         [](Scene& s) { return unless(standard(s) && QFile::link(s.lock(), s.lock()), "no link"); }, 1,
+         "a symbolic link that leads round in a loop", After::Unchanged},
+        {"unreadable lock, 10 minutes old: taken over", Act::Import, true,
+         [](Scene& s) {
+             s.start.write(QStringLiteral("save/velmora.js.lock"), "4242\n");
+             return unless(standard(s) && forNobody(s) && chownPath(s.lock(), kNobody) && chmodPath(s.lock(), 0)
+                               && olderBy(s.lock(), 10),
+                           "cannot lay out the lock");
+         },
+         0, "", After::Complete, 3},
+        {"another user's lock in a sticky folder: taken over, not removed", Act::Import, true,
+         [](Scene& s) {
+             s.start.write(QStringLiteral("save/velmora.js.lock"), "4242\n");
+             return unless(standard(s) && forNobody(s) && chownPath(s.save(), 0) && chmodPath(s.save(), 01777)
+                               && chownPath(s.lock(), 0) && olderBy(s.lock(), 10),
+                           "cannot lay out the lock");
+         },
+         0, "", After::Complete, 3},
+        {"another user's unreadable lock in a sticky folder: reported", Act::Import, true,
+         [](Scene& s) {
+             s.start.write(QStringLiteral("save/velmora.js.lock"), "4242\n");
+             return unless(standard(s) && forNobody(s) && chownPath(s.save(), 0) && chmodPath(s.save(), 01777)
+                               && chownPath(s.lock(), 0) && chmodPath(s.lock(), 0600) && olderBy(s.lock(), 10),
+                           "cannot lay out the lock");
+         },
+         1, "a file of another user that the program cannot open", After::Unchanged},
+        {"a dead writer's lock file: taken over at once", Act::Import, false,
+         [](Scene& s) {
+             s.start.write(QStringLiteral("save/velmora.js.lock"), "999999\nvelmora\n");
+             return unless(standard(s), "");
+         },
+         0, "", After::Complete, 3},
+        {"journal of notes only: read in part, unchanged", Act::Import, false,
+         [](Scene& s) { return unless(standard(s, kNotes), ""); }, 1, "could not be read in full", After::Unchanged},
+        {"journal of places, then notes: read in part, unchanged", Act::Import, false,
+         [](Scene& s) { return unless(standard(s, kTwoPlaces + kNotes), ""); }, 1, "reading stopped at line 3",
+         After::Unchanged},
+        {"journal linked to a notes file: the file is unchanged", Act::Import, false,
+         [](Scene& s) {
+             s.start.write(QStringLiteral("notes.txt"), kNotes);
+             return unless(standard(s) && QFile::remove(s.journal())
+                               && QFile::link(s.start.path(QStringLiteral("notes.txt")), s.journal()),
+                           "no link");
+         },
+         1, "could not be read in full", After::Unchanged},
+        {"journal linked to a journal: written through", Act::Import, false,
+         [](Scene& s) {
+             s.start.write(QStringLiteral("kept.js"), kTwoPlaces);
+             return unless(standard(s) && QFile::remove(s.journal())
+                               && QFile::link(s.start.path(QStringLiteral("kept.js")), s.journal()),
+                           "no link");
+         },
+         0, "", After::Complete, 3},
+        {"journal of notes only: the window's Save asks", Act::WindowSave, false,
+         [](Scene& s) { return unless(standard(s, kNotes), ""); }, 0, "Save anyway?", After::Unchanged},
+        {"KMZ that inflates to 64 MB of empty elements: refused", Act::BombImport, false,
+         [](Scene& s) {
+             QByteArray kml = "<kml>";
+             kml.reserve(64 << 20);
+             while (kml.size() < (64 << 20) - 16)
+                 kml += "<a/>x";
+             kml += "</kml>";
+             const std::optional<QByteArray> kmz = exchange::kmz::pack(kml, nullptr);
+             if (kmz)
+                 s.start.write(QStringLiteral("bomb.kmz"), *kmz);
+             return unless(standard(s) && kmz && kmz->size() < 1 << 20, "no archive");
+         },
+         1, "more than 2000000 elements", After::Unchanged},
+        {"journal swapped for a pipe while it is read: no read blocks", Act::ReadRace, false,
+         [](Scene& s) { return unless(standard(s), ""); }, 0, "", After::Complete, 2},
+        {"web view file that is a pipe: not copied, the others are", Act::CopyPipe, false,
+         [](Scene& s) {
+             s.start.write(QStringLiteral("velmora.css"), "body {}");
+             return unless(standard(s) && posixOk(mkfifo(path(s.start.path(QStringLiteral("velmora.html"))), 0644)),
+                           "no pipe");
+         },
+         0, "", After::Unchanged},
+        {"clipboard owner that stopped: one short wait, not one per repaint", Act::StoppedOwner, false,
+         [](Scene& s) { return unless(standard(s), ""); }, 0, "", After::Unchanged},
+        {"64 MB offered on the clipboard: not transferred", Act::LargeOffer, false,
+         [](Scene& s) { return unless(standard(s), ""); }, 0, "", After::Unchanged},
+        {"1 MB copied link: refused with a message, not cut", Act::Capture, false,
+         [](Scene& s) {
+             standard(s);
+             return offer(kLink + QString((1 << 20) - kLink.size(), u'0'));
+         },
+         0, "it has a link of 1048576 characters, more than the 32767", After::Unchanged},
+        {"placemark with a 60,000-character name: refused with a message", Act::Capture, false,
+         [](Scene& s) {
+             standard(s);
+             return offer(std::nullopt, exchange::kKmlFlavour,
+                          "<kml><Placemark><name>" + QByteArray(60'000, 'n')
+                              + "</name><Point><coordinates>2.35,48.85</coordinates></Point></Placemark></kml>");
+         },
+         0, "it has a name of 60000 characters", After::Unchanged},
+        {"name of 60,000 characters in the Add dialog: refused, kept whole", Act::DialogAdd, false,
+         [](Scene& s) { return unless(standard(s), ""); }, 0, "A name of 60000 characters", After::Unchanged},
+    };
+    return all;
+}
+
+struct Run {
+    int exitCode = -1;
+    QString err;
+};
+
+// The built program with `args`, as "nobody" when asked; each run must end
+// within a minute.
+std::vector<std::unique_ptr<QProcess>> start(const QList<QStringList>& argLists, bool asNobody,
+                                             const QStringList& before = {})
+{
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (const QStringList& args : argLists) {
+        QStringList line = before;
+        if (asNobody && geteuid() == 0)
+            line << QStringLiteral("setpriv") << QStringLiteral("--reuid=nobody") << QStringLiteral("--regid=nogroup")
+                 << QStringLiteral("--clear-groups");
+        line << QStringLiteral(VELMORA_PROGRAM) << args;
+        processes.emplace_back(std::make_unique<QProcess>())->start(line.first(), line.mid(1));
+    }
+    return processes;
+}
+
+QList<Run> finish(std::vector<std::unique_ptr<QProcess>>& processes)
+{
+    QList<Run> runs;
+    for (auto& p : processes) {
+        Run r;
+        if (p->waitForFinished(60'000) && p->exitStatus() == QProcess::NormalExit)
+            r.exitCode = p->exitCode();
+        else
+            p->kill();
+        r.err = QString::fromUtf8(p->readAllStandardError());
+        runs << r;
+    }
+    return runs;
+}
+
+// A program that owns the clipboard with `data`, killed with the case.
+class Owner {
+public:
+    explicit Owner(const QByteArray& data)
+    {
+        p_.start(QStringLiteral("xclip"), {"-quiet", "-selection", "clipboard", "-t", "UTF8_STRING"});
+        if (!p_.waitForStarted())
+            return;
+        p_.write(data);
+        p_.closeWriteChannel();
+        while (p_.bytesToWrite() > 0 && p_.waitForBytesWritten(60'000)) {
+        }
+    }
+    ~Owner()
+    {
+        if (p_.state() == QProcess::NotRunning)
+            return;
+        kill(pid_t(p_.processId()), SIGCONT);
+        p_.kill();
+        p_.waitForFinished();
+    }
+    bool running() const { return p_.state() == QProcess::Running; }
+    void stop() { kill(pid_t(p_.processId()), SIGSTOP); }
+
+private:
+    QProcess p_;
+};
+
+}  // namespace
+
+class TestOddFiles : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QFAIL("this test needs a real X server (run it under xvfb-run)");
+    }
+
+    void cleanup()
+    {
+        Clipboard::setFake(false);
+        guitest::closeModals();
+    }
+
+    void nothingLostNothingBlocks_data()
+    {
+        QTest::addColumn<int>("row");
+        for (int i = 0; i < int(cases().size()); ++i)
+            QTest::newRow(cases()[size_t(i)].name) << i;
+    }
+
+    void nothingLostNothingBlocks()
+    {
+        QFETCH(int, row);
+        const Case& c = cases()[size_t(row)];
+        if (c.asNobody && geteuid() == 0 && QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+            QSKIP("setpriv is missing: no way to run as a user whom permissions stop");
+        const Watchdog watchdog(c.name, std::chrono::seconds(180));
+        Scene s;
+        if (const QString why = c.prepare(s); !why.isEmpty())
+            QSKIP(qPrintable(why));
+        const QByteArray before = s.start.read(QDir(s.start.path()).relativeFilePath(s.journalFile()));
+        const bool linked = QFileInfo(s.journal()).isSymLink();
+        const QStringList saying = act(c, s);
+        if (QTest::currentTestFailed())
+            return;
+        for (const QString& said : saying)
+            QVERIFY2(said.contains(QString::fromUtf8(c.saying)), qPrintable(said));
+
+        const QByteArray now = s.start.read(QDir(s.start.path()).relativeFilePath(s.journalFile()));
+        if (c.after == After::Unchanged) {
+            QVERIFY2(now == before, "the journal's bytes changed");
+        } else {
+            const journal::ReadResult read = journal::parseJournal(now);
+            QVERIFY2(read.complete(), "the journal is not whole");
+            QCOMPARE(read.rows.size(), c.places);
+        }
+        QVERIFY2(QFileInfo(s.journal()).isSymLink() == linked, "a link at the journal's path was replaced");
+        // No copy of a save left behind.
+        const QStringList left = QDir(s.save()).entryList({QStringLiteral("velmora.js.??????")}, QDir::Files);
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
+    }
+
+private:
+    // Runs the case; what it said (an import's standard error, the
+    // window's messages), one text for each import or message.
+    QStringList act(const Case& c, Scene& s)
+    {
+        switch (c.act) {
+        case Act::Import:
+        case Act::TenImports:
+        case Act::BombImport: return imports(c, s);
+        case Act::WindowSave: return windowSave(s);
+        case Act::ReadRace: readRace(s); return {};
+        case Act::CopyPipe: copyPipe(s); return {};
+        case Act::StoppedOwner: stoppedOwner(); return {};
+        case Act::LargeOffer: largeOffer(); return {};
+        case Act::Capture: return capture(s);
+        case Act::DialogAdd: return dialogAdd(s);
+        }
+        return {};
+    }
+
+    QStringList imports(const Case& c, Scene& s)
+    {
+        QList<QStringList> argLists;
+        QStringList limit;
+        if (c.act == Act::TenImports) {
+            for (int k = 0; k < 10; ++k) {
+                const QString file = QStringLiteral("p%1.kml").arg(k);
+                s.start.write(file, onePlace(file));
+                argLists << QStringList{QStringLiteral("import"), file};
+            }
+        } else if (c.act == Act::BombImport) {
+            argLists << QStringList{QStringLiteral("import"), QStringLiteral("bomb.kmz")};
+            // Refused well inside what a small machine has: the tree is never built.
+            limit = QStringList{QStringLiteral("prlimit"), QStringLiteral("--as=1073741824"), QStringLiteral("--")};
+        } else {
+            argLists << QStringList{QStringLiteral("import"), QStringLiteral("in.kml")};
+        }
+        auto processes = start(argLists, c.asNobody, limit);
+        QStringList said;
+        for (const Run& r : finish(processes)) {
+            // Every import either arrives or fails with its reason.
+            if (c.act == Act::TenImports && r.exitCode == 0)
+                continue;
+            if (r.exitCode != c.exitCode) {
+                QTest::qFail(qPrintable(QStringLiteral("exit %1: %2").arg(r.exitCode).arg(r.err)), __FILE__, __LINE__);
+                return {};
+            }
+            if (c.exitCode != 0)
+                said << r.err;
+        }
+        return said;
+    }
+
+    QStringList windowSave(Scene& s)
+    {
+        Form1 form;
+        guitest::loadWindow(s.start, form, guitest::settingsFile("save", "ww"));
+        MessageBox::clearHistory();
+        form.List1->addItem(makeRow(u"Unsaved", links::linkFor(5, 5), u""));
+        form.setModified(true);
+        MessageBox::setNextAnswer(MessageBox::Cancel);
+        if (form.saveVelmora())
+            QTest::qFail("the save went through", __FILE__, __LINE__);
+        return {MessageBox::history().join(u'\n')};
+    }
+
+    void readRace(Scene& s)
+    {
+        const QByteArray file = path(s.journal()), fifo = path(s.journal() + QStringLiteral(".pipe"));
+        const QByteArray spare = path(s.journal() + QStringLiteral(".spare"));
+        QFile::copy(s.journal(), s.journal() + QStringLiteral(".spare"));
+        QVERIFY(posixOk(mkfifo(fifo.constData(), 0644)));
+        std::atomic<bool> done = false;
+        // Swaps the journal and the pipe by renames, as fast as it can.
+        std::thread swapper([&] {
+            while (!done) {
+                rename(file.constData(), spare.constData());
+                rename(fifo.constData(), file.constData());
+                rename(file.constData(), fifo.constData());
+                rename(spare.constData(), file.constData());
+            }
+        });
+        // The swap must fall between the reader's look and its open: many
+        // reads, for a while.
+        int whole = 0, reads = 0;
+        QElapsedTimer clock;
+        clock.start();
+        for (; clock.elapsed() < 2000; ++reads) {
+            const journal::ReadResult r = journal::readJournalFile(s.journal());
+            whole += r.opened && r.complete() && r.rows.size() == 2;
+        }
+        qInfo("%d reads, %d of them whole", reads, whole);
+        done = true;
+        swapper.join();
+        QVERIFY(whole > 0);
+        QFile::remove(QString::fromLocal8Bit(fifo));
+    }
+
+    void copyPipe(Scene& s)
+    {
+        const auto copy = [&](const char* name) {
+            const QString file = QString::fromLatin1(name);
+            return textfile::copyIfMissing(s.start.path(file), s.save() + u'/' + file);
+        };
+        QVERIFY(!copy("velmora.html"));
+        QVERIFY(!QFileInfo::exists(s.save() + QStringLiteral("/velmora.html")));
+        QVERIFY(copy("velmora.css"));
+        QVERIFY(!copy("velmora.css"));  // never over an existing file
+        QCOMPARE(s.start.read(QStringLiteral("save/velmora.css")), QByteArray("body {}"));
+    }
+
+    void stoppedOwner()
+    {
+        StartFolder start;
+        Form1 form;
+        guitest::loadWindow(start, form);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const int silentBefore = Clipboard::unansweredOwners();
+        QSignalSpy changed(QGuiApplication::clipboard(), &QClipboard::dataChanged);
+        Owner owner(kLink.toUtf8());
+        QVERIFY2(owner.running(), "xclip is missing: run scripts/setup.sh");
+        // Stopped once it owns the clipboard, before it was asked anything.
+        QTRY_VERIFY(changed.count() > 0);
+        owner.stop();
+        QElapsedTimer clock;
+        clock.start();
+        for (int repaint = 0; repaint < 10; ++repaint) {
+            form.getUrlFromClipboard();
+            QApplication::processEvents();
+        }
+        qInfo("ten repaints with a stopped owner took %lld ms", clock.elapsed());
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(form.List1->count(), 0);
+        QCOMPARE(Clipboard::unansweredOwners(), silentBefore + 1);
+    }
+
+    void largeOffer()
+    {
+        constexpr qint64 kSize = 64 << 20;
+        const int silentBefore = Clipboard::unansweredOwners();
+        Owner owner(kLink.toUtf8() + QByteArray(kSize - kLink.size(), '0'));
+        QVERIFY2(owner.running(), "xclip is missing: run scripts/setup.sh");
+        QElapsedTimer clock;
+        clock.start();
+        // Owners may not say the size up front: the transfer stops past the limit.
+        QTRY_VERIFY_WITH_TIMEOUT(Clipboard::lastOversizedOffer() > 0 || Clipboard::hasText(), 20'000);
+        qInfo("a 64 MB offer was refused after %lld ms", clock.elapsed());
+        QVERIFY(!Clipboard::hasText());
+        QCOMPARE(Clipboard::text(), QString());
+        QVERIFY(Clipboard::lastOversizedOffer() > Clipboard::kMaxOfferBytes);
+        // Its other flavours are not asked for: the owner may still wait on the first.
+        QCOMPARE(Clipboard::unansweredOwners(), silentBefore);
+    }
+
+    QStringList capture(Scene& s)
+    {
+        Form1 form;
+        guitest::loadWindow(s.start, form, guitest::settingsFile("save", "ww"));
+        MessageBox::clearHistory();
+        bool dialog = false;
+        guitest::whenModal(
+            [&](QWidget*) {
+                dialog = true;
+                guitest::closeModals();
+            },
+            20);
+        form.getUrlFromClipboard();
+        QTest::qWait(300);
+        if (dialog)
+            QTest::qFail("the Add dialog opened with a cut text", __FILE__, __LINE__);
+        if (form.List1->count() != 2)
+            QTest::qFail("the list changed", __FILE__, __LINE__);
+        return MessageBox::history();
+    }
+
+    QStringList dialogAdd(Scene&)
+    {
+        Form2 dialog;
+        const QString name(60'000, u'n');
+        dialog.Text1->setText(kLink);
+        dialog.Text2->setText(name);
+        MessageBox::clearHistory();
+        QStringList said;
+        guitest::whenModal([&](QWidget*) {
+            QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton);
+            said = MessageBox::history();
+            if (!dialog.isVisible() || dialog.add)
+                QTest::qFail("the dialog closed", __FILE__, __LINE__);
+            guitest::closeModals();
+        });
+        dialog.showModal();
+        if (dialog.Text2->text() != name)
+            QTest::qFail("the name was cut", __FILE__, __LINE__);
+        return said;
+    }
+};
+
+QTEST_MAIN(TestOddFiles)
+#include "test_oddfiles.moc"
