@@ -545,7 +545,6 @@ Journal::SaveResult Journal::write(const QStringList& rows, const LayerWriter& l
     }
     takeRead(written, print);
     watch();
-    emit saved(path());
     if (result.rowsReplaced)
         emit reloaded();
     return result;

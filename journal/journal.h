@@ -179,7 +179,6 @@ signals:
     void modifiedChanged(bool modified);
     // The rows were read again from the file (or taken from it by a save).
     void reloaded();
-    void saved(const QString& path);
     // Another writer changed the file: it is no longer what was last read.
     void changedOnDisk();
     void idle();

@@ -3,7 +3,9 @@
 // the hold on captures and the import rule.
 
 #include "exchange/journalimport.h"
+#include "exchange/kmz.h"
 #include "exchange/places.h"
+#include "hostilexml.h"
 #include "journal/journal.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
@@ -40,6 +42,19 @@ struct Folder {
     QTemporaryDir dir;
     journal::Journal model;
 };
+
+// `levels` elements nested inside the name of one place.
+QByteArray nestedName(const char* start, const char* end, int levels)
+{
+    return start + QByteArray("<b>").repeated(levels) + QByteArray("</b>").repeated(levels) + end;
+}
+
+QByteArray zipped(const QByteArray& kml)
+{
+    return exchange::kmz::pack(kml, nullptr).value_or(QByteArray());
+}
+
+const QByteArray kOnePlace = "<kml><Placemark><Point><coordinates>1,2</coordinates></Point></Placemark></kml>";
 
 using Answer = journal::Journal::Answer;
 using Question = journal::Journal::Question;
@@ -332,6 +347,58 @@ private slots:
         const exchange::ImportPlan tooMany = exchange::planImport(full, {file({place("new", 89)})});
         QVERIFY(tooMany.tooMany());
         QCOMPARE(tooMany.rows.size(), 1);
+    }
+
+    void filesMadeToTrickTheReaderAreRefusedWhole()
+    {
+        const struct {
+            const char* what;
+            const char* file;
+            QByteArray bytes;
+            const char* saying;
+        } cases[] = {
+            {"100,000 levels in a name", "deep.kml",
+             nestedName("<kml><Placemark><name>",
+                        "</name><Point><coordinates>1,2</coordinates></Point></Placemark></kml>", 100000),
+             "nested more than 200 deep"},
+            {"100,000 levels in a description", "deep.gpx",
+             nestedName("<gpx><wpt lat=\"1\" lon=\"2\"><desc>", "</desc></wpt></gpx>", 100000),
+             "nested more than 200 deep"},
+            {"billion laughs", "laughs.kml", hostilexml::kLaughs, "declares entities"},
+            {"entities declared inside the root", "inside.gpx",
+             "<gpx><!DOCTYPE gpx [<!ENTITY a \"aaaa\">]><wpt lat=\"1\" lon=\"2\"><name>&a;</name></wpt></gpx>",
+             "not well-formed XML (line 1, column"},
+            {"external entity", "external.gpx",
+             "<!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/hostname\">]><gpx><wpt lat=\"1\" "
+             "lon=\"2\"><name>&x;</name>"
+             "</wpt></gpx>",
+             "declares entities"},
+            {"a default position from the DTD", "attlist.gpx",
+             "<!DOCTYPE gpx [<!ATTLIST wpt lat CDATA \"45\" lon CDATA "
+             "\"7\">]><gpx><wpt><name>Nowhere</name></wpt></gpx>",
+             "\"Nowhere\" (line 1) has no latitude"},
+            {"bytes that are not UTF-8", "latin.gpx", "<gpx><wpt lat=\"1\" lon=\"2\"><name>caf\xe9</name></wpt></gpx>",
+             "not UTF-8"},
+            {"a control character", "control.kml", "<kml>\x01</kml>", "U+0001, which XML forbids"},
+            {"text after the root", "after.kml", kOnePlace + "and more", "text outside the root element"},
+            {"zip bomb", "bomb.kmz", zipped(QByteArray(exchange::kMaxFileSize + 1, ' ')),
+             "would inflate to more than 64 MB"},
+            {"zip bomb lying about its size", "liar.kmz",
+             zipped(QByteArray(exchange::kMaxFileSize + 1, ' '))
+                 .replace(QByteArray("\x01\x00\x00\x04", 4), QByteArray("\x10\x00\x00\x00", 4)),
+             "would inflate to more than 64 MB"},
+            {"KMZ without KML", "nokml.kmz", zipped(kOnePlace).replace("doc.kml", "doc.txt"),
+             "a KMZ archive without a KML document"},
+            {"broken KMZ", "broken.kmz", zipped(kOnePlace).left(40), "not a readable KMZ archive"},
+        };
+        for (const auto& c : cases) {
+            QTemporaryDir dir;
+            const QString path = dir.filePath(QString::fromLatin1(c.file));
+            QVERIFY(textfile::writeAtomically(path, c.bytes));
+            const exchange::ImportPlan plan = exchange::planImport({A}, {exchange::readForImport(path)});
+            QVERIFY2(plan.outcome == exchange::ImportPlan::Refused, c.what);
+            QVERIFY2(plan.why.contains(QString::fromUtf8(c.saying)), qPrintable(plan.why));
+        }
     }
 };
 
