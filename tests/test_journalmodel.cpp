@@ -285,22 +285,6 @@ private slots:
         QCOMPARE(idle.count(), 1);
     }
 
-    void editsMarkTheJournalModified()
-    {
-        Folder f({A, B, C});
-        QSignalSpy modified(&f.model, &journal::Journal::modifiedChanged);
-        f.model.swap(0, 2);
-        f.model.replace(1, D);
-        f.model.remove(0);
-        f.model.insert(0, {A});
-        QCOMPARE(f.model.rows(), (QStringList{A, D, A}));
-        QCOMPARE(modified.count(), 1);
-        f.model.setRows({B});
-        QVERIFY(f.model.isModified());  // reading never changes it
-        f.model.setModified(false);
-        QCOMPARE(modified.count(), 2);
-    }
-
     void theImportRule()
     {
         const QString longName = makeRow(QString(kMaxFieldLength + 1, u'n'), links::linkFor(5, 5), u"");
