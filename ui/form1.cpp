@@ -38,6 +38,7 @@
 #include <QTimer>
 #include <QUndoStack>
 #include <cmath>
+#include <future>
 #include <limits>
 
 namespace {
@@ -337,9 +338,21 @@ bool Form1::saveVelmora()
 {
     // Its boxes let repaints through: a capture meanwhile waits for the end.
     const journal::Journal::Busy hold(*journal_);
+    // The layer's data for the list as it stands is made on another
+    // processor while the journal is written; rows that changed on the way
+    // (another writer's taken in) get theirs made afterwards.
+    const QStringList listed = journal_->rows();
+    std::future<QByteArray> layerData = std::async(std::launch::async,
+                                                   [listed] { return placenames::dataFile(listed); });
     const journal::Journal::SaveResult saved = journal_->save(
         kWaitForTurnMs, [this](const journal::Journal::Question& q) { return askAboutOtherWriters(q); },
-        [this](const QStringList& rows) { return writeLayer(rows).failures; });
+        [&](const QStringList& rows) {
+            if (rows != listed)
+                return writeLayer(rows).failures;
+            return placenames::writeWith(
+                       settings.WWDir, [&layerData] { return layerData.get(); }, placenames::labelFont(settings))
+                .failures;
+        });
     if (!reportSave(saved))
         return false;
     log(QStringLiteral("Velmora updated successfully"));

@@ -231,13 +231,19 @@ QByteArray layerSetFile(const LabelFont& font)
 
 Result write(const QString& wwDir, const QStringList& rows, const LabelFont& font)
 {
+    return writeWith(
+        wwDir, [&rows] { return dataFile(rows); }, font);
+}
+
+Result writeWith(const QString& wwDir, const std::function<QByteArray()>& data, const LabelFont& font)
+{
     using wwfolders::joinExisting;
     Result result;
     const QString earth = joinExisting(joinExisting(wwDir, QStringLiteral("add-ons")), QStringLiteral("earth"));
     const QString layerFolder = paths::join(earth, QStringLiteral("velmora"));
     const QString layerWhy = readyLayerFolder(wwDir, earth, layerFolder);
     const QString dataPath = paths::join(layerFolder, QStringLiteral("velmora.wwp"));
-    writeUnless(layerWhy, dataPath, result, [&] { return dataFile(rows); });
+    writeUnless(layerWhy, dataPath, result, data);
     writeUnless(layerWhy, paths::join(layerFolder, QStringLiteral("velmora.wpl")), result, listFile);
 
     const QString configEarth = joinExisting(joinExisting(wwDir, QStringLiteral("config")), QStringLiteral("earth"));

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace placenames {
 
 // A colour as the settings keep it: red in the low byte, then green, then
@@ -58,5 +60,8 @@ struct Result {
 // folder "velmora" is created. Each file is written whole or not at all,
 // and a file that cannot be written does not stop the others.
 Result write(const QString& wwDir, const QStringList& rows, const LabelFont& font);
+// The same with the data file's bytes from `data`, asked for only when
+// its folder is there (a caller may have made them meanwhile).
+Result writeWith(const QString& wwDir, const std::function<QByteArray()>& data, const LabelFont& font);
 
 }  // namespace placenames
