@@ -11,8 +11,10 @@
 #include <QLocale>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
+#include <future>
 
 namespace journal {
 
@@ -503,13 +505,22 @@ Journal::SaveResult Journal::saveEdited(const QString& path, int waitMs, const E
 Journal::SaveResult Journal::write(const QStringList& rows, const LayerWriter& layer, WriteTurn& turn)
 {
     SaveResult result;
+    // Whether the rows come back from the file as they are is looked at on
+    // another processor while the journal and its layer are written.
+    std::future<bool> readBack = std::async(std::launch::async, [rows] {
+        return std::all_of(rows.cbegin(), rows.cend(), [](const QString& row) { return readsBackSame(row); });
+    });
     const std::optional<QByteArray> bytes = journalBytesWithin(rows, kMaxFileBytes);
     if (!bytes) {
         journal::save(path(), rows, &result.why);  // refuses it, saying why
         result.outcome = SaveResult::NotWritten;
         return result;
     }
-    if (!textfile::writeAtomically(path(), *bytes, &result.why)) {
+    Fingerprint print = fingerprintOf(*bytes);
+    // A file that holds these bytes already (a save without changes) is
+    // not written again: it would only wait for the disk.
+    const bool unchanged = print.sameBytes(printRead_) && fingerprintNow(path(), printRead_).sameBytes(print);
+    if (!unchanged && !textfile::writeAtomically(path(), *bytes, &result.why)) {
         result.outcome = SaveResult::NotWritten;
         return result;
     }
@@ -520,14 +531,8 @@ Journal::SaveResult Journal::write(const QStringList& rows, const LayerWriter& l
 
     // The rows become what the file now holds: those written, unless the
     // escaping changes a text on the way back.
-    bool same = true;
-    for (const QString& row : rows)
-        if (!readsBackSame(row)) {
-            same = false;
-            break;
-        }
     ReadResult written;
-    if (same) {
+    if (readBack.get()) {
         written.rows = rows;
         written.exists = written.opened = true;
         written.placesInFile = int(rows.size());
@@ -536,8 +541,9 @@ Journal::SaveResult Journal::write(const QStringList& rows, const LayerWriter& l
         ++parses_;
     }
     written.path = path();
-    Fingerprint print = fingerprintOf(*bytes);
-    if (const auto looked = sizeAndTime(path()); looked && looked->first == print.size)
+    if (unchanged)
+        print = printRead_;
+    else if (const auto looked = sizeAndTime(path()); looked && looked->first == print.size)
         print.modifiedNs = looked->second;
     if (written.rows != rows_) {
         result.rowsReplaced = true;

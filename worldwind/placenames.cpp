@@ -8,6 +8,7 @@
 #include "platform/textfile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringView>
 #include <QtEndian>
@@ -111,12 +112,29 @@ QString readyLayerFolder(const QString& wwDir, const QString& earth, const QStri
 
 // Writes the file `joined` whole, its bytes made only then, unless `why`
 // says its folder is not there; a file not written joins the failures.
+// Whether the regular file at `path` holds exactly `bytes` already.
+bool holds(const QString& path, const QByteArray& bytes)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || info.isSymLink() || info.size() != bytes.size())
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.readAll() == bytes;
+}
+
 template <class MakeBytes>
-void writeUnless(const QString& why, const QString& joined, Result& result, MakeBytes bytes)
+void writeUnless(const QString& why, const QString& joined, Result& result, MakeBytes makeBytes)
 {
     QString error = why;
-    if (error.isEmpty() && textfile::writeAtomically(paths::local(joined), bytes(), &error))
-        return;
+    if (error.isEmpty()) {
+        const QByteArray bytes = makeBytes();
+        const QString local = paths::local(joined);
+        // A file that holds these bytes already stays as it is: writing it
+        // again would only wait for the disk (the list and the layer set
+        // file rarely change).
+        if (holds(local, bytes) || textfile::writeAtomically(local, bytes, &error))
+            return;
+    }
     result.failures << paths::shown(joined) + QLatin1String(": ") + error;
 }
 
