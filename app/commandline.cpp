@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include "exchange/journalimport.h"
 #include "exchange/places.h"
 #include "journal/journal.h"
 #include "journal/journalfile.h"
@@ -52,10 +53,9 @@ public:
         if (!readSettings() || !saveFolderExists() || !readJournal())
             return kFailed;
         QString error;
-        if (!exchange::writeFile(file, journal_.asRead().rows, &error))
+        if (!exchange::writeFile(file, journal_.rows(), &error))
             return fail(QStringLiteral("%1 could not be written: %2").arg(readable::fileName(file), error));
-        out_ << "Exported " << placesText(journal_.asRead().rows.size()) << " to " << readable::fileName(file)
-             << Qt::endl;
+        out_ << "Exported " << placesText(journal_.rows().size()) << " to " << readable::fileName(file) << Qt::endl;
         return kDone;
     }
 
@@ -63,11 +63,17 @@ public:
     {
         if (!readSettings())
             return kFailed;
-        if (const std::optional<int> refused = readFiles(files))
-            return *refused;
-        if (placesInFiles() == 0) {
-            for (const auto& [shown, found] : read_)
-                reports_ << shown + QStringLiteral(": ") + exchange::summary(found);
+        // Every file is read before anything is written: one bad file
+        // leaves the journal as it was.
+        for (const QString& file : files) {
+            exchange::ImportFile read = exchange::readForImport(file);
+            if (!read.found.ok())
+                return notImported(read.shown, readable::message(read.found.error));
+            read_.append(std::move(read));
+        }
+        if (exchange::placesIn(read_) == 0) {
+            for (const exchange::ImportFile& file : std::as_const(read_))
+                reports_ << file.shown + QStringLiteral(": ") + exchange::summary(file.found);
             return nothingToImport();
         }
         return saveImport();
@@ -80,35 +86,11 @@ private:
     journal::Journal journal_;
     // An import: each file as shown and what it holds; the places it adds
     // and the line said for each file.
-    QList<std::pair<QString, exchange::Import>> read_;
+    QList<exchange::ImportFile> read_;
     QStringList added_;
     QStringList reports_;
     // The exit code when the import stops before writing.
     int stopped_ = kFailed;
-
-    // Every file is read before anything is written: one bad file leaves
-    // the journal as it was. The exit code when one is refused.
-    std::optional<int> readFiles(const QStringList& files)
-    {
-        for (const QString& file : files) {
-            const QString shown = readable::fileName(file);
-            exchange::Import found = exchange::readFile(file);
-            if (!found.ok())
-                return notImported(shown, readable::message(found.error));
-            if (const QString why = overlongField(found.rows); !why.isEmpty())
-                return notImported(shown, why);
-            read_.append({shown, std::move(found)});
-        }
-        return std::nullopt;
-    }
-
-    qsizetype placesInFiles() const
-    {
-        qsizetype places = 0;
-        for (const auto& [shown, found] : read_)
-            places += found.rows.size();
-        return places;
-    }
 
     int nothingToImport()
     {
@@ -123,8 +105,8 @@ private:
     int saveImport()
     {
         const QString path = journal::journalPath(settings_.SaveDir);
-        const journal::Journal::SaveResult saved = journal_.save(
-            path, kWaitForTurnMs, [this](journal::WriteTurn&) { return joinedRows(); },
+        const journal::Journal::SaveResult saved = journal_.saveEdited(
+            path, kWaitForTurnMs, [this] { return joinImport(); },
             [this, &path](const QStringList& rows) { return writeLayer(path, rows); });
         switch (saved.outcome) {
         case journal::Journal::SaveResult::NoTurn:
@@ -142,32 +124,40 @@ private:
         return kDone;
     }
 
-    // The journal as read under the turn with the new places after it;
-    // nothing, having said why, when there are none or too many.
-    std::optional<QStringList> joinedRows()
+    // The journal as read under the turn with the new places after it, by
+    // the import rule the window follows too; false, having said why, when
+    // there are none or they cannot be taken.
+    bool joinImport()
     {
-        if (!readJournal())
-            return std::nullopt;
-        const QStringList& held = journal_.asRead().rows;
-        // Places the journal (or an earlier file) holds already are not added again.
-        for (auto& [shown, found] : read_) {
-            exchange::leaveOutKnown(found, held + added_);
-            added_ += found.rows;
-            reports_ << shown + QStringLiteral(": ") + exchange::summary(found);
-        }
-        if (added_.isEmpty()) {
+        if (!journalReadInFull())
+            return false;
+        const exchange::ImportPlan plan = exchange::planImport(journal_.rows(), read_);
+        switch (plan.outcome) {
+        case exchange::ImportPlan::Refused:
+            stopped_ = plan.tooMany() ? fail(
+                           QStringLiteral("the journal holds %1 and the files %2, more than the %3 a journal "
+                                          "can hold; the journal is unchanged")
+                               .arg(placesText(plan.held), placesText(plan.rows.size()), QString::number(kMaxRows)))
+                                      : notImported(plan.refusedFile, plan.why);
+            return false;
+        case exchange::ImportPlan::NothingNew:
+            reportFiles(plan);
             stopped_ = nothingToImport();
-            return std::nullopt;
+            return false;
+        case exchange::ImportPlan::Adds: break;
         }
-        if (!journal::Journal::hasRoom(held.size(), added_.size())) {
-            fail(QStringLiteral("the journal holds %1 and the files %2, more than the %3 a journal can "
-                                "hold; the journal is unchanged")
-                     .arg(placesText(held.size()), placesText(added_.size()), QString::number(kMaxRows)));
-            return std::nullopt;
-        }
+        reportFiles(plan);
         for (const QString& report : std::as_const(reports_))
             out_ << report << Qt::endl;
-        return held + added_;
+        added_ = plan.rows;
+        journal_.append(plan.rows);
+        return true;
+    }
+
+    void reportFiles(const exchange::ImportPlan& plan)
+    {
+        for (const exchange::ImportFile& file : plan.files)
+            reports_ << file.shown + QStringLiteral(": ") + exchange::summary(file.found);
     }
 
     // Said before the layer is written: the journal is saved by then.
@@ -217,7 +207,13 @@ private:
     // not be replaced, nor exported as if it were whole.
     bool readJournal()
     {
-        const journal::ReadResult& read = journal_.reload(journal::journalPath(settings_.SaveDir));
+        journal_.open(journal::journalPath(settings_.SaveDir));
+        return journalReadInFull();
+    }
+
+    bool journalReadInFull()
+    {
+        const journal::ReadResult& read = journal_.asRead();
         if (read.complete())
             return true;
         const QString why = !read.opened ? read.whyNotRead

@@ -111,7 +111,7 @@ void BM_Remove(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         if (f.List1->count() < kMaxRows)
-            f.List1->insertItem(middle, fullJournal()[middle]);
+            f.journal()->insert(middle, QStringList() << fullJournal()[middle]);
         f.List1->selectRow(middle);
         settle();
         state.ResumeTiming();

@@ -1,8 +1,20 @@
 #include "journal.h"
 
+#include "platform/codepage.h"
+#include "platform/textfile.h"
 #include "row.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QHash>
 #include <QLocale>
+#include <QTimer>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <future>
 
 namespace journal {
 
@@ -16,6 +28,215 @@ QString placesRead(qsizetype n)
     return n == 1 ? QStringLiteral("1 place was read") : QStringLiteral("%1 places were read").arg(n);
 }
 
+namespace {
+
+// One look at the file for a burst of changes (a save creates, renames
+// and removes several files in the folder).
+constexpr int kChangesSettleMs = 150;
+
+// The file's size and time of change to the nanosecond; nothing when it
+// cannot be looked at.
+std::optional<std::pair<qint64, qint64>> sizeAndTime(const QString& path)
+{
+    std::error_code error;
+    const std::filesystem::path file(QFile::encodeName(path).toStdString());
+    const auto size = std::filesystem::file_size(file, error);
+    if (error)
+        return std::nullopt;
+    const auto time = std::filesystem::last_write_time(file, error);
+    if (error)
+        return std::nullopt;
+    return std::pair{qint64(size),
+                     qint64(std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count())};
+}
+
+}  // namespace
+
+Fingerprint fingerprintOf(const QByteArray& bytes)
+{
+    Fingerprint print;
+    print.exists = true;
+    print.size = bytes.size();
+    // Compared only within this process, to tell a change from none: a
+    // fast 64-bit hash, not a cryptographic one.
+    print.hash = quint64(qHashBits(bytes.constData(), size_t(bytes.size()), 0));
+    return print;
+}
+
+Fingerprint fingerprintOf(const QString& path)
+{
+    // The time counts only when the file stood still while it was read.
+    const auto before = sizeAndTime(path);
+    const textfile::FileRead file = textfile::readRegularFile(path, kMaxFileBytes);
+    Fingerprint print;
+    if (file.outcome == textfile::FileRead::Missing)
+        return print;
+    if (file.ok()) {
+        print = fingerprintOf(file.bytes);
+        if (const auto after = sizeAndTime(path); after && after == before && after->first == print.size)
+            print.modifiedNs = after->second;
+    } else {
+        print.exists = true;
+        print.size = -1 - file.size;  // never the size of bytes that were read
+    }
+    return print;
+}
+
+Fingerprint fingerprintNow(const QString& path, const Fingerprint& known)
+{
+    if (known.exists && known.modifiedNs != 0) {
+        const auto looked = sizeAndTime(path);
+        if (looked && looked->first == known.size && looked->second == known.modifiedNs)
+            return known;
+    }
+    return fingerprintOf(path);
+}
+
+namespace {
+
+enum : quint8 { kTextChanges = 1, kLinkChanges = 2 };
+
+// What of ASCII does not come back from the file: "&" in a name or comment
+// may start an entity, a line end splits the line, and a link's double
+// quote and backslash are percent-encoded.
+constexpr std::array<quint8, 128> notReadBack()
+{
+    std::array<quint8, 128> t{};
+    t[u'&'] = kTextChanges;
+    t[u'\r'] = t[u'\n'] = kTextChanges | kLinkChanges;
+    t[u'"'] = t[u'\\'] = kLinkChanges;
+    return t;
+}
+constexpr auto kNotReadBack = notReadBack();
+
+}  // namespace
+
+bool readsBackSame(QStringView row)
+{
+    // One pass over the row: name, link and comment told apart by the
+    // tabs; a fourth field would be cut, a missing one added.
+    int field = 0;
+    const char16_t* p = row.utf16();
+    const char16_t* const end = p + row.size();
+    for (; p < end; ++p) {
+        const char16_t c = *p;
+        if (c < 0x80) {
+            if (c == u'\t') {
+                if (++field > 2)
+                    return false;
+            } else if (kNotReadBack[c] & (field == 1 ? kLinkChanges : kTextChanges)) {
+                return false;
+            }
+        } else if (field == 1) {
+            if (!codepage::canHold(c))  // percent-encoded UTF-8
+                return false;
+        } else if (QChar::isSurrogate(c)) {
+            // A pair becomes a character reference that comes back; a lone
+            // one does not.
+            if (!QChar::isHighSurrogate(c) || p + 1 == end || !QChar::isLowSurrogate(p[1]))
+                return false;
+            ++p;
+        }
+    }
+    return field == 2;
+}
+
+namespace {
+
+// How the rows of one side stand to the rows last read: each row of the
+// side is a row last read (kept or edited) or new; each row last read
+// stays as a row of the side, was edited into one, or is gone.
+struct Alignment {
+    QList<int> baseOfSide;  // -1: new on this side
+    QList<int> sideOfBase;  // -1: gone on this side
+    QList<bool> edited;     // by row last read: it became another text
+};
+
+Alignment align(const QStringList& base, const QStringList& side)
+{
+    Alignment a;
+    a.baseOfSide.fill(-1, side.size());
+    a.sideOfBase.fill(-1, base.size());
+    a.edited.fill(false, base.size());
+    // The same text is the same row, taken in order where it repeats.
+    QHash<QStringView, QList<int>> where;
+    for (int j = 0; j < side.size(); ++j)
+        where[side[j]].append(j);
+    QHash<QStringView, int> used;
+    for (int k = 0; k < base.size(); ++k) {
+        const auto it = where.constFind(base[k]);
+        if (it == where.cend())
+            continue;
+        int& next = used[base[k]];
+        if (next >= it->size())
+            continue;
+        const int j = it->at(next++);
+        a.sideOfBase[k] = j;
+        a.baseOfSide[j] = k;
+    }
+    // A row last read that is gone, where the side holds a new row right
+    // after the row before it, was edited into that row.
+    int before = -1;
+    for (int k = 0; k < base.size(); ++k) {
+        if (a.sideOfBase[k] >= 0) {
+            before = a.sideOfBase[k];
+            continue;
+        }
+        const int j = before + 1;
+        if (j < side.size() && a.baseOfSide[j] < 0) {
+            a.sideOfBase[k] = j;
+            a.baseOfSide[j] = k;
+            a.edited[k] = true;
+            before = j;
+        }
+    }
+    return a;
+}
+
+}  // namespace
+
+QStringList mergeRows(const QStringList& lastRead, const QStringList& ours, const QStringList& theirs)
+{
+    const Alignment o = align(lastRead, ours);
+    const Alignment t = align(lastRead, theirs);
+    QStringList merged;
+    merged.reserve(ours.size() + theirs.size());
+    QHash<QStringView, int> oursChanged;
+    for (int i = 0; i < ours.size(); ++i) {
+        const int k = o.baseOfSide[i];
+        if (k < 0 || o.edited[k]) {  // ours: it wins
+            merged.append(ours[i]);
+            ++oursChanged[ours[i]];
+            continue;
+        }
+        if (const int j = t.sideOfBase[k]; j >= 0)  // as it was, or as they edited it
+            merged.append(theirs[j]);
+    }
+    for (int j = 0; j < theirs.size(); ++j) {
+        if (t.baseOfSide[j] >= 0)
+            continue;
+        const auto it = oursChanged.find(theirs[j]);
+        if (it != oursChanged.end() && it.value() > 0) {  // added on both sides
+            --it.value();
+            continue;
+        }
+        merged.append(theirs[j]);
+    }
+    return merged;
+}
+
+Journal::Journal(QObject* parent)
+    : QAbstractListModel(parent), watcher_(new QFileSystemWatcher(this)), settle_(new QTimer(this))
+{
+    settle_->setSingleShot(true);
+    settle_->setInterval(kChangesSettleMs);
+    connect(settle_, &QTimer::timeout, this, &Journal::checkDisk);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, settle_, qOverload<>(&QTimer::start));
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, settle_, qOverload<>(&QTimer::start));
+}
+
+Journal::~Journal() = default;
+
 bool Journal::hasRoom(qsizetype held, qsizetype adding)
 {
     return held + adding <= kMaxRows;
@@ -28,20 +249,247 @@ QString Journal::fullText()
         .arg(QLocale().toString(kMaxRows));
 }
 
-const ReadResult& Journal::reload(const QString& path)
+int Journal::rowCount(const QModelIndex& parent) const
 {
-    asRead_ = readJournalFile(path);
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant Journal::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= count() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return {};
+    return rows_[index.row()];
+}
+
+void Journal::insert(int i, const QStringList& rows)
+{
+    if (rows.isEmpty())
+        return;
+    beginInsertRows(QModelIndex(), i, i + int(rows.size()) - 1);
+    if (i == count())
+        rows_.append(rows);
+    else
+        for (qsizetype k = 0; k < rows.size(); ++k)
+            rows_.insert(i + k, rows[k]);
+    endInsertRows();
+    setModified(true);
+}
+
+void Journal::replace(int i, const QString& row)
+{
+    rows_[i] = row;
+    emit dataChanged(index(i), index(i));
+    setModified(true);
+}
+
+void Journal::remove(int i, int n)
+{
+    if (n <= 0)
+        return;
+    beginRemoveRows(QModelIndex(), i, i + n - 1);
+    rows_.remove(i, n);
+    endRemoveRows();
+    setModified(true);
+}
+
+void Journal::swap(int i, int j)
+{
+    // Two texts change places: the view redraws two rows instead of laying
+    // out the whole journal again, as a move of rows would make it.
+    rows_.swapItemsAt(i, j);
+    emit dataChanged(index(i), index(i));
+    emit dataChanged(index(j), index(j));
+    setModified(true);
+}
+
+void Journal::setRows(const QStringList& rows)
+{
+    beginResetModel();
+    rows_ = rows;
+    endResetModel();
+}
+
+void Journal::setModified(bool modified)
+{
+    if (modified_ == modified)
+        return;
+    modified_ = modified;
+    emit modifiedChanged(modified);
+}
+
+Journal::Busy::Busy(Journal& journal) : journal_(journal)
+{
+    ++journal_.busy_;
+}
+
+Journal::Busy::~Busy()
+{
+    journal_.endBusy();
+}
+
+void Journal::endBusy()
+{
+    if (--busy_ == 0)
+        emit idle();
+}
+
+const ReadResult& Journal::open(const QString& path)
+{
+    const Busy hold(*this);
+    // The print first: should the file change meanwhile, the rows are the
+    // newer and the next look reads it once more, never the other way round.
+    const Fingerprint print = fingerprintOf(path);
+    const ReadResult read = readJournalFile(path);
+    if (read.opened)
+        ++parses_;
+    takeRead(read, print);
+    setRows(read.rows);
+    watch();
     emit reloaded();
     return asRead_;
 }
 
-bool Journal::isAsRead(const ReadResult& now) const
+void Journal::setUnread(const QString& path)
 {
-    return now.path == asRead_.path && now.fingerprint == asRead_.fingerprint;
+    takeRead(ReadResult{}, Fingerprint{});
+    asRead_.path = path;
+    unread_ = true;
 }
 
-Journal::SaveResult Journal::save(const QString& path, int waitMs, const Prepare& prepare, const LayerWriter& layer)
+void Journal::takeRead(const ReadResult& read, const Fingerprint& print)
 {
+    unread_ = false;
+    asRead_ = read;
+    printRead_ = print;
+    printNoted_ = Fingerprint{};
+}
+
+void Journal::watchForOtherWriters()
+{
+    watching_ = true;
+    watch();
+}
+
+void Journal::watch()
+{
+    if (!watching_ || path().isEmpty())
+        return;
+    const QFileInfo file(path());
+    QStringList wanted;
+    // The folder too: a save by rename puts a new file in the place of the
+    // watched one, and a first save creates it.
+    for (const QString& p : {file.absoluteFilePath(), file.absolutePath()})
+        if (QFileInfo::exists(p))
+            wanted << p;
+    const QStringList old = watcher_->files() + watcher_->directories();
+    for (const QString& p : old)
+        if (!wanted.contains(p))
+            watcher_->removePath(p);
+    for (const QString& p : std::as_const(wanted))
+        if (!old.contains(p))
+            watcher_->addPath(p);
+}
+
+void Journal::checkDisk()
+{
+    if (path().isEmpty())
+        return;
+    watch();
+    if (isBusy()) {
+        settle_->start();
+        return;
+    }
+    const Fingerprint now = fingerprintNow(path(), printRead_);
+    if (now.sameBytes(printRead_))
+        return;  // our own save, or a rewrite of the same bytes: nothing to parse
+    printSeen_ = now;
+    emit changedOnDisk();
+}
+
+void Journal::checkDiskLater(int ms)
+{
+    settle_->start(ms);
+}
+
+bool Journal::noteChange()
+{
+    if (printSeen_.sameBytes(printNoted_))
+        return false;
+    printNoted_ = printSeen_;
+    return true;
+}
+
+std::optional<QStringList> Journal::rowsToWrite(WriteTurn& turn, int waitMs, const Ask& ask, SaveResult& outcome)
+{
+    // The turn is given back while the user decides, and the file looked at
+    // again after: the answer holds only for the file the question was about.
+    std::optional<Fingerprint> answered;
+    Answer answer = Answer::SaveOver;
+    Question question;
+    for (;;) {
+        const Fingerprint now = fingerprintNow(path(), printRead_);
+        if (answered && answered->sameBytes(now)) {
+            if (answer == Answer::KeepBoth && question.kind == Question::OthersAdded)
+                return mergeRows(asRead_.rows, rows_, question.onDisk.rows);
+            return rows_;
+        }
+        question = Question{};
+        if (now.sameBytes(printRead_)) {
+            if (asRead_.complete())
+                return rows_;
+            question.kind = Question::NotAllRead;
+            question.onDisk = asRead_;
+        } else {
+            ReadResult disk = readJournalFile(path());
+            if (disk.opened)
+                ++parses_;
+            if (!disk.exists) {
+                return rows_;  // gone: the rows lose nothing by being written
+            } else if (unread_ || !disk.complete()) {
+                question.kind = Question::NotAllRead;
+                if (unread_)
+                    disk.rows.clear();  // the file holds them, but none is in the rows
+            } else if (!modified_) {
+                return disk.rows;  // nothing of ours to lose: the file is taken
+            } else {
+                question.added = addedByOthers(asRead_.rows, disk.rows, rows_);
+                if (question.added.isEmpty())
+                    return rows_;
+            }
+            question.onDisk = std::move(disk);
+        }
+        turn.release();
+        answer = ask(question);
+        if (answer == Answer::Cancel) {
+            outcome.outcome = SaveResult::Stopped;
+            return std::nullopt;
+        }
+        answered = now;
+        if (!turn.take(waitMs, &outcome.why)) {
+            outcome.outcome = SaveResult::NoTurn;
+            return std::nullopt;
+        }
+    }
+}
+
+Journal::SaveResult Journal::save(int waitMs, const Ask& ask, const LayerWriter& layer)
+{
+    const Busy hold(*this);
+    SaveResult result;
+    WriteTurn turn(path());
+    if (!turn.take(waitMs, &result.why)) {
+        result.outcome = SaveResult::NoTurn;
+        return result;
+    }
+    const std::optional<QStringList> rows = rowsToWrite(turn, waitMs, ask, result);
+    if (!rows)
+        return result;
+    return write(*rows, layer, turn);
+}
+
+Journal::SaveResult Journal::saveEdited(const QString& path, int waitMs, const Edit& edit, const LayerWriter& layer)
+{
+    const Busy hold(*this);
     SaveResult result;
     WriteTurn turn(path);
     if (!turn.take(waitMs, &result.why)) {
@@ -50,19 +498,63 @@ Journal::SaveResult Journal::save(const QString& path, int waitMs, const Prepare
         result.outcome = turn.busy() ? SaveResult::NoTurn : SaveResult::NotWritten;
         return result;
     }
-    std::optional<QStringList> rows = prepare(turn);
-    if (!rows)
+    open(path);
+    if (!edit())
         return result;
-    result.rows = std::move(*rows);
-    if (!journal::save(path, result.rows, &result.why)) {
+    return write(rows_, layer, turn);
+}
+
+Journal::SaveResult Journal::write(const QStringList& rows, const LayerWriter& layer, WriteTurn& turn)
+{
+    SaveResult result;
+    // Whether the rows come back from the file as they are is looked at on
+    // another processor while the journal and its layer are written.
+    std::future<bool> readBack = std::async(std::launch::async, [rows] {
+        return std::all_of(rows.cbegin(), rows.cend(), [](const QString& row) { return readsBackSame(row); });
+    });
+    const std::optional<QByteArray> bytes = journalBytesWithin(rows, kMaxFileBytes);
+    if (!bytes) {
+        journal::save(path(), rows, &result.why);  // refuses it, saying why
+        result.outcome = SaveResult::NotWritten;
+        return result;
+    }
+    Fingerprint print = fingerprintOf(*bytes);
+    // A file that holds these bytes already (a save without changes) is
+    // not written again: it would only wait for the disk.
+    const bool unchanged = print.sameBytes(printRead_) && fingerprintNow(path(), printRead_).sameBytes(print);
+    if (!unchanged && !textfile::writeAtomically(path(), *bytes, &result.why)) {
         result.outcome = SaveResult::NotWritten;
         return result;
     }
     result.outcome = SaveResult::Written;
     // The layer is part of the save: no other writer comes in before it.
-    result.layerFailures = layer(result.rows);
+    result.layerFailures = layer(rows);
     turn.release();
-    emit saved(path);
+
+    // The rows become what the file now holds: those written, unless the
+    // escaping changes a text on the way back.
+    ReadResult written;
+    if (readBack.get()) {
+        written.rows = rows;
+        written.exists = written.opened = true;
+        written.placesInFile = int(rows.size());
+    } else {
+        written = parseJournal(*bytes);
+        ++parses_;
+    }
+    written.path = path();
+    if (unchanged)
+        print = printRead_;
+    else if (const auto looked = sizeAndTime(path()); looked && looked->first == print.size)
+        print.modifiedNs = looked->second;
+    if (written.rows != rows_) {
+        result.rowsReplaced = true;
+        setRows(written.rows);
+    }
+    takeRead(written, print);
+    watch();
+    if (result.rowsReplaced)
+        emit reloaded();
     return result;
 }
 

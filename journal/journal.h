@@ -1,17 +1,21 @@
 #pragma once
-// The journal as the window and the command line work on it: what was last
-// read of the file, the row limit, and the save that writes the journal and
-// then the World Wind layer while holding the writers' turn. No widgets: the
-// window's list stays the view and hands over its rows.
+// The journal as the window and the command line work on it: the rows, the
+// modified state, what was last read of the file, the save that writes the
+// journal and then the World Wind layer while holding the writers' turn,
+// and the watch for other writers. No widgets: the window's list is a view
+// of this model.
 
 #include "journalfile.h"
 
-#include <QObject>
+#include <QAbstractListModel>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <optional>
+
+class QFileSystemWatcher;
+class QTimer;
 
 namespace journal {
 
@@ -20,55 +24,187 @@ QString placesText(qsizetype n);
 // "1 place was read", "N places were read".
 QString placesRead(qsizetype n);
 
-class Journal : public QObject {
+// Tells one content of the journal file from another without parsing it:
+// its size, its time and a hash of its bytes. Two prints are the same
+// file when size and hash agree; the time alone proves nothing (a copy
+// keeps it), but a file of the same size and time to the nanosecond is
+// taken as unchanged without reading it again.
+struct Fingerprint {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 hash = 0;
+    bool sameBytes(const Fingerprint& other) const
+    {
+        return exists == other.exists && size == other.size && hash == other.hash;
+    }
+};
+Fingerprint fingerprintOf(const QByteArray& bytes);
+// Reads the file's bytes (nothing else): a file that cannot be read has
+// no print, and differs from every file that can.
+Fingerprint fingerprintOf(const QString& path);
+// The print of the file now: `known` when size and time still match it,
+// else read afresh.
+Fingerprint fingerprintNow(const QString& path, const Fingerprint& known);
+
+// Whether the row comes back from the journal file exactly as it is: its
+// texts hold nothing the escaping changes on the way (an "&", a link
+// character that is percent-encoded, a line end).
+bool readsBackSame(QStringView row);
+
+// The three-way merge of the rows when another writer changed the file
+// since it was last read: our order, with the rows they removed gone
+// unless we changed them, their edits on rows we left alone, our edits
+// where both changed a row, and the rows they added after ours (a row both
+// added once).
+QStringList mergeRows(const QStringList& lastRead, const QStringList& ours, const QStringList& theirs);
+
+class Journal : public QAbstractListModel {
     Q_OBJECT
 public:
-    explicit Journal(QObject* parent = nullptr) : QObject(parent) {}
+    explicit Journal(QObject* parent = nullptr);
+    ~Journal() override;
 
     // Whether `adding` more places fit beside the `held` ones.
     static bool hasRoom(qsizetype held, qsizetype adding = 1);
     // What a place added to a full journal is told.
     static QString fullText();
 
-    // The journal as it was last read (or saved and read again).
+    // The rows, each name TAB link TAB comment.
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    const QStringList& rows() const { return rows_; }
+    int count() const { return int(rows_.size()); }
+    const QString& row(int i) const { return rows_[i]; }
+
+    // Edits: each marks the journal modified.
+    void insert(int i, const QStringList& rows);
+    void append(const QStringList& rows) { insert(count(), rows); }
+    void replace(int i, const QString& row);
+    void remove(int i, int n = 1);
+    // Rows i and j trade places (moving a row by one).
+    void swap(int i, int j);
+    // Every row at once, as when read: the modified state stays.
+    void setRows(const QStringList& rows);
+
+    bool isModified() const { return modified_; }
+    void setModified(bool modified);
+
+    // The journal file and what was last read of it (or written to it).
+    QString path() const { return asRead_.path; }
     const ReadResult& asRead() const { return asRead_; }
-    // Reads the journal at `path` again and tells `reloaded`.
-    const ReadResult& reload(const QString& path);
-    // Whether `now`, read afresh, is the file as last read: the window's own
-    // saves end by reading what they wrote.
-    bool isAsRead(const ReadResult& now) const;
+    // Reads the journal at `path` into the rows (the modified state stays)
+    // and watches it for other writers.
+    const ReadResult& open(const QString& path);
+    // The journal at `path`, none of it read (a start-up that stopped
+    // before reading it): a save asks before it replaces the file.
+    void setUnread(const QString& path);
+    // From now on the file is watched for other writers (`changedOnDisk`).
+    void watchForOtherWriters();
+    // Reads the same file again after another writer changed it.
+    const ReadResult& followDisk() { return open(path()); }
+
+    // While a save or a reload runs (and while the window asks about one),
+    // what would add a row waits: a row added then would be lost. `idle`
+    // tells when the last hold ends.
+    class Busy {
+    public:
+        explicit Busy(Journal& journal);
+        ~Busy();
+        Busy(const Busy&) = delete;
+        Busy& operator=(const Busy&) = delete;
+
+    private:
+        Journal& journal_;
+    };
+    bool isBusy() const { return busy_ > 0; }
 
     // Writes the World Wind layer for the rows: one line per file not written.
     using LayerWriter = std::function<QStringList(const QStringList& rows)>;
-    // Decides under the turn what is written: the rows, or nothing when the
-    // save stops (having said why). It may give the turn back and take it
-    // again, for instance while the user is asked.
-    using Prepare = std::function<std::optional<QStringList>(WriteTurn& turn)>;
+
+    // What a save asks when the file is not as last read and saving the
+    // rows as they are would lose places of it.
+    struct Question {
+        enum Kind {
+            OthersAdded,  // another writer added `added`; keeping both is possible
+            NotAllRead,   // the file holds places that were never read
+        };
+        Kind kind = OthersAdded;
+        ReadResult onDisk;
+        QStringList added;
+    };
+    enum class Answer { KeepBoth, SaveOver, Cancel };
+    using Ask = std::function<Answer(const Question&)>;
 
     struct SaveResult {
         enum Outcome {
             NoTurn,      // another writer held the turn: `why`
-            Stopped,     // `prepare` stopped the save
+            Stopped,     // the save was cancelled, or `edit` stopped it
             NotWritten,  // the journal could not be written: `why`; nothing changed
             Written,     // the journal was written, the layer as `layerFailures` say
         };
         Outcome outcome = Stopped;
         QString why;
-        QStringList rows;
         QStringList layerFailures;
+        // The rows now differ from those before the save: another writer's
+        // places were taken, or texts came back changed by the escaping.
+        bool rowsReplaced = false;
         bool written() const { return outcome == Written; }
     };
-    // The save: the turn (waiting up to `waitMs`), the rows `prepare` gives,
-    // the journal written whole, then its layer; the turn is given back at
-    // the end. Tells `saved` when the journal was written.
-    SaveResult save(const QString& path, int waitMs, const Prepare& prepare, const LayerWriter& layer);
+    // The window's save: under the turn (waiting up to `waitMs`) the file
+    // is compared with what was last read and parsed only when another
+    // writer changed it. Unmodified rows then simply take the file; with
+    // unsaved changes that would lose places `ask` decides. The journal is
+    // written whole, then its layer; the rows become what was written. The
+    // caller clears the modified state once it has said how the save went.
+    SaveResult save(int waitMs, const Ask& ask, const LayerWriter& layer);
+
+    // Under the turn: reads the file at `path` (the rows become it), lets
+    // `edit` change the rows or stop (false), then writes the journal and
+    // its layer. For a writer without unsaved changes of its own: an import
+    // from the command line.
+    using Edit = std::function<bool()>;
+    SaveResult saveEdited(const QString& path, int waitMs, const Edit& edit, const LayerWriter& layer);
+
+    // Parses of the journal file so far (reads, saves, the watch).
+    int parses() const { return parses_; }
+    // For the watch: looks at the file now instead of after the next change.
+    void checkDisk();
+    void checkDiskLater(int ms);
+    // True once for each content of the file that the window was told of
+    // while it could not follow it.
+    bool noteChange();
 
 signals:
+    void modifiedChanged(bool modified);
+    // The rows were read again from the file (or taken from it by a save).
     void reloaded();
-    void saved(const QString& path);
+    // Another writer changed the file: it is no longer what was last read.
+    void changedOnDisk();
+    void idle();
 
 private:
+    void watch();
+    void takeRead(const ReadResult& read, const Fingerprint& print);
+    SaveResult write(const QStringList& rows, const LayerWriter& layer, WriteTurn& turn);
+    // The rows to write after looking at the file under the turn; nothing
+    // when the save stops (`outcome` says how).
+    std::optional<QStringList> rowsToWrite(WriteTurn& turn, int waitMs, const Ask& ask, SaveResult& outcome);
+    void endBusy();
+
+    QStringList rows_;
+    bool modified_ = false;
     ReadResult asRead_;
+    Fingerprint printRead_;
+    Fingerprint printSeen_;
+    Fingerprint printNoted_;
+    bool watching_ = false;
+    // Nothing of the file at the path was ever read.
+    bool unread_ = false;
+    int busy_ = 0;
+    int parses_ = 0;
+    QFileSystemWatcher* watcher_;
+    QTimer* settle_;
 };
 
 }  // namespace journal

@@ -79,6 +79,23 @@ Answer askSaveCancel(QWidget* parent, const QString& text)
     return box.exec() == QMessageBox::Save ? Save : Cancel;
 }
 
+Answer askKeepBothSaveOverCancel(QWidget* parent, const QString& text)
+{
+    Answer answer;
+    if (prepared(text, Cancel, answer))
+        return answer;
+    QMessageBox box(QMessageBox::Warning, applicationTitle(), text, QMessageBox::NoButton, parent);
+    QPushButton* keepBoth = box.addButton(QStringLiteral("Keep both"), QMessageBox::AcceptRole);
+    QPushButton* saveOver = box.addButton(QStringLiteral("Save over"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(keepBoth);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == keepBoth)
+        return KeepBoth;
+    return box.clickedButton() == saveOver ? Save : Cancel;
+}
+
 void setNextAnswer(Answer answer)
 {
     state().next.push_back(answer);

@@ -10,7 +10,7 @@ class QWidget;
 
 namespace MessageBox {
 
-enum Answer { Ok, Save, Discard, Cancel };
+enum Answer { Ok, Save, Discard, Cancel, KeepBoth };
 
 QString applicationTitle();
 
@@ -22,6 +22,11 @@ Answer askSaveDiscardCancel(QWidget* parent, const QString& text);
 // The message with Save and Cancel, Cancel the default: for a save that
 // may lose something. Escape and the close box answer Cancel.
 Answer askSaveCancel(QWidget* parent, const QString& text);
+
+// The message with "Keep both", "Save over" (answering Save) and Cancel,
+// "Keep both" the default: for a save that would lose another writer's
+// places. Escape and the close box answer Cancel.
+Answer askKeepBothSaveOverCancel(QWidget* parent, const QString& text);
 
 // For tests: the next box is answered with `answer` and not shown.
 void setNextAnswer(Answer answer);

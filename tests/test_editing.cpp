@@ -55,9 +55,9 @@ struct Window {
     void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
     void clickRow(int i)
     {
-        QListWidget* list = form->List1;
-        list->scrollToItem(list->item(i));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(i)).center());
+        JournalList* list = form->List1;
+        list->scrollTo(list->model()->index(i, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(i, 0)).center());
     }
     bool selectionButtonsEnabled() const
     {
@@ -139,7 +139,7 @@ private slots:
         QVERIFY(cleared);
         QCOMPARE(Clipboard::emptied(), QStringList{text});
         QCOMPARE(w->logList->item(w->logList->count() - 1)->text(), QStringLiteral("getting url from clipboard "));
-        QCOMPARE(w->List1->item(4)->text(), makeRow(u"<Enter a name>", text, u""));
+        QCOMPARE(w->List1->row(4), makeRow(u"<Enter a name>", text, u""));
         QCOMPARE(w->List1->selectedRow(), -1);
         QCOMPARE(w->windowTitle(), QStringLiteral("WorldWind Velmora (modified)"));
     }
@@ -180,7 +180,7 @@ private slots:
         w->getUrlFromClipboard();
         QCOMPARE(w->List1->count(), row.isEmpty() ? 4 : 5);
         if (!row.isEmpty())
-            QCOMPARE(w->List1->item(4)->text(), row);
+            QCOMPARE(w->List1->row(4), row);
         QCOMPARE(w->isModified(), !row.isEmpty());
         QCOMPARE(MessageBox::history(), messages);
         QVERIFY(!Clipboard::hasText());
@@ -204,7 +204,7 @@ private slots:
         w->getUrlFromClipboard();
         QCOMPARE(nameAfterRefill, QStringLiteral("<Enter a name>"));
         QCOMPARE(w->List1->count(), 5);
-        QCOMPARE(w->List1->item(4)->text(), makeRow(u"<Enter a name>", kOther, u""));
+        QCOMPARE(w->List1->row(4), makeRow(u"<Enter a name>", kOther, u""));
         QCOMPARE(Clipboard::emptied(), (QStringList{kLink, kOther}));
     }
 
@@ -241,8 +241,8 @@ private slots:
         w.click(w->Command7);
         QCOMPARE(showings, (QStringList{kLink, kLink + " / Paris"}));
         QCOMPARE(w->List1->count(), 6);
-        QCOMPARE(w->List1->item(4)->text(), makeRow(u"Paris", kLink, u""));
-        QCOMPARE(w->List1->item(5)->text(), w->List1->item(4)->text());
+        QCOMPARE(w->List1->row(4), makeRow(u"Paris", kLink, u""));
+        QCOMPARE(w->List1->row(5), w->List1->row(4));
     }
 
     void addShowsTheDialogAsLastLeft()
@@ -275,8 +275,8 @@ private slots:
             w.click(w->Command7);
         }
         QCOMPARE(w->List1->count(), 6);
-        QCOMPARE(w->List1->item(4)->text(), QStringLiteral("One\tworldwind://goto/world=Earth&lat=1&lon=0\t"));
-        QCOMPARE(w->List1->item(5)->text(), w->List1->item(4)->text());
+        QCOMPARE(w->List1->row(4), QStringLiteral("One\tworldwind://goto/world=Earth&lat=1&lon=0\t"));
+        QCOMPARE(w->List1->row(5), w->List1->row(4));
 
         // Cancel and the close box add nothing and say nothing.
         MessageBox::clearHistory();
@@ -297,7 +297,7 @@ private slots:
         w.clickRow(2);  // its link is empty
         w.click(w->Command1);
         QCOMPARE(MessageBox::history().last(), kNoPlacename);
-        QCOMPARE(w->List1->item(2)->text(), kFour[2]);
+        QCOMPARE(w->List1->row(2), kFour[2]);
         QVERIFY(!w->isModified());
 
         w.clickRow(1);
@@ -305,7 +305,7 @@ private slots:
         w->Text2->setText(QString());
         w->Text3->setText(QStringLiteral("tab\there"));
         w.click(w->Command1);
-        QCOMPARE(w->List1->item(1)->text(), QStringLiteral("\tworldwind://b\ttab here"));
+        QCOMPARE(w->List1->row(1), QStringLiteral("\tworldwind://b\ttab here"));
         QCOMPARE(w->List1->selectedRow(), 1);
         QVERIFY(w->isModified());
         // Pressing Update ended the selection: it acted, then the buttons went off.
@@ -512,7 +512,7 @@ private slots:
         w.click(w->Command11);
         QTRY_COMPARE(w->List1->count(), 5);
         QVERIFY(!duringSave);
-        QCOMPARE(w->List1->item(4)->text(), makeRow(u"Louvre", kLink, u""));
+        QCOMPARE(w->List1->row(4), makeRow(u"Louvre", kLink, u""));
         QVERIFY(w->isModified());
     }
 
@@ -594,7 +594,7 @@ private slots:
         w.clickRow(2);
         QVERIFY(w.selectionButtonsEnabled());
         QTest::mouseClick(rows, Qt::LeftButton, Qt::ControlModifier,
-                          w->List1->visualItemRect(w->List1->item(2)).center());
+                          w->List1->visualRect(w->List1->model()->index(2, 0)).center());
         QCOMPARE(w->List1->selectedRow(), -1);
         QVERIFY(!w.selectionButtonsEnabled());
     }

@@ -332,9 +332,9 @@ void TestHostile::badInputWorksOrSaysSoAndLosesNothingUnasked()
 
     MessageBox::clearHistory();
     MessageBox::setNextAnswer(c.answer);
-    form.List1->addItem(kAddedRow);
+    form.journal()->append(QStringList() << kAddedRow);
     if (c.bigPlace)
-        form.List1->addItem(QString(100000, QLatin1Char(0x78)) + QStringLiteral("\tl\t"));
+        form.journal()->append(QStringList() << QString(100000, QLatin1Char(0x78)) + QStringLiteral("\tl\t"));
     form.setModified(true);
     form.Command11->click();
     const QStringList atSave = MessageBox::history();

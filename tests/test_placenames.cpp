@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "printers.h"
 
@@ -304,6 +305,15 @@ TEST_F(PlacenamesWrite, WritesTheThreeFilesTheSameEachTime)
     EXPECT_EQ(fileBytes(at("add-ons/earth/velmora/velmora.wpl")), listFile());
     EXPECT_EQ(fileBytes(at("config/earth/velmora.xml")), layerSetFile(font));
 
+    // Files that hold their bytes already are left as they are; a changed one is replaced.
+    const auto inode = [&](const char* file) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(at(QString::fromLatin1(file))).constData(), &st) == 0 ? st.st_ino : 0;
+    };
+    const auto wpl = inode("add-ons/earth/velmora/velmora.wpl"), wwp = inode("add-ons/earth/velmora/velmora.wwp");
+    ASSERT_TRUE(write(ww.path(), rows + rows, font).ok());
+    EXPECT_EQ(inode("add-ons/earth/velmora/velmora.wpl"), wpl);
+    EXPECT_NE(inode("add-ons/earth/velmora/velmora.wwp"), wwp);
     ASSERT_TRUE(write(ww.path(), rows, font).ok());
     EXPECT_EQ(fileBytes(at("add-ons/earth/velmora/velmora.wwp")), first);
     EXPECT_EQ(QDir(at("add-ons/earth/velmora")).entryList(QDir::Files), (QStringList{"velmora.wpl", "velmora.wwp"}));

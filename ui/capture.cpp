@@ -80,17 +80,12 @@ void Form1::Form_Paint()
     getUrlFromClipboard();
 }
 
-Form1::CaptureHold::CaptureHold(Form1& form) : form_(form)
+void Form1::captureAfterHold()
 {
-    ++form_.captureHolds_;
-}
-
-Form1::CaptureHold::~CaptureHold()
-{
-    if (--form_.captureHolds_ > 0 || !form_.captureMissed_)
+    if (!captureMissed_)
         return;
-    form_.captureMissed_ = false;
-    form_.schedulePaintHook();
+    captureMissed_ = false;
+    schedulePaintHook();
 }
 
 std::optional<exchange::CopiedLocation> Form1::waitingLocation() const
@@ -120,7 +115,8 @@ void Form1::takeFromClipboard(const exchange::CopiedLocation& found)
 
 void Form1::getUrlFromClipboard()
 {
-    if (captureHolds_ > 0) {
+    // A place added while a save or reload runs would be lost: it waits.
+    if (journal_->isBusy()) {
         captureMissed_ = true;
         return;
     }
@@ -133,7 +129,7 @@ void Form1::getUrlFromClipboard()
         MessageBox::information(this, why);
         return;
     }
-    if (!journal::Journal::hasRoom(List1->count())) {
+    if (!journal::Journal::hasRoom(journal_->count())) {
         takeFromClipboard(*found);  // first: a repaint under the message would say it again
         refuseWhenFull();
         return;
@@ -150,7 +146,7 @@ void Form1::getUrlFromClipboard()
         dialog->showModal();
     if (!dialog->add)
         return;
-    appendEntry(dialog->Text2->text(), dialog->Text1->text(), dialog->Text3->text());
+    appendEntry(dialog->Text2->text(), dialog->Text1->text(), dialog->Text3->text(), true);
 }
 
 void Form1::fillForCapturedLink(Form2* dialog, const exchange::CopiedLocation& found)

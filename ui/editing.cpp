@@ -10,6 +10,7 @@
 #include "journallist.h"
 #include "platform/clipboard.h"
 #include "platform/messagebox.h"
+#include "undo.h"
 #include "worldwind/links.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
+#include <QUndoStack>
 
 namespace {
 
@@ -28,8 +30,8 @@ const QString kNoPlacename = QStringLiteral("No placename to add, use worldwind,
 void Form1::connectEditingCommands()
 {
     // A click on the selected row loads it again, as a click on another does.
-    connect(List1, &QListWidget::itemSelectionChanged, this, &Form1::List1_Click);
-    connect(List1, &QListWidget::itemClicked, this, &Form1::List1_Click);
+    connect(List1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &Form1::List1_Click);
+    connect(List1, &QAbstractItemView::clicked, this, &Form1::List1_Click);
     connect(qApp, &QApplication::focusChanged, this, &Form1::focusMoved);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
@@ -77,7 +79,7 @@ void Form1::List1_Click()
     if (i < 0)
         return;
     setSelectionButtons(true);
-    const RowFields entry = splitRow(List1->item(i)->text());
+    const RowFields entry = splitRow(journal_->row(i));
     Text2->setText(entry.name);
     Text1->setText(entry.link);
     Text3->setText(entry.comment);
@@ -130,14 +132,19 @@ void Form1::endSelectionAfter(QWidget* control)
 
 bool Form1::refuseWhenFull()
 {
-    if (journal::Journal::hasRoom(List1->count()))
+    if (journal::Journal::hasRoom(journal_->count()))
         return false;
     ++fullRefusals_;
     MessageBox::information(this, journal::Journal::fullText());
     return true;
 }
 
-void Form1::appendEntry(const QString& name, const QString& link, const QString& comment)
+void Form1::doStep(QUndoCommand* step)
+{
+    undo_->push(step);  // done at once
+}
+
+void Form1::appendEntry(const QString& name, const QString& link, const QString& comment, bool captured)
 {
     if (link.isEmpty()) {
         MessageBox::information(this, kNoPlacename);
@@ -145,8 +152,9 @@ void Form1::appendEntry(const QString& name, const QString& link, const QString&
     }
     if (refuseWhenFull())
         return;
-    List1->addItem(makeRow(name, link, comment));
-    setModified(true);
+    const QString row = makeRow(name, link, comment);
+    doStep(undo::append(*journal_, {row},
+                        undo::stepText(captured ? QStringLiteral("Add copied place") : QStringLiteral("Add"), row)));
 }
 
 void Form1::Command1_Click()
@@ -160,8 +168,7 @@ void Form1::Command1_Click()
         MessageBox::information(this, kNoPlacename);
         return;
     }
-    List1->item(i)->setText(makeRow(Text2->text(), Text1->text(), Text3->text()));
-    setModified(true);
+    doStep(undo::replace(*journal_, i, makeRow(Text2->text(), Text1->text(), Text3->text())));
 }
 
 void Form1::Command7_Click()
@@ -174,7 +181,7 @@ void Form1::Command7_Click()
     dialog->showModal();
     if (!dialog->add)
         return;
-    appendEntry(dialog->Text2->text(), dialog->Text1->text(), dialog->Text3->text());
+    appendEntry(dialog->Text2->text(), dialog->Text1->text(), dialog->Text3->text(), false);
 }
 
 void Form1::Command8_Click()
@@ -185,8 +192,7 @@ void Form1::Command8_Click()
     // The selection goes first: cleared after the removal, it would wait
     // for the whole list to be laid out again.
     List1->clearSelectedRow();
-    delete List1->takeItem(i);
-    setModified(true);
+    doStep(undo::remove(*journal_, i));
     resetEntryFields();
 }
 
@@ -200,23 +206,18 @@ void Form1::Command9_Click()
 void Form1::Command10_Click()
 {
     const int i = List1->selectedRow();
-    if (i < 0 || i >= List1->count() - 1)
+    if (i < 0 || i >= journal_->count() - 1)
         return;
     swapWithSelected(1);
 }
 
 void Form1::swapWithSelected(int offset)
 {
-    // Moving a row by one is swapping the texts of two rows; the moved
-    // entry then becomes the selected one and fills the fields again.
+    // Moving a row by one is swapping two rows; the moved entry then
+    // becomes the selected one and fills the fields again.
     const int i = List1->selectedRow();
-    QListWidgetItem* from = List1->item(i);
-    QListWidgetItem* to = List1->item(i + offset);
-    const QString moved = from->text();
-    from->setText(to->text());
-    to->setText(moved);
+    doStep(undo::swap(*journal_, i, i + offset, offset < 0 ? QStringLiteral("Up") : QStringLiteral("Down")));
     List1->selectRow(i + offset);
-    setModified(true);
 }
 
 void Form1::Command5_Click()

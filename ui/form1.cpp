@@ -3,6 +3,7 @@
 #include "dialogs/form2.h"
 #include "dialogs/form3.h"
 #include "dialogs/frmabout.h"
+#include "exchange/journalimport.h"
 #include "exchange/places.h"
 #include "journal/journal.h"
 #include "journal/journalfile.h"
@@ -14,6 +15,7 @@
 #include "platform/readable.h"
 #include "platform/shell.h"
 #include "platform/textfile.h"
+#include "undo.h"
 #include "widgets/controls.h"
 #include "widgets/twips.h"
 #include "worldwind/launch.h"
@@ -26,7 +28,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -35,7 +36,9 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QUndoStack>
 #include <cmath>
+#include <future>
 #include <limits>
 #include <utility>
 
@@ -48,9 +51,6 @@ constexpr int kClientWidth = 8070;
 constexpr int kClientHeight = 5265;
 // Another writer's turn lasts a moment; the window waits a few seconds.
 constexpr int kWaitForTurnMs = 5000;
-// One look at the journal for a burst of changes (a save creates, renames
-// and removes several files in the folder).
-constexpr int kChangesSettleMs = 150;
 // While a dialog is open the look waits for it, trying again this often.
 constexpr int kUnderDialogRetryMs = 500;
 // The log panel starts afresh past this many lines.
@@ -93,23 +93,26 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     setWindowTitle(kCaption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    journal_ = new journal::Journal(this);
+    undo_ = new QUndoStack(this);
     createControls();
     createFocusOrder();
     createMenus();
+    createEditMenu();
     connectCommands();
     connectLaunchCommands();
     connectEditingCommands();
     fixWindowSize();
     Text1->setFocus();
 
-    journal_ = new journal::Journal(this);
-    journalWatcher_ = new QFileSystemWatcher(this);
-    journalCheck_ = new QTimer(this);
-    journalCheck_->setSingleShot(true);
-    journalCheck_->setInterval(kChangesSettleMs);
-    connect(journalCheck_, &QTimer::timeout, this, &Form1::journalChangedOnDisk);
-    connect(journalWatcher_, &QFileSystemWatcher::fileChanged, journalCheck_, qOverload<>(&QTimer::start));
-    connect(journalWatcher_, &QFileSystemWatcher::directoryChanged, journalCheck_, qOverload<>(&QTimer::start));
+    connect(journal_, &journal::Journal::modifiedChanged, this, &Form1::showCaption);
+    connect(journal_, &journal::Journal::reloaded, this, &Form1::forgetHistory);
+    connect(journal_, &journal::Journal::changedOnDisk, this, &Form1::journalChangedOnDisk);
+    connect(journal_, &journal::Journal::idle, this, &Form1::captureAfterHold);
+    // The modified state follows the history: back at the saved step, the
+    // list is the file again.
+    connect(undo_, &QUndoStack::cleanChanged, this, [this](bool clean) { journal_->setModified(!clean); });
+    journal_->watchForOtherWriters();
 }
 
 void Form1::createControls()
@@ -134,6 +137,7 @@ void Form1::createControls()
     Command7 = controls::button(c, QStringLiteral("Add"), 4320, 1920, 1215, 375);
     Command8 = controls::button(c, QStringLiteral("Remove"), 5640, 1920, 1215, 375);
     List1 = new JournalList(c);
+    List1->setModel(journal_);
     twips::setGeometry(List1, 0, 2400, 7335, 1815);
     Command9 = controls::button(c, QStringLiteral("Up"), 7440, 2880, 615, 375);
     Command10 = controls::button(c, QStringLiteral("Down"), 7440, 3360, 615, 375);
@@ -170,6 +174,20 @@ void Form1::createMenus()
     mnuHelpAbout = mnuHelp->addAction(QStringLiteral("About"), this, &Form1::mnuHelpAbout_Click);
 }
 
+void Form1::createEditMenu()
+{
+    // Beside the window's own menus: undo and redo of the list's changes,
+    // each naming its step.
+    mnuEdit = new QMenu(QStringLiteral("Edit"), this);
+    menuBar()->insertMenu(mnuConfig->menuAction(), mnuEdit);
+    mnuEditUndo = undo_->createUndoAction(this, QStringLiteral("Undo"));
+    mnuEditUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    mnuEditRedo = undo_->createRedoAction(this, QStringLiteral("Redo"));
+    mnuEditRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    mnuEdit->addAction(mnuEditUndo);
+    mnuEdit->addAction(mnuEditRedo);
+}
+
 void Form1::connectCommands()
 {
     connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
@@ -188,6 +206,8 @@ Form1::~Form1()
     // Closing the window moves the focus while the widgets are torn down;
     // by then this is no longer a Form1 to tell.
     disconnect(qApp, nullptr, this, nullptr);
+    // The history goes after the journal and tells of its clean state then.
+    disconnect(undo_, nullptr, this, nullptr);
 }
 
 void Form1::Form_Load()
@@ -197,6 +217,7 @@ void Form1::Form_Load()
     Command6_Click();
     // Settings read before a failing value stay; the dialog then shows them.
     if (!settingsfile::read(QString::fromLatin1(settingsfile::kFileName), settings)) {
+        journal_->setUnread(journalPath());  // where a save goes when the dialog is cancelled
         configure();
         return;
     }
@@ -210,54 +231,32 @@ QString Form1::journalPath() const
 
 void Form1::loadVelmora()
 {
-    const CaptureHold hold(*this);
-    const journal::ReadResult& read = journal_->reload(journalPath());
-    changeNoted_.clear();
-    List1->setRows(read.rows);  // replaces every row, also when nothing could be read
-    watchJournal();
-    reportUnreadPlaces(read);
+    reportUnreadPlaces(journal_->open(journalPath()));
 }
 
-void Form1::watchJournal()
+void Form1::forgetHistory()
 {
-    const QFileInfo file(journalPath());
-    QStringList wanted;
-    // The folder too: a save by rename puts a new file in the place of the
-    // watched one, and a first save creates it.
-    for (const QString& path : {file.absoluteFilePath(), file.absolutePath()})
-        if (QFileInfo::exists(path))
-            wanted << path;
-    QStringList old = journalWatcher_->files() + journalWatcher_->directories();
-    for (const QString& path : std::as_const(old))
-        if (!wanted.contains(path))
-            journalWatcher_->removePath(path);
-    for (const QString& path : std::as_const(wanted))
-        if (!old.contains(path))
-            journalWatcher_->addPath(path);
+    if (undo_->count() > 0)
+        log(QStringLiteral("The list was read from the journal again; the changes before cannot be undone"));
+    undo_->clear();
 }
 
 void Form1::journalChangedOnDisk()
 {
-    watchJournal();
     // Not under a dialog: a command waiting for it expects the list as it was.
     if (QApplication::activeModalWidget()) {
-        journalCheck_->start(kUnderDialogRetryMs);
+        journal_->checkDiskLater(kUnderDialogRetryMs);
         return;
     }
-    const journal::ReadResult now = journal::readJournalFile(journalPath());
-    if (journal_->isAsRead(now))
-        return;
-    if (!modified_) {
+    if (!journal_->isModified()) {
         log(QStringLiteral("The journal was changed by another program; the list was read again"));
         setSelectionButtons(false);
         loadVelmora();
         return;
     }
-    if (now.fingerprint == changeNoted_)
-        return;
-    changeNoted_ = now.fingerprint;
-    log(QStringLiteral("The journal was changed by another program; the list has unsaved changes, so it was not "
-                       "read again"));
+    if (journal_->noteChange())
+        log(QStringLiteral("The journal was changed by another program; the list has unsaved changes, so it was "
+                           "not read again"));
 }
 
 void Form1::reportUnreadPlaces(const journal::ReadResult& read)
@@ -289,76 +288,47 @@ void Form1::reportUnreadPlaces(const journal::ReadResult& read)
                                       .arg(path, placesRead(int(read.rows.size())), why.join(QLatin1Char(' ')), after));
 }
 
-bool Form1::takeWriteTurn(journal::WriteTurn& turn, const QString& path)
+journal::Journal::Answer Form1::askAboutOtherWriters(const journal::Journal::Question& question)
 {
-    QString why;
-    if (turn.take(kWaitForTurnMs, &why))
-        return true;
-    reportBusy(path, why);
-    return false;
-}
-
-void Form1::reportBusy(const QString& path, const QString& why)
-{
-    MessageBox::information(this, QStringLiteral("The journal could not be saved to %1: %2. Try again in a moment.")
-                                      .arg(paths::shown(path), why));
-}
-
-bool Form1::confirmReplacing(const QString& path, journal::WriteTurn& turn)
-{
-    // The turn is given back while the user decides, and the file read
-    // again after: the answer holds only for the file the question was about.
-    std::optional<QByteArray> approved;
-    for (;;) {
-        const journal::ReadResult onDisk = journal::readJournalFile(path);
-        const QString question = replacingQuestion(path, onDisk);
-        if (question.isEmpty() || approved == onDisk.fingerprint)
-            return true;
-        turn.release();
-        if (MessageBox::askSaveCancel(this, question) != MessageBox::Save)
-            return false;
-        approved = onDisk.fingerprint;
-        if (!takeWriteTurn(turn, path))
-            return false;
+    using Answer = journal::Journal::Answer;
+    if (question.kind == journal::Journal::Question::NotAllRead)
+        return MessageBox::askSaveCancel(this, notAllReadQuestion(question)) == MessageBox::Save ? Answer::SaveOver
+                                                                                                 : Answer::Cancel;
+    switch (MessageBox::askKeepBothSaveOverCancel(this, othersAddedQuestion(question))) {
+    case MessageBox::KeepBoth: return Answer::KeepBoth;
+    case MessageBox::Save: return Answer::SaveOver;
+    default: return Answer::Cancel;
     }
 }
 
-QString Form1::replacingQuestion(const QString& path, const journal::ReadResult& read) const
+QString Form1::othersAddedQuestion(const journal::Journal::Question& question) const
 {
-    const journal::ReadResult& asRead = journal_->asRead();
-    const bool sameFile = path == asRead.path;
-    const bool asLoaded = sameFile && read.fingerprint == asRead.fingerprint;
-    // As loaded, the list holds what was read of it; another file, or one
-    // changed since, only what the list happens to share with it.
-    journal::ReadResult onDisk = asLoaded ? asRead : read;
-    if (!asLoaded && !sameFile)
-        onDisk.rows.clear();
-    const QString list = placesText(List1->count());
-    if (onDisk.complete() && !asLoaded && sameFile) {
-        const QStringList added = journal::addedByOthers(asRead.rows, onDisk.rows, List1->rows());
-        if (added.isEmpty())
-            return {};
-        QStringList names;
-        for (const QString& row : added.mid(0, kAddedNamesShown))
-            names << QLatin1Char('"') + readable::text(viewRow(row).name) + QLatin1Char('"');
-        if (added.size() > kAddedNamesShown)
-            names << QStringLiteral("%1 more").arg(added.size() - kAddedNamesShown);
-        return QStringLiteral("The journal %1 was changed by another program since the list was read: it holds %2 "
-                              "that the list does not (%3).\n\nSaving replaces the file with the list (%4), and "
-                              "those places are lost.\n\nSave anyway?")
-            .arg(paths::shown(path), placesText(int(added.size())), names.join(QStringLiteral(", ")), list);
-    }
-    if (onDisk.complete())
-        return {};
+    QStringList names;
+    for (const QString& row : question.added.mid(0, kAddedNamesShown))
+        names << QLatin1Char('"') + readable::text(viewRow(row).name) + QLatin1Char('"');
+    if (question.added.size() > kAddedNamesShown)
+        names << QStringLiteral("%1 more").arg(question.added.size() - kAddedNamesShown);
+    return QStringLiteral("The journal %1 was changed by another program since the list was read: it holds %2 "
+                          "that the list does not (%3).\n\nKeep both saves the list (%4) with those places after "
+                          "it. Save over replaces the file with the list, and those places are lost.")
+        .arg(paths::shown(journal_->path()), placesText(question.added.size()), names.join(QStringLiteral(", ")),
+             placesText(journal_->count()));
+}
+
+QString Form1::notAllReadQuestion(const journal::Journal::Question& question) const
+{
+    const journal::ReadResult& onDisk = question.onDisk;
+    const QString path = paths::shown(journal_->path());
+    const QString list = placesText(journal_->count());
     QString text;
     if (onDisk.placesInFile < 0)
         text = QStringLiteral("The journal %1 could not be read (%2), so none of its places are in the list.\n\n"
                               "Saving replaces the file with the list (%3), and whatever the file holds is lost.")
-                   .arg(paths::shown(path), onDisk.whyNotRead, list);
+                   .arg(path, onDisk.whyNotRead, list);
     else
         text = QStringLiteral("The journal %1 holds %2, and %3 into the list.\n\nSaving replaces the file with the "
                               "list (%4), and the places that were not read are lost.")
-                   .arg(paths::shown(path), placesText(onDisk.placesInFile),
+                   .arg(path, placesText(onDisk.placesInFile),
                         onDisk.rows.isEmpty() ? QStringLiteral("none of them were read")
                                               : QStringLiteral("only %1").arg(placesRead(int(onDisk.rows.size()))),
                         list);
@@ -367,42 +337,49 @@ QString Form1::replacingQuestion(const QString& path, const journal::ReadResult&
 
 bool Form1::saveVelmora()
 {
-    const CaptureHold hold(*this);  // its boxes let repaints through, and it ends with a reload
-    const QString path = journalPath();
+    // Its boxes let repaints through: a capture meanwhile waits for the end.
+    const journal::Journal::Busy hold(*journal_);
+    // The layer's data for the list as it stands is made on another
+    // processor while the journal is written; rows that changed on the way
+    // (another writer's taken in) get theirs made afterwards.
+    const QStringList listed = journal_->rows();
+    std::future<QByteArray> layerData = std::async(std::launch::async,
+                                                   [listed] { return placenames::dataFile(listed); });
     const journal::Journal::SaveResult saved = journal_->save(
-        path, kWaitForTurnMs,
-        [&](journal::WriteTurn& turn) -> std::optional<QStringList> {
-            if (!confirmReplacing(path, turn))
-                return std::nullopt;
-            return List1->rows();
-        },
-        [this](const QStringList& rows) { return writeLayer(rows).failures; });
-    if (!reportSave(path, saved))
+        kWaitForTurnMs, [this](const journal::Journal::Question& q) { return askAboutOtherWriters(q); },
+        [&](const QStringList& rows) {
+            if (rows != listed)
+                return writeLayer(rows).failures;
+            return placenames::writeWith(
+                       settings.WWDir, [&layerData] { return layerData.get(); }, placenames::labelFont(settings))
+                .failures;
+        });
+    if (!reportSave(saved))
         return false;
     log(QStringLiteral("Velmora updated successfully"));
     setModified(false);
+    undo_->setClean();
     resetEntryFields();
-    loadVelmora();
+    List1->clearSelectedRow();  // the list as in the file, nothing selected
     return true;
 }
 
-bool Form1::reportSave(const QString& path, const journal::Journal::SaveResult& saved)
+bool Form1::reportSave(const journal::Journal::SaveResult& saved)
 {
+    const QString path = paths::shown(journal_->path());
     switch (saved.outcome) {
-    case journal::Journal::SaveResult::NoTurn: reportBusy(path, saved.why); return false;
-    case journal::Journal::SaveResult::NotWritten:
+    case journal::Journal::SaveResult::NoTurn:
         MessageBox::information(
-            this, QStringLiteral("The journal could not be saved to %1: %2.").arg(paths::shown(path), saved.why));
+            this,
+            QStringLiteral("The journal could not be saved to %1: %2. Try again in a moment.").arg(path, saved.why));
+        return false;
+    case journal::Journal::SaveResult::NotWritten:
+        MessageBox::information(this, QStringLiteral("The journal could not be saved to %1: %2.").arg(path, saved.why));
         return false;
     case journal::Journal::SaveResult::Stopped: return false;
     case journal::Journal::SaveResult::Written: reportLayer(placenames::Result{saved.layerFailures}); return true;
     }
     return false;
-}
-
-void Form1::make_placenames()
-{
-    reportLayer(writeLayer(List1->rows()));
 }
 
 placenames::Result Form1::writeLayer(const QStringList& rows) const
@@ -436,14 +413,21 @@ void Form1::resetEntryFields()
 
 void Form1::setModified(bool flag)
 {
-    if (flag) {
-        if (modified_)
+    journal_->setModified(flag);
+    showCaption(flag);
+}
+
+void Form1::showCaption(bool modified)
+{
+    // Marked once: a second change does not set the caption again.
+    if (modified) {
+        if (captionModified_)
             return;
-        modified_ = true;
+        captionModified_ = true;
         setWindowTitle(kCaptionModified);
         return;
     }
-    modified_ = false;
+    captionModified_ = false;
     setWindowTitle(kCaption);
 }
 
@@ -452,16 +436,6 @@ void Form1::log(const QString& logEvent)
     if (logList->count() > kMostLogLines)
         logList->clear();
     logList->addItem(logEvent);
-}
-
-QString Form1::HTMLize(const QString& str) const
-{
-    return journal::HTMLize(str);
-}
-
-QString Form1::unHTMLize(const QString& str) const
-{
-    return journal::unHTMLize(str);
 }
 
 Form2* Form1::form2()
@@ -478,7 +452,7 @@ bool Form1::settleUnsavedChanges(bool* discarded)
 {
     if (discarded)
         *discarded = false;
-    if (!modified_)
+    if (!journal_->isModified())
         return true;
     switch (MessageBox::askSaveDiscardCancel(this, QStringLiteral("Save changes to the journal?"))) {
     case MessageBox::Save: return saveVelmora();
@@ -502,7 +476,7 @@ void Form1::configure()
     }
     // Unsaved changes are settled with the settings as they were, before
     // the list is replaced by the journal of the new save folder.
-    const CaptureHold hold(*this);
+    const journal::Journal::Busy hold(*journal_);
     bool discarded = false;
     if (!settleUnsavedChanges(&discarded)) {
         QDir::setCurrent(startFolder);
@@ -589,11 +563,6 @@ void Form1::mnuFileSave_Click()
     saveVelmora();
 }
 
-void Form1::Command11_Click()
-{
-    mnuFileSave->trigger();
-}
-
 void Form1::connectLaunchCommands()
 {
     connect(Command12, &QPushButton::clicked, this, &Form1::Command12_Click);
@@ -656,7 +625,7 @@ bool Form1::showPlacesOnGlobe()
     const QString file = globeFile();
     QString error = QStringLiteral("the folder could not be made");
     if (!QDir().mkpath(QFileInfo(file).absolutePath())
-        || !exchange::writeFile(file, List1->rows(), &error, placenames::labelFont(settings))) {
+        || !exchange::writeFile(file, journal_->rows(), &error, placenames::labelFont(settings))) {
         MessageBox::information(this, QDir::toNativeSeparators(file) + QStringLiteral(" : ") + error);
         return false;
     }
@@ -720,22 +689,20 @@ bool Form1::importPlaces(const QString& file)
 {
     const QString shown = readable::fileName(file);
     log(QStringLiteral("Importing places from ") + shown);
-    exchange::Import found = exchange::readFile(file);
-    if (found.ok())
-        exchange::leaveOutKnown(found, List1->rows());
-    QString refused;
-    if (!found.ok())
-        refused = readable::message(found.error);
-    else if (const QString why = overlongField(found.rows); !why.isEmpty())
-        refused = why;
-    else if (!journal::Journal::hasRoom(List1->count(), found.rows.size()))
-        refused = QStringLiteral("the list holds %1 and the file %2, more than the %3 places a journal can hold")
-                      .arg(placesText(List1->count()), placesText(int(found.rows.size())), QString::number(kMaxRows));
-    if (!refused.isEmpty()) {
-        MessageBox::information(this, QStringLiteral("Nothing was imported from %1: %2.").arg(shown, refused));
+    const exchange::ImportPlan plan = exchange::planImport(journal_->rows(), {exchange::readForImport(file)});
+    switch (plan.outcome) {
+    case exchange::ImportPlan::Refused: {
+        const QString why = plan.tooMany()
+                                ? QStringLiteral("the list holds %1 and the file %2, more than the %3 places a "
+                                                 "journal can hold")
+                                      .arg(placesText(plan.held), placesText(plan.rows.size()),
+                                           QString::number(kMaxRows))
+                                : plan.why;
+        MessageBox::information(this, QStringLiteral("Nothing was imported from %1: %2.").arg(shown, why));
         return false;
     }
-    if (found.rows.isEmpty()) {
+    case exchange::ImportPlan::NothingNew: {
+        const exchange::Import& found = plan.files.first().found;
         const QString text = found.alreadyInList > 0
                                  ? QStringLiteral(
                                      "No new places in %1: the list holds them already (%2); it is unchanged.")
@@ -743,11 +710,14 @@ bool Form1::importPlaces(const QString& file)
         MessageBox::information(this, text.arg(shown, exchange::summary(found)));
         return false;
     }
-    List1->addItems(found.rows);
-    setModified(true);
+    case exchange::ImportPlan::Adds: break;
+    }
+    // The menu names the file alone, not its folders.
+    doStep(undo::append(*journal_, plan.rows,
+                        QStringLiteral("Import from %1").arg(readable::fileName(QFileInfo(file).fileName()))));
     MessageBox::information(this, QStringLiteral("Imported from %1: %2.\n\nThe places are at the end of the list; "
                                                  "save to keep them in the journal.")
-                                      .arg(shown, exchange::summary(found)));
+                                      .arg(shown, exchange::summary(plan.files.first().found)));
     return true;
 }
 
@@ -765,10 +735,10 @@ bool Form1::exportPlaces(const QString& file)
     const QString shown = readable::fileName(file);
     log(QStringLiteral("Exporting places to ") + shown);
     QString error;
-    if (!exchange::writeFile(file, List1->rows(), &error)) {
+    if (!exchange::writeFile(file, journal_->rows(), &error)) {
         MessageBox::information(this, QStringLiteral("The places could not be exported to %1: %2.").arg(shown, error));
         return false;
     }
-    MessageBox::information(this, QStringLiteral("%1 exported to %2.").arg(placesText(List1->count()), shown));
+    MessageBox::information(this, QStringLiteral("%1 exported to %2.").arg(placesText(journal_->count()), shown));
     return true;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The main window: the entry fields, the command buttons, the journal list
-// and the fold-away log panel. It owns the journal, the settings and the
-// modified state.
+// and the fold-away log panel. It shows the journal model (rows, modified
+// state, save, the watch for other writers) and holds the settings and the
+// undo history.
 
 #include "exchange/copied.h"
 #include "journal/journal.h"
@@ -16,15 +17,15 @@
 #include <functional>
 #include <optional>
 
-class QFileSystemWatcher;
 class QLabel;
-class QTimer;
+class QUndoStack;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QMenu;
 class QAction;
 class JournalList;
+class QUndoCommand;
 class Form2;
 class Form3;
 class QWindow;
@@ -43,16 +44,17 @@ public:
 
     Settings settings;
 
+    // The journal the list shows, and the history of its changes.
+    journal::Journal* journal() const { return journal_; }
+    QUndoStack* undoStack() const { return undo_; }
+
     void loadVelmora();
     // Returns false, having changed nothing but showing why, when the
     // journal file could not be written.
     bool saveVelmora();
-    void make_placenames();
     void setModified(bool flag);
-    bool isModified() const { return modified_; }
+    bool isModified() const { return journal_->isModified(); }
     void log(const QString& logEvent);
-    QString HTMLize(const QString& str) const;
-    QString unHTMLize(const QString& str) const;
     // The places of a KML or GPX file appended to the list; false, with a
     // message and the list unchanged, when none could be.
     bool importPlaces(const QString& file);
@@ -103,6 +105,9 @@ public:
     QAction* mnuFileExport;
     QAction* mnuFileGlobe;
     QAction* mnuFileQuit;
+    QMenu* mnuEdit;
+    QAction* mnuEditUndo;
+    QAction* mnuEditRedo;
     QMenu* mnuConfig;
     QAction* mnuConfigConfig;
     QMenu* mnuHelp;
@@ -111,7 +116,6 @@ public:
 
 public slots:
     void Command6_Click();
-    void Command11_Click();
     void mnuFileSave_Click();
     void mnuFileImport_Click();
     void mnuFileExport_Click();
@@ -144,6 +148,7 @@ private:
     void createControls();
     void createFocusOrder();
     void createMenus();
+    void createEditMenu();
     void connectCommands();
     void connectLaunchCommands();
     void fixWindowSize();
@@ -170,20 +175,6 @@ private:
     void takeFromClipboard(const exchange::CopiedLocation& found);
     void fillForCapturedLink(Form2* dialog, const exchange::CopiedLocation& found);
 
-    // While a save or a reload runs the capture waits: a place it added
-    // would be dropped by the reload. A run asked for meanwhile follows
-    // once the last hold ends.
-    class CaptureHold {
-    public:
-        explicit CaptureHold(Form1& form);
-        ~CaptureHold();
-        CaptureHold(const CaptureHold&) = delete;
-        CaptureHold& operator=(const CaptureHold&) = delete;
-
-    private:
-        Form1& form_;
-    };
-
     // Selecting and editing entries.
     void connectEditingCommands();
     void connectListKeys();
@@ -196,7 +187,12 @@ private:
     // Shows that the journal is full when it is; true then.
     bool refuseWhenFull();
     // Appends the entry a dialog handed back, or says why not.
-    void appendEntry(const QString& name, const QString& link, const QString& comment);
+    void appendEntry(const QString& name, const QString& link, const QString& comment, bool captured);
+    // One step of the undo history, done now.
+    void doStep(QUndoCommand* step);
+    // A list read again from the file cannot go back to before it.
+    void forgetHistory();
+    void showCaption(bool modified);
     // Asks about unsaved changes; false when the user cancelled (or the
     // save they asked for failed).
     bool settleUnsavedChanges(bool* discarded = nullptr);
@@ -204,33 +200,28 @@ private:
     void reportUnreadPlaces(const journal::ReadResult& read);
     void resetEntryFields();
 
-    // The save, step by step. Between taking the turn and giving it back no
-    // other writer of the journal comes in; no question is asked meanwhile.
-    bool takeWriteTurn(journal::WriteTurn& turn, const QString& path);
-    void reportBusy(const QString& path, const QString& why);
-    bool confirmReplacing(const QString& path, journal::WriteTurn& turn);
-    QString replacingQuestion(const QString& path, const journal::ReadResult& onDisk) const;
+    // The save, step by step: the model's save, the question it hands out
+    // about another writer's places, and what the window says afterwards.
+    journal::Journal::Answer askAboutOtherWriters(const journal::Journal::Question& question);
+    QString othersAddedQuestion(const journal::Journal::Question& question) const;
+    QString notAllReadQuestion(const journal::Journal::Question& question) const;
     // Shows why a save did not happen, or how the layer went; true once
     // the journal was written.
-    bool reportSave(const QString& path, const journal::Journal::SaveResult& saved);
+    bool reportSave(const journal::Journal::SaveResult& saved);
     placenames::Result writeLayer(const QStringList& rows) const;
     void reportLayer(const placenames::Result& result);
     bool noWorldWindTold_ = false;
 
-    // Other writers: the journal's file and folder are watched, and a change
-    // that is not the window's own save reloads the list or is noted.
-    void watchJournal();
+    // Another writer changed the journal: an unmodified list follows it,
+    // one with unsaved changes notes it in the log.
     void journalChangedOnDisk();
+    void captureAfterHold();
 
     QWidget* client_;
-    // Knows what the list was last loaded from: a save asks before it
-    // replaces places that are not in the list.
     journal::Journal* journal_;
-    QFileSystemWatcher* journalWatcher_;
-    QTimer* journalCheck_;
-    // The change of the file already logged while the list had unsaved changes.
-    QByteArray changeNoted_;
-    bool modified_ = false;
+    QUndoStack* undo_;
+    // The caption shows the modified mark.
+    bool captionModified_ = false;
     bool logsShown_ = true;
     bool paintHookPending_ = false;
     QPointer<QWindow> watchedWindow_;
@@ -238,7 +229,7 @@ private:
     // reaches a control that ends the selection.
     bool leftList_ = false;
     int paintHookRuns_ = 0;
-    int captureHolds_ = 0;
+    // A capture asked for while the journal was busy runs once it is idle.
     bool captureMissed_ = false;
     // The link and name last emptied from the clipboard.
     QString takenLink_;

@@ -1,5 +1,7 @@
 #include "journallist.h"
 
+#include "journal/journal.h"
+
 #include <QApplication>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -50,29 +52,36 @@ private:
 
 }  // namespace
 
-JournalList::JournalList(QWidget* parent) : QListWidget(parent)
+JournalList::JournalList(QWidget* parent) : QListView(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
     setItemDelegate(new TabStopDelegate(this));
 }
 
+journal::Journal* JournalList::journal() const
+{
+    return qobject_cast<journal::Journal*>(model());
+}
+
 void JournalList::setRows(const QStringList& rows)
 {
-    setUpdatesEnabled(false);
-    clear();
-    addItems(rows);
-    setUpdatesEnabled(true);
+    journal()->setRows(rows);
 }
 
 QStringList JournalList::rows() const
 {
-    QStringList out;
-    const int n = count();
-    out.reserve(n);
-    for (int i = 0; i < n; ++i)
-        out.append(item(i)->text());
-    return out;
+    return journal()->rows();
+}
+
+int JournalList::count() const
+{
+    return journal()->count();
+}
+
+QString JournalList::row(int i) const
+{
+    return journal()->row(i);
 }
 
 int JournalList::selectedRow() const
@@ -83,7 +92,7 @@ int JournalList::selectedRow() const
 
 void JournalList::selectRow(int i)
 {
-    setCurrentRow(i, QItemSelectionModel::ClearAndSelect);
+    selectionModel()->setCurrentIndex(model()->index(i, 0), QItemSelectionModel::ClearAndSelect);
 }
 
 void JournalList::clearSelectedRow()
@@ -103,17 +112,17 @@ void JournalList::watchClearing(Handle handle)
 
 void JournalList::mousePressEvent(QMouseEvent* event)
 {
-    watchClearing([&] { QListWidget::mousePressEvent(event); });
+    watchClearing([&] { QListView::mousePressEvent(event); });
 }
 
 void JournalList::mouseReleaseEvent(QMouseEvent* event)
 {
-    watchClearing([&] { QListWidget::mouseReleaseEvent(event); });
+    watchClearing([&] { QListView::mouseReleaseEvent(event); });
 }
 
 void JournalList::keyPressEvent(QKeyEvent* event)
 {
-    watchClearing([&] { QListWidget::keyPressEvent(event); });
+    watchClearing([&] { QListView::keyPressEvent(event); });
 }
 
 int JournalList::tabStop() const
@@ -129,5 +138,5 @@ void JournalList::dataChanged(const QModelIndex& topLeft, const QModelIndex& bot
     if (topLeft == bottomRight && topLeft.row() > 0)
         QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
     else
-        QListWidget::dataChanged(topLeft, bottomRight, roles);
+        QListView::dataChanged(topLeft, bottomRight, roles);
 }

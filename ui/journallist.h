@@ -1,19 +1,27 @@
 #pragma once
-// The journal list. Each row's text stays exactly name TAB link TAB comment;
-// the fields are drawn in columns at tab stops, as a list box with tab
-// stops shows them.
+// The journal list: a view of the journal model. Each row's text stays
+// exactly name TAB link TAB comment; the fields are drawn in columns at tab
+// stops, as a list box with tab stops shows them.
 
-#include <QListWidget>
+#include <QListView>
 #include <QStringList>
 
-class JournalList : public QListWidget {
+namespace journal {
+class Journal;
+}
+
+class JournalList : public QListView {
     Q_OBJECT
 public:
     explicit JournalList(QWidget* parent = nullptr);
 
-    // Replaces every row at once (far faster than row by row for a full journal).
+    // The journal shown (set with setModel).
+    journal::Journal* journal() const;
+    // Its rows, as a list box would give them.
     void setRows(const QStringList& rows);
     QStringList rows() const;
+    int count() const;
+    QString row(int i) const;
 
     // The selected row, or -1 when none is.
     int selectedRow() const;

@@ -8,6 +8,7 @@
 #include "platform/textfile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringView>
 #include <QtEndian>
@@ -126,12 +127,29 @@ QString readyLayerFolder(const QString& earth, const QString& layerFolder)
 
 // Writes the file `joined` whole, its bytes made only then, unless `why`
 // says its folder is not there; a file not written joins the failures.
+// Whether the regular file at `path` holds exactly `bytes` already.
+bool holds(const QString& path, const QByteArray& bytes)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || info.isSymLink() || info.size() != bytes.size())
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.readAll() == bytes;
+}
+
 template <class MakeBytes>
-void writeUnless(const QString& why, const QString& joined, Result& result, MakeBytes bytes)
+void writeUnless(const QString& why, const QString& joined, Result& result, MakeBytes makeBytes)
 {
     QString error = why;
-    if (error.isEmpty() && textfile::writeAtomically(paths::local(joined), bytes(), &error))
-        return;
+    if (error.isEmpty()) {
+        const QByteArray bytes = makeBytes();
+        const QString local = paths::local(joined);
+        // A file that holds these bytes already stays as it is: writing it
+        // again would only wait for the disk (the list and the layer set
+        // file rarely change).
+        if (holds(local, bytes) || textfile::writeAtomically(local, bytes, &error))
+            return;
+    }
     result.failures << paths::shown(joined) + QLatin1String(": ") + error;
 }
 
@@ -258,6 +276,12 @@ QString noWorldWind(const QString& wwDir)
 
 Result write(const QString& wwDir, const QStringList& rows, const LabelFont& font)
 {
+    return writeWith(
+        wwDir, [&rows] { return dataFile(rows); }, font);
+}
+
+Result writeWith(const QString& wwDir, const std::function<QByteArray()>& data, const LabelFont& font)
+{
     Result result;
     if (QString why = noWorldWind(wwDir); !why.isEmpty()) {
         result.failures << why;
@@ -267,7 +291,7 @@ Result write(const QString& wwDir, const QStringList& rows, const LabelFont& fon
     const QString layerFolder = paths::join(earth, QStringLiteral("velmora"));
     const QString layerWhy = readyLayerFolder(earth, layerFolder);
     const QString dataPath = paths::join(layerFolder, QStringLiteral("velmora.wwp"));
-    writeUnless(layerWhy, dataPath, result, [&] { return dataFile(rows); });
+    writeUnless(layerWhy, dataPath, result, data);
     writeUnless(layerWhy, paths::join(layerFolder, QStringLiteral("velmora.wpl")), result, listFile);
 
     const QString configEarth = configEarthFolder(wwDir);

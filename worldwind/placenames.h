@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace placenames {
 
 // A colour as the settings keep it: red in the low byte, then green, then
@@ -66,5 +68,8 @@ struct Result {
 // that holds no World Wind gets nothing, and the one failure is why
 // (noWorldWind).
 Result write(const QString& wwDir, const QStringList& rows, const LabelFont& font);
+// The same with the data file's bytes from `data`, asked for only when
+// its folder is there (a caller may have made them meanwhile).
+Result writeWith(const QString& wwDir, const std::function<QByteArray()>& data, const LabelFont& font);
 
 }  // namespace placenames

@@ -1,0 +1,173 @@
+// The window's whole Save with a full journal (32,767 places), from the
+// click until the window has handled everything the save caused, offscreen:
+// the journal, the three layer files, the message, the log, the caption and
+// the fields. One load of the same journal from its file is the yardstick
+// measured in the same run; the save should stay within 1.3 of it. The
+// parses of the journal by the watch after our own saves are counted: there
+// should be none.
+
+#include "journal/journal.h"
+#include "journal/journalfile.h"
+#include "journal/row.h"
+#include "platform/messagebox.h"
+#include "platform/textfile.h"
+#include "ui/form1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <ctime>
+#include <vector>
+
+namespace {
+
+const QStringList& fullJournal()
+{
+    static const QStringList rows = [] {
+        QStringList r;
+        r.reserve(kMaxRows);
+        for (int i = 0; i < kMaxRows; ++i)
+            r.append(makeRow(QStringLiteral("Place number %1").arg(i),
+                             QStringLiteral("worldwind://goto/world=Earth&lat=%1&lon=%2")
+                                 .arg(-90 + (i % 180) + 0.123456789012, 0, 'f', 13)
+                                 .arg(-180 + (i % 360) + 0.98765432101, 0, 'f', 14),
+                             QStringLiteral("a comment of some length for place %1").arg(i)));
+        return r;
+    }();
+    return rows;
+}
+
+QTemporaryDir& folder()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+QString journalFile()
+{
+    return folder().filePath(QStringLiteral("velmora.js"));
+}
+
+// Milliseconds of processor time used by the process so far: on a busy
+// machine the wall clock also counts the waits for a processor.
+double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Milliseconds of one journal load, median of this run: wall clock and
+// processor time.
+double loadMs = 0;
+double loadCpuMs = 0;
+
+void BM_LoadJournalBaseline(benchmark::State& state)
+{
+    std::vector<double> ms, cpu;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        const double cpuStart = cpuMs();
+        journal::ReadResult r = journal::readJournalFile(journalFile());
+        benchmark::DoNotOptimize(r);
+        cpu.push_back(cpuMs() - cpuStart);
+        ms.push_back(double(clock.nsecsElapsed()) / 1e6);
+    }
+    loadMs = median(ms);
+    loadCpuMs = median(cpu);
+    state.counters["median_ms"] = loadMs;
+    state.counters["cpu_ms"] = loadCpuMs;
+}
+BENCHMARK(BM_LoadJournalBaseline)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// The main window loaded with the full journal, shown offscreen.
+Form1& window()
+{
+    static Form1* form = [] {
+        auto* f = new Form1;
+        f->Form_Load();
+        f->show();
+        QApplication::processEvents();
+        return f;
+    }();
+    return *form;
+}
+
+void BM_Save(benchmark::State& state)
+{
+    Form1& f = window();
+    journal::Journal& model = *f.journal();
+    std::vector<double> ms, cpu;
+    int watchParses = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        // Every save has a change to write, as after an edit: a save
+        // without one leaves the file as it is.
+        model.replace(kMaxRows / 2, fullJournal()[kMaxRows / 2] + QString::number(ms.size()));
+        QApplication::processEvents();
+        state.ResumeTiming();
+
+        QElapsedTimer clock;
+        clock.start();
+        const double cpuStart = cpuMs();
+        QTest::mouseClick(f.Command11, Qt::LeftButton);
+        QApplication::processEvents();
+        cpu.push_back(cpuMs() - cpuStart);
+        ms.push_back(double(clock.nsecsElapsed()) / 1e6);
+
+        state.PauseTiming();
+        // The watch looks a moment after the burst of changes.
+        const int parses = model.parses();
+        QTest::qWait(400);
+        watchParses += model.parses() - parses;
+        state.ResumeTiming();
+    }
+    const double saveMs = median(ms);
+    state.counters["median_ms"] = saveMs;
+    state.counters["load_ms"] = loadMs;
+    state.counters["ratio_to_load"] = loadMs > 0 ? saveMs / loadMs : 0;
+    state.counters["cpu_ratio_to_load"] = loadCpuMs > 0 ? median(cpu) / loadCpuMs : 0;
+    state.counters["watch_parses"] = watchParses;
+}
+BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    MessageBox::setNonInteractive(true);
+    QDir dir(folder().path());
+    dir.mkpath(QStringLiteral("ww/add-ons/earth"));
+    dir.mkpath(QStringLiteral("ww/config/earth"));
+    if (!textfile::writeAtomically(journalFile(), journal::journalBytes(fullJournal()))
+        || !textfile::writeAtomically(dir.filePath(QStringLiteral("velmora.ini")),
+                                      ".\\\r\nww\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n"))
+        return 1;
+    QDir::setCurrent(dir.path());
+    window();  // built and loaded once, outside every timing
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

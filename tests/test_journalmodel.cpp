@@ -1,0 +1,397 @@
+// The journal model without a window: the save against another writer,
+// the merge of both writers' rows, what reads back unchanged, the watch,
+// the hold on captures and the import rule.
+
+#include "exchange/journalimport.h"
+#include "exchange/kmz.h"
+#include "exchange/places.h"
+#include "hostilexml.h"
+#include "journal/journal.h"
+#include "journal/journalfile.h"
+#include "journal/row.h"
+#include "platform/textfile.h"
+#include "worldwind/links.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QString place(const char* name, int lat = 1)
+{
+    return makeRow(QString::fromUtf8(name), links::linkFor(lat, 2), u"");
+}
+
+const QString A = place("A", 1), B = place("B", 2), C = place("C", 3), D = place("D", 4);
+
+// A folder with a journal of `rows`, and the model opened on it.
+struct Folder {
+    explicit Folder(const QStringList& rows = {A, B})
+    {
+        write(rows);
+        model.open(path());
+    }
+    QString path() const { return dir.filePath(QStringLiteral("velmora.js")); }
+    void write(const QStringList& rows) const
+    {
+        QVERIFY(textfile::writeAtomically(path(), journal::journalBytes(rows)));
+    }
+    QStringList onDisk() const { return journal::readJournalFile(path()).rows; }
+
+    QTemporaryDir dir;
+    journal::Journal model;
+};
+
+// `levels` elements nested inside the name of one place.
+QByteArray nestedName(const char* start, const char* end, int levels)
+{
+    return start + QByteArray("<b>").repeated(levels) + QByteArray("</b>").repeated(levels) + end;
+}
+
+QByteArray zipped(const QByteArray& kml)
+{
+    return exchange::kmz::pack(kml, nullptr).value_or(QByteArray());
+}
+
+const QByteArray kOnePlace = "<kml><Placemark><Point><coordinates>1,2</coordinates></Point></Placemark></kml>";
+
+using Answer = journal::Journal::Answer;
+using Question = journal::Journal::Question;
+using Saved = journal::Journal::SaveResult;
+
+QStringList noLayer(const QStringList&)
+{
+    return {};
+}
+
+}  // namespace
+
+class TestJournalModel : public QObject {
+    Q_OBJECT
+
+private slots:
+    void mergeKeepsBothWritersChanges()
+    {
+        const QString B2 = place("B ours"), B3 = place("B theirs"), X = place("X"), Y = place("Y");
+        const struct {
+            const char* what;
+            QStringList lastRead, ours, theirs, merged;
+        } cases[] = {
+            {"they changed nothing", {A, B}, {A, B, X}, {A, B}, {A, B, X}},
+            {"they added after ours", {A, B}, {A, B, X}, {A, B, Y}, {A, B, X, Y}},
+            {"they removed a row we left alone", {A, B, C}, {A, B, C, X}, {A, C}, {A, C, X}},
+            {"they removed a row we changed", {A, B, C}, {A, B2, C}, {A, C}, {A, B2, C}},
+            {"both changed one row: ours wins", {A, B, C}, {A, B2, C}, {A, B3, C}, {A, B2, C}},
+            {"they changed a row we left alone", {A, B, C}, {A, B, C, X}, {A, B3, C}, {A, B3, C, X}},
+            {"we removed a row they changed", {A, B, C}, {A, C}, {A, B3, C}, {A, C}},
+            {"both added the same place", {A}, {A, X}, {A, X, Y}, {A, X, Y}},
+            {"our order stays", {A, B, C}, {C, A, B}, {A, B, C, Y}, {C, A, B, Y}},
+            {"repeated rows counted", {A, A}, {A, A, X}, {A, A, A}, {A, A, X, A}},
+            {"nothing was read before", {}, {X}, {A, B}, {X, A, B}},
+            {"they emptied the file", {A, B}, {A, B, X}, {}, {X}},
+        };
+        for (const auto& c : cases)
+            QVERIFY2(journal::mergeRows(c.lastRead, c.ours, c.theirs) == c.merged, c.what);
+    }
+
+    void rowsThatReadBackUnchanged()
+    {
+        const struct {
+            QString row;
+            bool same;
+        } cases[] = {
+            {A, true},
+            {makeRow(u"<Caf\u00e9 \"Z\u00fcrich\" it's \\>", u"worldwind://goto/world=Earth&lat=1&lon=2", u"\u20ac"),
+             true},
+            {makeRow(u"\u65e5\u672c \U0001F600", u"l", u"x"), true},  // character references come back
+            {makeRow(u"Rock & Roll", u"l", u""), false},
+            {makeRow(u"&lt;", u"l", u""), false},
+            {makeRow(u"n", u"worldwind://goto/a\"b", u""), false},
+            {makeRow(u"n", u"l\\x", u""), false},
+            {makeRow(u"n", u"l\u65e5", u""), false},
+            {QStringLiteral("a\tb\tc\td"), false},
+            {QStringLiteral("a\rb\tl\t"), false},
+            {QStringLiteral("only a name"), false},
+            {QString(u'\xd800') + QStringLiteral("\tl\t"), false},
+        };
+        for (const auto& c : cases) {
+            QCOMPARE(journal::readsBackSame(c.row), c.same);
+            // The rule must never claim more than the file gives back.
+            const bool back = journal::parseJournal(journal::journalBytes({c.row})).rows == QStringList{c.row};
+            QVERIFY2(!c.same || back, qPrintable(c.row));
+        }
+    }
+
+    void saveAgainstTheFileOnDisk()
+    {
+        const QString X = place("X"), Y = place("Y");
+        const QString quoted = makeRow(u"Q", u"worldwind://goto/a\"b", u"");
+        const struct {
+            const char* what;
+            QStringList ours;    // empty: unmodified
+            QStringList theirs;  // empty: the file as read
+            QByteArray cutFile;  // the file instead, when set
+            Answer answer;
+            Saved::Outcome outcome;
+            bool asked;
+            QStringList after;  // the rows and the file
+            int parses;         // of the file, during the save
+        } cases[] = {
+            {"unchanged file", {A, B, X}, {}, {}, Answer::Cancel, Saved::Written, false, {A, B, X}, 0},
+            {"unmodified rows take the other writer's file",
+             {},
+             {A, B, Y},
+             {},
+             Answer::Cancel,
+             Saved::Written,
+             false,
+             {A, B, Y},
+             1},
+            {"only removals by the other writer",
+             {A, B, X},
+             {A},
+             {},
+             Answer::Cancel,
+             Saved::Written,
+             false,
+             {A, B, X},
+             1},
+            {"keep both", {A, B, X}, {A, B, Y}, {}, Answer::KeepBoth, Saved::Written, true, {A, B, X, Y}, 1},
+            {"save over", {A, B, X}, {A, B, Y}, {}, Answer::SaveOver, Saved::Written, true, {A, B, X}, 1},
+            {"cancel", {A, B, X}, {A, B, Y}, {}, Answer::Cancel, Saved::Stopped, true, {A, B, X}, 1},
+            {"a file cut short",
+             {A, B, X},
+             {},
+             journal::journalBytes({A}) + "add_place(\"cut\r\n" + journal::journalBytes({B}),
+             Answer::SaveOver,
+             Saved::Written,
+             true,
+             {A, B, X},
+             1},
+            {"a text the file changes",
+             {A, quoted},
+             {},
+             {},
+             Answer::Cancel,
+             Saved::Written,
+             false,
+             {A, makeRow(u"Q", u"worldwind://goto/a%22b", u"")},
+             1},
+        };
+        for (const auto& c : cases) {
+            Folder f;
+            if (!c.ours.isEmpty()) {
+                f.model.setRows(c.ours);
+                f.model.setModified(true);
+            }
+            if (!c.theirs.isEmpty())
+                f.write(c.theirs);
+            if (!c.cutFile.isEmpty())
+                QVERIFY(textfile::writeAtomically(f.path(), c.cutFile));
+            bool asked = false, busyWhileAsked = false;
+            const int parses = f.model.parses();
+            const Saved saved = f.model.save(
+                1000,
+                [&](const Question&) {
+                    asked = true;
+                    busyWhileAsked = f.model.isBusy();
+                    return c.answer;
+                },
+                noLayer);
+            QVERIFY2(saved.outcome == c.outcome, c.what);
+            QVERIFY2(asked == c.asked, c.what);
+            QVERIFY2(!asked || busyWhileAsked, c.what);
+            QVERIFY2(f.model.rows() == c.after, c.what);
+            QVERIFY2(f.model.parses() - parses == c.parses, c.what);
+            if (saved.written())
+                QVERIFY2(f.onDisk() == c.after, c.what);
+            QVERIFY2(!f.model.isBusy(), c.what);
+        }
+    }
+
+    void theQuestionNamesWhatWouldBeLost()
+    {
+        Folder f;
+        f.model.append({place("X")});
+        f.write({A, B, C, D});
+        Question asked;
+        f.model.save(
+            1000,
+            [&](const Question& q) {
+                asked = q;
+                return Answer::Cancel;
+            },
+            noLayer);
+        QCOMPARE(asked.kind, Question::OthersAdded);
+        QCOMPARE(asked.added, (QStringList{C, D}));
+        QCOMPARE(asked.onDisk.rows, (QStringList{A, B, C, D}));
+        QCOMPARE(f.onDisk(), (QStringList{A, B, C, D}));
+    }
+
+    void aFailedSaveChangesNothing()
+    {
+        Folder f;
+        f.model.append({C});
+        QVERIFY(QFile::remove(f.path()));
+        QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("velmora.js")));  // a folder where the file was
+        const Saved saved = f.model.save(
+            1000, [](const Question&) { return Answer::SaveOver; }, noLayer);
+        QCOMPARE(saved.outcome, Saved::NotWritten);
+        QVERIFY(!saved.why.isEmpty());
+        QCOMPARE(f.model.rows(), (QStringList{A, B, C}));
+        QVERIFY(f.model.isModified());
+    }
+
+    void theWatchParsesOnlyAnotherWritersFile()
+    {
+        Folder f;
+        f.model.watchForOtherWriters();
+        QSignalSpy changed(&f.model, &journal::Journal::changedOnDisk);
+        f.model.append({C});
+        QCOMPARE(f.model.save(1000, nullptr, noLayer).outcome, Saved::Written);
+        const int parses = f.model.parses();
+        // Saved again without a change, the file is left as it is.
+        const QDateTime written = QFileInfo(f.path()).lastModified();
+        QTest::qWait(20);
+        QCOMPARE(f.model.save(1000, nullptr, noLayer).outcome, Saved::Written);
+        QCOMPARE(QFileInfo(f.path()).lastModified(), written);
+        QTest::qWait(400);  // the watch has looked at our own saves
+        f.model.checkDisk();
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(f.model.parses(), parses);
+
+        f.write({A, B, C, D});
+        QTRY_COMPARE(changed.count(), 1);
+        QCOMPARE(f.model.parses(), parses);  // told, not parsed
+        QVERIFY(f.model.noteChange());
+        QVERIFY(!f.model.noteChange());  // the same change is noted once
+        QSignalSpy reloaded(&f.model, &journal::Journal::reloaded);
+        f.model.followDisk();
+        QCOMPARE(reloaded.count(), 1);
+        QCOMPARE(f.model.rows(), (QStringList{A, B, C, D}));
+    }
+
+    void aHoldEndsInIdle()
+    {
+        Folder f;
+        QSignalSpy idle(&f.model, &journal::Journal::idle);
+        {
+            const journal::Journal::Busy outer(f.model);
+            {
+                const journal::Journal::Busy inner(f.model);
+                QVERIFY(f.model.isBusy());
+            }
+            QCOMPARE(idle.count(), 0);
+            f.model.open(f.path());  // a reload holds too
+            QVERIFY(f.model.isBusy());
+        }
+        QVERIFY(!f.model.isBusy());
+        QCOMPARE(idle.count(), 1);
+    }
+
+    void theImportRule()
+    {
+        const QString longName = makeRow(QString(kMaxFieldLength + 1, u'n'), links::linkFor(5, 5), u"");
+        const auto file = [](const QStringList& rows) {
+            exchange::ImportFile f;
+            f.shown = QStringLiteral("in.kml");
+            f.found = exchange::parse(exchange::kmlBytes(rows));
+            return f;
+        };
+        exchange::ImportFile bad;
+        bad.shown = QStringLiteral("bad.kml");
+        bad.found = exchange::parse("<kml><Placemark>");
+        const struct {
+            const char* what;
+            QStringList held;
+            QList<exchange::ImportFile> files;
+            exchange::ImportPlan::Outcome outcome;
+            QStringList rows;
+            const char* why;
+        } cases[] = {
+            {"new places", {A}, {file({B, C})}, exchange::ImportPlan::Adds, {B, C}, ""},
+            {"known places left out", {A, B}, {file({A, B, C})}, exchange::ImportPlan::Adds, {C}, ""},
+            {"a known place with a long name", {longName}, {file({longName, C})}, exchange::ImportPlan::Adds, {C}, ""},
+            {"a new place with a long name",
+             {A},
+             {file({longName, C})},
+             exchange::ImportPlan::Refused,
+             {},
+             "has a name of 32768 characters"},
+            {"all known", {A}, {file({A})}, exchange::ImportPlan::NothingNew, {}, ""},
+            {"a second file repeats the first", {}, {file({B}), file({B, C})}, exchange::ImportPlan::Adds, {B, C}, ""},
+            {"an ill-formed file", {A}, {file({B}), bad}, exchange::ImportPlan::Refused, {}, "not well-formed"},
+        };
+        for (const auto& c : cases) {
+            const exchange::ImportPlan plan = exchange::planImport(c.held, c.files);
+            QVERIFY2(plan.outcome == c.outcome, c.what);
+            if (plan.outcome != exchange::ImportPlan::Refused)
+                QVERIFY2(plan.rows == c.rows, c.what);
+            QVERIFY2(plan.why.contains(QLatin1String(c.why)), qPrintable(plan.why));
+        }
+        QStringList full;
+        for (int i = 0; i < kMaxRows; ++i)
+            full << place("p", i % 90);
+        const exchange::ImportPlan tooMany = exchange::planImport(full, {file({place("new", 89)})});
+        QVERIFY(tooMany.tooMany());
+        QCOMPARE(tooMany.rows.size(), 1);
+    }
+
+    void filesMadeToTrickTheReaderAreRefusedWhole()
+    {
+        const struct {
+            const char* what;
+            const char* file;
+            QByteArray bytes;
+            const char* saying;
+        } cases[] = {
+            {"100,000 levels in a name", "deep.kml",
+             nestedName("<kml><Placemark><name>",
+                        "</name><Point><coordinates>1,2</coordinates></Point></Placemark></kml>", 100000),
+             "nested more than 200 deep"},
+            {"100,000 levels in a description", "deep.gpx",
+             nestedName("<gpx><wpt lat=\"1\" lon=\"2\"><desc>", "</desc></wpt></gpx>", 100000),
+             "nested more than 200 deep"},
+            {"billion laughs", "laughs.kml", hostilexml::kLaughs, "declares entities"},
+            {"entities declared inside the root", "inside.gpx",
+             "<gpx><!DOCTYPE gpx [<!ENTITY a \"aaaa\">]><wpt lat=\"1\" lon=\"2\"><name>&a;</name></wpt></gpx>",
+             "not well-formed XML (line 1, column"},
+            {"external entity", "external.gpx",
+             "<!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/hostname\">]><gpx><wpt lat=\"1\" "
+             "lon=\"2\"><name>&x;</name>"
+             "</wpt></gpx>",
+             "declares entities"},
+            {"a default position from the DTD", "attlist.gpx",
+             "<!DOCTYPE gpx [<!ATTLIST wpt lat CDATA \"45\" lon CDATA "
+             "\"7\">]><gpx><wpt><name>Nowhere</name></wpt></gpx>",
+             "\"Nowhere\" (line 1) has no latitude"},
+            {"bytes that are not UTF-8", "latin.gpx", "<gpx><wpt lat=\"1\" lon=\"2\"><name>caf\xe9</name></wpt></gpx>",
+             "not UTF-8"},
+            {"a control character", "control.kml", "<kml>\x01</kml>", "U+0001, which XML forbids"},
+            {"text after the root", "after.kml", kOnePlace + "and more", "text outside the root element"},
+            {"zip bomb", "bomb.kmz", zipped(QByteArray(exchange::kMaxFileSize + 1, ' ')),
+             "would inflate to more than 64 MB"},
+            {"zip bomb lying about its size", "liar.kmz",
+             zipped(QByteArray(exchange::kMaxFileSize + 1, ' '))
+                 .replace(QByteArray("\x01\x00\x00\x04", 4), QByteArray("\x10\x00\x00\x00", 4)),
+             "would inflate to more than 64 MB"},
+            {"KMZ without KML", "nokml.kmz", zipped(kOnePlace).replace("doc.kml", "doc.txt"),
+             "a KMZ archive without a KML document"},
+            {"broken KMZ", "broken.kmz", zipped(kOnePlace).left(40), "not a readable KMZ archive"},
+        };
+        for (const auto& c : cases) {
+            QTemporaryDir dir;
+            const QString path = dir.filePath(QString::fromLatin1(c.file));
+            QVERIFY(textfile::writeAtomically(path, c.bytes));
+            const exchange::ImportPlan plan = exchange::planImport({A}, {exchange::readForImport(path)});
+            QVERIFY2(plan.outcome == exchange::ImportPlan::Refused, c.what);
+            QVERIFY2(plan.why.contains(QString::fromUtf8(c.saying)), qPrintable(plan.why));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestJournalModel)
+#include "test_journalmodel.moc"
