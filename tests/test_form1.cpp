@@ -336,7 +336,7 @@ private slots:
         for (const char* folder : {"nowhere", "empty"}) {
             QDir(start.path()).mkpath(QStringLiteral("empty"));
             form.settings.WWDir = QString::fromLatin1(folder);
-            form.List1->addItem(QStringLiteral("b\tworldwind://goto/world=Earth&lat=3&lon=4\t"));
+            form.journal()->append(QStringList() << QStringLiteral("b\tworldwind://goto/world=Earth&lat=3&lon=4\t"));
             form.setModified(true);
             MessageBox::clearHistory();
             const int logged = form.logList->count();

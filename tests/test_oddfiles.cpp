@@ -477,7 +477,7 @@ private:
         Form1 form;
         guitest::loadWindow(s.start, form, guitest::settingsFile("save", "ww"));
         MessageBox::clearHistory();
-        form.List1->addItem(makeRow(u"Unsaved", links::linkFor(5, 5), u""));
+        form.journal()->append(QStringList() << makeRow(u"Unsaved", links::linkFor(5, 5), u""));
         form.setModified(true);
         MessageBox::setNextAnswer(MessageBox::Cancel);
         if (form.saveVelmora())
