@@ -205,6 +205,11 @@ private slots:
         QCOMPARE(form.Command6->text(), QStringLiteral("logs <<"));
         QVERIFY(form.logList->isVisible());
         QCOMPARE(form.logList->item(0)->text(), QStringLiteral("WorldWind Velmora..."));
+        // The panel shows the newest line, however many came before it.
+        for (int i = 1; i <= 20; ++i)
+            form.log(QStringLiteral("line %1").arg(i));
+        QVERIFY(form.logList->viewport()->rect().contains(
+            form.logList->visualItemRect(form.logList->item(form.logList->count() - 1))));
         QTest::mouseClick(form.Command6, Qt::LeftButton);
         QCOMPARE(form.height(), folded);
         QCOMPARE(form.Command6->text(), QStringLiteral("logs >>"));
@@ -296,7 +301,7 @@ private slots:
         form.Form_Load();
         QCOMPARE(form.List1->count(), 2);
         QCOMPARE(MessageBox::history().size(), 1);
-        QVERIFY(MessageBox::history().first().contains(QStringLiteral("2 places were read")));
+        QVERIFY(MessageBox::history().first().contains(QStringLiteral("could be read: 2 places.\n")));
         QVERIFY(MessageBox::history().first().contains(QStringLiteral("line 3")));
     }
 

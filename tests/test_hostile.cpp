@@ -127,7 +127,7 @@ const std::vector<Case>& cases()
     static const std::vector<Case> all = {
         {"LF-only journal: the save asks, Cancel keeps the file",
          [](Scene& s) { return defaults(s, kParis + "\n" + kRock + "\n" + kParis + "\n"); },
-         {"Line 1 holds more than one place", "1 place was read", "holds 3 places"},
+         {"Line 1 holds more than one place", "could be read: 1 place.\n", "holds 3 places"},
          {{"holds 3 places", "only 1 place was read", "Save anyway?"}}},
         {"LF-only journal saved anyway",
          [](Scene& s) { return defaults(s, kParis + "\n" + kRock + "\n"); },

@@ -284,8 +284,8 @@ void Form1::reportUnreadPlaces(const journal::ReadResult& read)
     const QString after = read.complete() ? QStringLiteral("Saving now would remove the unread text from the journal.")
                                           : QStringLiteral("The file holds %1; saving will ask before replacing it.")
                                                 .arg(placesText(read.placesInFile));
-    MessageBox::information(this, QStringLiteral("Only part of the journal %1 could be read: %2 read.\n\n%3\n\n%4")
-                                      .arg(path, placesRead(int(read.rows.size())), why.join(QLatin1Char(' ')), after));
+    MessageBox::information(this, QStringLiteral("Only part of the journal %1 could be read: %2.\n\n%3\n\n%4")
+                                      .arg(path, placesText(read.rows.size()), why.join(QLatin1Char(' ')), after));
 }
 
 journal::Journal::Answer Form1::askAboutOtherWriters(const journal::Journal::Question& question)
@@ -436,6 +436,7 @@ void Form1::log(const QString& logEvent)
     if (logList->count() > kMostLogLines)
         logList->clear();
     logList->addItem(logEvent);
+    logList->scrollToBottom();  // the newest line is the one the user looks for
 }
 
 Form2* Form1::form2()
