@@ -250,7 +250,8 @@ const std::vector<Case>& cases()
          },
          0, "", After::Complete, 3},
         {"journal of notes only: the window's Save asks", Act::WindowSave, false,
-         [](Scene& s) { return unless(standard(s, kNotes), ""); }, 0, "Save anyway?", After::Unchanged},
+         [](Scene& s) { return unless(standard(s, kNotes), ""); }, 0,
+         "holds text that is not journal lines (from line 1 on)", After::Unchanged},
         {"KMZ that inflates to 64 MB of empty elements: refused", Act::BombImport, false,
          [](Scene& s) {
              QByteArray kml = "<kml>";

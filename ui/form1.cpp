@@ -325,6 +325,11 @@ QString Form1::notAllReadQuestion(const journal::Journal::Question& question) co
         text = QStringLiteral("The journal %1 could not be read (%2), so none of its places are in the list.\n\n"
                               "Saving replaces the file with the list (%3), and whatever the file holds is lost.")
                    .arg(path, onDisk.whyNotRead, list);
+    else if (onDisk.placesInFile == 0 && onDisk.stoppedAtLine > 0)
+        text = QStringLiteral("The journal %1 holds text that is not journal lines (from line %2 on), so nothing of "
+                              "it is in the list.\n\nSaving replaces the file with the list (%3), and that text is "
+                              "lost.")
+                   .arg(path, QString::number(onDisk.stoppedAtLine), list);
     else
         text = QStringLiteral("The journal %1 holds %2, and %3 into the list.\n\nSaving replaces the file with the "
                               "list (%4), and the places that were not read are lost.")
