@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -11,6 +12,12 @@
 
 namespace exchange::xml {
 namespace {
+
+// "U+D800".
+QString codePoint(char32_t c)
+{
+    return QStringLiteral("U+") + QString::number(quint32(c), 16).toUpper().rightJustified(4, u'0');
+}
 
 // Code points XML 1.0 allows in a document.
 bool xmlChar(char32_t c)
@@ -48,7 +55,7 @@ BadByte firstBadByte(const char* data, qsizetype size)
         if (c < 0x80) {
             if (c < 0x20 && c != 0x9 && c != 0xA && c != 0xD)
                 return {p - reinterpret_cast<const unsigned char*>(data),
-                        QStringLiteral("the character U+%1, which XML forbids").arg(c, 4, 16, QLatin1Char('0'))};
+                        QStringLiteral("the character %1, which XML forbids").arg(codePoint(c))};
             ++p;
             continue;
         }
@@ -77,8 +84,7 @@ BadByte firstBadByte(const char* data, qsizetype size)
         if (!valid || cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
             return {at, QStringLiteral("bytes that are not UTF-8")};
         if (!xmlChar(cp))
-            return {at,
-                    QStringLiteral("the character U+%1, which XML forbids").arg(quint32(cp), 4, 16, QLatin1Char('0'))};
+            return {at, QStringLiteral("the character %1, which XML forbids").arg(codePoint(cp))};
         p += extra + 1;
     }
     return {};
@@ -175,6 +181,33 @@ char32_t reference(const char* p, qsizetype* length)
     return xmlChar(c) ? c : 0;
 }
 
+// The number of a character reference ("&#55296;", "&#xD800;") whatever
+// it refers to, up to just past U+10FFFF; nothing when `p` starts none.
+std::optional<char32_t> numericReference(const char* p)
+{
+    if (p[0] != '&' || p[1] != '#')
+        return std::nullopt;
+    const bool hex = p[2] == 'x';
+    const char* d = p + (hex ? 3 : 2);
+    char32_t c = 0;
+    const char* const first = d;
+    for (;; ++d) {
+        int v;
+        if (*d >= '0' && *d <= '9')
+            v = *d - '0';
+        else if (hex && *d >= 'a' && *d <= 'f')
+            v = *d - 'a' + 10;
+        else if (hex && *d >= 'A' && *d <= 'F')
+            v = *d - 'A' + 10;
+        else
+            break;
+        c = std::min<char32_t>(c * (hex ? 16 : 10) + char32_t(v), 0x110000);
+    }
+    if (d == first || *d != ';')
+        return std::nullopt;
+    return c;
+}
+
 enum class Kind { Text, Attribute, Cdata };
 
 // Appends `value` as XML reads it: line ends made LF (blanks in an
@@ -217,27 +250,17 @@ void Document::load()
     const std::optional<QStringConverter::Encoding> marked = QStringConverter::encodingForData(original_, u'<');
     const QByteArray declared = declaredEncoding(original_);
     if (marked && *marked != QStringConverter::Utf8) {
-        QStringDecoder decoder(*marked);
-        const QString text = decoder.decode(original_);
-        if (decoder.hasError()) {
-            error_ = QStringLiteral("its text is not valid %1")
-                         .arg(QLatin1String(QStringConverter::nameForEncoding(*marked)));
+        if (!convert([&] { return QStringDecoder(*marked); },
+                     QLatin1String(QStringConverter::nameForEncoding(*marked))))
             return;
-        }
-        original_ = text.toUtf8();
     } else if (!marked && !isUtf8Name(declared)) {
-        QStringDecoder decoder(declared.constData());
-        if (!decoder.isValid()) {
+        if (!QStringDecoder(declared.constData()).isValid()) {
             error_ = QStringLiteral("it is written in the encoding \"%1\", which is not read")
                          .arg(QString::fromLatin1(declared.left(40)));
             return;
         }
-        const QString text = decoder.decode(original_);
-        if (decoder.hasError()) {
-            error_ = QStringLiteral("its text is not valid %1").arg(QString::fromLatin1(declared.left(40)));
+        if (!convert([&] { return QStringDecoder(declared.constData()); }, QString::fromLatin1(declared.left(40))))
             return;
-        }
-        original_ = text.toUtf8();
     } else if (original_.startsWith("\xEF\xBB\xBF")) {
         original_ = original_.sliced(3);
     }
@@ -264,6 +287,43 @@ void Document::load()
                                                                    pugi::encoding_utf8);
     if (!parsed)
         failAt(qsizetype(parsed.offset), QString::fromLatin1(parsed.description()));
+}
+
+bool Document::convert(const std::function<QStringDecoder()>& decoderFor, const QString& encoding)
+{
+    QStringDecoder decoder = decoderFor();
+    const QString text = decoder.decode(original_);
+    if (decoder.hasError()) {
+        // Where: the bytes fed one at a time to a fresh decoder, until it
+        // fails. Only ever done for a file that is refused.
+        QStringDecoder probe = decoderFor();
+        QString read;
+        for (qsizetype i = 0; i < original_.size() && !probe.hasError(); ++i)
+            read += probe.decode(QByteArrayView(original_.constData() + i, 1));
+        failAtText(read, std::max<qsizetype>(0, read.size() - 1),
+                   QStringLiteral("bytes that are not valid %1").arg(encoding));
+        return false;
+    }
+    // A lone half of a surrogate pair decodes without complaint from
+    // UTF-16, but is no character: it would reach the places as "?".
+    const char16_t* const begin = reinterpret_cast<const char16_t*>(text.utf16());
+    for (const char16_t *p = begin, *end = begin + text.size(); p < end; ++p) {
+        if (!QChar::isSurrogate(*p))
+            continue;
+        if (QChar::isHighSurrogate(*p) && p + 1 < end && QChar::isLowSurrogate(p[1])) {
+            ++p;
+            continue;
+        }
+        // Other decoders turn a number past U+10FFFF into one.
+        failAtText(
+            text, p - begin,
+            encoding.contains(QLatin1String("16"))
+                ? QStringLiteral("half of a UTF-16 surrogate pair (%1), which is no character").arg(codePoint(*p))
+                : QStringLiteral("a code that is no character of %1").arg(encoding));
+        return false;
+    }
+    original_ = text.toUtf8();
+    return true;
 }
 
 void Document::check()
@@ -371,13 +431,37 @@ bool Document::checkValue(const char* value, bool attribute)
         qsizetype length = 0;
         if (!reference(p, &length)) {
             const qsizetype end = qsizetype(std::strcspn(p, "; \t\r\n<\"'"));
-            failAt(offsetOf(p), QStringLiteral("\"%1\" is not a reference XML knows without a declaration")
-                                    .arg(QString::fromUtf8(p, qMin<qsizetype>(end + (p[end] == ';'), 40))));
+            const QString shown = QString::fromUtf8(p, qMin<qsizetype>(end + (p[end] == ';'), 40));
+            const std::optional<char32_t> number = numericReference(p);
+            if (!number)
+                failAt(offsetOf(p),
+                       QStringLiteral("\"%1\" is not a reference XML knows without a declaration").arg(shown));
+            else if (*number > 0x10FFFF)
+                failAt(offsetOf(p), QStringLiteral("\"%1\" refers past U+10FFFF, to no character").arg(shown));
+            else
+                failAt(offsetOf(p),
+                       QStringLiteral("\"%1\" refers to %2, which XML forbids").arg(shown, codePoint(*number)));
             return false;
         }
         p += length;
     }
     return true;
+}
+
+void Document::failAtText(const QString& text, qsizetype index, const QString& why)
+{
+    if (!error_.isEmpty())
+        return;
+    const QStringView before = QStringView(text).left(index);
+    const qsizetype lineStart = before.lastIndexOf(u'\n') + 1;
+    qint64 column = 1;
+    for (qsizetype i = lineStart; i < index; ++i)
+        column += !(QChar::isLowSurrogate(text[i].unicode()) && i > lineStart
+                    && QChar::isHighSurrogate(text[i - 1].unicode()));
+    error_ = QStringLiteral("it is not well-formed XML (line %1, column %2: %3)")
+                 .arg(before.count(u'\n') + 1)
+                 .arg(column)
+                 .arg(why);
 }
 
 void Document::failAt(qsizetype offset, const QString& why)

@@ -13,6 +13,8 @@
 
 #include <pugixml.hpp>
 
+#include <functional>
+
 namespace exchange::xml {
 
 // Deeper nesting is refused: readers of the tree may descend by recursion.
@@ -65,10 +67,16 @@ private:
                                      QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
 
     void load();
+    // Converts the original from another encoding to UTF-8; false, having
+    // said where, when it is not valid in that encoding or holds half of a
+    // surrogate pair.
+    bool convert(const std::function<QStringDecoder()>& decoderFor, const QString& encoding);
     void check();
     bool checkValue(const char* value, bool attribute);
     bool referencesAllKnown() const;
     void failAt(qsizetype offset, const QString& why);
+    // The same at `index` of a text not yet converted to UTF-8.
+    void failAtText(const QString& text, qsizetype index, const QString& why);
     qsizetype offsetOf(const char* p) const { return p - buffer_.constData(); }
     void decode(const char* utf8, qsizetype size, QString& out) const;
 };

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <string>
+
 #include "printers.h"
 
 using exchange::Import;
@@ -393,4 +395,82 @@ TEST(Import, PlacesAlreadyInTheListAreLeftOut)
     exchange::leaveOutKnown(again, list + found.rows);
     EXPECT_TRUE(again.rows.isEmpty());
     EXPECT_EQ(exchange::summary(again), QStringLiteral("0 places; 4 places already in the list left out"));
+}
+
+namespace {
+
+QByteArray utf16le(const QString& text)
+{
+    return QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
+QByteArray utf16be(const QString& text)
+{
+    QByteArray out("\xFE\xFF");
+    for (const QChar c : text)
+        out += char(c.unicode() >> 8), out += char(c.unicode() & 0xFF);
+    return out;
+}
+
+QByteArray utf32le(const std::u32string& text)
+{
+    QByteArray out("\xFF\xFE\0\0", 4);
+    for (const char32_t c : text)
+        out.append(reinterpret_cast<const char*>(&c), 4);
+    return out;
+}
+
+const QString kBefore = QStringLiteral("<gpx>\n<wpt lat=\"1\" lon=\"2\"><name>a");
+const QString kAfter = QStringLiteral("b</name></wpt></gpx>");
+
+}  // namespace
+
+// No place gets a "?" or a U+FFFD for a character its file does not hold:
+// the file is refused where the character stands.
+TEST(Import, HalfSurrogatesAndNumbersPastUnicodeAreRefusedWhereTheyStand)
+{
+    const struct {
+        const char* what;
+        QByteArray file;
+        const char* reason;
+    } cases[] = {
+        {"a high half as a hex reference", (kBefore + QStringLiteral("&#xD800;") + kAfter).toUtf8(),
+         "(line 2, column 29: \"&#xD800;\" refers to U+D800, which XML forbids)"},
+        {"a low half as a decimal reference", (kBefore + QStringLiteral("&#56320;") + kAfter).toUtf8(),
+         "(line 2, column 29: \"&#56320;\" refers to U+DC00, which XML forbids)"},
+        {"a reference past U+10FFFF", (kBefore + QStringLiteral("&#x110000;") + kAfter).toUtf8(),
+         "(line 2, column 29: \"&#x110000;\" refers past U+10FFFF, to no character)"},
+        {"a huge reference in an attribute", "<gpx><wpt lat=\"&#99999999999;\" lon=\"2\"/></gpx>",
+         "(line 1, column 16: \"&#99999999999;\" refers past U+10FFFF"},
+        {"a lone high half in UTF-16LE", utf16le(kBefore + QChar(0xD800) + kAfter),
+         "(line 2, column 29: half of a UTF-16 surrogate pair (U+D800), which is no character)"},
+        {"a lone low half in UTF-16BE, after a pair",
+         utf16be(kBefore + QStringLiteral("\U0001F600") + QChar(0xDC00) + kAfter),
+         "(line 2, column 30: half of a UTF-16 surrogate pair (U+DC00)"},
+        {"a byte the declared encoding lacks",
+         "<?xml version=\"1.0\" encoding=\"US-ASCII\"?>\n<gpx><wpt lat=\"1\" lon=\"2\"><name>ab\xFF</name></wpt></gpx>",
+         "(line 2, column 35: bytes that are not valid US-ASCII)"},
+        {"a high half at the very end", utf16le(QStringLiteral("<gpx/>") + QChar(0xD83D)),
+         "(line 1, column 7: half of a UTF-16 surrogate pair (U+D83D)"},
+        {"a code point past U+10FFFF in UTF-32",
+         utf32le(U"<gpx>\n <wpt lat=\"1\" lon=\"2\"><name>a" + std::u32string(1, 0x110000) + U"b</name></wpt></gpx>"),
+         "(line 2, column 30: a code that is no character of UTF-32"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Import got = exchange::parse(c.file);
+        EXPECT_TRUE(got.rows.isEmpty());
+        EXPECT_TRUE(got.error.startsWith(QLatin1String("it is not well-formed XML"))) << got.error.toStdString();
+        EXPECT_TRUE(got.error.contains(QString::fromUtf8(c.reason))) << got.error.toStdString();
+    }
+    // Whole pairs are characters like any other.
+    for (const QByteArray& file : {utf16le(kBefore + QStringLiteral("\U0001F600") + kAfter),
+                                   utf16be(kBefore + QStringLiteral("\U0001F600") + kAfter),
+                                   (kBefore + QStringLiteral("&#x1F600;") + kAfter).toUtf8()}) {
+        const Import got = exchange::parse(file);
+        ASSERT_TRUE(got.ok()) << got.error.toStdString();
+        EXPECT_EQ(got.rows, QStringList{plain("a\xF0\x9F\x98\x80"
+                                              "b",
+                                              1, 2)});
+    }
 }
