@@ -491,19 +491,27 @@ qint64 Document::lineOf(pugi::xml_node node) const
 
 void Document::decode(const char* utf8, qsizetype size, QString& out) const
 {
-    out.resize(size);  // never more UTF-16 units than UTF-8 bytes
+    out.resize(0);
+    appendUtf16(QByteArrayView(utf8, size), out);
+}
+
+void Document::appendUtf16(QByteArrayView utf8, QString& out) const
+{
+    const qsizetype start = out.size(), size = utf8.size();
+    out.resize(start + size);  // never more UTF-16 units than UTF-8 bytes
     // Most texts are plain ASCII, widened here at once; the decoder takes
     // the rest from the first byte that is not.
-    QChar* o = out.data();
+    QChar* o = out.data() + start;
+    const char* in = utf8.data();
     qsizetype ascii = 0;
-    while (ascii < size && static_cast<unsigned char>(utf8[ascii]) < 0x80) {
-        o[ascii] = QLatin1Char(utf8[ascii]);
+    while (ascii < size && static_cast<unsigned char>(in[ascii]) < 0x80) {
+        o[ascii] = QLatin1Char(in[ascii]);
         ++ascii;
     }
     if (ascii == size)
         return;
     QStringDecoder& decoder = ascii == 0 ? utf8_ : utf8Rest_;
-    const QChar* end = decoder.appendToBuffer(o + ascii, QByteArrayView(utf8 + ascii, size - ascii));
+    const QChar* end = decoder.appendToBuffer(o + ascii, QByteArrayView(in + ascii, size - ascii));
     out.resize(end - out.constData());
 }
 
@@ -516,23 +524,26 @@ QString Document::text(pugi::xml_node element) const
 
 void Document::text(pugi::xml_node element, QString& out) const
 {
+    const QByteArrayView bytes = textBytes(element, scratch_);
+    decode(bytes.data(), bytes.size(), out);
+}
+
+QByteArrayView Document::textBytes(pugi::xml_node element, QByteArray& scratch) const
+{
     // Most elements hold one plain text, kept in the element itself.
     const char* own = element.value();
     const pugi::xml_node first = element.first_child();
     const size_t plain = std::strcspn(own, "&\r");
-    if (!first && own[plain] == '\0') {
-        decode(own, qsizetype(plain), out);
-        return;
-    }
-    QByteArray& bytes = scratch_;
-    bytes.resize(0);
-    appendDecoded(bytes, own, Kind::Text);
+    if (!first && own[plain] == '\0')
+        return QByteArrayView(own, qsizetype(plain));
+    scratch.resize(0);
+    appendDecoded(scratch, own, Kind::Text);
     pugi::xml_node n = first;
     while (n) {
         switch (n.type()) {
         case pugi::node_pcdata:
-        case pugi::node_element: appendDecoded(bytes, n.value(), Kind::Text); break;
-        case pugi::node_cdata: appendDecoded(bytes, n.value(), Kind::Cdata); break;
+        case pugi::node_element: appendDecoded(scratch, n.value(), Kind::Text); break;
+        case pugi::node_cdata: appendDecoded(scratch, n.value(), Kind::Cdata); break;
         default: break;
         }
         if (pugi::xml_node child = n.first_child()) {
@@ -543,7 +554,7 @@ void Document::text(pugi::xml_node element, QString& out) const
             n = n.parent();
         n = n.next_sibling();
     }
-    decode(bytes.constData(), bytes.size(), out);
+    return scratch;
 }
 
 QString Document::attribute(pugi::xml_node element, const char* name) const
@@ -557,21 +568,20 @@ QString Document::attribute(pugi::xml_node element, const char* name) const
 bool Document::attribute(pugi::xml_node element, const char* name, QString& out) const
 {
     const pugi::xml_attribute a = element.attribute(name);
-    if (!a) {
-        out.resize(0);
-        return false;
-    }
-    const char* value = a.value();
+    const QByteArrayView bytes = attributeBytes(element, name, scratch_);
+    decode(bytes.data(), bytes.size(), out);
+    return bool(a);
+}
+
+QByteArrayView Document::attributeBytes(pugi::xml_node element, const char* name, QByteArray& scratch) const
+{
+    const char* value = element.attribute(name).value();
     const size_t plain = std::strcspn(value, "&\r\n\t");
-    if (value[plain] == '\0') {
-        decode(value, qsizetype(plain), out);
-        return true;
-    }
-    QByteArray& bytes = scratch_;
-    bytes.resize(0);
-    appendDecoded(bytes, value, Kind::Attribute);
-    decode(bytes.constData(), bytes.size(), out);
-    return true;
+    if (value[plain] == '\0')
+        return QByteArrayView(value, qsizetype(plain));
+    scratch.resize(0);
+    appendDecoded(scratch, value, Kind::Attribute);
+    return scratch;
 }
 
 bool Document::attributeIs(pugi::xml_node element, const char* name, const char* wanted) const

@@ -52,6 +52,17 @@ public:
     // Whether that value is `wanted` (UTF-8).
     bool attributeIs(pugi::xml_node element, const char* name, const char* wanted) const;
 
+    // The same texts as UTF-8 without a string of their own, for readers
+    // that build their strings straight from the bytes: a view of the
+    // parsed buffer when the text needs no change, else of `scratch`,
+    // which receives it. Valid while `scratch` is left alone.
+    QByteArrayView textBytes(pugi::xml_node element, QByteArray& scratch) const;
+    // Empty when there is no such attribute.
+    QByteArrayView attributeBytes(pugi::xml_node element, const char* name, QByteArray& scratch) const;
+    // Appends such a text to `out`; a U+FEFF first in the text is dropped,
+    // as QString::fromUtf8 drops it.
+    void appendUtf16(QByteArrayView utf8, QString& out) const;
+
 private:
     QByteArray original_;  // for line and column numbers
     QByteArray buffer_;    // parsed in place

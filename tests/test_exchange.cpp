@@ -275,6 +275,21 @@ TEST(Import, WhatOtherProgramsWrite)
                 3, 4)},
          0,
          0},
+        {"U+FEFF first in a number, a link and coordinates is dropped as it is from a name",
+         "<kml><Placemark><name>\xEF\xBB\xBFK</name><ExtendedData><Data name=\"worldwind-link\"><value>\xEF\xBB\xBF"
+         "worldwind://goto/world=Earth&amp;lat=1&amp;lon=2&amp;z</value></Data></ExtendedData>"
+         "<Point><coordinates>\xEF\xBB\xBF 2,1</coordinates></Point></Placemark></kml>",
+         {makeRow(u"K", u"worldwind://goto/world=Earth&lat=1&lon=2&z", u"")},
+         0,
+         0},
+        {"U+FEFF inside a link's number: the link no longer points at the place",
+         "<gpx><wpt lat=\"\xEF\xBB\xBF"
+         "1\" lon=\"2\"><name>G</name><link href=\"worldwind://goto/world=Earth&amp;"
+         "lat=\xEF\xBB\xBF"
+         "1&amp;lon=2\"/></wpt></gpx>",
+         {plain("G", 1, 2)},
+         0,
+         0},
         {"a bare \"&\" where it is no reference: in a comment and in CDATA",
          "<gpx><!-- a & b --><wpt lat=\"1\" lon=\"2\"><name><![CDATA[R&D]]> &amp; co</name></wpt></gpx>",
          {plain("R&D & co", 1, 2)},
@@ -316,6 +331,15 @@ TEST(Import, BadFilesAreRefusedWholeWithAReason)
          "<kml><Placemark><Point><coordinates>1,2 3,4</coordinates></Point></Placemark></kml>",
          "not one longitude,latitude"},
         {"point without coordinates", "<kml><Placemark><Point/></Placemark></kml>", "has no coordinates"},
+        {"U+FEFF inside coordinates",
+         "<kml><Placemark><Point><coordinates>2,\xEF\xBB\xBF"
+         "1</coordinates></Point></Placemark></kml>",
+         "has the latitude \"\xEF\xBB\xBF"
+         "1\", which is not a number"},
+        {"a second Point that is not sound",
+         "<kml><Placemark><Point><coordinates>2,1</coordinates></Point><Point><coordinates>2 1</coordinates></Point>"
+         "</Placemark></kml>",
+         "the coordinates on line 1 are not one longitude,latitude"},
         {"entity expansion bomb", hostilexml::kLaughs, "declares entities"},
         {"external entity",
          "<!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/hostname\">]><gpx><wpt lat=\"1\" lon=\"2\"><name>&x;"

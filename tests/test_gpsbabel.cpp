@@ -133,6 +133,34 @@ TEST(Gpsbabel, ReadsOurKmlAndGpx)
     }
 }
 
+// gpsbabel reads no archives: the document of our KMZ, unpacked by
+// unzip (which checks the archive first), is what it reads.
+TEST(Gpsbabel, ReadsTheDocumentOfOurKmz)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QStringList rows;
+    for (const Place& p : kPlaces)
+        rows.append(makeRow(p.name, links::linkFor(p.latitude, p.longitude), p.comment));
+    const QString kmz = dir.filePath(QStringLiteral("ours.kmz")), kml = dir.filePath(QStringLiteral("doc.kml"));
+    QString error;
+    ASSERT_TRUE(exchange::writeFile(kmz, rows, &error)) << error.toStdString();
+    const QString unzip = QStandardPaths::findExecutable(QStringLiteral("unzip"));
+    ASSERT_FALSE(unzip.isEmpty()) << "unzip is not installed";
+    QProcess test;
+    test.start(unzip, {QStringLiteral("-tq"), kmz});
+    ASSERT_TRUE(test.waitForFinished(60000) && test.exitCode() == 0) << test.readAll().toStdString();
+    QProcess unpack;
+    unpack.setStandardOutputFile(kml);
+    unpack.start(unzip, {QStringLiteral("-p"), kmz, QStringLiteral("doc.kml")});
+    ASSERT_TRUE(unpack.waitForFinished(60000) && unpack.exitCode() == 0);
+    const QString csv = dir.filePath(QStringLiteral("ours.csv"));
+    const QString failure = gpsbabel({QStringLiteral("-i"), QStringLiteral("kml"), QStringLiteral("-f"), kml,
+                                      QStringLiteral("-o"), QStringLiteral("unicsv,utf8"), QStringLiteral("-F"), csv});
+    ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+    expectSamePlaces(placesInCsv(csv), kPlaces, false);
+}
+
 namespace {
 
 // kPlaces as a CSV file that gpsbabel reads.
