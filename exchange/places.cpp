@@ -798,11 +798,13 @@ Import readFile(const QString& path)
 
 namespace {
 
-// Where two places are the same, as the exports write them.
+// Positions within a millionth of a degree (about 10 cm) are the same
+// place: other programs write six decimals, and a place that went through
+// one must not come back as a new one.
 bool samePosition(const links::Position& a, const links::Position& b)
 {
-    return links::decimal(a.latitude) == links::decimal(b.latitude)
-           && links::decimal(a.longitude) == links::decimal(b.longitude);
+    constexpr double kSame = 1e-6 + 1e-11;  // and what subtracting degrees may add
+    return std::abs(a.latitude - b.latitude) <= kSame && std::abs(a.longitude - b.longitude) <= kSame;
 }
 
 }  // namespace
@@ -847,7 +849,11 @@ void leaveOutKnown(Import& found, const QStringList& list)
 QString summary(const Import& import)
 {
     const qsizetype n = import.rows.size();
-    QString text = journal::placesText(n);
+    const int known = import.alreadyInList;
+    QString text = n > 0 || known == 0 ? journal::placesText(n)
+                   : known == 1        ? QStringLiteral("No new places: the only one is in the list already")
+                   : known == 2        ? QStringLiteral("No new places: both are in the list already")
+                                       : QStringLiteral("No new places: all %1 are in the list already").arg(known);
     if (import.skipped > 0)
         text += import.skipped == 1 ? QStringLiteral("; 1 item that is not a point skipped")
                                     : QStringLiteral("; %1 items that are not points skipped").arg(import.skipped);
@@ -855,10 +861,9 @@ QString summary(const Import& import)
         text += import.routeAndTrackPoints == 1
                     ? QStringLiteral("; 1 route or track point ignored")
                     : QStringLiteral("; %1 route and track points ignored").arg(import.routeAndTrackPoints);
-    if (import.alreadyInList > 0)
-        text += import.alreadyInList == 1
-                    ? QStringLiteral("; 1 place already in the list left out")
-                    : QStringLiteral("; %1 places already in the list left out").arg(import.alreadyInList);
+    if (n > 0 && known > 0)
+        text += known == 1 ? QStringLiteral("; 1 place already in the list left out")
+                           : QStringLiteral("; %1 places already in the list left out").arg(known);
     return text;
 }
 

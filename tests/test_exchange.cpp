@@ -386,17 +386,29 @@ TEST(Import, MoreThanAJournalHoldsIsRefused)
 
 TEST(Import, Summary)
 {
-    Import i;
-    EXPECT_EQ(exchange::summary(i), QStringLiteral("0 places"));
-    i.rows = {QString()};
-    i.skipped = 1;
-    i.routeAndTrackPoints = 1;
-    EXPECT_EQ(exchange::summary(i),
-              QStringLiteral("1 place; 1 item that is not a point skipped; 1 route or track point ignored"));
-    i.skipped = 3;
-    i.routeAndTrackPoints = 40;
-    EXPECT_EQ(exchange::summary(i),
-              QStringLiteral("1 place; 3 items that are not points skipped; 40 route and track points ignored"));
+    const struct {
+        int places, skipped, routeAndTrackPoints, alreadyInList;
+        const char* text;
+    } cases[] = {
+        {0, 0, 0, 0, "0 places"},
+        {1, 1, 1, 0, "1 place; 1 item that is not a point skipped; 1 route or track point ignored"},
+        {1, 3, 40, 0, "1 place; 3 items that are not points skipped; 40 route and track points ignored"},
+        {2, 0, 0, 1, "2 places; 1 place already in the list left out"},
+        {4, 0, 0, 2, "4 places; 2 places already in the list left out"},
+        {0, 0, 0, 1, "No new places: the only one is in the list already"},
+        {0, 0, 0, 2, "No new places: both are in the list already"},
+        {0, 0, 1, 5, "No new places: all 5 are in the list already; 1 route or track point ignored"},
+        {0, 2, 0, 3, "No new places: all 3 are in the list already; 2 items that are not points skipped"},
+        {0, 1, 0, 0, "0 places; 1 item that is not a point skipped"},
+    };
+    for (const auto& c : cases) {
+        Import i;
+        i.rows = QStringList(c.places, QString());
+        i.skipped = c.skipped;
+        i.routeAndTrackPoints = c.routeAndTrackPoints;
+        i.alreadyInList = c.alreadyInList;
+        EXPECT_EQ(exchange::summary(i), QString::fromUtf8(c.text));
+    }
 }
 
 TEST(Import, PlacesAlreadyInTheListAreLeftOut)
@@ -418,7 +430,43 @@ TEST(Import, PlacesAlreadyInTheListAreLeftOut)
     again.alreadyInList = 0;
     exchange::leaveOutKnown(again, list + found.rows);
     EXPECT_TRUE(again.rows.isEmpty());
-    EXPECT_EQ(exchange::summary(again), QStringLiteral("0 places; 4 places already in the list left out"));
+    EXPECT_EQ(exchange::summary(again), QStringLiteral("No new places: all 4 are in the list already"));
+}
+
+// The same name within a millionth of a degree is the same place, as far
+// as a rounding to six decimals can move it; no position counts as 0,0.
+TEST(Import, KnownPlacesMatchWithinAMillionthOfADegree)
+{
+    const QStringList list = {plain("A", 10, 20), plain("B", -33.86881234567, 151.20930987654),
+                              makeRow(u"C", u"worldwind://goto/world=Mars", u"")};
+    const struct {
+        const char* name;
+        double lat, lon;
+        bool known;
+    } cases[] = {
+        {"A", 10, 20, true},
+        {"A", 10 + 9e-7, 20 - 1e-6, true},
+        {"A", 10 - 1.1e-6, 20, false},
+        {"A", 10, 20 + 2e-6, false},
+        {"a", 10, 20, false},
+        {"B", -33.868812, 151.20931, true},  // six decimals
+        {"B", -33.868814, 151.20931, false},
+        {"C", 0, 0, true},
+        {"C", 0, 1e-5, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name + QStringLiteral(" %1 %2").arg(c.lat, 0, 'g', 12).arg(c.lon, 0, 'g', 12).toStdString());
+        Import found;
+        found.rows = {plain(c.name, c.lat, c.lon)};
+        exchange::leaveOutKnown(found, list);
+        EXPECT_EQ(found.rows.isEmpty(), c.known);
+        EXPECT_EQ(found.alreadyInList, c.known ? 1 : 0);
+    }
+    // Nothing to compare with: nothing is left out.
+    Import found;
+    found.rows = list;
+    exchange::leaveOutKnown(found, {});
+    EXPECT_EQ(found.rows, list);
 }
 
 namespace {

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "printers.h"
 
 namespace {
@@ -159,6 +161,31 @@ TEST(Gpsbabel, ReadsTheDocumentOfOurKmz)
                                       QStringLiteral("-o"), QStringLiteral("unicsv,utf8"), QStringLiteral("-F"), csv});
     ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
     expectSamePlaces(placesInCsv(csv), kPlaces, false);
+}
+
+// gpsbabel writes six decimals: our places that went through it are still
+// the places the list holds, and importing them adds nothing.
+TEST(Gpsbabel, PlacesBackFromItsKmlAreKnown)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QStringList rows;
+    for (const Place& p : kPlaces)
+        rows.append(
+            makeRow(p.name, links::linkFor(p.latitude - 4.4e-7, std::max(-180.0, p.longitude - 3.21e-7)), p.comment));
+    const QString ours = dir.filePath(QStringLiteral("ours.kml")), theirs = dir.filePath(QStringLiteral("theirs.kml"));
+    QString error;
+    ASSERT_TRUE(exchange::writeFile(ours, rows, &error)) << error.toStdString();
+    const QString failure = gpsbabel({QStringLiteral("-i"), QStringLiteral("kml"), QStringLiteral("-f"), ours,
+                                      QStringLiteral("-o"), QStringLiteral("kml"), QStringLiteral("-F"), theirs});
+    ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+    exchange::Import back = exchange::readFile(theirs);
+    ASSERT_TRUE(back.ok()) << back.error.toStdString();
+    ASSERT_EQ(back.rows.size(), rows.size());
+    EXPECT_NE(back.rows, rows);  // the positions did move
+    exchange::leaveOutKnown(back, rows);
+    EXPECT_EQ(back.rows, QStringList());
+    EXPECT_EQ(exchange::summary(back), QStringLiteral("No new places: all 4 are in the list already"));
 }
 
 namespace {
