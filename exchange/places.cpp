@@ -748,9 +748,9 @@ QString tooLarge(qint64 size)
         .arg(kMaxFileSize >> 20);
 }
 
-Import parseXml(const QByteArray& bytes)
+Import parseXml(QByteArray bytes)
 {
-    const xml::Document doc(bytes);
+    const xml::Document doc(std::move(bytes));
     if (!doc.ok()) {
         Import result;
         result.error = doc.error();
@@ -759,9 +759,8 @@ Import parseXml(const QByteArray& bytes)
     return Reader(doc).run();
 }
 
-}  // namespace
-
-Import parse(const QByteArray& bytes)
+// The bytes are parsed where they lie when handed over.
+Import parseOwned(QByteArray bytes)
 {
     if (bytes.size() > kMaxFileSize) {
         Import result;
@@ -775,16 +774,23 @@ Import parse(const QByteArray& bytes)
             result.error = main.error;
             return result;
         }
-        return parseXml(main.kml);
+        return parseXml(std::move(main.kml));
     }
-    return parseXml(bytes);
+    return parseXml(std::move(bytes));
+}
+
+}  // namespace
+
+Import parse(const QByteArray& bytes)
+{
+    return parseOwned(bytes);
 }
 
 Import readFile(const QString& path)
 {
-    const textfile::FileRead file = textfile::readRegularFile(path, kMaxFileSize);
+    textfile::FileRead file = textfile::readRegularFile(path, kMaxFileSize);
     if (file.ok())
-        return parse(file.bytes);
+        return parseOwned(std::move(file.bytes));
     Import result;
     switch (file.outcome) {
     case textfile::FileRead::TooLarge: result.error = tooLarge(file.size); break;

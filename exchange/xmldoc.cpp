@@ -237,7 +237,7 @@ void appendDecoded(QByteArray& out, const char* value, Kind kind)
 
 }  // namespace
 
-Document::Document(const QByteArray& bytes) : original_(bytes)
+Document::Document(QByteArray bytes) : buffer_(std::move(bytes))
 {
     load();
     if (ok())
@@ -247,8 +247,8 @@ Document::Document(const QByteArray& bytes) : original_(bytes)
 void Document::load()
 {
     // Other encodings are converted to UTF-8 first.
-    const std::optional<QStringConverter::Encoding> marked = QStringConverter::encodingForData(original_, u'<');
-    const QByteArray declared = declaredEncoding(original_);
+    const std::optional<QStringConverter::Encoding> marked = QStringConverter::encodingForData(buffer_, u'<');
+    const QByteArray declared = declaredEncoding(buffer_);
     if (marked && *marked != QStringConverter::Utf8) {
         if (!convert([&] { return QStringDecoder(*marked); },
                      QLatin1String(QStringConverter::nameForEncoding(*marked))))
@@ -261,21 +261,28 @@ void Document::load()
         }
         if (!convert([&] { return QStringDecoder(declared.constData()); }, QString::fromLatin1(declared.left(40))))
             return;
-    } else if (original_.startsWith("\xEF\xBB\xBF")) {
-        original_ = original_.sliced(3);
+    } else if (buffer_.startsWith("\xEF\xBB\xBF")) {
+        buffer_ = buffer_.sliced(3);
     }
+    size_ = buffer_.size();
 
-    const BadByte bad = firstBadByte(original_.constData(), original_.size());
+    // pugixml writes into the text as it cuts it into nodes, blanks that
+    // end lines among what it overwrites: the lines are told by where
+    // they ended before.
+    for (const char *p = buffer_.constData(), *end = p + size_;
+         (p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))));)
+        newlines_.push_back(p++ - buffer_.constData());
+
+    const BadByte bad = firstBadByte(buffer_.constData(), size_);
     if (bad.offset >= 0) {
         failAt(bad.offset, QStringLiteral("it holds ") + bad.why);
         return;
     }
 
     // pugixml takes the buffer's last byte for the end of the text: a NUL
-    // of our own, so that no text at the end of the file goes unseen.
-    buffer_ = QByteArray(original_.size() + 1, Qt::Uninitialized);
-    std::memcpy(buffer_.data(), original_.constData(), size_t(original_.size()));
-    buffer_[original_.size()] = '\0';
+    // of our own, so that no text at the end of the file goes unseen. A
+    // file read for this alone has room for it, and is parsed where it lies.
+    buffer_.append('\0');
     // Minimal parsing: values stay as written (checked and decoded here),
     // so pugixml only cuts the buffer into nodes. Blanks alone in an
     // element are its text; top-level text is kept to be refused.
@@ -292,14 +299,14 @@ void Document::load()
 bool Document::convert(const std::function<QStringDecoder()>& decoderFor, const QString& encoding)
 {
     QStringDecoder decoder = decoderFor();
-    const QString text = decoder.decode(original_);
+    const QString text = decoder.decode(buffer_);
     if (decoder.hasError()) {
         // Where: the bytes fed one at a time to a fresh decoder, until it
         // fails. Only ever done for a file that is refused.
         QStringDecoder probe = decoderFor();
         QString read;
-        for (qsizetype i = 0; i < original_.size() && !probe.hasError(); ++i)
-            read += probe.decode(QByteArrayView(original_.constData() + i, 1));
+        for (qsizetype i = 0; i < buffer_.size() && !probe.hasError(); ++i)
+            read += probe.decode(QByteArrayView(buffer_.constData() + i, 1));
         failAtText(read, std::max<qsizetype>(0, read.size() - 1),
                    QStringLiteral("bytes that are not valid %1").arg(encoding));
         return false;
@@ -322,7 +329,7 @@ bool Document::convert(const std::function<QStringDecoder()>& decoderFor, const 
                 : QStringLiteral("a code that is no character of %1").arg(encoding));
         return false;
     }
-    original_ = text.toUtf8();
+    buffer_ = text.toUtf8();
     return true;
 }
 
@@ -361,7 +368,7 @@ void Document::check()
         }
     }
     if (!root_) {
-        failAt(original_.size(), QStringLiteral("no root element"));
+        failAt(size_, QStringLiteral("no root element"));
         return;
     }
 
@@ -410,8 +417,10 @@ bool Document::referencesAllKnown() const
 {
     // The text holds no NUL (refused above), so a reference ends at the
     // ";" found here, a few bytes on, as it does within its value.
-    const char* p = original_.constData();
-    const char* const end = p + original_.size();
+    // Parsed: a NUL now ends some names and values, which stops a reference
+    // short of its ";" and sends its texts to the look of their own.
+    const char* p = buffer_.constData();
+    const char* const end = p + size_;
     while ((p = static_cast<const char*>(std::memchr(p, '&', size_t(end - p))))) {
         qsizetype length = 0;
         if (!std::memchr(p, ';', size_t(std::min<qsizetype>(end - p, 14))) || !reference(p, &length))
@@ -468,25 +477,25 @@ void Document::failAt(qsizetype offset, const QString& why)
 {
     if (!error_.isEmpty())
         return;
-    offset = qBound<qsizetype>(0, offset, original_.size());
-    qint64 line = 1;
-    qsizetype lineStart = 0;
-    for (const char *p = original_.constData(), *end = p + offset;
-         (p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))));) {
-        ++line;
-        lineStart = ++p - original_.constData();
-    }
+    offset = qBound<qsizetype>(0, offset, size_);
+    const qint64 line = lineOf(offset);
+    const qsizetype lineStart = line == 1 ? 0 : newlines_[size_t(line - 2)] + 1;
+    // What pugixml overwrote was markup, one byte a character.
     qint64 column = 1;
     for (qsizetype i = lineStart; i < offset; ++i)
-        column += (original_[i] & 0xC0) != 0x80;
+        column += (buffer_[i] & 0xC0) != 0x80;
     error_ = QStringLiteral("it is not well-formed XML (line %1, column %2: %3)").arg(line).arg(column).arg(why);
 }
 
 qint64 Document::lineOf(pugi::xml_node node) const
 {
     const char* at = node.type() == pugi::node_element ? node.name() : node.value();
-    const qsizetype offset = qBound<qsizetype>(0, offsetOf(at), original_.size());
-    return 1 + std::count(original_.constData(), original_.constData() + offset, '\n');
+    return lineOf(qBound<qsizetype>(0, offsetOf(at), size_));
+}
+
+qint64 Document::lineOf(qsizetype offset) const
+{
+    return 1 + (std::lower_bound(newlines_.begin(), newlines_.end(), offset) - newlines_.begin());
 }
 
 void Document::decode(const char* utf8, qsizetype size, QString& out) const

@@ -14,6 +14,7 @@
 #include <pugixml.hpp>
 
 #include <functional>
+#include <vector>
 
 namespace exchange::xml {
 
@@ -23,8 +24,9 @@ inline constexpr int kMaxDepth = 200;
 class Document {
 public:
     // Reads `bytes`: UTF-8, or any encoding named in the XML declaration or
-    // by a byte-order mark (converted to UTF-8 first).
-    explicit Document(const QByteArray& bytes);
+    // by a byte-order mark (converted to UTF-8 first). Bytes handed over
+    // (moved in) are parsed where they lie; shared ones are copied first.
+    explicit Document(QByteArray bytes);
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
 
@@ -64,8 +66,9 @@ public:
     void appendUtf16(QByteArrayView utf8, QString& out) const;
 
 private:
-    QByteArray original_;  // for line and column numbers
-    QByteArray buffer_;    // parsed in place
+    QByteArray buffer_;                // the text as UTF-8, parsed in place, and a NUL
+    qsizetype size_ = 0;               // of the text
+    std::vector<qsizetype> newlines_;  // where the lines of the text end, for line numbers
     pugi::xml_document doc_;
     pugi::xml_node root_;
     QString error_;
@@ -86,6 +89,7 @@ private:
     bool checkValue(const char* value, bool attribute);
     bool referencesAllKnown() const;
     void failAt(qsizetype offset, const QString& why);
+    qint64 lineOf(qsizetype offset) const;
     // The same at `index` of a text not yet converted to UTF-8.
     void failAtText(const QString& text, qsizetype index, const QString& why);
     qsizetype offsetOf(const char* p) const { return p - buffer_.constData(); }
