@@ -1,9 +1,11 @@
 // The journal page in real headless Chromium, opened from disk: a journal
 // written by the program's own writer, with hostile names, comments and
 // links, must show as plain text in journal order and inside its boxes, fly
-// only worldwind:// links, run nothing injected, draw a marker per place,
-// and never touch the network. A full journal must stay quick, and the map
-// must zoom and pan. Set VELMORA_SCREENSHOTS to a folder to keep screenshots.
+// only worldwind:// links (with geo: links beside them where the browser runs
+// on Linux), run nothing injected, draw a marker per place, and never touch
+// the network. A full journal must stay quick against the same page with a
+// library that keeps nothing, and the map must zoom and pan. Set
+// VELMORA_SCREENSHOTS to a folder to keep screenshots.
 //
 // Environment: VELMORA_RESOURCES (the web view sources), VELMORA_WRITEJOURNAL
 // (the journal writer), CHROMIUM (default /usr/bin/chromium).
