@@ -375,41 +375,40 @@ void Document::check()
     // When every "&" of the text starts a reference XML knows, texts need
     // no look of their own for one (attribute values still do, for "<").
     const bool texts = !referencesAllKnown();
-    // Every node once, without recursion: pugixml's nodes know their parent.
-    pugi::xml_node n = root_;
-    int depth = 1;
-    for (;;) {
-        switch (n.type()) {
-        case pugi::node_element:
-            if (depth > kMaxDepth) {
-                error_ =
-                    QStringLiteral("its elements are nested more than %1 deep (line %2)").arg(kMaxDepth).arg(lineOf(n));
-                return;
+    // Every node once, in document order, walked by pugixml itself.
+    struct Walker : pugi::xml_tree_walker {
+        Document* doc;
+        bool texts;
+        bool for_each(pugi::xml_node& n) override { return doc->checkNode(n, depth() + 2, texts); }
+    } walker;
+    walker.doc = this;
+    walker.texts = texts;
+    if (checkNode(root_, 1, texts))
+        root_.traverse(walker);
+}
+
+bool Document::checkNode(pugi::xml_node n, int depth, bool texts)
+{
+    switch (n.type()) {
+    case pugi::node_element:
+        if (depth > kMaxDepth) {
+            error_ =
+                QStringLiteral("its elements are nested more than %1 deep (line %2)").arg(kMaxDepth).arg(lineOf(n));
+            return false;
+        }
+        for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+            const char* value = a.value();
+            if (texts) {
+                if (!checkValue(value, true))
+                    return false;
+            } else if (const char* lt = std::strchr(value, '<')) {
+                failAt(offsetOf(lt), QStringLiteral("a \"<\" in an attribute value"));
+                return false;
             }
-            for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
-                if (!checkValue(a.value(), true))
-                    return;
-            if (texts && !checkValue(n.value(), false))
-                return;
-            break;
-        case pugi::node_pcdata:
-            if (texts && !checkValue(n.value(), false))
-                return;
-            break;
-        default: break;
         }
-        if (pugi::xml_node child = n.first_child()) {
-            n = child;
-            ++depth;
-            continue;
-        }
-        while (n != root_ && !n.next_sibling()) {
-            n = n.parent();
-            --depth;
-        }
-        if (n == root_)
-            return;
-        n = n.next_sibling();
+        return !texts || checkValue(n.value(), false);
+    case pugi::node_pcdata: return !texts || checkValue(n.value(), false);
+    default: return true;
     }
 }
 

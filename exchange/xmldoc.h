@@ -86,6 +86,9 @@ private:
     // surrogate pair.
     bool convert(const std::function<QStringDecoder()>& decoderFor, const QString& encoding);
     void check();
+    // False, having said why, when the node breaks a rule pugixml leaves
+    // to us; `depth` counts the root element as 1.
+    bool checkNode(pugi::xml_node n, int depth, bool texts);
     bool checkValue(const char* value, bool attribute);
     bool referencesAllKnown() const;
     void failAt(qsizetype offset, const QString& why);

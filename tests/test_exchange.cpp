@@ -296,6 +296,11 @@ TEST(Import, WhatOtherProgramsWrite)
          0,
          0},
         {"no places at all", "<gpx version=\"1.1\"/>", {}, 0, 0},
+        {"nested 200 deep",
+         "<gpx>" + QByteArray("<a>").repeated(199) + QByteArray("</a>").repeated(199) + "</gpx>",
+         {},
+         0,
+         0},
     };
     for (const Foreign& c : cases) {
         SCOPED_TRACE(c.what);
@@ -349,6 +354,8 @@ TEST(Import, BadFilesAreRefusedWholeWithAReason)
          "<gpx>\n<wpt lat=\"1\" lon=\"2\">\n  <name>\xC3\xA9&x;</name></wpt></gpx>",
          "not well-formed XML (line 3, column 10: \"&x;\" is not a reference"},
         {"larger than 64 MB", QByteArray(exchange::kMaxFileSize + 1, ' '), "too large (65 MB"},
+        {"nested 201 deep", "<gpx>\n" + QByteArray("<a>").repeated(200) + QByteArray("</a>").repeated(200) + "</gpx>",
+         "its elements are nested more than 200 deep (line 2)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
