@@ -32,8 +32,9 @@ struct BadByte {
 };
 
 // The first byte that is not valid UTF-8 or starts a character XML
-// forbids. Sixteen bytes at a time while they are plain printable ASCII.
-BadByte firstBadByte(const char* data, qsizetype size)
+// forbids, noting where lines end on the way. Sixteen bytes at a time
+// while they are plain printable ASCII.
+BadByte firstBadByte(const char* data, qsizetype size, std::vector<qsizetype>& newlines)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     const auto* end = p + size;
@@ -53,7 +54,9 @@ BadByte firstBadByte(const char* data, qsizetype size)
 #endif
         const unsigned char c = *p;
         if (c < 0x80) {
-            if (c < 0x20 && c != 0x9 && c != 0xA && c != 0xD)
+            if (c == '\n')
+                newlines.push_back(p - reinterpret_cast<const unsigned char*>(data));
+            else if (c < 0x20 && c != 0x9 && c != 0xD)
                 return {p - reinterpret_cast<const unsigned char*>(data),
                         QStringLiteral("the character %1, which XML forbids").arg(codePoint(c))};
             ++p;
@@ -268,12 +271,8 @@ void Document::load()
 
     // pugixml writes into the text as it cuts it into nodes, blanks that
     // end lines among what it overwrites: the lines are told by where
-    // they ended before.
-    for (const char *p = buffer_.constData(), *end = p + size_;
-         (p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))));)
-        newlines_.push_back(p++ - buffer_.constData());
-
-    const BadByte bad = firstBadByte(buffer_.constData(), size_);
+    // they ended before, noted on the way.
+    const BadByte bad = firstBadByte(buffer_.constData(), size_, newlines_);
     if (bad.offset >= 0) {
         failAt(bad.offset, QStringLiteral("it holds ") + bad.why);
         return;
