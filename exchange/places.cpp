@@ -707,18 +707,21 @@ private:
     }
 
     // A name or comment as a row holds it (makeRow's rule): tabs and line
-    // ends as blanks.
+    // ends as blanks. It never starts with a U+FEFF, which reading drops
+    // there: the place would not come back the same from our own file.
     void appendText(QString& row, QByteArrayView text, bool trim) const
     {
         const qsizetype start = row.size();
         d_.appendUtf16(text, row);
-        if (trim) {
-            const QStringView kept = QStringView(row).sliced(start).trimmed();
-            const qsizetype from = kept.data() - row.constData(), size = kept.size();
-            if (from != start)
-                std::memmove(row.data() + start, row.constData() + from, size_t(size) * sizeof(QChar));
-            row.truncate(start + size);
-        }
+        QStringView kept = QStringView(row).sliced(start);
+        if (trim)
+            kept = kept.trimmed();
+        while (kept.startsWith(QChar(0xFEFF)))
+            kept = kept.sliced(1);
+        const qsizetype from = kept.data() - row.constData(), size = kept.size();
+        if (from != start)
+            std::memmove(row.data() + start, row.constData() + from, size_t(size) * sizeof(QChar));
+        row.truncate(start + size);
         for (QChar *c = row.data() + start, *end = row.data() + row.size(); c != end; ++c)
             if (*c == u'\t' || *c == u'\r' || *c == u'\n')
                 *c = u' ';

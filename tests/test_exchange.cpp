@@ -282,6 +282,12 @@ TEST(Import, WhatOtherProgramsWrite)
          {makeRow(u"K", u"worldwind://goto/world=Earth&lat=1&lon=2&z", u"")},
          0,
          0},
+        {"U+FEFF first once blanks are trimmed, or twice, is dropped: it would not come back from our file",
+         "<gpx><wpt lat=\"1\" lon=\"2\"><name>\t\xEF\xBB\xBFgo\n/&gt;</name><desc>\xEF\xBB\xBF\xEF\xBB\xBF"
+         "d</desc></wpt></gpx>",
+         {plain("go />", 1, 2, "d")},
+         0,
+         0},
         {"U+FEFF inside a link's number: the link no longer points at the place",
          "<gpx><wpt lat=\"\xEF\xBB\xBF"
          "1\" lon=\"2\"><name>G</name><link href=\"worldwind://goto/world=Earth&amp;"
