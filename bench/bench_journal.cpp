@@ -267,6 +267,34 @@ BENCHMARK_CAPTURE(BM_ImportPlaces, kml, "places.kml", "kml")->UseManualTime()->U
 BENCHMARK_CAPTURE(BM_ImportPlaces, gpx, "places.gpx", "gpx")->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ImportPlaces, kmz, "places.kmz", nullptr)->UseManualTime()->Unit(benchmark::kMillisecond);
 
+// The places of a file that the list holds already are left out: against
+// an empty list (a first import) and against the full journal, every place
+// of the file in it (the second import of the same file).
+void BM_LeaveOutKnown(benchmark::State& state, bool fullList)
+{
+    const QStringList list = fullList ? fullJournal() : QStringList();
+    double seconds = 0;
+    double loads = 0;
+    for (auto _ : state) {
+        exchange::Import found;
+        found.rows = fullJournal();
+        const auto start = std::chrono::steady_clock::now();
+        exchange::leaveOutKnown(found, list);
+        const double took = secondsSince(start);
+        state.SetIterationTime(took);
+        seconds += took;
+        loads += journalLoadSeconds();
+        if (found.rows.size() != (fullList ? 0 : kPlaces)) {
+            state.SkipWithError("places were not left out as they should");
+            return;
+        }
+    }
+    yardsticks(state, seconds, loads, QString(), nullptr);
+}
+// A fixed count: against an empty list the rounds take next to no time.
+BENCHMARK_CAPTURE(BM_LeaveOutKnown, empty_list, false)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LeaveOutKnown, full_list, true)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+
 // Start-up: an empty list receives the whole journal and is laid out.
 void BM_FillList(benchmark::State& state)
 {

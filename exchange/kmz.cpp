@@ -148,7 +148,9 @@ std::optional<QByteArray> pack(const QByteArray& kml, QString* error)
             zip_source_free(data);
         return cleanup(archiveError(zip));
     }
-    if (zip_set_file_compression(zip, zip_uint64_t(index), ZIP_CM_DEFLATE, 0) != 0)
+    // The fastest level: twice as quick as the default for a file some 30%
+    // larger, and read by every inflater alike.
+    if (zip_set_file_compression(zip, zip_uint64_t(index), ZIP_CM_DEFLATE, 1) != 0)
         return cleanup(archiveError(zip));
     if (zip_close(zip) != 0)
         return cleanup(archiveError(zip));

@@ -22,7 +22,7 @@ struct Unpacked {
 // without inflating more than that.
 Unpacked mainDocument(const QByteArray& archive, qint64 maxBytes);
 
-// An archive holding `kml` as "doc.kml", deflated.
+// An archive holding `kml` as "doc.kml", deflated at the fastest level.
 std::optional<QByteArray> pack(const QByteArray& kml, QString* error);
 
 }  // namespace exchange::kmz

@@ -8,12 +8,15 @@
 #include "worldwind/links.h"
 
 #include <QFileInfo>
-#include <QSet>
+#include <QHash>
+#include <QStringDecoder>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 namespace exchange {
 namespace {
@@ -245,10 +248,26 @@ inline bool is(const char* name, std::string_view wanted)
     return *name == '\0';
 }
 
-// Blanks and line ends around a link copied into a file are not part of it.
-QStringView trimmedLink(QStringView link)
+// A text read as a string would lose a U+FEFF first in it, as the names
+// and comments do: so do the texts read from the bytes.
+QByteArrayView withoutBom(QByteArrayView text)
 {
-    const auto blank = [](QChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
+    return text.startsWith("\xEF\xBB\xBF") ? text.sliced(3) : text;
+}
+
+// A piece of such a text as a string, for the rules that need one: a
+// U+FEFF first in it is kept, since it was not first in the text.
+QString wide(QByteArrayView text)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(text);
+}
+
+// Blanks and line ends around a link copied into a file are not part of it.
+QByteArrayView trimmedLink(QByteArrayView link)
+{
+    link = withoutBom(link);
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     qsizetype from = 0, to = link.size();
     while (from < to && blank(link[from]))
         ++from;
@@ -257,50 +276,153 @@ QStringView trimmedLink(QStringView link)
     return link.sliced(from, to - from);
 }
 
-// Whether the link points at lat, lon as the exports read it: the KML and
-// GPX exports by links::position (0,0 when it has none), and, when it has
-// one, the World Wind layer by links::pairNumber.
-bool pointsAt(QStringView link, double lat, double lon)
+bool isLocationLink(QByteArrayView link)
 {
-    const links::Readings read = links::readings(link);
-    const links::Position p = read.exact.value_or(links::Position{});
-    if (std::abs(p.latitude - lat) >= 1e-9 || std::abs(p.longitude - lon) >= 1e-9)
-        return false;
-    if (!read.exact)
-        return true;
-    const auto layerReads = [](float got, double value) {
-        return got == float(value) || got == links::readNumber(links::decimal(value));
-    };
-    return layerReads(read.layerLatitude, lat) && layerReads(read.layerLongitude, lon);
+    return link.startsWith(QByteArrayView(links::kScheme));
 }
 
-// One place as found in the file, before it becomes a row. One of these
-// serves every place of a file: its strings keep their room, and the row
-// is the only string made per place.
-struct Found {
-    QString name;
-    QString description;
-    QString cmt;
-    QString linkText;
-    QString coordinates;
-    QString latitudeText;
-    QString longitudeText;
-    // Views into the strings above.
-    QStringView comment;
-    QStringView ourLink;
-    QStringView latitude;
-    QStringView longitude;
-    pugi::xml_node node;  // for the line number of a message
+bool ascii(QByteArrayView text)
+{
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
 
-    void start(pugi::xml_node at)
-    {
-        // The others are read only through the views, or written first.
-        for (QString* s : {&name, &description, &cmt})
-            if (!s->isEmpty())
-                s->resize(0);
-        comment = ourLink = latitude = longitude = QStringView();
-        node = at;
+// links::decimalNumber read straight from the bytes. Its rule, for the
+// ASCII texts that files hold; any other text goes to it as a string.
+std::optional<double> decimalNumber(QByteArrayView text)
+{
+    const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    while (begin < end && space(*begin))
+        ++begin;
+    while (end > begin && space(end[-1]))
+        --end;
+    for (const char* p = begin; p < end; ++p) {
+        if ((*p >= '0' && *p <= '9') || *p == '.' || *p == 'e' || *p == 'E' || *p == '-' || *p == '+')
+            continue;
+        // Unicode's blanks may stand around the number too.
+        if (!ascii(text.sliced(p - text.data())))
+            return links::decimalNumber(wide(text));
+        return std::nullopt;
     }
+    if (begin < end && *begin == '+') {
+        ++begin;  // from_chars takes no plus sign
+        if (begin < end && (*begin == '+' || *begin == '-'))
+            return std::nullopt;
+    }
+    if (begin == end || end - begin > 64)
+        return std::nullopt;
+    double value = 0;
+    const auto result = std::from_chars(begin, end, value);
+    if (result.ec != std::errc() || result.ptr != end)
+        return std::nullopt;
+    return value;
+}
+
+// links::readNumber, World Wind's layer's reading, for the plain numbers
+// of links (signs, digits and points only) straight from the bytes; any
+// other text goes to it as a string.
+float layerNumber(QByteArrayView text)
+{
+    bool plain = text.size() <= 32;
+    for (qsizetype i = 0; plain && i < text.size(); ++i)
+        plain = (text[i] >= '0' && text[i] <= '9') || text[i] == '.' || text[i] == '-' || text[i] == '+';
+    if (!plain)
+        return links::readNumber(wide(text));
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    if (begin != end && *begin == '+') {
+        ++begin;
+        if (begin != end && (*begin == '+' || *begin == '-'))
+            return 0.0f;
+    }
+    float value = 0.0f;
+    const auto result = std::from_chars(begin, end, value);
+    return result.ec == std::errc() ? value : 0.0f;
+}
+
+// The value of "&"-separated pair `i` of a link: after its first "=", up
+// to a second "=", as links::pairNumber finds it.
+std::optional<QByteArrayView> pairValue(QByteArrayView link, int i)
+{
+    const char* p = link.data();
+    const char* const end = p + link.size();
+    for (int field = 0; field < i; ++field) {
+        p = static_cast<const char*>(std::memchr(p, '&', size_t(end - p)));
+        if (!p)
+            return std::nullopt;
+        ++p;
+    }
+    while (p < end && *p != '&' && *p != '=')
+        ++p;
+    if (p == end || *p != '=')
+        return std::nullopt;
+    const char* const start = ++p;
+    while (p < end && *p != '&' && *p != '=')
+        ++p;
+    return QByteArrayView(start, p - start);
+}
+
+// A plain decimal ("-33.8688") of at most 15 significant digits: the
+// layer's float reading of it is that of its decimal(), and so agrees.
+bool shortDecimal(QByteArrayView text)
+{
+    int digits = 0;
+    bool leading = true;
+    for (qsizetype i = text.startsWith('-') ? 1 : 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.')
+            continue;
+        if (c < '0' || c > '9')
+            return false;
+        leading = leading && c == '0';
+        digits += !leading;
+    }
+    return digits <= 15;
+}
+
+// Whether our link still points at the place, as the exports read it: the
+// KML and GPX exports by its exact position (0,0 when it has none), and,
+// when it has one, the World Wind layer by its float reading. `latText`
+// and `lonText` are what the place's own numbers were read from: the link
+// usually holds the same, read already.
+bool pointsAt(QByteArrayView link, double lat, double lon, QByteArrayView latText, QByteArrayView lonText)
+{
+    const std::optional<QByteArrayView> linkLat = pairValue(link, 1), linkLon = pairValue(link, 2);
+    std::optional<double> exactLat, exactLon;
+    if (linkLat && linkLon) {
+        exactLat = *linkLat == latText ? lat : decimalNumber(*linkLat);
+        exactLon = *linkLon == lonText ? lon : decimalNumber(*linkLon);
+    }
+    const bool exact = exactLat && exactLon && links::validLatitude(*exactLat) && links::validLongitude(*exactLon);
+    const double atLat = exact ? *exactLat : 0, atLon = exact ? *exactLon : 0;
+    if (std::abs(atLat - lat) >= 1e-9 || std::abs(atLon - lon) >= 1e-9)
+        return false;
+    if (!exact)
+        return true;
+    const auto layerReads = [](QByteArrayView text, double value) {
+        if (shortDecimal(text))
+            return true;
+        const float got = layerNumber(text);
+        return got == float(value) || got == links::readNumber(links::decimal(value));
+    };
+    return layerReads(*linkLat, lat) && layerReads(*linkLon, lon);
+}
+
+// One place as found in the file: where its texts are, read only when the
+// place is taken, straight into its row.
+struct Found {
+    pugi::xml_node node;  // for the line number of a message
+    pugi::xml_node name;
+    pugi::xml_node comment;
+    QByteArrayView link;  // trimmed; in the document or the reader's scratch
+    QByteArrayView latitude;
+    QByteArrayView longitude;
+
+    void start(pugi::xml_node at) { *this = Found{at, {}, {}, {}, {}, {}}; }
 };
 
 class Reader {
@@ -327,6 +449,10 @@ private:
     const xml::Document& d_;
     Import result_;
     Found found_;
+    // Texts that XML changes on reading (references, line ends) are
+    // decoded into these; most are read where they stand.
+    QByteArray linkBytes_, coordinateBytes_, latitudeBytes_, longitudeBytes_, nameBytes_, commentBytes_;
+    QString wide_;  // a text beyond ASCII, for the rules that need it whole
 
     void fail(const QString& why)
     {
@@ -364,6 +490,8 @@ private:
         });
     }
 
+    // The last name, description and link of the placemark count, and its
+    // last Point (each Point must be sound).
     void readPlacemark(pugi::xml_node placemark)
     {
         Found& f = found_;
@@ -371,10 +499,9 @@ private:
         bool point = false;
         children(placemark, [&](pugi::xml_node c, const char* name) {
             if (is(name, "name")) {
-                d_.text(c, f.name);
+                f.name = c;
             } else if (is(name, "description")) {
-                d_.text(c, f.description);
-                f.comment = f.description;
+                f.comment = c;
             } else if (is(name, "ExtendedData")) {
                 readExtendedData(c, f);
             } else if (is(name, "Point") || is(name, "MultiGeometry")) {
@@ -396,10 +523,8 @@ private:
             if (!is(name, "Data") || !d_.attributeIs(data, "name", "worldwind-link"))
                 return;
             children(data, [&](pugi::xml_node c, const char* child) {
-                if (is(child, "value")) {
-                    d_.text(c, f.linkText);
-                    f.ourLink = trimmedLink(f.linkText);
-                }
+                if (is(child, "value"))
+                    f.link = trimmedLink(d_.textBytes(c, linkBytes_));
             });
         });
     }
@@ -413,8 +538,7 @@ private:
             children(geometry, [&](pugi::xml_node c, const char* child) {
                 if (is(child, "coordinates") && !found) {
                     found = true;
-                    d_.text(c, f.coordinates);
-                    if (!splitCoordinates(f))
+                    if (!splitCoordinates(d_.textBytes(c, coordinateBytes_), f))
                         fail(QStringLiteral("the coordinates on line %1 are not one longitude,latitude[,altitude]")
                                  .arg(d_.lineOf(c)));
                 }
@@ -431,20 +555,27 @@ private:
     }
 
     // "lon,lat[,alt]", blanks allowed around the commas.
-    static bool splitCoordinates(Found& f)
+    bool splitCoordinates(QByteArrayView text, Found& f)
     {
-        const QStringView text = f.coordinates;
-        QStringView parts[3];
+        text = withoutBom(text);
+        if (!ascii(text))
+            return splitWide(text, f);
+        const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+        QByteArrayView parts[3];
         int n = 0;
         for (qsizetype from = 0;;) {
-            const qsizetype comma = text.indexOf(u',', from);
-            const QStringView part = text.sliced(from, (comma < 0 ? text.size() : comma) - from).trimmed();
-            if (n == 3 || part.isEmpty())
+            const qsizetype comma = text.indexOf(',', from);
+            qsizetype begin = from, end = comma < 0 ? text.size() : comma;
+            while (begin < end && space(text[begin]))
+                ++begin;
+            while (end > begin && space(text[end - 1]))
+                --end;
+            if (n == 3 || begin == end)
                 return false;
-            for (const QChar c : part)
-                if (c.isSpace())
+            for (qsizetype i = begin; i < end; ++i)
+                if (space(text[i]))
                     return false;  // more than one position
-            parts[n++] = part;
+            parts[n++] = text.sliced(begin, end - begin);
             if (comma < 0)
                 break;
             from = comma + 1;
@@ -453,6 +584,35 @@ private:
             return false;
         f.longitude = parts[0];
         f.latitude = parts[1];
+        return true;
+    }
+
+    // The same for a text beyond ASCII, whose blanks are Unicode's.
+    bool splitWide(QByteArrayView text, Found& f)
+    {
+        wide_ = wide(text);
+        const QStringView all = wide_;
+        QStringView parts[3];
+        int n = 0;
+        for (qsizetype from = 0;;) {
+            const qsizetype comma = all.indexOf(u',', from);
+            const QStringView part = all.sliced(from, (comma < 0 ? all.size() : comma) - from).trimmed();
+            if (n == 3 || part.isEmpty())
+                return false;
+            for (const QChar c : part)
+                if (c.isSpace())
+                    return false;
+            parts[n++] = part;
+            if (comma < 0)
+                break;
+            from = comma + 1;
+        }
+        if (n < 2)
+            return false;
+        longitudeBytes_ = parts[0].toUtf8();
+        latitudeBytes_ = parts[1].toUtf8();
+        f.longitude = longitudeBytes_;
+        f.latitude = latitudeBytes_;
         return true;
     }
 
@@ -478,84 +638,132 @@ private:
         });
     }
 
+    // The last name counts; the last desc, or without one the last cmt;
+    // the first link that is a location link.
     void readWaypoint(pugi::xml_node wpt)
     {
         Found& f = found_;
         f.start(wpt);
-        d_.attribute(wpt, "lat", f.latitudeText);
-        d_.attribute(wpt, "lon", f.longitudeText);
-        f.latitude = f.latitudeText;
-        f.longitude = f.longitudeText;
-        bool hasDesc = false;
+        f.latitude = withoutBom(d_.attributeBytes(wpt, "lat", latitudeBytes_));
+        f.longitude = withoutBom(d_.attributeBytes(wpt, "lon", longitudeBytes_));
+        pugi::xml_node desc, cmt;
         children(wpt, [&](pugi::xml_node c, const char* name) {
             if (is(name, "name")) {
-                d_.text(c, f.name);
+                f.name = c;
             } else if (is(name, "desc")) {
-                d_.text(c, f.description);
-                hasDesc = true;
+                desc = c;
             } else if (is(name, "cmt")) {
-                d_.text(c, f.cmt);
+                cmt = c;
             } else if (is(name, "link") || is(name, "url")) {  // GPX 1.1, 1.0
-                if (!f.ourLink.isEmpty())
+                if (!f.link.isEmpty())
                     return;  // the first of our links counts
-                if (is(name, "link"))
-                    d_.attribute(c, "href", f.linkText);
-                else
-                    d_.text(c, f.linkText);
-                f.ourLink = trimmedLink(f.linkText);
-                if (!links::isLocationLink(f.ourLink))
-                    f.ourLink = QStringView();
+                f.link = trimmedLink(is(name, "link") ? d_.attributeBytes(c, "href", linkBytes_)
+                                                      : d_.textBytes(c, linkBytes_));
+                if (!isLocationLink(f.link))
+                    f.link = QByteArrayView();
             }
         });
         if (!busy())
             return;
-        f.comment = hasDesc ? f.description : f.cmt;
+        f.comment = desc ? desc : cmt;
         addPlace(f);
     }
 
+    // Named only when something is wrong with it.
+    QString place(const Found& f) const
+    {
+        const QString name = f.name ? d_.text(f.name).trimmed().left(80) : QString();
+        const qint64 line = d_.lineOf(f.node);
+        return name.isEmpty() ? QStringLiteral("the place on line %1").arg(line)
+                              : QStringLiteral("\"%1\" (line %2)").arg(name).arg(line);
+    }
+
+    std::optional<double> number(const Found& f, QByteArrayView text, const char* what, double limit)
+    {
+        const std::optional<double> v = decimalNumber(text);
+        if (v && *v >= -limit && *v <= limit)
+            return v;
+        const QString shown = wide(text).trimmed().left(40);
+        if (shown.isEmpty())
+            fail(QStringLiteral("%1 has no %2").arg(place(f), QLatin1String(what)));
+        else if (!v)
+            fail(QStringLiteral("%1 has the %2 \"%3\", which is not a number")
+                     .arg(place(f), QLatin1String(what), shown));
+        else
+            fail(QStringLiteral("%1 has the %2 %3, out of range (-%4 to %4)")
+                     .arg(place(f), QLatin1String(what), shown)
+                     .arg(limit));
+        return std::nullopt;
+    }
+
+    // The place's row, its texts decoded straight into it: our own place
+    // keeps its texts exactly, and its link unless the point was moved in
+    // another program since; any other gets its texts trimmed and a link
+    // of ours to where it is.
     void addPlace(const Found& f)
     {
-        // Named only when something is wrong with it.
-        const auto place = [&] {
-            const QString name = f.name.trimmed().left(80);
-            const qint64 line = d_.lineOf(f.node);
-            return name.isEmpty() ? QStringLiteral("the place on line %1").arg(line)
-                                  : QStringLiteral("\"%1\" (line %2)").arg(name).arg(line);
-        };
-        const auto number = [&](QStringView text, const char* what, double limit) -> std::optional<double> {
-            const std::optional<double> v = links::decimalNumber(text);
-            if (v && *v >= -limit && *v <= limit)
-                return v;
-            const QString shown = text.trimmed().left(40).toString();
-            if (shown.isEmpty())
-                fail(QStringLiteral("%1 has no %2").arg(place(), QLatin1String(what)));
-            else if (!v)
-                fail(QStringLiteral("%1 has the %2 \"%3\", which is not a number")
-                         .arg(place(), QLatin1String(what), shown));
-            else
-                fail(QStringLiteral("%1 has the %2 %3, out of range (-%4 to %4)")
-                         .arg(place(), QLatin1String(what), shown)
-                         .arg(limit));
-            return std::nullopt;
-        };
-        const std::optional<double> lat = number(f.latitude, "latitude", 90);
+        const std::optional<double> lat = number(f, f.latitude, "latitude", 90);
         if (!lat)
             return;
-        const std::optional<double> lon = number(f.longitude, "longitude", 180);
+        const std::optional<double> lon = number(f, f.longitude, "longitude", 180);
         if (!lon)
             return;
         if (!journal::Journal::hasRoom(result_.rows.size())) {
             fail(QStringLiteral("it holds more than %1 places, more than a journal can hold").arg(kMaxRows));
             return;
         }
-        if (links::isLocationLink(f.ourLink)) {
-            // Our own place: exact texts; the link too unless the point was
-            // moved in another program since.
-            const bool same = pointsAt(f.ourLink, *lat, *lon);
-            result_.rows.append(makeRow(f.name, same ? f.ourLink : links::linkFor(*lat, *lon), f.comment));
+        const bool ours = isLocationLink(f.link);
+        const bool keepLink = ours && pointsAt(f.link, *lat, *lon, f.latitude, f.longitude);
+        const QByteArrayView name = f.name ? d_.textBytes(f.name, nameBytes_) : QByteArrayView();
+        const QByteArrayView comment = f.comment ? d_.textBytes(f.comment, commentBytes_) : QByteArrayView();
+        QString row;
+        row.reserve(name.size() + comment.size() + (keepLink ? f.link.size() : 64) + 2);
+        appendText(row, name, !ours);
+        row += u'\t';
+        if (keepLink)
+            appendLink(row, f.link);
+        else
+            row += links::linkFor(*lat, *lon);
+        row += u'\t';
+        appendText(row, comment, !ours);
+        result_.rows.append(std::move(row));
+    }
+
+    // A name or comment as a row holds it (makeRow's rule): tabs and line
+    // ends as blanks. It never starts with a U+FEFF, which reading drops
+    // there: the place would not come back the same from our own file.
+    void appendText(QString& row, QByteArrayView text, bool trim) const
+    {
+        const qsizetype start = row.size();
+        d_.appendUtf16(text, row);
+        QStringView kept = QStringView(row).sliced(start);
+        if (trim)
+            kept = kept.trimmed();
+        while (kept.startsWith(QChar(0xFEFF)))
+            kept = kept.sliced(1);
+        const qsizetype from = kept.data() - row.constData(), size = kept.size();
+        if (from != start)
+            std::memmove(row.data() + start, row.constData() + from, size_t(size) * sizeof(QChar));
+        row.truncate(start + size);
+        for (QChar *c = row.data() + start, *end = row.data() + row.size(); c != end; ++c)
+            if (*c == u'\t' || *c == u'\r' || *c == u'\n')
+                *c = u' ';
+    }
+
+    // A link as a row holds it (makeRow's rule): a tab as %09.
+    void appendLink(QString& row, QByteArrayView link) const
+    {
+        const qsizetype start = row.size();
+        d_.appendUtf16(link, row);
+        if (QStringView(row).sliced(start).indexOf(u'\t') < 0)
             return;
-        }
-        result_.rows.append(makeRow(QStringView(f.name).trimmed(), links::linkFor(*lat, *lon), f.comment.trimmed()));
+        const QString tabbed = row.sliced(start);
+        row.truncate(start);
+        for (const QChar c : tabbed)
+            if (c == u'\t')
+                row += QLatin1String("%09");
+            else
+                row += c;
     }
 };
 
@@ -566,9 +774,9 @@ QString tooLarge(qint64 size)
         .arg(kMaxFileSize >> 20);
 }
 
-Import parseXml(const QByteArray& bytes)
+Import parseXml(QByteArray bytes)
 {
-    const xml::Document doc(bytes);
+    const xml::Document doc(std::move(bytes));
     if (!doc.ok()) {
         Import result;
         result.error = doc.error();
@@ -577,9 +785,8 @@ Import parseXml(const QByteArray& bytes)
     return Reader(doc).run();
 }
 
-}  // namespace
-
-Import parse(const QByteArray& bytes)
+// The bytes are parsed where they lie when handed over.
+Import parseOwned(QByteArray bytes)
 {
     if (bytes.size() > kMaxFileSize) {
         Import result;
@@ -593,16 +800,23 @@ Import parse(const QByteArray& bytes)
             result.error = main.error;
             return result;
         }
-        return parseXml(main.kml);
+        return parseXml(std::move(main.kml));
     }
-    return parseXml(bytes);
+    return parseXml(std::move(bytes));
+}
+
+}  // namespace
+
+Import parse(const QByteArray& bytes)
+{
+    return parseOwned(bytes);
 }
 
 Import readFile(const QString& path)
 {
-    const textfile::FileRead file = textfile::readRegularFile(path, kMaxFileSize);
+    textfile::FileRead file = textfile::readRegularFile(path, kMaxFileSize);
     if (file.ok())
-        return parse(file.bytes);
+        return parseOwned(std::move(file.bytes));
     Import result;
     switch (file.outcome) {
     case textfile::FileRead::TooLarge: result.error = tooLarge(file.size); break;
@@ -616,31 +830,62 @@ Import readFile(const QString& path)
 
 namespace {
 
-// What makes two places the same: name and position, as exported.
-QString placeKey(QStringView row)
+// Positions within a millionth of a degree (about 10 cm) are the same
+// place: other programs write six decimals, and a place that went through
+// one must not come back as a new one.
+bool samePosition(const links::Position& a, const links::Position& b)
 {
-    const RowView f = viewRow(row);
-    const links::Position at = exportedPosition(f.link);
-    return f.name.toString() + u'\t' + links::decimal(at.latitude) + u',' + links::decimal(at.longitude);
+    constexpr double kSame = 1e-6 + 1e-11;  // and what subtracting degrees may add
+    return std::abs(a.latitude - b.latitude) <= kSame && std::abs(a.longitude - b.longitude) <= kSame;
 }
 
 }  // namespace
 
 void leaveOutKnown(Import& found, const QStringList& list)
 {
-    QSet<QString> known;
-    known.reserve(list.size());
-    for (const QString& row : list)
-        known.insert(placeKey(row));
+    if (list.isEmpty() || found.rows.isEmpty())
+        return;
+    // The list's places by name (views into its rows), each name's
+    // positions chained: one look-up a place, names are mostly unique.
+    struct Known {
+        links::Position at;
+        qsizetype next;  // the previous place of the same name, or -1
+    };
+    std::vector<Known> known;
+    known.reserve(size_t(list.size()));
+    QHash<QStringView, qsizetype> last;
+    last.reserve(list.size());
+    for (const QString& row : list) {
+        const RowView f = viewRow(row);
+        auto slot = last.find(f.name);
+        if (slot == last.end())
+            slot = last.insert(f.name, -1);
+        known.push_back({exportedPosition(f.link), *slot});
+        *slot = qsizetype(known.size()) - 1;
+    }
     const qsizetype before = found.rows.size();
-    found.rows.removeIf([&known](const QString& row) { return known.contains(placeKey(row)); });
+    found.rows.removeIf([&](const QString& row) {
+        const RowView f = viewRow(row);
+        const auto it = last.constFind(f.name);
+        if (it == last.cend())
+            return false;
+        const links::Position at = exportedPosition(f.link);
+        for (qsizetype k = *it; k >= 0; k = known[size_t(k)].next)
+            if (samePosition(known[size_t(k)].at, at))
+                return true;
+        return false;
+    });
     found.alreadyInList += int(before - found.rows.size());
 }
 
 QString summary(const Import& import)
 {
     const qsizetype n = import.rows.size();
-    QString text = journal::placesText(n);
+    const int known = import.alreadyInList;
+    QString text = n > 0 || known == 0 ? journal::placesText(n)
+                   : known == 1        ? QStringLiteral("No new places: the only one is in the list already")
+                   : known == 2        ? QStringLiteral("No new places: both are in the list already")
+                                       : QStringLiteral("No new places: all %1 are in the list already").arg(known);
     if (import.skipped > 0)
         text += import.skipped == 1 ? QStringLiteral("; 1 item that is not a point skipped")
                                     : QStringLiteral("; %1 items that are not points skipped").arg(import.skipped);
@@ -648,10 +893,9 @@ QString summary(const Import& import)
         text += import.routeAndTrackPoints == 1
                     ? QStringLiteral("; 1 route or track point ignored")
                     : QStringLiteral("; %1 route and track points ignored").arg(import.routeAndTrackPoints);
-    if (import.alreadyInList > 0)
-        text += import.alreadyInList == 1
-                    ? QStringLiteral("; 1 place already in the list left out")
-                    : QStringLiteral("; %1 places already in the list left out").arg(import.alreadyInList);
+    if (n > 0 && known > 0)
+        text += known == 1 ? QStringLiteral("; 1 place already in the list left out")
+                           : QStringLiteral("; %1 places already in the list left out").arg(known);
     return text;
 }
 

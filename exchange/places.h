@@ -62,13 +62,16 @@ Import parse(const QByteArray& bytes);
 Import readFile(const QString& path);
 
 // Takes out of `found` the places that `list` holds already: same name and
-// same position (as the exports write it). Places repeated within the file
-// itself are all kept. Importing a file twice adds nothing the second time.
+// a position within a millionth of a degree (as the exports write it, so
+// that six decimals written by another program still match). Places
+// repeated within the file itself are all kept. Importing a file twice
+// adds nothing the second time.
 void leaveOutKnown(Import& found, const QStringList& list);
 
 // "12 places; 3 items that are not points skipped; 40 route and track
 // points ignored; 2 places already in the list left out" (all but the first
-// only when there are any).
+// only when there are any); when every place is in the list already, "No
+// new places: all 5 are in the list already" and what was skipped.
 QString summary(const Import& import);
 
 }  // namespace exchange

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -11,6 +12,12 @@
 
 namespace exchange::xml {
 namespace {
+
+// "U+D800".
+QString codePoint(char32_t c)
+{
+    return QStringLiteral("U+") + QString::number(quint32(c), 16).toUpper().rightJustified(4, u'0');
+}
 
 // Code points XML 1.0 allows in a document.
 bool xmlChar(char32_t c)
@@ -25,8 +32,9 @@ struct BadByte {
 };
 
 // The first byte that is not valid UTF-8 or starts a character XML
-// forbids. Sixteen bytes at a time while they are plain printable ASCII.
-BadByte firstBadByte(const char* data, qsizetype size)
+// forbids, noting where lines end on the way. Sixteen bytes at a time
+// while they are plain printable ASCII.
+BadByte firstBadByte(const char* data, qsizetype size, std::vector<qsizetype>& newlines)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     const auto* end = p + size;
@@ -46,9 +54,11 @@ BadByte firstBadByte(const char* data, qsizetype size)
 #endif
         const unsigned char c = *p;
         if (c < 0x80) {
-            if (c < 0x20 && c != 0x9 && c != 0xA && c != 0xD)
+            if (c == '\n')
+                newlines.push_back(p - reinterpret_cast<const unsigned char*>(data));
+            else if (c < 0x20 && c != 0x9 && c != 0xD)
                 return {p - reinterpret_cast<const unsigned char*>(data),
-                        QStringLiteral("the character U+%1, which XML forbids").arg(c, 4, 16, QLatin1Char('0'))};
+                        QStringLiteral("the character %1, which XML forbids").arg(codePoint(c))};
             ++p;
             continue;
         }
@@ -77,8 +87,7 @@ BadByte firstBadByte(const char* data, qsizetype size)
         if (!valid || cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
             return {at, QStringLiteral("bytes that are not UTF-8")};
         if (!xmlChar(cp))
-            return {at,
-                    QStringLiteral("the character U+%1, which XML forbids").arg(quint32(cp), 4, 16, QLatin1Char('0'))};
+            return {at, QStringLiteral("the character %1, which XML forbids").arg(codePoint(cp))};
         p += extra + 1;
     }
     return {};
@@ -190,6 +199,33 @@ char32_t reference(const char* p, qsizetype* length)
     return xmlChar(c) ? c : 0;
 }
 
+// The number of a character reference ("&#55296;", "&#xD800;") whatever
+// it refers to, up to just past U+10FFFF; nothing when `p` starts none.
+std::optional<char32_t> numericReference(const char* p)
+{
+    if (p[0] != '&' || p[1] != '#')
+        return std::nullopt;
+    const bool hex = p[2] == 'x';
+    const char* d = p + (hex ? 3 : 2);
+    char32_t c = 0;
+    const char* const first = d;
+    for (;; ++d) {
+        int v;
+        if (*d >= '0' && *d <= '9')
+            v = *d - '0';
+        else if (hex && *d >= 'a' && *d <= 'f')
+            v = *d - 'a' + 10;
+        else if (hex && *d >= 'A' && *d <= 'F')
+            v = *d - 'A' + 10;
+        else
+            break;
+        c = std::min<char32_t>(c * (hex ? 16 : 10) + char32_t(v), 0x110000);
+    }
+    if (d == first || *d != ';')
+        return std::nullopt;
+    return c;
+}
+
 enum class Kind { Text, Attribute, Cdata };
 
 // Appends `value` as XML reads it: line ends made LF (blanks in an
@@ -219,7 +255,7 @@ void appendDecoded(QByteArray& out, const char* value, Kind kind)
 
 }  // namespace
 
-Document::Document(const QByteArray& bytes) : original_(bytes)
+Document::Document(QByteArray bytes) : buffer_(std::move(bytes))
 {
     load();
     if (ok())
@@ -229,53 +265,46 @@ Document::Document(const QByteArray& bytes) : original_(bytes)
 void Document::load()
 {
     // Other encodings are converted to UTF-8 first.
-    const std::optional<QStringConverter::Encoding> marked = QStringConverter::encodingForData(original_, u'<');
-    const QByteArray declared = declaredEncoding(original_);
+    const std::optional<QStringConverter::Encoding> marked = QStringConverter::encodingForData(buffer_, u'<');
+    const QByteArray declared = declaredEncoding(buffer_);
     if (marked && *marked != QStringConverter::Utf8) {
-        QStringDecoder decoder(*marked);
-        const QString text = decoder.decode(original_);
-        if (decoder.hasError()) {
-            error_ = QStringLiteral("its text is not valid %1")
-                         .arg(QLatin1String(QStringConverter::nameForEncoding(*marked)));
+        if (!convert([&] { return QStringDecoder(*marked); },
+                     QLatin1String(QStringConverter::nameForEncoding(*marked))))
             return;
-        }
-        original_ = text.toUtf8();
     } else if (!marked && !isUtf8Name(declared)) {
-        QStringDecoder decoder(declared.constData());
-        if (!decoder.isValid()) {
+        if (!QStringDecoder(declared.constData()).isValid()) {
             error_ = QStringLiteral("it is written in the encoding \"%1\", which is not read")
                          .arg(QString::fromLatin1(declared.left(40)));
             return;
         }
-        const QString text = decoder.decode(original_);
-        if (decoder.hasError()) {
-            error_ = QStringLiteral("its text is not valid %1").arg(QString::fromLatin1(declared.left(40)));
+        if (!convert([&] { return QStringDecoder(declared.constData()); }, QString::fromLatin1(declared.left(40))))
             return;
-        }
-        original_ = text.toUtf8();
-    } else if (original_.startsWith("\xEF\xBB\xBF")) {
-        original_ = original_.sliced(3);
+    } else if (buffer_.startsWith("\xEF\xBB\xBF")) {
+        buffer_ = buffer_.sliced(3);
     }
+    size_ = buffer_.size();
 
     // Counted before anything is built: a small zipped file can inflate to
     // millions of empty elements, and their tree to gigabytes.
-    if (moreMarkupThan(original_, kMaxMarkup)) {
+    if (moreMarkupThan(buffer_, kMaxMarkup)) {
         error_ = QStringLiteral("it holds more than %1 elements, far more than any places file; it is refused")
                      .arg(kMaxMarkup);
         return;
     }
 
-    const BadByte bad = firstBadByte(original_.constData(), original_.size());
+    // pugixml writes into the text as it cuts it into nodes, blanks that
+    // end lines among what it overwrites: the lines are told by where
+    // they ended before, noted on the way.
+    const BadByte bad = firstBadByte(buffer_.constData(), size_, newlines_);
     if (bad.offset >= 0) {
         failAt(bad.offset, QStringLiteral("it holds ") + bad.why);
         return;
     }
 
     // pugixml takes the buffer's last byte for the end of the text: a NUL
-    // of our own, so that no text at the end of the file goes unseen.
-    buffer_ = QByteArray(original_.size() + 1, Qt::Uninitialized);
-    std::memcpy(buffer_.data(), original_.constData(), size_t(original_.size()));
-    buffer_[original_.size()] = '\0';
+    // of our own, so that no text at the end of the file goes unseen. A
+    // file read for this alone has room for it, and is parsed where it lies.
+    buffer_.append('\0');
     // Minimal parsing: values stay as written (checked and decoded here),
     // so pugixml only cuts the buffer into nodes. Blanks alone in an
     // element are its text; top-level text is kept to be refused.
@@ -287,6 +316,43 @@ void Document::load()
                                                                    pugi::encoding_utf8);
     if (!parsed)
         failAt(qsizetype(parsed.offset), QString::fromLatin1(parsed.description()));
+}
+
+bool Document::convert(const std::function<QStringDecoder()>& decoderFor, const QString& encoding)
+{
+    QStringDecoder decoder = decoderFor();
+    const QString text = decoder.decode(buffer_);
+    if (decoder.hasError()) {
+        // Where: the bytes fed one at a time to a fresh decoder, until it
+        // fails. Only ever done for a file that is refused.
+        QStringDecoder probe = decoderFor();
+        QString read;
+        for (qsizetype i = 0; i < buffer_.size() && !probe.hasError(); ++i)
+            read += probe.decode(QByteArrayView(buffer_.constData() + i, 1));
+        failAtText(read, std::max<qsizetype>(0, read.size() - 1),
+                   QStringLiteral("bytes that are not valid %1").arg(encoding));
+        return false;
+    }
+    // A lone half of a surrogate pair decodes without complaint from
+    // UTF-16, but is no character: it would reach the places as "?".
+    const char16_t* const begin = reinterpret_cast<const char16_t*>(text.utf16());
+    for (const char16_t *p = begin, *end = begin + text.size(); p < end; ++p) {
+        if (!QChar::isSurrogate(*p))
+            continue;
+        if (QChar::isHighSurrogate(*p) && p + 1 < end && QChar::isLowSurrogate(p[1])) {
+            ++p;
+            continue;
+        }
+        // Other decoders turn a number past U+10FFFF into one.
+        failAtText(
+            text, p - begin,
+            encoding.contains(QLatin1String("16"))
+                ? QStringLiteral("half of a UTF-16 surrogate pair (%1), which is no character").arg(codePoint(*p))
+                : QStringLiteral("a code that is no character of %1").arg(encoding));
+        return false;
+    }
+    buffer_ = text.toUtf8();
+    return true;
 }
 
 void Document::check()
@@ -324,48 +390,47 @@ void Document::check()
         }
     }
     if (!root_) {
-        failAt(original_.size(), QStringLiteral("no root element"));
+        failAt(size_, QStringLiteral("no root element"));
         return;
     }
 
     // When every "&" of the text starts a reference XML knows, texts need
     // no look of their own for one (attribute values still do, for "<").
     const bool texts = !referencesAllKnown();
-    // Every node once, without recursion: pugixml's nodes know their parent.
-    pugi::xml_node n = root_;
-    int depth = 1;
-    for (;;) {
-        switch (n.type()) {
-        case pugi::node_element:
-            if (depth > kMaxDepth) {
-                error_ =
-                    QStringLiteral("its elements are nested more than %1 deep (line %2)").arg(kMaxDepth).arg(lineOf(n));
-                return;
+    // Every node once, in document order, walked by pugixml itself.
+    struct Walker : pugi::xml_tree_walker {
+        Document* doc;
+        bool texts;
+        bool for_each(pugi::xml_node& n) override { return doc->checkNode(n, depth() + 2, texts); }
+    } walker;
+    walker.doc = this;
+    walker.texts = texts;
+    if (checkNode(root_, 1, texts))
+        root_.traverse(walker);
+}
+
+bool Document::checkNode(pugi::xml_node n, int depth, bool texts)
+{
+    switch (n.type()) {
+    case pugi::node_element:
+        if (depth > kMaxDepth) {
+            error_ =
+                QStringLiteral("its elements are nested more than %1 deep (line %2)").arg(kMaxDepth).arg(lineOf(n));
+            return false;
+        }
+        for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+            const char* value = a.value();
+            if (texts) {
+                if (!checkValue(value, true))
+                    return false;
+            } else if (const char* lt = std::strchr(value, '<')) {
+                failAt(offsetOf(lt), QStringLiteral("a \"<\" in an attribute value"));
+                return false;
             }
-            for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
-                if (!checkValue(a.value(), true))
-                    return;
-            if (texts && !checkValue(n.value(), false))
-                return;
-            break;
-        case pugi::node_pcdata:
-            if (texts && !checkValue(n.value(), false))
-                return;
-            break;
-        default: break;
         }
-        if (pugi::xml_node child = n.first_child()) {
-            n = child;
-            ++depth;
-            continue;
-        }
-        while (n != root_ && !n.next_sibling()) {
-            n = n.parent();
-            --depth;
-        }
-        if (n == root_)
-            return;
-        n = n.next_sibling();
+        return !texts || checkValue(n.value(), false);
+    case pugi::node_pcdata: return !texts || checkValue(n.value(), false);
+    default: return true;
     }
 }
 
@@ -373,8 +438,10 @@ bool Document::referencesAllKnown() const
 {
     // The text holds no NUL (refused above), so a reference ends at the
     // ";" found here, a few bytes on, as it does within its value.
-    const char* p = original_.constData();
-    const char* const end = p + original_.size();
+    // Parsed: a NUL now ends some names and values, which stops a reference
+    // short of its ";" and sends its texts to the look of their own.
+    const char* p = buffer_.constData();
+    const char* const end = p + size_;
     while ((p = static_cast<const char*>(std::memchr(p, '&', size_t(end - p))))) {
         qsizetype length = 0;
         if (!std::memchr(p, ';', size_t(std::min<qsizetype>(end - p, 14))) || !reference(p, &length))
@@ -394,8 +461,16 @@ bool Document::checkValue(const char* value, bool attribute)
         qsizetype length = 0;
         if (!reference(p, &length)) {
             const qsizetype end = qsizetype(std::strcspn(p, "; \t\r\n<\"'"));
-            failAt(offsetOf(p), QStringLiteral("\"%1\" is not a reference XML knows without a declaration")
-                                    .arg(QString::fromUtf8(p, qMin<qsizetype>(end + (p[end] == ';'), 40))));
+            const QString shown = QString::fromUtf8(p, qMin<qsizetype>(end + (p[end] == ';'), 40));
+            const std::optional<char32_t> number = numericReference(p);
+            if (!number)
+                failAt(offsetOf(p),
+                       QStringLiteral("\"%1\" is not a reference XML knows without a declaration").arg(shown));
+            else if (*number > 0x10FFFF)
+                failAt(offsetOf(p), QStringLiteral("\"%1\" refers past U+10FFFF, to no character").arg(shown));
+            else
+                failAt(offsetOf(p),
+                       QStringLiteral("\"%1\" refers to %2, which XML forbids").arg(shown, codePoint(*number)));
             return false;
         }
         p += length;
@@ -403,46 +478,70 @@ bool Document::checkValue(const char* value, bool attribute)
     return true;
 }
 
+void Document::failAtText(const QString& text, qsizetype index, const QString& why)
+{
+    if (!error_.isEmpty())
+        return;
+    const QStringView before = QStringView(text).left(index);
+    const qsizetype lineStart = before.lastIndexOf(u'\n') + 1;
+    qint64 column = 1;
+    for (qsizetype i = lineStart; i < index; ++i)
+        column += !(QChar::isLowSurrogate(text[i].unicode()) && i > lineStart
+                    && QChar::isHighSurrogate(text[i - 1].unicode()));
+    error_ = QStringLiteral("it is not well-formed XML (line %1, column %2: %3)")
+                 .arg(before.count(u'\n') + 1)
+                 .arg(column)
+                 .arg(why);
+}
+
 void Document::failAt(qsizetype offset, const QString& why)
 {
     if (!error_.isEmpty())
         return;
-    offset = qBound<qsizetype>(0, offset, original_.size());
-    qint64 line = 1;
-    qsizetype lineStart = 0;
-    for (const char *p = original_.constData(), *end = p + offset;
-         (p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))));) {
-        ++line;
-        lineStart = ++p - original_.constData();
-    }
+    offset = qBound<qsizetype>(0, offset, size_);
+    const qint64 line = lineOf(offset);
+    const qsizetype lineStart = line == 1 ? 0 : newlines_[size_t(line - 2)] + 1;
+    // What pugixml overwrote was markup, one byte a character.
     qint64 column = 1;
     for (qsizetype i = lineStart; i < offset; ++i)
-        column += (original_[i] & 0xC0) != 0x80;
+        column += (buffer_[i] & 0xC0) != 0x80;
     error_ = QStringLiteral("it is not well-formed XML (line %1, column %2: %3)").arg(line).arg(column).arg(why);
 }
 
 qint64 Document::lineOf(pugi::xml_node node) const
 {
     const char* at = node.type() == pugi::node_element ? node.name() : node.value();
-    const qsizetype offset = qBound<qsizetype>(0, offsetOf(at), original_.size());
-    return 1 + std::count(original_.constData(), original_.constData() + offset, '\n');
+    return lineOf(qBound<qsizetype>(0, offsetOf(at), size_));
+}
+
+qint64 Document::lineOf(qsizetype offset) const
+{
+    return 1 + (std::lower_bound(newlines_.begin(), newlines_.end(), offset) - newlines_.begin());
 }
 
 void Document::decode(const char* utf8, qsizetype size, QString& out) const
 {
-    out.resize(size);  // never more UTF-16 units than UTF-8 bytes
+    out.resize(0);
+    appendUtf16(QByteArrayView(utf8, size), out);
+}
+
+void Document::appendUtf16(QByteArrayView utf8, QString& out) const
+{
+    const qsizetype start = out.size(), size = utf8.size();
+    out.resize(start + size);  // never more UTF-16 units than UTF-8 bytes
     // Most texts are plain ASCII, widened here at once; the decoder takes
     // the rest from the first byte that is not.
-    QChar* o = out.data();
+    QChar* o = out.data() + start;
+    const char* in = utf8.data();
     qsizetype ascii = 0;
-    while (ascii < size && static_cast<unsigned char>(utf8[ascii]) < 0x80) {
-        o[ascii] = QLatin1Char(utf8[ascii]);
+    while (ascii < size && static_cast<unsigned char>(in[ascii]) < 0x80) {
+        o[ascii] = QLatin1Char(in[ascii]);
         ++ascii;
     }
     if (ascii == size)
         return;
     QStringDecoder& decoder = ascii == 0 ? utf8_ : utf8Rest_;
-    const QChar* end = decoder.appendToBuffer(o + ascii, QByteArrayView(utf8 + ascii, size - ascii));
+    const QChar* end = decoder.appendToBuffer(o + ascii, QByteArrayView(in + ascii, size - ascii));
     out.resize(end - out.constData());
 }
 
@@ -455,23 +554,26 @@ QString Document::text(pugi::xml_node element) const
 
 void Document::text(pugi::xml_node element, QString& out) const
 {
+    const QByteArrayView bytes = textBytes(element, scratch_);
+    decode(bytes.data(), bytes.size(), out);
+}
+
+QByteArrayView Document::textBytes(pugi::xml_node element, QByteArray& scratch) const
+{
     // Most elements hold one plain text, kept in the element itself.
     const char* own = element.value();
     const pugi::xml_node first = element.first_child();
     const size_t plain = std::strcspn(own, "&\r");
-    if (!first && own[plain] == '\0') {
-        decode(own, qsizetype(plain), out);
-        return;
-    }
-    QByteArray& bytes = scratch_;
-    bytes.resize(0);
-    appendDecoded(bytes, own, Kind::Text);
+    if (!first && own[plain] == '\0')
+        return QByteArrayView(own, qsizetype(plain));
+    scratch.resize(0);
+    appendDecoded(scratch, own, Kind::Text);
     pugi::xml_node n = first;
     while (n) {
         switch (n.type()) {
         case pugi::node_pcdata:
-        case pugi::node_element: appendDecoded(bytes, n.value(), Kind::Text); break;
-        case pugi::node_cdata: appendDecoded(bytes, n.value(), Kind::Cdata); break;
+        case pugi::node_element: appendDecoded(scratch, n.value(), Kind::Text); break;
+        case pugi::node_cdata: appendDecoded(scratch, n.value(), Kind::Cdata); break;
         default: break;
         }
         if (pugi::xml_node child = n.first_child()) {
@@ -482,7 +584,7 @@ void Document::text(pugi::xml_node element, QString& out) const
             n = n.parent();
         n = n.next_sibling();
     }
-    decode(bytes.constData(), bytes.size(), out);
+    return scratch;
 }
 
 QString Document::attribute(pugi::xml_node element, const char* name) const
@@ -496,21 +598,20 @@ QString Document::attribute(pugi::xml_node element, const char* name) const
 bool Document::attribute(pugi::xml_node element, const char* name, QString& out) const
 {
     const pugi::xml_attribute a = element.attribute(name);
-    if (!a) {
-        out.resize(0);
-        return false;
-    }
-    const char* value = a.value();
+    const QByteArrayView bytes = attributeBytes(element, name, scratch_);
+    decode(bytes.data(), bytes.size(), out);
+    return bool(a);
+}
+
+QByteArrayView Document::attributeBytes(pugi::xml_node element, const char* name, QByteArray& scratch) const
+{
+    const char* value = element.attribute(name).value();
     const size_t plain = std::strcspn(value, "&\r\n\t");
-    if (value[plain] == '\0') {
-        decode(value, qsizetype(plain), out);
-        return true;
-    }
-    QByteArray& bytes = scratch_;
-    bytes.resize(0);
-    appendDecoded(bytes, value, Kind::Attribute);
-    decode(bytes.constData(), bytes.size(), out);
-    return true;
+    if (value[plain] == '\0')
+        return QByteArrayView(value, qsizetype(plain));
+    scratch.resize(0);
+    appendDecoded(scratch, value, Kind::Attribute);
+    return scratch;
 }
 
 bool Document::attributeIs(pugi::xml_node element, const char* name, const char* wanted) const

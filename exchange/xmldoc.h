@@ -13,6 +13,9 @@
 
 #include <pugixml.hpp>
 
+#include <functional>
+#include <vector>
+
 namespace exchange::xml {
 
 // Deeper nesting is refused: readers of the tree may descend by recursion.
@@ -26,8 +29,9 @@ inline constexpr qsizetype kMaxMarkup = 2'000'000;
 class Document {
 public:
     // Reads `bytes`: UTF-8, or any encoding named in the XML declaration or
-    // by a byte-order mark (converted to UTF-8 first).
-    explicit Document(const QByteArray& bytes);
+    // by a byte-order mark (converted to UTF-8 first). Bytes handed over
+    // (moved in) are parsed where they lie; shared ones are copied first.
+    explicit Document(QByteArray bytes);
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
 
@@ -55,9 +59,21 @@ public:
     // Whether that value is `wanted` (UTF-8).
     bool attributeIs(pugi::xml_node element, const char* name, const char* wanted) const;
 
+    // The same texts as UTF-8 without a string of their own, for readers
+    // that build their strings straight from the bytes: a view of the
+    // parsed buffer when the text needs no change, else of `scratch`,
+    // which receives it. Valid while `scratch` is left alone.
+    QByteArrayView textBytes(pugi::xml_node element, QByteArray& scratch) const;
+    // Empty when there is no such attribute.
+    QByteArrayView attributeBytes(pugi::xml_node element, const char* name, QByteArray& scratch) const;
+    // Appends such a text to `out`; a U+FEFF first in the text is dropped,
+    // as QString::fromUtf8 drops it.
+    void appendUtf16(QByteArrayView utf8, QString& out) const;
+
 private:
-    QByteArray original_;  // for line and column numbers
-    QByteArray buffer_;    // parsed in place
+    QByteArray buffer_;                // the text as UTF-8, parsed in place, and a NUL
+    qsizetype size_ = 0;               // of the text
+    std::vector<qsizetype> newlines_;  // where the lines of the text end, for line numbers
     pugi::xml_document doc_;
     pugi::xml_node root_;
     QString error_;
@@ -70,10 +86,20 @@ private:
                                      QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
 
     void load();
+    // Converts the original from another encoding to UTF-8; false, having
+    // said where, when it is not valid in that encoding or holds half of a
+    // surrogate pair.
+    bool convert(const std::function<QStringDecoder()>& decoderFor, const QString& encoding);
     void check();
+    // False, having said why, when the node breaks a rule pugixml leaves
+    // to us; `depth` counts the root element as 1.
+    bool checkNode(pugi::xml_node n, int depth, bool texts);
     bool checkValue(const char* value, bool attribute);
     bool referencesAllKnown() const;
     void failAt(qsizetype offset, const QString& why);
+    qint64 lineOf(qsizetype offset) const;
+    // The same at `index` of a text not yet converted to UTF-8.
+    void failAtText(const QString& text, qsizetype index, const QString& why);
     qsizetype offsetOf(const char* p) const { return p - buffer_.constData(); }
     void decode(const char* utf8, qsizetype size, QString& out) const;
 };

@@ -1,6 +1,7 @@
 // Script library of the journal page. velmora.js, written by the program,
 // calls add_place() once per place while the page is still loading; the
-// places are collected and drawn once the document is ready.
+// places are kept as they come and drawn once the document is ready: the
+// count and the rows in view in the first frame, the map in the next.
 // Names, comments and links are only ever inserted as text, never as
 // markup: the journal is plain data and must not be able to run anything.
 // The page works from disk and asks the network for nothing.
@@ -8,7 +9,15 @@
 // view and the map draws its markers on one canvas.
 
 var velmora = {
-    places: [],
+    // Each place as velmora.js hands it over: name, link, comment, three
+    // entries a place. Nothing more is done while the journal loads; a
+    // place is decoded and formatted only when it is shown.
+    raw: [],
+    made: new Map(),             // index -> the place as shown, made on first show
+    located: 0,                  // places whose position is in u and v
+    u: new Float64Array(0),      // position on the whole-world map, 0 to 1 both ways; NaN: none
+    v: new Float64Array(0),
+    filterKeys: [],              // lower-case name and comment, made by the first filter
     journalMissing: false,
     shown: false,
     filter: "",
@@ -16,11 +25,14 @@ var velmora = {
     picked: -1,                  // index of the place picked on the map or in the table
     cellChars: 500,              // more than any cell shows; the rest is cut before layout
     titleChars: 2000,            // hover texts longer than this are cut too
-    tipChars: 200
+    tipChars: 200,
+    // The globe of the desktop takes geo: links where the browser runs on
+    // Linux; World Wind's worldwind:// links stay beside them.
+    geoLinks: /linux/i.test((navigator.platform || "") + " " + (navigator.userAgent || ""))
 };
 
 function add_place(name, link, comment) {
-    velmora.places.push(velmora.makePlace(velmora.places.length, name, link, comment));
+    velmora.raw.push(name, link, comment);
     if (velmora.shown) velmora.refreshSoon();
 }
 
@@ -30,22 +42,53 @@ window.addEventListener("error", function (e) {
     if (src && /(^|\/)velmora\.js$/.test(src)) velmora.journalMissing = true;
 }, true);
 
-velmora.makePlace = function (index, name, link, comment) {
-    link = String(link == null ? "" : link);
+velmora.count = function () {
+    return (velmora.raw.length / 3) | 0;
+};
+
+velmora.text = function (value) {
+    return String(value == null ? "" : value);
+};
+
+// The place as the table and the tip show it.
+velmora.place = function (index) {
+    var p = velmora.made.get(index);
+    if (p) return p;
+    var raw = velmora.raw, link = velmora.text(raw[3 * index + 1]);
     var lat = velmora.coordinate(link, 1, 90), lon = velmora.coordinate(link, 2, 180);
     var onMap = lat === lat && lon === lon;
-    return {
+    p = {
         index: index,
-        name: velmora.decode(name),
+        name: velmora.decode(raw[3 * index]),
         link: link,
-        comment: velmora.decode(comment),
-        lat: lat,
-        lon: lon,
-        // Position on the whole-world map, 0 to 1 both ways.
-        u: onMap ? (lon + 180) / 360 : NaN,
-        v: onMap ? (90 - lat) / 180 : NaN,
-        key: null                // lower-case name and comment, made by the first filter
+        comment: velmora.decode(raw[3 * index + 2]),
+        lat: onMap ? lat : NaN,
+        lon: onMap ? lon : NaN
     };
+    velmora.made.set(index, p);
+    return p;
+};
+
+// Positions on the map of the places added since the last call.
+velmora.locate = function () {
+    var n = velmora.count(), from = velmora.located;
+    if (from === n) return;
+    if (velmora.u.length < n) {
+        var u = new Float64Array(n), v = new Float64Array(n);
+        u.set(velmora.u.subarray(0, from));
+        v.set(velmora.v.subarray(0, from));
+        velmora.u = u;
+        velmora.v = v;
+    }
+    var raw = velmora.raw, us = velmora.u, vs = velmora.v;
+    for (var i = from; i < n; i++) {
+        var link = velmora.text(raw[3 * i + 1]);
+        var lat = velmora.coordinate(link, 1, 90), lon = velmora.coordinate(link, 2, 180);
+        var onMap = lat === lat && lon === lon;
+        us[i] = onMap ? (lon + 180) / 360 : NaN;
+        vs[i] = onMap ? (90 - lat) / 180 : NaN;
+    }
+    velmora.located = n;
 };
 
 // Turns back the entities the program writes: &gt; &lt; &quot; &#39; and
@@ -129,6 +172,16 @@ velmora.isWorldWindLink = function (link) {
     return link.slice(0, 12) === "worldwind://";
 };
 
+// "geo:48.8566,2.3522": degrees to seven decimals (about a centimetre),
+// never with an exponent, which geo: links do not allow.
+velmora.geoLink = function (lat, lon) {
+    var number = function (v) {
+        var text = v.toFixed(7).replace(/\.?0+$/, "");
+        return text === "-0" ? "0" : text;
+    };
+    return "geo:" + number(lat) + "," + number(lon);
+};
+
 velmora.decimal = function (v) {
     return v === v ? String(Math.round(v * 100000) / 100000) : "\u2013";
 };
@@ -171,7 +224,9 @@ velmora.nextFrame = function (f) {
 // Only the rows in view are in the document, between two empty rows as
 // tall as the rows they stand for; every row has the same height.
 
-velmora.table = { rowHeight: 0, first: -1, last: -1, overscan: 4 };
+// The row height and the table head are guessed until the first rows are
+// laid out, so that the first frame forces no layout of its own.
+velmora.table = { rowHeight: 44, head: 34, measured: false, first: -1, last: -1, overscan: 4 };
 
 velmora.coordCell = function (cls, value, positive, negative) {
     var td = velmora.el("td", "coord " + cls);
@@ -194,6 +249,12 @@ velmora.row = function (p, odd) {
         a.href = p.link;
         a.title = velmora.cut(p.link, velmora.titleChars);
         where.appendChild(a);
+        if (velmora.geoLinks && p.lat === p.lat) {
+            var geo = velmora.el("a", "geo", "on the globe");
+            geo.href = velmora.geoLink(p.lat, p.lon);
+            geo.title = "Show the place in the desktop's globe";
+            where.appendChild(geo);
+        }
     } else {
         where.appendChild(velmora.el("span", "plain", velmora.cut(p.link, velmora.cellChars)));
     }
@@ -214,9 +275,7 @@ velmora.gap = function (rows) {
 velmora.drawRows = function (again) {
     var t = velmora.table, box = document.getElementById("rowsbox");
     var n = velmora.matches.length;
-    if (!t.rowHeight) t.rowHeight = 40;
-    var head = document.querySelector("#table thead").offsetHeight;
-    var top = box.scrollTop - head;
+    var top = (velmora.shown ? box.scrollTop : 0) - t.head;
     var first = Math.max(0, Math.min(n, Math.floor(top / t.rowHeight) - t.overscan));
     // The box grows with its rows up to a share of the window: until they
     // are drawn its own height says nothing.
@@ -226,17 +285,20 @@ velmora.drawRows = function (again) {
     t.last = last;
     var frag = document.createDocumentFragment();
     if (first > 0) frag.appendChild(velmora.gap(first));
-    for (var i = first; i < last; i++) frag.appendChild(velmora.row(velmora.places[velmora.matches[i]], i % 2 === 1));
+    for (var i = first; i < last; i++) frag.appendChild(velmora.row(velmora.place(velmora.matches[i]), i % 2 === 1));
     if (n > last) frag.appendChild(velmora.gap(n - last));
     document.getElementById("places").replaceChildren(frag);
-    velmora.measureRows();
+    if (!t.measured && velmora.shown) velmora.measureRows();
 };
 
 // The rows' height comes from the style sheet and the fonts: the first
-// rows drawn tell it, and the gaps are set again if it was guessed wrong.
+// rows laid out tell it, and the gaps are set again if it was guessed
+// wrong. Measured once (again after a resize), never per row.
 velmora.measureRows = function () {
     var t = velmora.table, rows = document.querySelectorAll("#places tr.place");
     if (rows.length === 0) return;
+    t.measured = true;
+    t.head = document.querySelector("#table thead").offsetHeight;
     var first = rows[0].getBoundingClientRect(), n = rows.length - 1;
     var height = n > 0 ? (rows[n].getBoundingClientRect().top - first.top) / n : first.height;
     if (!(height > 0) || Math.abs(height - t.rowHeight) < 0.01) return;
@@ -253,8 +315,8 @@ velmora.measureRows = function () {
 velmora.showRow = function (pos) {
     var box = document.getElementById("rowsbox");
     var t = velmora.table;
-    if (!t.rowHeight) velmora.drawRows();
-    var head = document.querySelector("#table thead").offsetHeight;
+    if (!t.measured) velmora.measureRows();
+    var head = t.head;
     var b = box.getBoundingClientRect();
     var top = Math.max(b.top + head, 0), bottom = Math.min(b.bottom, window.innerHeight);
     var few = bottom - top < 3 * t.rowHeight;
@@ -298,8 +360,9 @@ velmora.pickPlace = function (index, scroll) {
 velmora.hoverCell = function (e) {
     var cell = e.target.closest && e.target.closest("td.name, td.comment, td.link");
     if (!cell || cell.title || cell.querySelector("a") || cell.scrollWidth <= cell.clientWidth) return;
-    var p = velmora.places[Number(cell.parentNode.id.slice(6))];
-    if (!p) return;
+    var index = Number(cell.parentNode.id.slice(6));
+    if (!(index >= 0 && index < velmora.count())) return;
+    var p = velmora.place(index);
     var text = cell.classList.contains("name") ? p.name : cell.classList.contains("comment") ? p.comment : p.link;
     cell.title = velmora.cut(text, velmora.titleChars);
 };
@@ -317,30 +380,50 @@ velmora.filterText = function () {
     return box ? box.value.toLowerCase() : "";
 };
 
+// What the filter looks at, for every place (or the first `most`): made
+// once, while the page is idle after the map is drawn, or by the first
+// filter typed before that.
+velmora.makeKeys = function (most) {
+    var raw = velmora.raw, keys = velmora.filterKeys, n = velmora.count();
+    if (most < n) n = most;
+    for (var i = keys.length; i < n; i++)
+        keys.push((velmora.decode(raw[3 * i]) + "\n" + velmora.decode(raw[3 * i + 2])).toLowerCase());
+    return keys;
+};
+
+velmora.makeKeysWhenIdle = function () {
+    var later = window.requestIdleCallback || function (f) { setTimeout(f, 50); };
+    later(function step() {
+        var keys = velmora.makeKeys(velmora.filterKeys.length + 2048);
+        if (keys.length < velmora.count()) later(step);
+    });
+};
+
 velmora.match = function (filter) {
-    var places = velmora.places;
     // A longer filter only ever narrows the matches of a shorter one.
     var narrowing = velmora.shown && velmora.filter && filter.indexOf(velmora.filter) >= 0;
     var from = narrowing ? velmora.matches : null;
-    var n = from ? from.length : places.length;
+    var n = from ? from.length : velmora.count();
     var out = new Int32Array(n), k = 0;
-    for (var j = 0; j < n; j++) {
-        var i = from ? from[j] : j;
-        if (filter) {
-            var p = places[i];
-            if (p.key === null) p.key = (p.name + "\n" + p.comment).toLowerCase();
-            if (p.key.indexOf(filter) < 0) continue;
+    if (!filter) {
+        for (; k < n; k++) out[k] = k;
+    } else {
+        var keys = velmora.makeKeys(Infinity);
+        for (var j = 0; j < n; j++) {
+            var i = from ? from[j] : j;
+            if (keys[i].indexOf(filter) >= 0) out[k++] = i;
         }
-        out[k++] = i;
     }
-    velmora.matches = out.subarray(0, k);
+    // The same places as before (a letter more that all of them hold):
+    // the same matches, so that the markers need not be drawn again.
+    if (!(narrowing && k === n)) velmora.matches = out.subarray(0, k);
     velmora.filter = filter;
 };
 
 velmora.refresh = function () {
     velmora.match(velmora.filterText());
 
-    var total = velmora.places.length;
+    var total = velmora.count();
     var noun = total === 1 ? " place" : " places";
     document.getElementById("count").textContent =
         velmora.filter ? velmora.matches.length + " of " + total + noun : total + noun;
@@ -350,8 +433,21 @@ velmora.refresh = function () {
     document.getElementById("empty").hidden = !(total === 0 && !velmora.journalMissing);
     if (velmora.shown) document.getElementById("rowsbox").scrollTop = 0;
     velmora.drawRows(true);
+    if (velmora.shown) {
+        velmora.drawMapSoon();
+    } else {
+        // The count and the rows go out in this frame, the map in the next.
+        velmora.shown = true;
+        velmora.nextFrame(function () { velmora.nextFrame(velmora.firstMap); });
+    }
+};
+
+// The rows are laid out by now: their height is read without forcing a
+// layout, before the map changes the page.
+velmora.firstMap = function () {
+    velmora.measureRows();
     velmora.drawMap();
-    velmora.shown = true;
+    velmora.makeKeysWhenIdle();
 };
 
 velmora.refreshSoon = function () {
@@ -493,6 +589,7 @@ velmora.drawMap = function () {
     var canvas = document.getElementById("map");
     if (!canvas || !canvas.getContext) return;
     var m = velmora.map;
+    velmora.locate();
     velmora.sizeMap(canvas);
     var w = m.width, h = m.height;
     var g = canvas.getContext("2d");
@@ -598,7 +695,7 @@ velmora.drawGrid = function (g, w, h, x, y) {
 // centre is already covered by another is not stamped: the map looks the
 // same, and a crowd of places costs little more than the pixels it covers.
 velmora.drawMarkers = function (g, w, h) {
-    var m = velmora.map, places = velmora.places, matches = velmora.matches, ratio = m.ratio;
+    var m = velmora.map, matches = velmora.matches, ratio = m.ratio;
     var W = Math.round(w * ratio), H = Math.round(h * ratio);
     if (!m.layer || m.layer.width !== W || m.layer.height !== H) {
         m.layer = document.createElement("canvas");
@@ -619,29 +716,29 @@ velmora.drawMarkers = function (g, w, h) {
     g.setTransform(1, 0, 0, 1, 0, 0);
     g.drawImage(m.layer, 0, 0);
     g.setTransform(ratio, 0, 0, ratio, 0, 0);
-    var picked = velmora.picked >= 0 && velmora.matchPosition(velmora.picked) >= 0 && places[velmora.picked];
-    if (picked && picked.u === picked.u) {
+    var picked = velmora.picked >= 0 && velmora.matchPosition(velmora.picked) >= 0 ? velmora.picked : -1;
+    if (picked >= 0 && velmora.u[picked] === velmora.u[picked]) {
         g.fillStyle = "#ffd21f";
         g.strokeStyle = "#16325c";
         g.lineWidth = 1.5;
         g.beginPath();
-        g.arc((picked.u - u0) * w * m.zoom, (picked.v - v0) * h * m.zoom, 5.5, 0, 2 * Math.PI);
+        g.arc((velmora.u[picked] - u0) * w * m.zoom, (velmora.v[picked] - v0) * h * m.zoom, 5.5, 0, 2 * Math.PI);
         g.fill();
         g.stroke();
     }
 };
 
 velmora.stampMarkers = function (W, H, sx, sy) {
-    var m = velmora.map, places = velmora.places, matches = velmora.matches;
+    var m = velmora.map, matches = velmora.matches, us = velmora.u, vs = velmora.v;
     var u0 = m.u0, v0 = m.v0, words = m.words, cover = m.cover;
     words.fill(0);
     cover.fill(0);
     var inView = new Int32Array(2 * matches.length), shown = 0;
     for (var j = 0; j < matches.length; j++) {
-        var p = places[matches[j]];
-        var px = Math.round((p.u - u0) * sx);
+        var i = matches[j];
+        var px = Math.round((us[i] - u0) * sx);
         if (!(px >= -8 && px < W + 8)) continue;         // also leaves out places with no position
-        var py = Math.round((p.v - v0) * sy);
+        var py = Math.round((vs[i] - v0) * sy);
         if (!(py >= -8 && py < H + 8)) continue;
         inView[2 * shown] = px;
         inView[2 * shown + 1] = py;
@@ -778,22 +875,24 @@ velmora.keys = function (e) {
 
 // ----- naming the places under the mouse --------------------------------
 
-// The places that pass the filter within 6 pixels of (x, y), nearest first.
+// The indexes of the places that pass the filter within 6 pixels of
+// (x, y), nearest first.
 velmora.placesAt = function (x, y) {
-    var m = velmora.map, places = velmora.places, matches = velmora.matches;
+    var m = velmora.map, matches = velmora.matches, us = velmora.u, vs = velmora.v;
     var sx = m.width * m.zoom, sy = m.height * m.zoom;
     var found = [];
+    if (velmora.located < velmora.count()) return found;     // the map is not drawn yet
     for (var j = 0; j < matches.length; j++) {
-        var p = places[matches[j]];
-        var dx = (p.u - m.u0) * sx - x;
+        var i = matches[j];
+        var dx = (us[i] - m.u0) * sx - x;
         if (!(dx <= 6 && dx >= -6)) continue;
-        var dy = (p.v - m.v0) * sy - y;
+        var dy = (vs[i] - m.v0) * sy - y;
         if (!(dy <= 6 && dy >= -6)) continue;
         var d = dx * dx + dy * dy;
-        if (d <= 36) found.push({ place: p, d: d });
+        if (d <= 36) found.push({ index: i, d: d });
     }
-    found.sort(function (a, b) { return a.d - b.d || a.place.index - b.place.index; });
-    return found.map(function (f) { return f.place; });
+    found.sort(function (a, b) { return a.d - b.d || a.index - b.index; });
+    return found.map(function (f) { return f.index; });
 };
 
 // The name of the nearest place in a tip beside the mouse, kept inside
@@ -808,7 +907,7 @@ velmora.hover = function (e) {
         tip.hidden = true;
         return;
     }
-    var name = velmora.cut(here[0].name, velmora.tipChars).replace(/[\r\n\t]/g, " ");
+    var name = velmora.cut(velmora.place(here[0]).name, velmora.tipChars).replace(/[\r\n\t]/g, " ");
     // The name isolated, so that right-to-left text in it cannot carry
     // the count along.
     tip.replaceChildren(velmora.el("bdi", null, name));
@@ -834,7 +933,7 @@ velmora.pick = function (e) {
     }
     var at = velmora.pointer(e);
     var here = velmora.placesAt(at.x, at.y);
-    if (here.length > 0) velmora.pickPlace(here[0].index, true);
+    if (here.length > 0) velmora.pickPlace(here[0], true);
 };
 
 velmora.start = function () {
@@ -862,7 +961,11 @@ velmora.start = function () {
         velmora.zoomAt(0.5, velmora.map.width / 2, velmora.map.height / 2);
     });
     document.getElementById("zoomreset").addEventListener("click", velmora.resetView);
-    window.addEventListener("resize", function () { velmora.drawMapSoon(); velmora.drawRows(false); });
+    window.addEventListener("resize", function () {
+        velmora.table.measured = false;
+        velmora.drawMapSoon();
+        velmora.drawRows(false);
+    });
     velmora.refresh();
 };
 

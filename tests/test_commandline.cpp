@@ -202,8 +202,8 @@ TEST(CommandLine, ImportSavesTheJournalAndRefreshesTheLayerLikeASave)
         {QStringLiteral("import"), QStringLiteral("ours.kml"), QStringLiteral("theirs.gpx")});
     EXPECT_EQ(again.exitCode, 3) << again.err.toStdString();  // nothing changed
     EXPECT_TRUE(
-        again.out.contains(QLatin1String("theirs.gpx: 0 places; 1 route or track point ignored; 1 place already "
-                                         "in the list left out")))
+        again.out.contains(QLatin1String("theirs.gpx: No new places: the only one is in the list already; 1 route or "
+                                         "track point ignored")))
         << again.out.toStdString();
     EXPECT_EQ(f.read("save/velmora.js"), journal::journalBytes(rows));
 }

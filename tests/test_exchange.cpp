@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <string>
+
 #include "printers.h"
 
 using exchange::Import;
@@ -318,12 +320,38 @@ TEST(Import, WhatOtherProgramsWrite)
                 3, 4)},
          0,
          0},
+        {"U+FEFF first in a number, a link and coordinates is dropped as it is from a name",
+         "<kml><Placemark><name>\xEF\xBB\xBFK</name><ExtendedData><Data name=\"worldwind-link\"><value>\xEF\xBB\xBF"
+         "worldwind://goto/world=Earth&amp;lat=1&amp;lon=2&amp;z</value></Data></ExtendedData>"
+         "<Point><coordinates>\xEF\xBB\xBF 2,1</coordinates></Point></Placemark></kml>",
+         {makeRow(u"K", u"worldwind://goto/world=Earth&lat=1&lon=2&z", u"")},
+         0,
+         0},
+        {"U+FEFF first once blanks are trimmed, or twice, is dropped: it would not come back from our file",
+         "<gpx><wpt lat=\"1\" lon=\"2\"><name>\t\xEF\xBB\xBFgo\n/&gt;</name><desc>\xEF\xBB\xBF\xEF\xBB\xBF"
+         "d</desc></wpt></gpx>",
+         {plain("go />", 1, 2, "d")},
+         0,
+         0},
+        {"U+FEFF inside a link's number: the link no longer points at the place",
+         "<gpx><wpt lat=\"\xEF\xBB\xBF"
+         "1\" lon=\"2\"><name>G</name><link href=\"worldwind://goto/world=Earth&amp;"
+         "lat=\xEF\xBB\xBF"
+         "1&amp;lon=2\"/></wpt></gpx>",
+         {plain("G", 1, 2)},
+         0,
+         0},
         {"a bare \"&\" where it is no reference: in a comment and in CDATA",
          "<gpx><!-- a & b --><wpt lat=\"1\" lon=\"2\"><name><![CDATA[R&D]]> &amp; co</name></wpt></gpx>",
          {plain("R&D & co", 1, 2)},
          0,
          0},
         {"no places at all", "<gpx version=\"1.1\"/>", {}, 0, 0},
+        {"nested 200 deep",
+         "<gpx>" + QByteArray("<a>").repeated(199) + QByteArray("</a>").repeated(199) + "</gpx>",
+         {},
+         0,
+         0},
     };
     for (const Foreign& c : cases) {
         SCOPED_TRACE(c.what);
@@ -359,6 +387,15 @@ TEST(Import, BadFilesAreRefusedWholeWithAReason)
          "<kml><Placemark><Point><coordinates>1,2 3,4</coordinates></Point></Placemark></kml>",
          "not one longitude,latitude"},
         {"point without coordinates", "<kml><Placemark><Point/></Placemark></kml>", "has no coordinates"},
+        {"U+FEFF inside coordinates",
+         "<kml><Placemark><Point><coordinates>2,\xEF\xBB\xBF"
+         "1</coordinates></Point></Placemark></kml>",
+         "has the latitude \"\xEF\xBB\xBF"
+         "1\", which is not a number"},
+        {"a second Point that is not sound",
+         "<kml><Placemark><Point><coordinates>2,1</coordinates></Point><Point><coordinates>2 1</coordinates></Point>"
+         "</Placemark></kml>",
+         "the coordinates on line 1 are not one longitude,latitude"},
         {"entity expansion bomb", hostilexml::kLaughs, "declares entities"},
         {"external entity",
          "<!DOCTYPE gpx [<!ENTITY x SYSTEM \"file:///etc/hostname\">]><gpx><wpt lat=\"1\" lon=\"2\"><name>&x;"
@@ -368,6 +405,8 @@ TEST(Import, BadFilesAreRefusedWholeWithAReason)
          "<gpx>\n<wpt lat=\"1\" lon=\"2\">\n  <name>\xC3\xA9&x;</name></wpt></gpx>",
          "not well-formed XML (line 3, column 10: \"&x;\" is not a reference"},
         {"larger than 64 MB", QByteArray(exchange::kMaxFileSize + 1, ' '), "too large (65 MB"},
+        {"nested 201 deep", "<gpx>\n" + QByteArray("<a>").repeated(200) + QByteArray("</a>").repeated(200) + "</gpx>",
+         "its elements are nested more than 200 deep (line 2)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -405,17 +444,29 @@ TEST(Import, MoreThanAJournalHoldsIsRefused)
 
 TEST(Import, Summary)
 {
-    Import i;
-    EXPECT_EQ(exchange::summary(i), QStringLiteral("0 places"));
-    i.rows = {QString()};
-    i.skipped = 1;
-    i.routeAndTrackPoints = 1;
-    EXPECT_EQ(exchange::summary(i),
-              QStringLiteral("1 place; 1 item that is not a point skipped; 1 route or track point ignored"));
-    i.skipped = 3;
-    i.routeAndTrackPoints = 40;
-    EXPECT_EQ(exchange::summary(i),
-              QStringLiteral("1 place; 3 items that are not points skipped; 40 route and track points ignored"));
+    const struct {
+        int places, skipped, routeAndTrackPoints, alreadyInList;
+        const char* text;
+    } cases[] = {
+        {0, 0, 0, 0, "0 places"},
+        {1, 1, 1, 0, "1 place; 1 item that is not a point skipped; 1 route or track point ignored"},
+        {1, 3, 40, 0, "1 place; 3 items that are not points skipped; 40 route and track points ignored"},
+        {2, 0, 0, 1, "2 places; 1 place already in the list left out"},
+        {4, 0, 0, 2, "4 places; 2 places already in the list left out"},
+        {0, 0, 0, 1, "No new places: the only one is in the list already"},
+        {0, 0, 0, 2, "No new places: both are in the list already"},
+        {0, 0, 1, 5, "No new places: all 5 are in the list already; 1 route or track point ignored"},
+        {0, 2, 0, 3, "No new places: all 3 are in the list already; 2 items that are not points skipped"},
+        {0, 1, 0, 0, "0 places; 1 item that is not a point skipped"},
+    };
+    for (const auto& c : cases) {
+        Import i;
+        i.rows = QStringList(c.places, QString());
+        i.skipped = c.skipped;
+        i.routeAndTrackPoints = c.routeAndTrackPoints;
+        i.alreadyInList = c.alreadyInList;
+        EXPECT_EQ(exchange::summary(i), QString::fromUtf8(c.text));
+    }
 }
 
 TEST(Import, PlacesAlreadyInTheListAreLeftOut)
@@ -437,5 +488,119 @@ TEST(Import, PlacesAlreadyInTheListAreLeftOut)
     again.alreadyInList = 0;
     exchange::leaveOutKnown(again, list + found.rows);
     EXPECT_TRUE(again.rows.isEmpty());
-    EXPECT_EQ(exchange::summary(again), QStringLiteral("0 places; 4 places already in the list left out"));
+    EXPECT_EQ(exchange::summary(again), QStringLiteral("No new places: all 4 are in the list already"));
+}
+
+// The same name within a millionth of a degree is the same place, as far
+// as a rounding to six decimals can move it; no position counts as 0,0.
+TEST(Import, KnownPlacesMatchWithinAMillionthOfADegree)
+{
+    const QStringList list = {plain("A", 10, 20), plain("B", -33.86881234567, 151.20930987654),
+                              makeRow(u"C", u"worldwind://goto/world=Mars", u"")};
+    const struct {
+        const char* name;
+        double lat, lon;
+        bool known;
+    } cases[] = {
+        {"A", 10, 20, true},
+        {"A", 10 + 9e-7, 20 - 1e-6, true},
+        {"A", 10 - 1.1e-6, 20, false},
+        {"A", 10, 20 + 2e-6, false},
+        {"a", 10, 20, false},
+        {"B", -33.868812, 151.20931, true},  // six decimals
+        {"B", -33.868814, 151.20931, false},
+        {"C", 0, 0, true},
+        {"C", 0, 1e-5, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name + QStringLiteral(" %1 %2").arg(c.lat, 0, 'g', 12).arg(c.lon, 0, 'g', 12).toStdString());
+        Import found;
+        found.rows = {plain(c.name, c.lat, c.lon)};
+        exchange::leaveOutKnown(found, list);
+        EXPECT_EQ(found.rows.isEmpty(), c.known);
+        EXPECT_EQ(found.alreadyInList, c.known ? 1 : 0);
+    }
+    // Nothing to compare with: nothing is left out.
+    Import found;
+    found.rows = list;
+    exchange::leaveOutKnown(found, {});
+    EXPECT_EQ(found.rows, list);
+}
+
+namespace {
+
+QByteArray utf16le(const QString& text)
+{
+    return QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
+QByteArray utf16be(const QString& text)
+{
+    QByteArray out("\xFE\xFF");
+    for (const QChar c : text)
+        out += char(c.unicode() >> 8), out += char(c.unicode() & 0xFF);
+    return out;
+}
+
+QByteArray utf32le(const std::u32string& text)
+{
+    QByteArray out("\xFF\xFE\0\0", 4);
+    for (const char32_t c : text)
+        out.append(reinterpret_cast<const char*>(&c), 4);
+    return out;
+}
+
+const QString kBefore = QStringLiteral("<gpx>\n<wpt lat=\"1\" lon=\"2\"><name>a");
+const QString kAfter = QStringLiteral("b</name></wpt></gpx>");
+
+}  // namespace
+
+// No place gets a "?" or a U+FFFD for a character its file does not hold:
+// the file is refused where the character stands.
+TEST(Import, HalfSurrogatesAndNumbersPastUnicodeAreRefusedWhereTheyStand)
+{
+    const struct {
+        const char* what;
+        QByteArray file;
+        const char* reason;
+    } cases[] = {
+        {"a high half as a hex reference", (kBefore + QStringLiteral("&#xD800;") + kAfter).toUtf8(),
+         "(line 2, column 29: \"&#xD800;\" refers to U+D800, which XML forbids)"},
+        {"a low half as a decimal reference", (kBefore + QStringLiteral("&#56320;") + kAfter).toUtf8(),
+         "(line 2, column 29: \"&#56320;\" refers to U+DC00, which XML forbids)"},
+        {"a reference past U+10FFFF", (kBefore + QStringLiteral("&#x110000;") + kAfter).toUtf8(),
+         "(line 2, column 29: \"&#x110000;\" refers past U+10FFFF, to no character)"},
+        {"a huge reference in an attribute", "<gpx><wpt lat=\"&#99999999999;\" lon=\"2\"/></gpx>",
+         "(line 1, column 16: \"&#99999999999;\" refers past U+10FFFF"},
+        {"a lone high half in UTF-16LE", utf16le(kBefore + QChar(0xD800) + kAfter),
+         "(line 2, column 29: half of a UTF-16 surrogate pair (U+D800), which is no character)"},
+        {"a lone low half in UTF-16BE, after a pair",
+         utf16be(kBefore + QStringLiteral("\U0001F600") + QChar(0xDC00) + kAfter),
+         "(line 2, column 30: half of a UTF-16 surrogate pair (U+DC00)"},
+        {"a byte the declared encoding lacks",
+         "<?xml version=\"1.0\" encoding=\"US-ASCII\"?>\n<gpx><wpt lat=\"1\" lon=\"2\"><name>ab\xFF</name></wpt></gpx>",
+         "(line 2, column 35: bytes that are not valid US-ASCII)"},
+        {"a high half at the very end", utf16le(QStringLiteral("<gpx/>") + QChar(0xD83D)),
+         "(line 1, column 7: half of a UTF-16 surrogate pair (U+D83D)"},
+        {"a code point past U+10FFFF in UTF-32",
+         utf32le(U"<gpx>\n <wpt lat=\"1\" lon=\"2\"><name>a" + std::u32string(1, 0x110000) + U"b</name></wpt></gpx>"),
+         "(line 2, column 30: a code that is no character of UTF-32"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Import got = exchange::parse(c.file);
+        EXPECT_TRUE(got.rows.isEmpty());
+        EXPECT_TRUE(got.error.startsWith(QLatin1String("it is not well-formed XML"))) << got.error.toStdString();
+        EXPECT_TRUE(got.error.contains(QString::fromUtf8(c.reason))) << got.error.toStdString();
+    }
+    // Whole pairs are characters like any other.
+    for (const QByteArray& file : {utf16le(kBefore + QStringLiteral("\U0001F600") + kAfter),
+                                   utf16be(kBefore + QStringLiteral("\U0001F600") + kAfter),
+                                   (kBefore + QStringLiteral("&#x1F600;") + kAfter).toUtf8()}) {
+        const Import got = exchange::parse(file);
+        ASSERT_TRUE(got.ok()) << got.error.toStdString();
+        EXPECT_EQ(got.rows, QStringList{plain("a\xF0\x9F\x98\x80"
+                                              "b",
+                                              1, 2)});
+    }
 }

@@ -59,8 +59,8 @@ private slots:
         QVERIFY(!form.importPlaces(start.path("in.gpx")));
         QCOMPARE(form.List1->rows(), rows);
         QVERIFY2(MessageBox::history().last().contains(QStringLiteral(
-                     "the list holds them already (0 places; 2 route and track points ignored; 1 place already in "
-                     "the list left out)")),
+                     "the list holds them already (No new places: the only one is in the list already; 2 route "
+                     "and track points ignored)")),
                  qPrintable(MessageBox::history().last()));
     }
 

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "printers.h"
 
 namespace {
@@ -131,6 +133,59 @@ TEST(Gpsbabel, ReadsOurKmlAndGpx)
         ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
         expectSamePlaces(placesInCsv(csv), kPlaces, false);
     }
+}
+
+// gpsbabel reads no archives: the document of our KMZ, unpacked by
+// unzip (which checks the archive first), is what it reads.
+TEST(Gpsbabel, ReadsTheDocumentOfOurKmz)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QStringList rows;
+    for (const Place& p : kPlaces)
+        rows.append(makeRow(p.name, links::linkFor(p.latitude, p.longitude), p.comment));
+    const QString kmz = dir.filePath(QStringLiteral("ours.kmz")), kml = dir.filePath(QStringLiteral("doc.kml"));
+    QString error;
+    ASSERT_TRUE(exchange::writeFile(kmz, rows, &error)) << error.toStdString();
+    const QString unzip = QStandardPaths::findExecutable(QStringLiteral("unzip"));
+    ASSERT_FALSE(unzip.isEmpty()) << "unzip is not installed";
+    QProcess test;
+    test.start(unzip, {QStringLiteral("-tq"), kmz});
+    ASSERT_TRUE(test.waitForFinished(60000) && test.exitCode() == 0) << test.readAll().toStdString();
+    QProcess unpack;
+    unpack.setStandardOutputFile(kml);
+    unpack.start(unzip, {QStringLiteral("-p"), kmz, QStringLiteral("doc.kml")});
+    ASSERT_TRUE(unpack.waitForFinished(60000) && unpack.exitCode() == 0);
+    const QString csv = dir.filePath(QStringLiteral("ours.csv"));
+    const QString failure = gpsbabel({QStringLiteral("-i"), QStringLiteral("kml"), QStringLiteral("-f"), kml,
+                                      QStringLiteral("-o"), QStringLiteral("unicsv,utf8"), QStringLiteral("-F"), csv});
+    ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+    expectSamePlaces(placesInCsv(csv), kPlaces, false);
+}
+
+// gpsbabel writes six decimals: our places that went through it are still
+// the places the list holds, and importing them adds nothing.
+TEST(Gpsbabel, PlacesBackFromItsKmlAreKnown)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QStringList rows;
+    for (const Place& p : kPlaces)
+        rows.append(
+            makeRow(p.name, links::linkFor(p.latitude - 4.4e-7, std::max(-180.0, p.longitude - 3.21e-7)), p.comment));
+    const QString ours = dir.filePath(QStringLiteral("ours.kml")), theirs = dir.filePath(QStringLiteral("theirs.kml"));
+    QString error;
+    ASSERT_TRUE(exchange::writeFile(ours, rows, &error)) << error.toStdString();
+    const QString failure = gpsbabel({QStringLiteral("-i"), QStringLiteral("kml"), QStringLiteral("-f"), ours,
+                                      QStringLiteral("-o"), QStringLiteral("kml"), QStringLiteral("-F"), theirs});
+    ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+    exchange::Import back = exchange::readFile(theirs);
+    ASSERT_TRUE(back.ok()) << back.error.toStdString();
+    ASSERT_EQ(back.rows.size(), rows.size());
+    EXPECT_NE(back.rows, rows);  // the positions did move
+    exchange::leaveOutKnown(back, rows);
+    EXPECT_EQ(back.rows, QStringList());
+    EXPECT_EQ(exchange::summary(back), QStringLiteral("No new places: all 4 are in the list already"));
 }
 
 namespace {
