@@ -710,8 +710,7 @@ bool Form1::importPlaces(const QString& file)
     case exchange::ImportPlan::NothingNew: {
         const exchange::Import& found = plan.files.first().found;
         const QString text = found.alreadyInList > 0
-                                 ? QStringLiteral(
-                                     "No new places in %1: the list holds them already (%2); it is unchanged.")
+                                 ? QStringLiteral("%2 (%1); the list is unchanged.")
                                  : QStringLiteral("No places were found in %1 (%2); the list is unchanged.");
         MessageBox::information(this, text.arg(shown, exchange::summary(found)));
         return false;
