@@ -103,6 +103,7 @@ Form1& window()
         auto* f = new Form1;
         f->Form_Load();
         f->show();
+        QTest::qWaitFor([f] { return !f->journal()->isOpening(); }, 10000);
         QApplication::processEvents();
         return f;
     }();

@@ -51,12 +51,17 @@ QByteArray encode(QStringView text, char replacement)
 QString decode(const char* data, qsizetype size)
 {
     QString out(size, Qt::Uninitialized);
-    QChar* dst = out.data();
+    decodeTo(out.data(), data, size);
+    return out;
+}
+
+QChar* decodeTo(QChar* dst, const char* data, qsizetype size)
+{
     for (qsizetype i = 0; i < size; ++i) {
         const auto b = static_cast<unsigned char>(data[i]);
         dst[i] = QChar((b >= 0x80 && b < 0xA0) ? kHigh[b - 0x80] : char16_t(b));
     }
-    return out;
+    return dst + size;
 }
 
 }  // namespace codepage
