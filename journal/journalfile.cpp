@@ -321,20 +321,33 @@ Line lineAt(const char* p, const char* end)
 int quotesOf(const char* p, const char* eol, const char* (&quotes)[kQuotesLooked])
 {
     int found = 0;
-    for (const char* q = p; q < eol && found < kQuotesLooked; ++q)
-        if (*q == '"')
-            quotes[found++] = q;
+    for (const char* q = p; q < eol && found < kQuotesLooked; ++q) {
+        q = static_cast<const char*>(memchr(q, '"', size_t(eol - q)));
+        if (!q)
+            break;
+        quotes[found++] = q;
+    }
     return found;
 }
 
-// Whether the bytes hold none of `bytes`.
-template <size_t N>
-bool holdsNone(const char* p, const char* end, const char (&bytes)[N])
+// Bytes that the escaping or makeRow would change in a name or comment
+// (kInText) or in a link (kInLink).
+enum : quint8 { kInText = 1, kInLink = 2 };
+constexpr std::array<quint8, 256> changedOnReading()
+{
+    std::array<quint8, 256> t{};
+    t[quint8('&')] = kInText;
+    t[quint8('\n')] = kInText;
+    t[quint8('\t')] = kInText | kInLink;
+    return t;
+}
+constexpr auto kChangedOnReading = changedOnReading();
+
+bool holdsNone(const char* p, const char* end, quint8 kind)
 {
     for (; p < end; ++p)
-        for (size_t i = 0; i + 1 < N; ++i)
-            if (*p == bytes[i])
-                return false;
+        if (kChangedOnReading[quint8(*p)] & kind)
+            return false;
     return true;
 }
 
@@ -344,8 +357,8 @@ QString rowOf(const char* const* quotes, int found, const char* eol)
     const char* const commentEnd = found > kLeastQuotes ? quotes[kLeastQuotes] : eol;
     // Most lines hold no entity and nothing that makeRow changes: decoded
     // straight into the row, one string per place.
-    if (holdsNone(quotes[0] + 1, quotes[1], "&\t\n") && holdsNone(quotes[2] + 1, quotes[3], "\t")
-        && holdsNone(quotes[4] + 1, commentEnd, "&\t\n")) {
+    if (holdsNone(quotes[0] + 1, quotes[1], kInText) && holdsNone(quotes[2] + 1, quotes[3], kInLink)
+        && holdsNone(quotes[4] + 1, commentEnd, kInText)) {
         const qsizetype n1 = quotes[1] - quotes[0] - 1, n2 = quotes[3] - quotes[2] - 1, n3 = commentEnd - quotes[4] - 1;
         QString row(n1 + n2 + n3 + 2, Qt::Uninitialized);
         QChar* d = codepage::decodeTo(row.data(), quotes[0] + 1, n1);
