@@ -441,10 +441,6 @@ ReadResult journalOfFile(const QString& path, const textfile::FileRead& file)
     }
     ReadResult parsed = parseJournal(file.bytes);
     parsed.path = path;
-    // Compared only within this process, to tell a change from none: a
-    // fast 64-bit hash and the size, not a cryptographic one.
-    parsed.fingerprint = QByteArray::number(file.bytes.size()) + ':'
-                         + QByteArray::number(quint64(qHashBits(file.bytes.constData(), size_t(file.bytes.size()), 0)));
     return parsed;
 }
 

@@ -53,8 +53,6 @@ struct ReadResult {
     int firstCrowdedLine = 0;
     // Entries the file holds, read or not; -1 when it could not be read.
     int placesInFile = 0;
-    // Tells one content of the file from another; empty when nothing was read.
-    QByteArray fingerprint;
 
     // Every place of the file is in `rows` and the file holds nothing else
     // (text that is not journal lines may be the user's notes), so a save
