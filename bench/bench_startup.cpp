@@ -197,6 +197,7 @@ void BM_ProcessStartUpFullToEmpty(benchmark::State& state)
         ratios.push_back(fullMs[i] / emptyMs[i]);
     std::sort(ratios.begin(), ratios.end());
     state.counters["round_ratio_min"] = ratios.front();
+    state.counters["round_ratio_median"] = ratios[ratios.size() / 2];
     state.counters["round_ratio_max"] = ratios.back();
 }
 BENCHMARK(BM_ProcessStartUpFullToEmpty)->Unit(benchmark::kMillisecond)->Iterations(15);
@@ -236,6 +237,7 @@ void BM_StartUpFullToEmpty(benchmark::State& state)
         ratios.push_back(fullMs[i] / emptyMs[i]);
     std::sort(ratios.begin(), ratios.end());
     state.counters["round_ratio_min"] = ratios.front();
+    state.counters["round_ratio_median"] = ratios[ratios.size() / 2];
     state.counters["round_ratio_max"] = ratios.back();
 }
 BENCHMARK(BM_StartUpFullToEmpty)->Unit(benchmark::kMillisecond)->Iterations(15);
