@@ -1,7 +1,7 @@
 #include "app/commandline.h"
 #include "platform/messagebox.h"
 #include "ui/form1.h"
-#include "widgets/look.h"
+#include "ui/startup.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -49,15 +49,13 @@ int main(int argc, char* argv[])
         QTextStream out(stdout), err(stderr);
         return commandline::run(QCoreApplication::arguments().mid(1), out, err);
     }
+    startup::readJournalAhead();
     const QtMessageHandler usual = qInstallMessageHandler(holdBack);
     QApplication app(argc, argv);
     qInstallMessageHandler(usual);
     for (const QString& line : std::as_const(heldBack))
         std::fputs(qPrintable(line + u'\n'), stderr);
     QApplication::setApplicationName(MessageBox::applicationTitle());
-    applyLook(app);
-    Form1 form;
-    form.Form_Load();
-    form.show();
+    const std::unique_ptr<Form1> form = startup::showWindow(app);
     return app.exec();
 }

@@ -103,6 +103,8 @@ Form1& window()
         auto* f = new Form1;
         f->Form_Load();
         f->show();
+        if (!QTest::qWaitFor([f] { return !f->journal()->isOpening(); }, 10000))
+            qFatal("the journal was not read");
         QApplication::processEvents();
         return f;
     }();

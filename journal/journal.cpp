@@ -63,11 +63,12 @@ Fingerprint fingerprintOf(const QByteArray& bytes)
     return print;
 }
 
-Fingerprint fingerprintOf(const QString& path)
+namespace {
+
+// The print of `file`, read at `path` when its size and time were `before`.
+Fingerprint fingerprintOfRead(const QString& path, const std::optional<std::pair<qint64, qint64>>& before,
+                              const textfile::FileRead& file)
 {
-    // The time counts only when the file stood still while it was read.
-    const auto before = sizeAndTime(path);
-    const textfile::FileRead file = textfile::readRegularFile(path, kMaxFileBytes);
     Fingerprint print;
     if (file.outcome == textfile::FileRead::Missing)
         return print;
@@ -80,6 +81,15 @@ Fingerprint fingerprintOf(const QString& path)
         print.size = -1 - file.size;  // never the size of bytes that were read
     }
     return print;
+}
+
+}  // namespace
+
+Fingerprint fingerprintOf(const QString& path)
+{
+    // The time counts only when the file stood still while it was read.
+    const auto before = sizeAndTime(path);
+    return fingerprintOfRead(path, before, textfile::readRegularFile(path, kMaxFileBytes));
 }
 
 Fingerprint fingerprintNow(const QString& path, const Fingerprint& known)
@@ -235,7 +245,12 @@ Journal::Journal(QObject* parent)
     connect(watcher_, &QFileSystemWatcher::directoryChanged, settle_, qOverload<>(&QTimer::start));
 }
 
-Journal::~Journal() = default;
+Journal::~Journal()
+{
+    // The reading thread posts to this object: it ends first.
+    if (opening_.valid())
+        opening_.wait();
+}
 
 bool Journal::hasRoom(qsizetype held, qsizetype adding)
 {
@@ -265,6 +280,7 @@ void Journal::insert(int i, const QStringList& rows)
 {
     if (rows.isEmpty())
         return;
+    finishOpening();
     beginInsertRows(QModelIndex(), i, i + int(rows.size()) - 1);
     if (i == count())
         rows_.append(rows);
@@ -333,20 +349,98 @@ void Journal::endBusy()
         emit idle();
 }
 
+Journal::Loaded Journal::load(const QString& path)
+{
+    // One read gives the rows and the print of the same bytes.
+    const auto before = sizeAndTime(path);
+    const textfile::FileRead file = textfile::readRegularFile(path, kMaxFileBytes);
+    Loaded loaded;
+    loaded.print = fingerprintOfRead(path, before, file);
+    loaded.read = journalOfFile(path, file);
+    return loaded;
+}
+
 const ReadResult& Journal::open(const QString& path)
 {
     const Busy hold(*this);
-    // The print first: should the file change meanwhile, the rows are the
-    // newer and the next look reads it once more, never the other way round.
-    const Fingerprint print = fingerprintOf(path);
-    const ReadResult read = readJournalFile(path);
-    if (read.opened)
+    dropOpening();
+    take(load(path));
+    return asRead_;
+}
+
+void Journal::take(const Loaded& loaded)
+{
+    if (loaded.read.opened)
         ++parses_;
-    takeRead(read, print);
-    setRows(read.rows);
+    takeRead(loaded.read, loaded.print);
+    setRows(loaded.read.rows);
     watch();
     emit reloaded();
-    return asRead_;
+}
+
+namespace {
+
+// The read begun by readAhead, until a model takes it over.
+struct Ahead {
+    QString path;
+    std::future<Journal::Loaded> read;
+};
+Ahead& ahead()
+{
+    static Ahead a;
+    return a;
+}
+
+}  // namespace
+
+void Journal::readAhead(const QString& path)
+{
+    ahead() = Ahead{path, std::async(std::launch::async, [path] { return load(path); })};
+}
+
+void Journal::openInBackground(const QString& path)
+{
+    dropOpening();
+    ++busy_;  // until the rows are taken
+    const int ticket = ++openings_;
+    std::future<Loaded> early;
+    if (ahead().read.valid() && ahead().path == path)
+        early = std::move(ahead().read);
+    ahead() = Ahead{};
+    opening_ = std::async(std::launch::async, [this, path, ticket, early = std::move(early)]() mutable {
+        Loaded loaded = early.valid() ? early.get() : load(path);
+        QMetaObject::invokeMethod(
+            this,
+            [this, ticket] {
+                if (ticket == openings_)
+                    finishOpening();
+            },
+            Qt::QueuedConnection);
+        return loaded;
+    });
+}
+
+void Journal::finishOpening()
+{
+    if (!opening_.valid())
+        return;
+    ++openings_;  // the posted call finds it taken
+    take(opening_.get());
+    const ReadResult read = asRead_;  // what is told stays as read, whatever the listeners do
+    // Told while still busy: a capture waits until what was read (a
+    // journal read in part) has been said.
+    emit openedInBackground(read);
+    endBusy();
+}
+
+void Journal::dropOpening()
+{
+    if (!opening_.valid())
+        return;
+    ++openings_;
+    opening_.wait();
+    opening_ = {};
+    endBusy();
 }
 
 void Journal::setUnread(const QString& path)
@@ -474,6 +568,7 @@ std::optional<QStringList> Journal::rowsToWrite(WriteTurn& turn, int waitMs, con
 
 Journal::SaveResult Journal::save(int waitMs, const Ask& ask, const LayerWriter& layer)
 {
+    finishOpening();  // never the empty rows of a journal still being read
     const Busy hold(*this);
     SaveResult result;
     WriteTurn turn(path());

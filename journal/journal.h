@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <future>
 #include <optional>
 
 class QFileSystemWatcher;
@@ -79,7 +80,11 @@ public:
 
     // Edits: each marks the journal modified.
     void insert(int i, const QStringList& rows);
-    void append(const QStringList& rows) { insert(count(), rows); }
+    void append(const QStringList& rows)
+    {
+        finishOpening();
+        insert(count(), rows);
+    }
     void replace(int i, const QString& row);
     void remove(int i, int n = 1);
     // Rows i and j trade places (moving a row by one).
@@ -103,6 +108,26 @@ public:
     void watchForOtherWriters();
     // Reads the same file again after another writer changed it.
     const ReadResult& followDisk() { return open(path()); }
+    // As open(), with the file read and parsed on another thread while
+    // this one goes on (the window is built and shown): the rows are taken
+    // here from the event loop, and `openedInBackground` then says what was
+    // read. Until then the journal is busy, so a capture waits for the rows
+    // instead of adding to a list about to be replaced.
+    void openInBackground(const QString& path);
+    // Begins the read of openInBackground before any model exists (before
+    // the application is built): the first openInBackground of the same
+    // path takes it over.
+    static void readAhead(const QString& path);
+    // The file's print and what was read of it.
+    struct Loaded {
+        Fingerprint print;
+        ReadResult read;
+    };
+    bool isOpening() const { return opening_.valid(); }
+    // Takes the rows of openInBackground now, waiting for the read if need
+    // be: for whatever must see them before the event loop delivers them
+    // (the user's first key or click, an edit, a save).
+    void finishOpening();
 
     // While a save or a reload runs (and while the window asks about one),
     // what would add a row waits: a row added then would be lost. `idle`
@@ -182,8 +207,14 @@ signals:
     // Another writer changed the file: it is no longer what was last read.
     void changedOnDisk();
     void idle();
+    // The rows of openInBackground were taken: what the file gave.
+    void openedInBackground(const journal::ReadResult& read);
 
 private:
+    static Loaded load(const QString& path);
+    void take(const Loaded& loaded);
+    // A read of openInBackground not taken yet is dropped: a newer wins.
+    void dropOpening();
     void watch();
     void takeRead(const ReadResult& read, const Fingerprint& print);
     SaveResult write(const QStringList& rows, const LayerWriter& layer, WriteTurn& turn);
@@ -205,6 +236,9 @@ private:
     int parses_ = 0;
     QFileSystemWatcher* watcher_;
     QTimer* settle_;
+    std::future<Loaded> opening_;
+    // Counts background reads: only the latest is taken.
+    int openings_ = 0;
 };
 
 }  // namespace journal

@@ -321,16 +321,53 @@ Line lineAt(const char* p, const char* end)
 int quotesOf(const char* p, const char* eol, const char* (&quotes)[kQuotesLooked])
 {
     int found = 0;
-    for (const char* q = p; q < eol && found < kQuotesLooked; ++q)
-        if (*q == '"')
-            quotes[found++] = q;
+    for (const char* q = p; q < eol && found < kQuotesLooked; ++q) {
+        q = static_cast<const char*>(memchr(q, '"', size_t(eol - q)));
+        if (!q)
+            break;
+        quotes[found++] = q;
+    }
     return found;
+}
+
+// Bytes that the escaping or makeRow would change in a name or comment
+// (kInText) or in a link (kInLink).
+enum : quint8 { kInText = 1, kInLink = 2 };
+constexpr std::array<quint8, 256> changedOnReading()
+{
+    std::array<quint8, 256> t{};
+    t[quint8('&')] = kInText;
+    t[quint8('\n')] = kInText;
+    t[quint8('\t')] = kInText | kInLink;
+    return t;
+}
+constexpr auto kChangedOnReading = changedOnReading();
+
+bool holdsNone(const char* p, const char* end, quint8 kind)
+{
+    for (; p < end; ++p)
+        if (kChangedOnReading[quint8(*p)] & kind)
+            return false;
+    return true;
 }
 
 // The row of an entry line, from its quotes.
 QString rowOf(const char* const* quotes, int found, const char* eol)
 {
     const char* const commentEnd = found > kLeastQuotes ? quotes[kLeastQuotes] : eol;
+    // Most lines hold no entity and nothing that makeRow changes: decoded
+    // straight into the row, one string per place.
+    if (holdsNone(quotes[0] + 1, quotes[1], kInText) && holdsNone(quotes[2] + 1, quotes[3], kInLink)
+        && holdsNone(quotes[4] + 1, commentEnd, kInText)) {
+        const qsizetype n1 = quotes[1] - quotes[0] - 1, n2 = quotes[3] - quotes[2] - 1, n3 = commentEnd - quotes[4] - 1;
+        QString row(n1 + n2 + n3 + 2, Qt::Uninitialized);
+        QChar* d = codepage::decodeTo(row.data(), quotes[0] + 1, n1);
+        *d++ = u'\t';
+        d = codepage::decodeTo(d, quotes[2] + 1, n2);
+        *d++ = u'\t';
+        codepage::decodeTo(d, quotes[4] + 1, n3);
+        return row;
+    }
     auto piece = [](const char* from, const char* to) { return codepage::decode(from, to - from); };
     return makeRow(unHTMLize(piece(quotes[0] + 1, quotes[1])), piece(quotes[2] + 1, quotes[3]),
                    unHTMLize(piece(quotes[4] + 1, commentEnd)));
@@ -384,9 +421,13 @@ ReadResult parseJournal(const QByteArray& bytes)
 
 ReadResult readJournalFile(const QString& path)
 {
+    return journalOfFile(path, textfile::readRegularFile(path, kMaxFileBytes));
+}
+
+ReadResult journalOfFile(const QString& path, const textfile::FileRead& file)
+{
     ReadResult result;
     result.path = path;
-    const textfile::FileRead file = textfile::readRegularFile(path, kMaxFileBytes);
     if (file.outcome == textfile::FileRead::Missing)
         return result;  // nothing to lose: a first save creates it
     if (!file.ok()) {
@@ -400,10 +441,6 @@ ReadResult readJournalFile(const QString& path)
     }
     ReadResult parsed = parseJournal(file.bytes);
     parsed.path = path;
-    // Compared only within this process, to tell a change from none: a
-    // fast 64-bit hash and the size, not a cryptographic one.
-    parsed.fingerprint = QByteArray::number(file.bytes.size()) + ':'
-                         + QByteArray::number(quint64(qHashBits(file.bytes.constData(), size_t(file.bytes.size()), 0)));
     return parsed;
 }
 

@@ -2,6 +2,8 @@
 // The journal file "velmora.js": one add_place("name","link","comment");
 // line per entry, Windows-1252, CR LF. The web view runs it as a script.
 
+#include "platform/textfile.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -51,8 +53,6 @@ struct ReadResult {
     int firstCrowdedLine = 0;
     // Entries the file holds, read or not; -1 when it could not be read.
     int placesInFile = 0;
-    // Tells one content of the file from another; empty when nothing was read.
-    QByteArray fingerprint;
 
     // Every place of the file is in `rows` and the file holds nothing else
     // (text that is not journal lines may be the user's notes), so a save
@@ -65,6 +65,9 @@ ReadResult parseJournal(const QByteArray& bytes);
 // a pipe would block and a device never end. The type is checked on the
 // open file, which was opened without waiting for a writer.
 ReadResult readJournalFile(const QString& path);
+// The same for the file at `path` read already (its bytes read once for
+// the journal and its print).
+ReadResult journalOfFile(const QString& path, const textfile::FileRead& file);
 
 // The places of `now` that another writer added: those in neither `before`
 // (what the list was loaded from) nor `kept` (the list about to be saved),

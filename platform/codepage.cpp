@@ -1,5 +1,7 @@
 #include "codepage.h"
 
+#include <array>
+
 namespace codepage {
 namespace {
 
@@ -10,6 +12,16 @@ constexpr char16_t kHigh[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
+
+// Every byte's character, for decoding a byte at a time without a branch.
+constexpr std::array<char16_t, 256> allBytes()
+{
+    std::array<char16_t, 256> t{};
+    for (int b = 0; b < 256; ++b)
+        t[b] = b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char16_t(b);
+    return t;
+}
+constexpr auto kAllBytes = allBytes();
 
 }  // namespace
 
@@ -51,12 +63,15 @@ QByteArray encode(QStringView text, char replacement)
 QString decode(const char* data, qsizetype size)
 {
     QString out(size, Qt::Uninitialized);
-    QChar* dst = out.data();
-    for (qsizetype i = 0; i < size; ++i) {
-        const auto b = static_cast<unsigned char>(data[i]);
-        dst[i] = QChar((b >= 0x80 && b < 0xA0) ? kHigh[b - 0x80] : char16_t(b));
-    }
+    decodeTo(out.data(), data, size);
     return out;
+}
+
+QChar* decodeTo(QChar* dst, const char* data, qsizetype size)
+{
+    for (qsizetype i = 0; i < size; ++i)
+        dst[i] = QChar(kAllBytes[static_cast<unsigned char>(data[i])]);
+    return dst + size;
 }
 
 }  // namespace codepage

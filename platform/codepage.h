@@ -27,6 +27,9 @@ char* encodeTo(char* p, QStringView text, char replacement = '?');
 
 // Decodes bytes; every byte maps to exactly one character.
 QString decode(const char* data, qsizetype size);
+// Writes the characters of the bytes at `dst`, which has room for `size`,
+// and returns the new end.
+QChar* decodeTo(QChar* dst, const char* data, qsizetype size);
 inline QString decode(const QByteArray& bytes)
 {
     return decode(bytes.constData(), bytes.size());

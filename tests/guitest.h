@@ -117,11 +117,20 @@ inline QByteArray settingsFile(const QByteArray& saveDir = ".\\", const QByteArr
 
 inline const QByteArray kSettings = settingsFile();
 
+// Start-up as the program runs it, until the journal read beside it is in
+// the list (and what was read is said).
+inline void startUp(Form1& form)
+{
+    form.Form_Load();
+    if (!QTest::qWaitFor([&] { return !form.journal()->isOpening(); }, 10000))
+        QFAIL("the journal was not read");
+}
+
 // The main window started in `start` with `settings` as its settings file.
 inline void loadWindow(StartFolder& start, Form1& form, const QByteArray& settings = kSettings)
 {
     start.write("velmora.ini", settings);
-    form.Form_Load();
+    startUp(form);
 }
 
 }  // namespace guitest

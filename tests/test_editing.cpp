@@ -5,8 +5,10 @@
 #include "dialogs/form2.h"
 #include "exchange/copied.h"
 #include "guitest.h"
+#include "journal/journalfile.h"
 #include "journal/row.h"
 #include "platform/clipboard.h"
+#include "platform/messagebox.h"
 #include "ui/form1.h"
 #include "ui/journallist.h"
 #include "widgets/look.h"
@@ -649,6 +651,55 @@ private:
             if (name == QLatin1String(n))
                 return w;
         return nullptr;
+    }
+
+    // Start-up reads the journal beside the window: what comes before the
+    // rows are in the list waits for them.
+    void aLocationCopiedAtStartUpJoinsTheJournalRead()
+    {
+        Clipboard::setFake(true);
+        Clipboard::clearHistory();
+        StartFolder start;
+        start.write("velmora.ini", guitest::kSettings);
+        start.write("velmora.js", journal::journalBytes(kFour));
+        Clipboard::setFakeText(kLink);
+        Form1 form;
+        int rowsWhenAsked = -1;
+        whenModal([&](QWidget* modal) {
+            QCOMPARE(modal, form.form2());
+            rowsWhenAsked = form.List1->count();
+            form.form2()->Text2->setText(QStringLiteral("Paris"));
+            QTest::mouseClick(form.form2()->cmdAdd, Qt::LeftButton);
+        });
+        form.Form_Load();
+        QVERIFY(form.journal()->isOpening());
+        form.getUrlFromClipboard();  // a repaint before the rows are read waits
+        QCOMPARE(Clipboard::emptied(), QStringList());
+        form.show();
+        QTRY_COMPARE(form.List1->count(), 5);
+        QCOMPARE(rowsWhenAsked, 4);
+        QCOMPARE(form.List1->rows().mid(0, 4), kFour);
+        QCOMPARE(form.List1->row(4), makeRow(u"Paris", kLink, u""));
+        QCOMPARE(Clipboard::emptied(), QStringList{kLink});
+        Clipboard::setFake(false);
+    }
+
+    void aSaveClickedBeforeTheJournalIsReadSavesIt()
+    {
+        StartFolder start;
+        start.write("velmora.ini", guitest::kSettings);
+        const QByteArray bytes = journal::journalBytes(kFour);
+        start.write("velmora.js", bytes);
+        Form1 form;
+        form.Form_Load();
+        QVERIFY(form.journal()->isOpening());
+        MessageBox::clearHistory();
+        QTest::mouseClick(form.Command11, Qt::LeftButton);
+        QCOMPARE(form.List1->rows(), kFour);
+        QCOMPARE(start.read("velmora.js"), bytes);
+        QVERIFY2(!MessageBox::history().isEmpty()
+                     && MessageBox::history().first().contains(QStringLiteral("placenames")),
+                 qPrintable(MessageBox::history().join(u'|')));
     }
 };
 

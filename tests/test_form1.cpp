@@ -52,7 +52,7 @@ private slots:
             QCOMPARE(form.form3()->Text2->text(), QStringLiteral(".\\"));
             QTest::mouseClick(form.form3()->Command4, Qt::LeftButton);
         });
-        form.Form_Load();
+        guitest::startUp(form);
         QVERIFY(dialogShown);
         QCOMPARE(form.settings, Settings{});
         QVERIFY(!start.exists("velmora.ini"));
@@ -73,7 +73,7 @@ private slots:
             form.form3()->setPreviewFont(QStringLiteral("arial"), 10.5, 255, true, false);
             QTest::mouseClick(form.form3()->Command3, Qt::LeftButton);
         });
-        form.Form_Load();
+        guitest::startUp(form);
         QCOMPARE(start.read("velmora.ini"),
                  QByteArray("journal\r\n.\\\r\narial\r\n 10 \r\n 255 \r\nTrue\r\nFalse\r\n"));
         QCOMPARE(form.List1->count(), 2);
@@ -91,7 +91,7 @@ private slots:
         StartFolder start;
         Form1 form;
         whenModal([&](QWidget*) { QTest::mouseClick(form.form3()->Command3, Qt::LeftButton); });
-        form.Form_Load();
+        guitest::startUp(form);
         QCOMPARE(start.read("velmora.ini"), kDefaultIni);
     }
 
@@ -101,7 +101,7 @@ private slots:
         QDir(start.path()).mkdir(QStringLiteral("velmora.ini"));  // neither readable nor writable as a file
         Form1 form;
         whenModal([&](QWidget*) { QTest::mouseClick(form.form3()->Command3, Qt::LeftButton); });
-        form.Form_Load();
+        guitest::startUp(form);
         QCOMPARE(MessageBox::history().size(), 1);
         QVERIFY(MessageBox::history().first().startsWith(QStringLiteral("The settings could not be saved to ")));
         QVERIFY(MessageBox::history().first().contains(QStringLiteral("velmora.ini")));
@@ -115,7 +115,7 @@ private slots:
             StartFolder start;
             start.write("velmora.ini", kDefaultIni);
             Form1 form;
-            form.Form_Load();
+            guitest::startUp(form);
             whenModal([&](QWidget*) {
                 form.form3()->setPreviewFont(QStringLiteral("arial"), chosen, 0, false, true);
                 QTest::mouseClick(form.form3()->Command3, Qt::LeftButton);
@@ -137,7 +137,7 @@ private slots:
             const QByteArray ini = settingsfile::bytes(held);
             start.write("velmora.ini", ini);
             Form1 form;
-            form.Form_Load();
+            guitest::startUp(form);
             QCOMPARE(form.settings.fontName_, held.fontName_);
             whenModal([&](QWidget*) { QTest::mouseClick(form.form3()->Command3, Qt::LeftButton); });
             form.mnuConfigConfig->trigger();
@@ -157,7 +157,7 @@ private slots:
             shownWw = form.form3()->Text2->text();
             QTest::mouseClick(form.form3()->Command4, Qt::LeftButton);
         });
-        form.Form_Load();
+        guitest::startUp(form);
         QCOMPARE(shownSave, QStringLiteral("C:\\places"));
         QCOMPARE(shownWw, QStringLiteral("D:\\ww"));
         QCOMPARE(form.settings.fontName_, QStringLiteral("times"));
@@ -171,7 +171,7 @@ private slots:
         start.write("velmora.ini", kDefaultIni);
         start.write("velmora.js", kTwoPlaces);
         Form1 form;
-        form.Form_Load();
+        guitest::startUp(form);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora"));
@@ -196,7 +196,7 @@ private slots:
         StartFolder start;
         start.write("velmora.ini", kDefaultIni);
         Form1 form;
-        form.Form_Load();
+        guitest::startUp(form);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         const int folded = form.height();
@@ -247,7 +247,7 @@ private slots:
         start.write("velmora.ini", kDefaultIni);
         start.write("velmora.js", kTwoPlaces);
         Form1 form;
-        form.Form_Load();
+        guitest::startUp(form);
         form.journal()->append(QStringList() << QStringLiteral("L\u0141\"d\\<z>\tworldwind://goto/a\"b\tit's"));
         form.setModified(true);
         form.Text2->setText(QStringLiteral("typed"));
@@ -275,7 +275,7 @@ private slots:
         StartFolder start;
         start.write("velmora.ini", iniFor(QStringLiteral("missing")).toLatin1());
         Form1 form;
-        form.Form_Load();
+        guitest::startUp(form);
         QCOMPARE(form.List1->count(), 0);
         form.journal()->append({QStringLiteral("a\tworldwind://goto/world=Earth&lat=1&lon=2\t")});
         form.Text2->setText(QStringLiteral("typed"));
@@ -298,7 +298,7 @@ private slots:
         start.write("velmora.ini", kDefaultIni);
         start.write("velmora.js", kTwoPlaces + "add_place(\"cut\r\n" + kTwoPlaces);
         Form1 form;
-        form.Form_Load();
+        guitest::startUp(form);
         QCOMPARE(form.List1->count(), 2);
         QCOMPARE(MessageBox::history().size(), 1);
         QVERIFY(MessageBox::history().first().contains(QStringLiteral("could be read: 2 places.\n")));
@@ -313,7 +313,7 @@ private slots:
         start.write("velmora.ini", iniFor(QStringLiteral(".\\"), QStringLiteral("ww")).toLatin1());
         start.write("velmora.js", kTwoPlaces);
         Form1 form;
-        form.Form_Load();
+        guitest::startUp(form);
         form.mnuFileSave->trigger();
         QCOMPARE(MessageBox::history(), QStringList{QStringLiteral("placenames files written")});
         QVERIFY(start.exists("ww/Add-ons/earth/velmora/velmora.wwp"));
@@ -326,7 +326,7 @@ private slots:
         StartFolder start;
         start.write("velmora.ini", iniFor(QStringLiteral(".\\"), QStringLiteral("nowhere")).toLatin1());
         Form1 form;
-        form.Form_Load();
+        guitest::startUp(form);
         form.journal()->append(QStringList() << QStringLiteral("a\tworldwind://goto/world=Earth&lat=1&lon=2\t"));
         form.setModified(true);
         form.mnuFileSave->trigger();
@@ -368,7 +368,7 @@ private slots:
         start.write("velmora.ini", kDefaultIni);
         start.write("velmora.js", kTwoPlaces);
         Form1 form;
-        form.Form_Load();
+        guitest::startUp(form);
         form.show();
         form.journal()->remove(0);
         form.setModified(true);
@@ -390,7 +390,7 @@ private slots:
         start.write("velmora.ini", kDefaultIni);
         start.write("velmora.js", kTwoPlaces);
         Form1 form;
-        form.Form_Load();
+        guitest::startUp(form);
         form.show();
         form.journal()->remove(0, form.journal()->count());
         form.setModified(true);
@@ -406,7 +406,7 @@ private slots:
         start.write("velmora.js", kTwoPlaces);
         start.write("other/velmora.js", "add_place(\"x\",\"y\",\"z\");\r\n");
         Form1 form;
-        form.Form_Load();
+        guitest::startUp(form);
         form.journal()->remove(0);
         form.setModified(true);
         auto confirmOther = [&](QWidget*) {
@@ -453,7 +453,7 @@ private slots:
         StartFolder start;
         start.write("velmora.ini", kDefaultIni);
         Form1 form;
-        form.Form_Load();
+        guitest::startUp(form);
         whenModal([&](QWidget*) { QTest::mouseClick(form.form3()->Command3, Qt::LeftButton); });
         form.mnuConfigConfig->trigger();
         QVERIFY(MessageBox::history().isEmpty());

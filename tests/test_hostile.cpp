@@ -323,7 +323,7 @@ void TestHostile::badInputWorksOrSaysSoAndLosesNothingUnasked()
     Form1 form;
     if (c.configureCancelled)
         guitest::whenModal([&](QWidget*) { QTest::mouseClick(form.form3()->Command4, Qt::LeftButton); });
-    form.Form_Load();
+    guitest::startUp(form);
     if (c.atLoad.isEmpty())
         QVERIFY2(MessageBox::history().isEmpty(), qPrintable(shown(MessageBox::history())));
     else

@@ -64,7 +64,7 @@ Outcome byModel(StartFolder& start)
 Outcome byWindow(StartFolder& start)
 {
     Form1 form;
-    form.Form_Load();
+    guitest::startUp(form);
     const QStringList before = form.List1->rows();
     MessageBox::clearHistory();
     const bool imported = form.importPlaces(start.path("in.kml"));

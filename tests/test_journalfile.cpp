@@ -120,6 +120,29 @@ TEST(JournalFile, RowsCannotHoldTabsOrLineBreaks)
     EXPECT_EQ(read.rows, QStringList{QStringLiteral("a b\tl\tc  d")});
 }
 
+TEST(JournalFile, LinesReadStraightOrThroughTheEscapingGiveTheSameRows)
+{
+    // Raw bytes a hand-edited file may hold, each field alone: what the
+    // reading must make of them whether or not the line needs unescaping.
+    const struct {
+        const char* line;
+        const char16_t* row;
+    } cases[] = {
+        {"add_place(\"plain\",\"worldwind://x&lat=1\",\"text\");\r\n", u"plain\tworldwind://x&lat=1\ttext"},
+        {"add_place(\"a\tb\",\"l\",\"c\");\r\n", u"a b\tl\tc"},
+        {"add_place(\"a\",\"l\tm\",\"c\");\r\n", u"a\tl%09m\tc"},
+        {"add_place(\"a\",\"l\",\"c\td\");\r\n", u"a\tl\tc d"},
+        {"add_place(\"a\nb\",\"l\",\"c\nd\");\r\n", u"a b\tl\tc d"},
+        {"add_place(\"R&amp;B\",\"l\",\"x\");\r\n", u"R&amp;B\tl\tx"},
+        {"add_place(\"&gt;\",\"l&gt;\",\"&#233;\");\r\n", u">\tl&gt;\t\u00e9"},
+        {"add_place(\"\x80\x9f\xe9\",\"\x81\",\"\x8c\");\r\n", u"\u20ac\u0178\u00e9\t\u0081\t\u0152"},
+        {"add_place(\"\",\"\",\"\");\r\n", u"\t\t"},
+        {"add_place(\"n\",\"l\",\"no end\r\n", u"n\tl\tno end"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parseJournal(c.line).rows, QStringList{QString::fromUtf16(c.row)}) << c.line;
+}
+
 TEST(JournalFile, RowsGiveThreePiecesMissingOnesEmptyFurtherOnesIgnored)
 {
     EXPECT_EQ(journalBytes({QStringLiteral("only"), QStringLiteral("n\tl"), QStringLiteral("n\tl\tc\textra")}),

@@ -292,6 +292,73 @@ private slots:
         QCOMPARE(idle.count(), 1);
     }
 
+    void aReadInTheBackgroundIsTakenWhole()
+    {
+        // What reaches the model while the file is read on another thread,
+        // and what it holds once the read is taken.
+        const QString E = place("E", 5);
+        const struct {
+            const char* what;
+            std::function<void(Folder&)> meanwhile;
+            QStringList rows;
+            int told;  // openedInBackground
+            bool modified;
+        } cases[] = {
+            {"nothing: taken from the event loop", [](Folder&) {}, {C, D}, 1, false},
+            {"an append lands after the rows read", [&](Folder& f) { f.model.append({E}); }, {C, D, E}, 1, true},
+            {"an insert at the top goes before them", [&](Folder& f) { f.model.insert(0, {E}); }, {E, C, D}, 1, true},
+            {"a newer open wins, the older read is dropped",
+             [&](Folder& f) {
+                 f.write({A});
+                 f.model.open(f.path());
+             },
+             {A},
+             0,
+             false},
+            {"a save writes the rows read, never an empty list",
+             [&](Folder& f) {
+                 QVERIFY(f.model
+                             .save(
+                                 1000, [](const Question&) { return Answer::Cancel; }, noLayer)
+                             .written());
+                 QCOMPARE(f.onDisk(), (QStringList{C, D}));
+             },
+             {C, D},
+             1,
+             false},
+        };
+        for (const auto& c : cases) {
+            Folder f({A, B});
+            f.write({C, D});
+            QSignalSpy told(&f.model, &journal::Journal::openedInBackground);
+            QSignalSpy idle(&f.model, &journal::Journal::idle);
+            f.model.openInBackground(f.path());
+            QVERIFY2(f.model.isBusy() && f.model.isOpening(), c.what);  // a capture waits
+            c.meanwhile(f);
+            QTRY_VERIFY2(!f.model.isOpening(), c.what);
+            QTest::qWait(20);  // a dropped read posts nothing that lands late
+            QVERIFY2(!f.model.isBusy(), c.what);
+            QVERIFY2(idle.count() >= 1, c.what);
+            QCOMPARE(f.model.rows(), c.rows);
+            QCOMPARE(told.count(), c.told);
+            if (c.told == 1)
+                QCOMPARE(told.first().first().value<journal::ReadResult>().rows, (QStringList{C, D}));
+            QCOMPARE(f.model.isModified(), c.modified);
+        }
+    }
+
+    void aModelGoneBeforeItsReadEndsWaitsForIt()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("velmora.js"));
+        QVERIFY(textfile::writeAtomically(path, journal::journalBytes({A, B})));
+        {
+            journal::Journal model;
+            model.openInBackground(path);
+        }
+        QTest::qWait(20);  // nothing posted to it lands
+    }
+
     void theImportRule()
     {
         const QString longName = makeRow(QString(kMaxFieldLength + 1, u'n'), links::linkFor(5, 5), u"");

@@ -117,7 +117,7 @@ private slots:
             StartFolder start;
             prepare(start);
             Form1 form;
-            form.Form_Load();
+            guitest::startUp(form);
             QList<QStringList> argLists;
             for (int i = 0; i < c.imports.size(); ++i) {
                 const QString file = QStringLiteral("in%1.%2").arg(i).arg(c.imports[i].startsWith("<gpx") ? "gpx"
@@ -177,7 +177,7 @@ private slots:
             StartFolder start;
             prepare(start);
             Form1 form;
-            form.Form_Load();
+            guitest::startUp(form);
             form.show();
             QVERIFY(QTest::qWaitForWindowActive(&form));
             if (unsaved)
@@ -228,7 +228,7 @@ private slots:
         StartFolder start;
         prepare(start);
         Form1 form;
-        form.Form_Load();
+        guitest::startUp(form);
         form.journal()->append({makeRow(u"Unsaved", links::linkFor(5, 5), u"")});
         start.write("cli.kml", places("CLI", 2));
         QCOMPARE(velmoraAtOnce({{QStringLiteral("import"), QStringLiteral("cli.kml")}}).first().exitCode, 0);

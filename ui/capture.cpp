@@ -17,6 +17,24 @@
 #include <QTimer>
 #include <QWindow>
 
+namespace {
+
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+    case QEvent::Drop: return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
 bool Form1::event(QEvent* event)
 {
     switch (event->type()) {
@@ -44,6 +62,8 @@ void Form1::watchExposure()
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (journal_->isOpening() && isUserInput(event->type()))
+        journal_->finishOpening();
     if (watched == watchedWindow_ && event->type() == QEvent::Expose && watchedWindow_->isExposed())
         schedulePaintHook();
     return QMainWindow::eventFilter(watched, event);

@@ -109,6 +109,10 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     connect(journal_, &journal::Journal::reloaded, this, &Form1::forgetHistory);
     connect(journal_, &journal::Journal::changedOnDisk, this, &Form1::journalChangedOnDisk);
     connect(journal_, &journal::Journal::idle, this, &Form1::captureAfterHold);
+    connect(journal_, &journal::Journal::openedInBackground, this, [this](const journal::ReadResult& read) {
+        qApp->removeEventFilter(this);
+        reportUnreadPlaces(read);
+    });
     // The modified state follows the history: back at the saved step, the
     // list is the file again.
     connect(undo_, &QUndoStack::cleanChanged, this, [this](bool clean) { journal_->setModified(!clean); });
@@ -221,7 +225,7 @@ void Form1::Form_Load()
         configure();
         return;
     }
-    loadVelmora();
+    loadVelmoraWhileShown();
 }
 
 QString Form1::journalPath() const
@@ -232,6 +236,14 @@ QString Form1::journalPath() const
 void Form1::loadVelmora()
 {
     reportUnreadPlaces(journal_->open(journalPath()));
+}
+
+void Form1::loadVelmoraWhileShown()
+{
+    journal_->openInBackground(journalPath());
+    // The user's first key or click waits for the rows, so that no command
+    // ever sees the list before it is read.
+    qApp->installEventFilter(this);
 }
 
 void Form1::forgetHistory()

@@ -49,6 +49,10 @@ public:
     QUndoStack* undoStack() const { return undo_; }
 
     void loadVelmora();
+    // The same, with the journal read on another thread while the window
+    // is built and shown; the list is filled, and what was read said, from
+    // the event loop once both are done.
+    void loadVelmoraWhileShown();
     // Returns false, having changed nothing but showing why, when the
     // journal file could not be written.
     bool saveVelmora();

@@ -33,6 +33,7 @@ QString stepText(const QString& verb, const QString& row)
 
 QUndoCommand* append(journal::Journal& journal, const QStringList& rows, const QString& text)
 {
+    journal.finishOpening();  // the rows go after those being read
     const int at = journal.count();
     return new Step(
         text, [&journal, rows] { journal.append(rows); },
