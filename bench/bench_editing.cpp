@@ -3,6 +3,7 @@
 // window updates included. Loading the same journal from its file is the
 // yardstick measured in the same run.
 
+#include "benchdata.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
 #include "platform/messagebox.h"
@@ -20,21 +21,7 @@
 
 namespace {
 
-const QStringList& fullJournal()
-{
-    static const QStringList rows = [] {
-        QStringList r;
-        r.reserve(kMaxRows);
-        for (int i = 0; i < kMaxRows; ++i)
-            r.append(makeRow(QStringLiteral("Place number %1").arg(i),
-                             QStringLiteral("worldwind://goto/world=Earth&lat=%1&lon=%2")
-                                 .arg(-90 + (i % 180) + 0.123456789012, 0, 'f', 13)
-                                 .arg(-180 + (i % 360) + 0.98765432101, 0, 'f', 14),
-                             QStringLiteral("a comment of some length for place %1").arg(i)));
-        return r;
-    }();
-    return rows;
-}
+using benchdata::fullJournal;
 
 // The main window shown with the full journal, the middle row selected.
 Form1& window()

@@ -6,6 +6,7 @@
 // parses of the journal by the watch after our own saves are counted: there
 // should be none.
 
+#include "benchdata.h"
 #include "journal/journal.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
@@ -28,21 +29,9 @@
 
 namespace {
 
-const QStringList& fullJournal()
-{
-    static const QStringList rows = [] {
-        QStringList r;
-        r.reserve(kMaxRows);
-        for (int i = 0; i < kMaxRows; ++i)
-            r.append(makeRow(QStringLiteral("Place number %1").arg(i),
-                             QStringLiteral("worldwind://goto/world=Earth&lat=%1&lon=%2")
-                                 .arg(-90 + (i % 180) + 0.123456789012, 0, 'f', 13)
-                                 .arg(-180 + (i % 360) + 0.98765432101, 0, 'f', 14),
-                             QStringLiteral("a comment of some length for place %1").arg(i)));
-        return r;
-    }();
-    return rows;
-}
+using benchdata::cpuMs;
+using benchdata::fullJournal;
+using benchdata::median;
 
 QTemporaryDir& folder()
 {
@@ -53,23 +42,6 @@ QTemporaryDir& folder()
 QString journalFile()
 {
     return folder().filePath(QStringLiteral("velmora.js"));
-}
-
-// Milliseconds of processor time used by the process so far: on a busy
-// machine the wall clock also counts the waits for a processor.
-double cpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 // Milliseconds of one journal load, median of this run: wall clock and

@@ -7,6 +7,7 @@
 // one. Rounds alternate between the two folders; medians are reported, and
 // for comparison the full start-up that waits for the journal at once.
 
+#include "benchdata.h"
 #include "journal/journal.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
@@ -37,18 +38,9 @@
 
 namespace {
 
-QStringList fullJournal()
-{
-    QStringList r;
-    r.reserve(kMaxRows);
-    for (int i = 0; i < kMaxRows; ++i)
-        r.append(makeRow(QStringLiteral("Place number %1").arg(i),
-                         QStringLiteral("worldwind://goto/world=Earth&lat=%1&lon=%2")
-                             .arg(-90 + (i % 180) + 0.123456789012, 0, 'f', 13)
-                             .arg(-180 + (i % 360) + 0.98765432101, 0, 'f', 14),
-                         QStringLiteral("a comment of some length for place %1").arg(i)));
-    return r;
-}
+using benchdata::cpuMs;
+using benchdata::fullJournal;
+using benchdata::median;
 
 // A start folder with its settings file and a journal of `rows`.
 struct StartFolder {
@@ -60,21 +52,6 @@ struct StartFolder {
         textfile::writeAtomically(dir.filePath(QString::fromLatin1(journal::kFileName)), journal::journalBytes(rows));
     }
 };
-
-double cpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 constexpr const char* kChildArgument = "--start-up-round";
 
