@@ -7,6 +7,7 @@
 // should be none.
 
 #include "benchdata.h"
+#include "exchange/places.h"
 #include "journal/journal.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
@@ -121,6 +122,25 @@ void BM_Save(benchmark::State& state)
 }
 BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->Iterations(20);
 
+// File > Import of the list's own places as KML into the full list: the
+// file read, every place found known, the list left as it is.
+void BM_ImportIntoFullList(benchmark::State& state)
+{
+    Form1& f = window();
+    const QString file = folder().filePath(QStringLiteral("places.kml"));
+    std::vector<double> ms;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        benchmark::DoNotOptimize(f.importPlaces(file));
+        QApplication::processEvents();
+        ms.push_back(double(clock.nsecsElapsed()) / 1e6);
+    }
+    state.counters["median_ms"] = median(ms);
+    state.counters["ratio_to_load"] = loadMs > 0 ? median(ms) / loadMs : 0;
+}
+BENCHMARK(BM_ImportIntoFullList)->Unit(benchmark::kMillisecond)->Iterations(10);
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -134,6 +154,9 @@ int main(int argc, char** argv)
     if (!textfile::writeAtomically(journalFile(), journal::journalBytes(fullJournal()))
         || !textfile::writeAtomically(dir.filePath(QStringLiteral("velmora.ini")),
                                       ".\\\r\nww\r\narial\r\n 10 \r\n 16777215 \r\nFalse\r\nFalse\r\n"))
+        return 1;
+    QString error;
+    if (!exchange::writeFile(dir.filePath(QStringLiteral("places.kml")), fullJournal(), &error))
         return 1;
     QDir::setCurrent(dir.path());
     window();  // built and loaded once, outside every timing
