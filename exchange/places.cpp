@@ -15,6 +15,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -845,10 +846,13 @@ void leaveOutKnown(Import& found, const QStringList& list)
 {
     if (list.isEmpty() || found.rows.isEmpty())
         return;
-    // The list's places by name (views into its rows), each name's
-    // positions chained: one look-up a place, names are mostly unique.
+    // The list's places by name (views into its rows), each name's places
+    // chained: one look-up a place, names are mostly unique. A link is
+    // read for its position only when a name matches and the two links'
+    // texts differ: the same text is the same position.
     struct Known {
-        links::Position at;
+        QStringView link;
+        std::optional<links::Position> at;
         qsizetype next;  // the previous place of the same name, or -1
     };
     std::vector<Known> known;
@@ -860,7 +864,7 @@ void leaveOutKnown(Import& found, const QStringList& list)
         auto slot = last.find(f.name);
         if (slot == last.end())
             slot = last.insert(f.name, -1);
-        known.push_back({exportedPosition(f.link), *slot});
+        known.push_back({f.link, std::nullopt, *slot});
         *slot = qsizetype(known.size()) - 1;
     }
     const qsizetype before = found.rows.size();
@@ -869,10 +873,18 @@ void leaveOutKnown(Import& found, const QStringList& list)
         const auto it = last.constFind(f.name);
         if (it == last.cend())
             return false;
-        const links::Position at = exportedPosition(f.link);
-        for (qsizetype k = *it; k >= 0; k = known[size_t(k)].next)
-            if (samePosition(known[size_t(k)].at, at))
+        std::optional<links::Position> at;
+        for (qsizetype k = *it; k >= 0; k = known[size_t(k)].next) {
+            Known& candidate = known[size_t(k)];
+            if (candidate.link == f.link)
                 return true;
+            if (!candidate.at)
+                candidate.at = exportedPosition(candidate.link);
+            if (!at)
+                at = exportedPosition(f.link);
+            if (samePosition(*candidate.at, *at))
+                return true;
+        }
         return false;
     });
     found.alreadyInList += int(before - found.rows.size());
