@@ -735,7 +735,7 @@ private:
     void appendText(QString& row, QByteArrayView text, bool trim) const
     {
         const qsizetype start = row.size();
-        d_.appendUtf16(text, row);
+        const bool control = d_.appendUtf16(text, row);
         QStringView kept = QStringView(row).sliced(start);
         if (trim)
             kept = kept.trimmed();
@@ -745,6 +745,8 @@ private:
         if (from != start)
             std::memmove(row.data() + start, row.constData() + from, size_t(size) * sizeof(QChar));
         row.truncate(start + size);
+        if (!control)
+            return;
         for (QChar *c = row.data() + start, *end = row.data() + row.size(); c != end; ++c)
             if (*c == u'\t' || *c == u'\r' || *c == u'\n')
                 *c = u' ';
@@ -754,8 +756,7 @@ private:
     void appendLink(QString& row, QByteArrayView link) const
     {
         const qsizetype start = row.size();
-        d_.appendUtf16(link, row);
-        if (QStringView(row).sliced(start).indexOf(u'\t') < 0)
+        if (!d_.appendUtf16(link, row) || QStringView(row).sliced(start).indexOf(u'\t') < 0)
             return;
         const QString tabbed = row.sliced(start);
         row.truncate(start);

@@ -407,6 +407,12 @@ TEST(Import, BadFilesAreRefusedWholeWithAReason)
         {"larger than 64 MB", QByteArray(exchange::kMaxFileSize + 1, ' '), "too large (65 MB"},
         {"nested 201 deep", "<gpx>\n" + QByteArray("<a>").repeated(200) + QByteArray("</a>").repeated(200) + "</gpx>",
          "its elements are nested more than 200 deep (line 2)"},
+        {"one element past the limit", "<kml>" + QByteArray("<a/>").repeated(2'000'000) + "</kml>",
+         "more than 2000000 elements"},
+        {"past the limit, a bad byte first", "<kml>\x01" + QByteArray("<a/>").repeated(2'000'000) + "</kml>",
+         "more than 2000000 elements"},
+        {"past the limit in comments at the end", "<kml/>" + QByteArray("<!---->").repeated(2'000'000),
+         "more than 2000000 elements"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -414,6 +420,44 @@ TEST(Import, BadFilesAreRefusedWholeWithAReason)
         EXPECT_FALSE(got.ok());
         EXPECT_TRUE(got.error.contains(QString::fromUtf8(c.reason))) << got.error.toStdString();
         EXPECT_TRUE(got.rows.isEmpty());
+    }
+}
+
+// End tags are not counted, whatever their place among the bytes read
+// at a time.
+TEST(Import, ElementsUpToTheLimitAreRead)
+{
+    const Import got = exchange::parse(" <kml>" + QByteArray("<a></a>").repeated(1'999'999) + "</kml>");
+    EXPECT_TRUE(got.ok()) << got.error.toStdString();
+    EXPECT_TRUE(got.rows.isEmpty());
+}
+
+// Tabs and line ends in a name become blanks wherever they stand in it,
+// also in long texts and beside characters beyond ASCII.
+TEST(Import, TabsAndLineEndsInTextsBecomeBlanks)
+{
+    const QByteArray link = "worldwind://goto/world=Earth&amp;lat=1&amp;lon=2";
+    for (const int length : {1, 15, 16, 17, 40}) {
+        for (const char* end : {"", "\xC3\xA9"}) {
+            for (int at = 0; at < length; ++at) {
+                for (const char* control : {"\t", "\n", "\r", "\r\n"}) {
+                    SCOPED_TRACE(std::to_string(length) + " " + end + " " + std::to_string(at) + " " + control);
+                    QByteArray name(length, 'n');
+                    name.replace(at, 1, control);
+                    name += end;
+                    const Import got = exchange::parse("<kml><Placemark><name>" + name
+                                                       + "</name><ExtendedData><Data name=\"worldwind-link\"><value>"
+                                                       + link + "</value></Data></ExtendedData><Point><coordinates>"
+                                                       + "2,1</coordinates></Point></Placemark></kml>");
+                    QString wanted = QString::fromUtf8(name);
+                    wanted.replace(QLatin1String("\r\n"), QLatin1String(" "));
+                    ASSERT_EQ(got.rows.size(), 1) << got.error.toStdString();
+                    EXPECT_EQ(got.rows[0],
+                              makeRow(wanted, QStringLiteral("worldwind://goto/world=Earth&lat=1&lon=2"), QString()));
+                    EXPECT_FALSE(got.rows[0].sliced(0, got.rows[0].indexOf(u'\t')).contains(u'\r'));
+                }
+            }
+        }
     }
 }
 
