@@ -461,6 +461,38 @@ TEST(Import, TabsAndLineEndsInTextsBecomeBlanks)
     }
 }
 
+// Our link is kept while the layer reads it where the place is: its float
+// reading of the link's numbers is that of the place's, also for numbers
+// that fall on or next to a point halfway between two floats.
+TEST(Import, LinksAreKeptWhileTheLayerReadsThemWhereThePlaceIs)
+{
+    const struct {
+        const char* lat;          // in the link
+        const char* coordinates;  // of the point
+        bool kept;
+    } cases[] = {
+        {"48.8566140000000", "2,48.856614", true},
+        {"1.00000005960464477539062500", "2,1.00000005960464", true},     // halfway: rounds to even, as the place
+        {"1.0000000596046447753906250001", "2,1.00000005960464", false},  // just past halfway: the float above
+        {"1.0000000596046447753906249999", "2,1.00000005960464", true},
+        {"1.00000017881393432617187500", "2,1.00000017881393", false},  // halfway, the even float above
+        {"-1.0000000596046447753906250001", "2,-1.00000005960464", false},
+        {"1.000000059604645", "2,1.000000059604645", true},
+        {"+12.345678901234567", "2,12.345678901234567", true},
+        {"12.345678901234567", "2,12.3456789012346", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lat);
+        const QByteArray link = QByteArray("worldwind://goto/world=Earth&lat=") + c.lat + "&lon=2";
+        const Import got = exchange::parse(
+            "<kml><Placemark><name>p</name><ExtendedData><Data name=\"worldwind-link\"><value>"
+            + QByteArray(link).replace("&", "&amp;") + "</value></Data></ExtendedData><Point><coordinates>"
+            + c.coordinates + "</coordinates></Point></Placemark></kml>");
+        ASSERT_EQ(got.rows.size(), 1) << got.error.toStdString();
+        EXPECT_EQ(viewRow(got.rows[0]).link == QLatin1String(link), c.kept) << got.rows[0].toStdString();
+    }
+}
+
 TEST(Import, FilesThatCannotBeRead)
 {
     QTemporaryDir dir;
