@@ -430,7 +430,15 @@ void Document::check()
     struct Walker : pugi::xml_tree_walker {
         Document* doc;
         bool texts;
-        bool for_each(pugi::xml_node& n) override { return doc->checkNode(n, depth() + 2, texts); }
+        bool for_each(pugi::xml_node& n) override
+        {
+            // Most nodes, when texts need no look: nothing to check but
+            // their depth and attributes.
+            const int at = depth() + 2;
+            if (!texts && at <= kMaxDepth && !n.first_attribute())
+                return true;
+            return doc->checkNode(n, at, texts);
+        }
     } walker;
     walker.doc = this;
     walker.texts = texts;
