@@ -249,34 +249,36 @@ enum class Kind { Text, Attribute, Cdata };
 // longer than the character it stands for, CR LF becomes one byte).
 void appendDecoded(QByteArray& out, const char* value, Kind kind)
 {
-    const char* stops = kind == Kind::Attribute ? "&\r\n\t" : kind == Kind::Text ? "&\r" : "\r";
     const qsizetype start = out.size();
     out.resize(start + qsizetype(std::strlen(value)));
     char* const begin = out.data();
     char* o = begin + start;
-    const char* p = value;
-    for (;;) {
-        const size_t run = std::strcspn(p, stops);
-        std::memcpy(o, p, run);
-        o += run;
-        p += run;
-        if (!*p)
+    // Values are short: copied as they are scanned, a byte at a time.
+    for (const char* p = value;;) {
+        const char c = *p;
+        if (static_cast<unsigned char>(c) > '&') {  // above every byte that changes
+            *o++ = c;
+            ++p;
+        } else if (c == '\0') {
             break;
-        if (*p == '&') {
+        } else if (c == '&' && kind != Kind::Cdata) {
             qsizetype length = 0;
-            const char32_t c = reference(p, &length);
+            const char32_t r = reference(p, &length);
             if (length == 0) {  // none at all: never in a checked value, kept as it stands
                 *o++ = *p++;
                 continue;
             }
-            o = putUtf8(o, c);
+            o = putUtf8(o, r);
             p += length;
-            continue;
-        }
-        if (*p == '\r' && p[1] == '\n')
+        } else if (c == '\r' || (kind == Kind::Attribute && (c == '\n' || c == '\t'))) {
+            if (c == '\r' && p[1] == '\n')
+                ++p;
+            *o++ = kind == Kind::Attribute ? ' ' : '\n';
             ++p;
-        *o++ = kind == Kind::Attribute ? ' ' : '\n';
-        ++p;
+        } else {
+            *o++ = c;
+            ++p;
+        }
     }
     out.truncate(o - begin);
 }
