@@ -15,6 +15,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -345,6 +346,28 @@ float layerNumber(QByteArrayView text)
     return result.ec == std::errc() ? value : 0.0f;
 }
 
+// layerNumber of a text that decimalNumber read as `exact`, mostly without
+// reading it again: for the plain numbers it reads straight from the
+// bytes, both readings round the same decimal to nearest, so the float is
+// the one nearest to `exact`, unless `exact` lies just halfway between two
+// floats, where rounding twice may go the other way.
+float layerNumber(QByteArrayView text, double exact)
+{
+    bool plain = text.size() <= 32;
+    for (qsizetype i = 0; plain && i < text.size(); ++i)
+        plain = (text[i] >= '0' && text[i] <= '9') || text[i] == '.' || text[i] == '-' || text[i] == '+';
+    const float near = float(exact);
+    if (!plain || !std::isfinite(near))
+        return layerNumber(text);
+    if (double(near) == exact)
+        return near;
+    const float other = std::nextafter(near, double(near) < exact ? std::numeric_limits<float>::infinity()
+                                                                  : -std::numeric_limits<float>::infinity());
+    if ((double(near) + double(other)) / 2 == exact)
+        return layerNumber(text);
+    return near;
+}
+
 // The value of "&"-separated pair `i` of a link: after its first "=", up
 // to a second "=", as links::pairNumber finds it.
 std::optional<QByteArrayView> pairValue(QByteArrayView link, int i)
@@ -404,13 +427,13 @@ bool pointsAt(QByteArrayView link, double lat, double lon, QByteArrayView latTex
         return false;
     if (!exact)
         return true;
-    const auto layerReads = [](QByteArrayView text, double value) {
+    const auto layerReads = [](QByteArrayView text, double exactValue, double value) {
         if (shortDecimal(text))
             return true;
-        const float got = layerNumber(text);
+        const float got = layerNumber(text, exactValue);
         return got == float(value) || got == links::readNumber(links::decimal(value));
     };
-    return layerReads(*linkLat, lat) && layerReads(*linkLon, lon);
+    return layerReads(*linkLat, *exactLat, lat) && layerReads(*linkLon, *exactLon, lon);
 }
 
 // One place as found in the file: where its texts are, read only when the
@@ -736,7 +759,7 @@ private:
     void appendText(QString& row, QByteArrayView text, bool trim) const
     {
         const qsizetype start = row.size();
-        d_.appendUtf16(text, row);
+        const bool control = d_.appendUtf16(text, row);
         QStringView kept = QStringView(row).sliced(start);
         if (trim)
             kept = kept.trimmed();
@@ -746,6 +769,8 @@ private:
         if (from != start)
             std::memmove(row.data() + start, row.constData() + from, size_t(size) * sizeof(QChar));
         row.truncate(start + size);
+        if (!control)
+            return;
         for (QChar *c = row.data() + start, *end = row.data() + row.size(); c != end; ++c)
             if (*c == u'\t' || *c == u'\r' || *c == u'\n')
                 *c = u' ';
@@ -755,8 +780,7 @@ private:
     void appendLink(QString& row, QByteArrayView link) const
     {
         const qsizetype start = row.size();
-        d_.appendUtf16(link, row);
-        if (QStringView(row).sliced(start).indexOf(u'\t') < 0)
+        if (!d_.appendUtf16(link, row) || QStringView(row).sliced(start).indexOf(u'\t') < 0)
             return;
         const QString tabbed = row.sliced(start);
         row.truncate(start);

@@ -29,24 +29,35 @@ bool xmlChar(char32_t c)
 struct BadByte {
     qsizetype offset = -1;  // -1: none
     QString why;
+    // Elements, comments, processing instructions and CDATA sections that
+    // start before it (every "<" but those of end tags).
+    qsizetype markup = 0;
 };
 
 // The first byte that is not valid UTF-8 or starts a character XML
-// forbids, noting where lines end on the way. Sixteen bytes at a time
-// while they are plain printable ASCII.
+// forbids, noting where lines end and counting markup on the way. Sixteen
+// bytes at a time while they are plain printable ASCII.
 BadByte firstBadByte(const char* data, qsizetype size, std::vector<qsizetype>& newlines)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     const auto* end = p + size;
+    qsizetype markup = 0;
 #ifdef __SSE2__
     const __m128i space = _mm_set1_epi8(0x20);
+    const __m128i open = _mm_set1_epi8('<');
+    const __m128i slash = _mm_set1_epi8('/');
 #endif
     while (p < end) {
 #ifdef __SSE2__
-        if (end - p >= 16) {
+        if (end - p > 16) {
             // Signed: bytes of 0x80 and above count as below a blank too.
             const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
             if (_mm_movemask_epi8(_mm_cmplt_epi8(block, space)) == 0) {
+                const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+                const unsigned starts = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, open)))
+                                        & ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(next, slash)));
+                for (unsigned m = starts; m; m &= m - 1)  // a few a block: no popcount needed
+                    ++markup;
                 p += 16;
                 continue;
             }
@@ -54,11 +65,13 @@ BadByte firstBadByte(const char* data, qsizetype size, std::vector<qsizetype>& n
 #endif
         const unsigned char c = *p;
         if (c < 0x80) {
+            if (c == '<' && (end - p == 1 || p[1] != '/'))
+                ++markup;
             if (c == '\n')
                 newlines.push_back(p - reinterpret_cast<const unsigned char*>(data));
             else if (c < 0x20 && c != 0x9 && c != 0xD)
                 return {p - reinterpret_cast<const unsigned char*>(data),
-                        QStringLiteral("the character %1, which XML forbids").arg(codePoint(c))};
+                        QStringLiteral("the character %1, which XML forbids").arg(codePoint(c)), markup};
             ++p;
             continue;
         }
@@ -85,12 +98,12 @@ BadByte firstBadByte(const char* data, qsizetype size, std::vector<qsizetype>& n
             cp = (cp << 6) | (p[i] & 0x3F);
         }
         if (!valid || cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return {at, QStringLiteral("bytes that are not UTF-8")};
+            return {at, QStringLiteral("bytes that are not UTF-8"), markup};
         if (!xmlChar(cp))
-            return {at, QStringLiteral("the character %1, which XML forbids").arg(codePoint(cp))};
+            return {at, QStringLiteral("the character %1, which XML forbids").arg(codePoint(cp)), markup};
         p += extra + 1;
     }
-    return {};
+    return {-1, QString(), markup};
 }
 
 // Whether more than `most` elements, comments, processing instructions or
@@ -136,23 +149,25 @@ bool isUtf8Name(const QByteArray& name)
     return n.isEmpty() || n == "utf-8" || n == "utf8";
 }
 
-void appendUtf8(QByteArray& out, char32_t c)
+// Writes `c` as UTF-8 at `o`; returns the end of what was written.
+char* putUtf8(char* o, char32_t c)
 {
     if (c < 0x80) {
-        out += char(c);
+        *o++ = char(c);
     } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
+        *o++ = char(0xC0 | (c >> 6));
+        *o++ = char(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
+        *o++ = char(0xE0 | (c >> 12));
+        *o++ = char(0x80 | ((c >> 6) & 0x3F));
+        *o++ = char(0x80 | (c & 0x3F));
     } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
+        *o++ = char(0xF0 | (c >> 18));
+        *o++ = char(0x80 | ((c >> 12) & 0x3F));
+        *o++ = char(0x80 | ((c >> 6) & 0x3F));
+        *o++ = char(0x80 | (c & 0x3F));
     }
+    return o;
 }
 
 // The character of the reference starting at `p` ("&amp;", "&#10;",
@@ -230,27 +245,42 @@ enum class Kind { Text, Attribute, Cdata };
 
 // Appends `value` as XML reads it: line ends made LF (blanks in an
 // attribute, as are tabs), references replaced. The value was checked.
+// Written in place: decoding never lengthens a value (a reference is
+// longer than the character it stands for, CR LF becomes one byte).
 void appendDecoded(QByteArray& out, const char* value, Kind kind)
 {
-    const char* stops = kind == Kind::Attribute ? "&\r\n\t" : kind == Kind::Text ? "&\r" : "\r";
-    const char* p = value;
-    for (;;) {
-        const size_t run = std::strcspn(p, stops);
-        out.append(p, qsizetype(run));
-        p += run;
-        if (!*p)
-            return;
-        if (*p == '&') {
-            qsizetype length = 0;
-            appendUtf8(out, reference(p, &length));
-            p += length;
-            continue;
-        }
-        if (*p == '\r' && p[1] == '\n')
+    const qsizetype start = out.size();
+    out.resize(start + qsizetype(std::strlen(value)));
+    char* const begin = out.data();
+    char* o = begin + start;
+    // Values are short: copied as they are scanned, a byte at a time.
+    for (const char* p = value;;) {
+        const char c = *p;
+        if (static_cast<unsigned char>(c) > '&') {  // above every byte that changes
+            *o++ = c;
             ++p;
-        out += kind == Kind::Attribute ? ' ' : '\n';
-        ++p;
+        } else if (c == '\0') {
+            break;
+        } else if (c == '&' && kind != Kind::Cdata) {
+            qsizetype length = 0;
+            const char32_t r = reference(p, &length);
+            if (length == 0) {  // none at all: never in a checked value, kept as it stands
+                *o++ = *p++;
+                continue;
+            }
+            o = putUtf8(o, r);
+            p += length;
+        } else if (c == '\r' || (kind == Kind::Attribute && (c == '\n' || c == '\t'))) {
+            if (c == '\r' && p[1] == '\n')
+                ++p;
+            *o++ = kind == Kind::Attribute ? ' ' : '\n';
+            ++p;
+        } else {
+            *o++ = c;
+            ++p;
+        }
     }
+    out.truncate(o - begin);
 }
 
 }  // namespace
@@ -284,18 +314,19 @@ void Document::load()
     }
     size_ = buffer_.size();
 
-    // Counted before anything is built: a small zipped file can inflate to
-    // millions of empty elements, and their tree to gigabytes.
-    if (moreMarkupThan(buffer_, kMaxMarkup)) {
-        error_ = QStringLiteral("it holds more than %1 elements, far more than any places file; it is refused")
-                     .arg(kMaxMarkup);
-        return;
-    }
-
     // pugixml writes into the text as it cuts it into nodes, blanks that
     // end lines among what it overwrites: the lines are told by where
     // they ended before, noted on the way.
     const BadByte bad = firstBadByte(buffer_.constData(), size_, newlines_);
+
+    // Counted before anything is built: a small zipped file can inflate to
+    // millions of empty elements, and their tree to gigabytes. Said before
+    // a bad byte: the scan stopped there, the count goes on to the end.
+    if (bad.markup > kMaxMarkup || (bad.offset >= 0 && moreMarkupThan(buffer_, kMaxMarkup))) {
+        error_ = QStringLiteral("it holds more than %1 elements, far more than any places file; it is refused")
+                     .arg(kMaxMarkup);
+        return;
+    }
     if (bad.offset >= 0) {
         failAt(bad.offset, QStringLiteral("it holds ") + bad.why);
         return;
@@ -401,7 +432,15 @@ void Document::check()
     struct Walker : pugi::xml_tree_walker {
         Document* doc;
         bool texts;
-        bool for_each(pugi::xml_node& n) override { return doc->checkNode(n, depth() + 2, texts); }
+        bool for_each(pugi::xml_node& n) override
+        {
+            // Most nodes, when texts need no look: nothing to check but
+            // their depth and attributes.
+            const int at = depth() + 2;
+            if (!texts && at <= kMaxDepth && !n.first_attribute())
+                return true;
+            return doc->checkNode(n, at, texts);
+        }
     } walker;
     walker.doc = this;
     walker.texts = texts;
@@ -525,24 +564,42 @@ void Document::decode(const char* utf8, qsizetype size, QString& out) const
     appendUtf16(QByteArrayView(utf8, size), out);
 }
 
-void Document::appendUtf16(QByteArrayView utf8, QString& out) const
+bool Document::appendUtf16(QByteArrayView utf8, QString& out) const
 {
     const qsizetype start = out.size(), size = utf8.size();
     out.resize(start + size);  // never more UTF-16 units than UTF-8 bytes
-    // Most texts are plain ASCII, widened here at once; the decoder takes
-    // the rest from the first byte that is not.
-    QChar* o = out.data() + start;
-    const char* in = utf8.data();
+    // Most texts are plain ASCII, widened here at once (sixteen bytes at a
+    // time where the processor can); the decoder takes the rest from the
+    // first byte that is not.
+    char16_t* const o = reinterpret_cast<char16_t*>(out.data() + start);
+    const auto* in = reinterpret_cast<const unsigned char*>(utf8.data());
     qsizetype ascii = 0;
-    while (ascii < size && static_cast<unsigned char>(in[ascii]) < 0x80) {
-        o[ascii] = QLatin1Char(in[ascii]);
-        ++ascii;
+    bool control = false;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i space = _mm_set1_epi8(0x20);
+    for (; size - ascii >= 16; ascii += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + ascii));
+        if (_mm_movemask_epi8(block) != 0)  // a byte of 0x80 or above
+            break;
+        control = control || _mm_movemask_epi8(_mm_cmplt_epi8(block, space)) != 0;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + ascii), _mm_unpacklo_epi8(block, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + ascii + 8), _mm_unpackhi_epi8(block, zero));
+    }
+#endif
+    for (; ascii < size && in[ascii] < 0x80; ++ascii) {
+        control = control || in[ascii] < 0x20;
+        o[ascii] = in[ascii];
     }
     if (ascii == size)
-        return;
+        return control;
+    for (qsizetype i = ascii; i < size && !control; ++i)
+        control = in[i] < 0x20;
     QStringDecoder& decoder = ascii == 0 ? utf8_ : utf8Rest_;
-    const QChar* end = decoder.appendToBuffer(o + ascii, QByteArrayView(in + ascii, size - ascii));
+    const QChar* end = decoder.appendToBuffer(reinterpret_cast<QChar*>(o + ascii),
+                                              QByteArrayView(utf8.data() + ascii, size - ascii));
     out.resize(end - out.constData());
+    return control;
 }
 
 QString Document::text(pugi::xml_node element) const

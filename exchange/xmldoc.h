@@ -67,8 +67,9 @@ public:
     // Empty when there is no such attribute.
     QByteArrayView attributeBytes(pugi::xml_node element, const char* name, QByteArray& scratch) const;
     // Appends such a text to `out`; a U+FEFF first in the text is dropped,
-    // as QString::fromUtf8 drops it.
-    void appendUtf16(QByteArrayView utf8, QString& out) const;
+    // as QString::fromUtf8 drops it. True when the text holds a control
+    // character (below U+0020): tabs and line ends among them.
+    bool appendUtf16(QByteArrayView utf8, QString& out) const;
 
 private:
     QByteArray buffer_;                // the text as UTF-8, parsed in place, and a NUL

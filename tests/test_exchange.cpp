@@ -407,6 +407,12 @@ TEST(Import, BadFilesAreRefusedWholeWithAReason)
         {"larger than 64 MB", QByteArray(exchange::kMaxFileSize + 1, ' '), "too large (65 MB"},
         {"nested 201 deep", "<gpx>\n" + QByteArray("<a>").repeated(200) + QByteArray("</a>").repeated(200) + "</gpx>",
          "its elements are nested more than 200 deep (line 2)"},
+        {"one element past the limit", "<kml>" + QByteArray("<a/>").repeated(2'000'000) + "</kml>",
+         "more than 2000000 elements"},
+        {"past the limit, a bad byte first", "<kml>\x01" + QByteArray("<a/>").repeated(2'000'000) + "</kml>",
+         "more than 2000000 elements"},
+        {"past the limit in comments at the end", "<kml/>" + QByteArray("<!---->").repeated(2'000'000),
+         "more than 2000000 elements"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -414,6 +420,76 @@ TEST(Import, BadFilesAreRefusedWholeWithAReason)
         EXPECT_FALSE(got.ok());
         EXPECT_TRUE(got.error.contains(QString::fromUtf8(c.reason))) << got.error.toStdString();
         EXPECT_TRUE(got.rows.isEmpty());
+    }
+}
+
+// End tags are not counted, whatever their place among the bytes read
+// at a time.
+TEST(Import, ElementsUpToTheLimitAreRead)
+{
+    const Import got = exchange::parse(" <kml>" + QByteArray("<a></a>").repeated(1'999'999) + "</kml>");
+    EXPECT_TRUE(got.ok()) << got.error.toStdString();
+    EXPECT_TRUE(got.rows.isEmpty());
+}
+
+// Tabs and line ends in a name become blanks wherever they stand in it,
+// also in long texts and beside characters beyond ASCII.
+TEST(Import, TabsAndLineEndsInTextsBecomeBlanks)
+{
+    const QByteArray link = "worldwind://goto/world=Earth&amp;lat=1&amp;lon=2";
+    for (const int length : {1, 15, 16, 17, 40}) {
+        for (const char* end : {"", "\xC3\xA9"}) {
+            for (int at = 0; at < length; ++at) {
+                for (const char* control : {"\t", "\n", "\r", "\r\n"}) {
+                    SCOPED_TRACE(std::to_string(length) + " " + end + " " + std::to_string(at) + " " + control);
+                    QByteArray name(length, 'n');
+                    name.replace(at, 1, control);
+                    name += end;
+                    const Import got = exchange::parse("<kml><Placemark><name>" + name
+                                                       + "</name><ExtendedData><Data name=\"worldwind-link\"><value>"
+                                                       + link + "</value></Data></ExtendedData><Point><coordinates>"
+                                                       + "2,1</coordinates></Point></Placemark></kml>");
+                    QString wanted = QString::fromUtf8(name);
+                    wanted.replace(QLatin1String("\r\n"), QLatin1String(" "));
+                    ASSERT_EQ(got.rows.size(), 1) << got.error.toStdString();
+                    EXPECT_EQ(got.rows[0],
+                              makeRow(wanted, QStringLiteral("worldwind://goto/world=Earth&lat=1&lon=2"), QString()));
+                    EXPECT_FALSE(got.rows[0].sliced(0, got.rows[0].indexOf(u'\t')).contains(u'\r'));
+                }
+            }
+        }
+    }
+}
+
+// Our link is kept while the layer reads it where the place is: its float
+// reading of the link's numbers is that of the place's, also for numbers
+// that fall on or next to a point halfway between two floats.
+TEST(Import, LinksAreKeptWhileTheLayerReadsThemWhereThePlaceIs)
+{
+    const struct {
+        const char* lat;          // in the link
+        const char* coordinates;  // of the point
+        bool kept;
+    } cases[] = {
+        {"48.8566140000000", "2,48.856614", true},
+        {"1.00000005960464477539062500", "2,1.00000005960464", true},     // halfway: rounds to even, as the place
+        {"1.0000000596046447753906250001", "2,1.00000005960464", false},  // just past halfway: the float above
+        {"1.0000000596046447753906249999", "2,1.00000005960464", true},
+        {"1.00000017881393432617187500", "2,1.00000017881393", false},  // halfway, the even float above
+        {"-1.0000000596046447753906250001", "2,-1.00000005960464", false},
+        {"1.000000059604645", "2,1.000000059604645", true},
+        {"+12.345678901234567", "2,12.345678901234567", true},
+        {"12.345678901234567", "2,12.3456789012346", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lat);
+        const QByteArray link = QByteArray("worldwind://goto/world=Earth&lat=") + c.lat + "&lon=2";
+        const Import got = exchange::parse(
+            "<kml><Placemark><name>p</name><ExtendedData><Data name=\"worldwind-link\"><value>"
+            + QByteArray(link).replace("&", "&amp;") + "</value></Data></ExtendedData><Point><coordinates>"
+            + c.coordinates + "</coordinates></Point></Placemark></kml>");
+        ASSERT_EQ(got.rows.size(), 1) << got.error.toStdString();
+        EXPECT_EQ(viewRow(got.rows[0]).link == QLatin1String(link), c.kept) << got.rows[0].toStdString();
     }
 }
 
