@@ -334,16 +334,7 @@ float layerNumber(QByteArrayView text)
         plain = (text[i] >= '0' && text[i] <= '9') || text[i] == '.' || text[i] == '-' || text[i] == '+';
     if (!plain)
         return links::readNumber(wide(text));
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    if (begin != end && *begin == '+') {
-        ++begin;
-        if (begin != end && (*begin == '+' || *begin == '-'))
-            return 0.0f;
-    }
-    float value = 0.0f;
-    const auto result = std::from_chars(begin, end, value);
-    return result.ec == std::errc() ? value : 0.0f;
+    return links::fromChars(text.data(), text.data() + text.size());
 }
 
 // layerNumber of a text that decimalNumber read as `exact`, mostly without

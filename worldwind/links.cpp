@@ -86,8 +86,6 @@ bool validLongitude(double degrees)
     return degrees >= -180 && degrees <= 180;
 }
 
-namespace {
-
 float fromChars(const char* begin, const char* end)
 {
     // Rounds straight to float, and never looks at the locale. A number
@@ -101,6 +99,8 @@ float fromChars(const char* begin, const char* end)
     const auto result = std::from_chars(begin, end, value);
     return result.ec == std::errc() ? value : 0.0f;
 }
+
+namespace {
 
 bool isBlank(QChar c)
 {

@@ -41,6 +41,11 @@ bool validLongitude(double degrees);
 // it. No number, or one beyond the range of a float, gives 0.
 float readNumber(QStringView text);
 
+// The number of the bytes from `begin` to `end`, read as readNumber reads
+// it when they hold no blanks: locale-free and straight to float, 0 when
+// they do not form one number or it is beyond the range of a float.
+float fromChars(const char* begin, const char* end);
+
 // The number of pair `position` ("&"-separated, counted from 0) read as
 // key=value: the value after the first "=", up to a second "=". A missing
 // pair or one without "=" gives 0. Latitude and longitude are pairs 1 and
