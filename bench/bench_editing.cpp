@@ -133,10 +133,5 @@ int main(int argc, char** argv)
     MessageBox::setNonInteractive(true);
     window();  // built once, outside every timing
 
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchdata::runBenchmarks(argc, argv);
 }

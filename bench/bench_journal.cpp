@@ -2,6 +2,7 @@
 // runs with the user waiting, so each should stay well under 50 ms, and the
 // save should cost not much more than putting the same bytes on disk.
 
+#include "benchdata.h"
 #include "exchange/places.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
@@ -343,10 +344,5 @@ int main(int argc, char** argv)
         return 1;
     fullJournal();  // built once, outside every timing
 
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchdata::runBenchmarks(argc, argv);
 }

@@ -161,10 +161,5 @@ int main(int argc, char** argv)
     QDir::setCurrent(dir.path());
     window();  // built and loaded once, outside every timing
 
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchdata::runBenchmarks(argc, argv);
 }

@@ -148,6 +148,19 @@ int childStartUp(int argc, char** argv)
     std::_Exit(0);
 }
 
+// The full journal's start-up against the empty one's, round by round,
+// to see the spread.
+void roundRatios(benchmark::State& state, const std::vector<double>& emptyMs, const std::vector<double>& fullMs)
+{
+    std::vector<double> ratios;
+    for (size_t i = 0; i < emptyMs.size(); ++i)
+        ratios.push_back(fullMs[i] / emptyMs[i]);
+    std::sort(ratios.begin(), ratios.end());
+    state.counters["round_ratio_min"] = ratios.front();
+    state.counters["round_ratio_median"] = ratios[ratios.size() / 2];
+    state.counters["round_ratio_max"] = ratios.back();
+}
+
 void BM_ProcessStartUpFullToEmpty(benchmark::State& state)
 {
     const StartFolder empty({});
@@ -169,13 +182,7 @@ void BM_ProcessStartUpFullToEmpty(benchmark::State& state)
     state.counters["empty_ms"] = e;
     state.counters["full_ms"] = f;
     state.counters["ratio_full_to_empty"] = e > 0 ? f / e : 0;
-    std::vector<double> ratios;
-    for (size_t i = 0; i < emptyMs.size(); ++i)
-        ratios.push_back(fullMs[i] / emptyMs[i]);
-    std::sort(ratios.begin(), ratios.end());
-    state.counters["round_ratio_min"] = ratios.front();
-    state.counters["round_ratio_median"] = ratios[ratios.size() / 2];
-    state.counters["round_ratio_max"] = ratios.back();
+    roundRatios(state, emptyMs, fullMs);
 }
 BENCHMARK(BM_ProcessStartUpFullToEmpty)->Unit(benchmark::kMillisecond)->Iterations(15);
 
@@ -208,14 +215,7 @@ void BM_StartUpFullToEmpty(benchmark::State& state)
     state.counters["ratio_full_to_empty"] = e > 0 ? f / e : 0;
     state.counters["ratio_waiting_at_once"] = e > 0 ? a / e : 0;
     state.counters["cpu_ratio_full_to_empty"] = median(emptyCpu) > 0 ? median(fullCpu) / median(emptyCpu) : 0;
-    // Per-round ratios, to see the spread.
-    std::vector<double> ratios;
-    for (size_t i = 0; i < emptyMs.size(); ++i)
-        ratios.push_back(fullMs[i] / emptyMs[i]);
-    std::sort(ratios.begin(), ratios.end());
-    state.counters["round_ratio_min"] = ratios.front();
-    state.counters["round_ratio_median"] = ratios[ratios.size() / 2];
-    state.counters["round_ratio_max"] = ratios.back();
+    roundRatios(state, emptyMs, fullMs);
 }
 BENCHMARK(BM_StartUpFullToEmpty)->Unit(benchmark::kMillisecond)->Iterations(15);
 
@@ -229,10 +229,5 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     applyLook(app);
     MessageBox::setNonInteractive(true);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchdata::runBenchmarks(argc, argv);
 }

@@ -1,11 +1,13 @@
 #pragma once
-// What the window benchmarks share: a full journal of made-up places, and
-// the process's processor time with the median of several rounds.
+// What the benchmarks share: a full journal of made-up places, the
+// process's processor time, the median of several rounds, and the run.
 
 #include "journal/journal.h"
 #include "journal/row.h"
 
 #include <QStringList>
+
+#include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <ctime>
@@ -45,6 +47,18 @@ inline double median(std::vector<double> v)
         return 0;
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+// Runs the benchmarks the command line names; 1 for arguments it does
+// not know.
+inline int runBenchmarks(int& argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 }  // namespace benchdata

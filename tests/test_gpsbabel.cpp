@@ -112,24 +112,37 @@ const QList<Place> kPlaces = {
     {QStringLiteral("Pole"), 90, -180, QStringLiteral("edge")},
 };
 
+// kPlaces as rows, each link with `extra` after its position.
+QStringList placeRows(const QString& extra = {})
+{
+    QStringList rows;
+    for (const Place& p : kPlaces)
+        rows.append(makeRow(p.name, links::linkFor(p.latitude, p.longitude) + extra, p.comment));
+    return rows;
+}
+
+// gpsbabel's reading of `file` as `format`, written to `csv`: what went
+// wrong, or nothing.
+QString babelToCsv(const QString& format, const QString& file, const QString& csv)
+{
+    return gpsbabel({QStringLiteral("-i"), format, QStringLiteral("-f"), file, QStringLiteral("-o"),
+                     QStringLiteral("unicsv,utf8"), QStringLiteral("-F"), csv});
+}
+
 }  // namespace
 
 TEST(Gpsbabel, ReadsOurKmlAndGpx)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    QStringList rows;
-    for (const Place& p : kPlaces)
-        rows.append(makeRow(p.name, links::linkFor(p.latitude, p.longitude) + QStringLiteral("&alt=100"), p.comment));
+    const QStringList rows = placeRows(QStringLiteral("&alt=100"));
     for (const char* format : {"kml", "gpx"}) {
         SCOPED_TRACE(format);
         const QString ours = dir.filePath(QStringLiteral("ours.") + QLatin1String(format));
         const QString csv = dir.filePath(QStringLiteral("ours.csv"));
         QString error;
         ASSERT_TRUE(exchange::writeFile(ours, rows, &error)) << error.toStdString();
-        const QString failure = gpsbabel({QStringLiteral("-i"), QLatin1String(format), QStringLiteral("-f"), ours,
-                                          QStringLiteral("-o"), QStringLiteral("unicsv,utf8"), QStringLiteral("-F"),
-                                          csv});
+        const QString failure = babelToCsv(QLatin1String(format), ours, csv);
         ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
         expectSamePlaces(placesInCsv(csv), kPlaces, false);
     }
@@ -141,9 +154,7 @@ TEST(Gpsbabel, ReadsTheDocumentOfOurKmz)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    QStringList rows;
-    for (const Place& p : kPlaces)
-        rows.append(makeRow(p.name, links::linkFor(p.latitude, p.longitude), p.comment));
+    const QStringList rows = placeRows();
     const QString kmz = dir.filePath(QStringLiteral("ours.kmz")), kml = dir.filePath(QStringLiteral("doc.kml"));
     QString error;
     ASSERT_TRUE(exchange::writeFile(kmz, rows, &error)) << error.toStdString();
@@ -157,8 +168,7 @@ TEST(Gpsbabel, ReadsTheDocumentOfOurKmz)
     unpack.start(unzip, {QStringLiteral("-p"), kmz, QStringLiteral("doc.kml")});
     ASSERT_TRUE(unpack.waitForFinished(60000) && unpack.exitCode() == 0);
     const QString csv = dir.filePath(QStringLiteral("ours.csv"));
-    const QString failure = gpsbabel({QStringLiteral("-i"), QStringLiteral("kml"), QStringLiteral("-f"), kml,
-                                      QStringLiteral("-o"), QStringLiteral("unicsv,utf8"), QStringLiteral("-F"), csv});
+    const QString failure = babelToCsv(QStringLiteral("kml"), kml, csv);
     ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
     expectSamePlaces(placesInCsv(csv), kPlaces, false);
 }
@@ -239,9 +249,7 @@ TEST(Gpsbabel, WeReadWhatItWritesFromACsvOfPlaces)
 // kPlaces as rows, the way an import of another program's file builds them.
 TEST(Gpsbabel, RoundTripsKeepExactlyTheSameRows)
 {
-    QStringList rows;
-    for (const Place& p : kPlaces)
-        rows.append(makeRow(p.name, links::linkFor(p.latitude, p.longitude), p.comment));
+    const QStringList rows = placeRows();
     const struct {
         const char* what;
         const char* source;  // ours.*, or places.csv for gpsbabel's own
