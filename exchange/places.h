@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "worldwind/links.h"
 #include "worldwind/placenames.h"
 
 #include <optional>
@@ -18,6 +19,10 @@ enum class Format { Kml, Gpx, Kmz };
 
 // By the file name's extension (.kml, .gpx or .kmz, any case).
 std::optional<Format> formatOf(const QString& fileName);
+
+// Where the exports put a row: its link's position, 0,0 when it has none
+// (as on the globe).
+links::Position exportedPosition(QStringView link);
 
 // One Placemark or wpt per row, in row order, at the position of the row's
 // link (links::position; 0,0 when it has none, as on the globe). Characters
