@@ -1,0 +1,1 @@
+// Nothing of its own: the shared library that links a layer whole.
