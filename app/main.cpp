@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -42,6 +43,11 @@ void holdBack(QtMsgType type, const QMessageLogContext& context, const QString& 
 
 int main(int argc, char* argv[])
 {
+#ifdef SIGXFSZ
+    // A file-size limit then fails the write, which is reported and leaves
+    // the old file, instead of killing the program without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     // With arguments the program works on its files and opens no window,
     // so it needs no display.
     if (argc > 1) {

@@ -273,6 +273,16 @@ constexpr int kLeastQuotes = 5;
 // A sixth quote closes the comment; a seventh means more text on the line.
 constexpr int kQuotesLooked = 7;
 
+// What may follow an entry's closing quote: the call's end and blanks,
+// all of which a save writes again.
+bool onlyClosing(const char* p, const char* end)
+{
+    for (; p < end; ++p)
+        if (*p != ')' && *p != ';' && *p != ' ' && *p != '\t' && *p != '\n')
+            return false;
+    return true;
+}
+
 // Entries in text that was not read: stretches between line ends (CR or
 // LF) that hold at least kLeastQuotes double quotes.
 int entriesIn(const char* p, const char* end)
@@ -404,15 +414,20 @@ ReadResult parseJournal(const QByteArray& bytes)
             }
             break;
         }
-        result.rows.append(rowOf(quotes, found, line.eol));
         // More entries after the first on the same line (a file whose lines
         // end in LF only) are not read.
-        if (found == kQuotesLooked) {
-            const int more = entriesIn(quotes[kLeastQuotes] + 1, line.eol);
-            unread += more;
-            if (more > 0 && result.firstCrowdedLine == 0)
-                result.firstCrowdedLine = lineNo + 1;
+        const int more = found == kQuotesLooked ? entriesIn(quotes[kLeastQuotes] + 1, line.eol) : 0;
+        // Other text after the entry (a script call, a fourth argument)
+        // would be dropped by the next save: the line is not read.
+        if (more == 0 && found > kLeastQuotes && !onlyClosing(quotes[kLeastQuotes] + 1, line.eol)) {
+            result.stoppedAtLine = lineNo + 1;
+            unread += entriesIn(p, end);
+            break;
         }
+        result.rows.append(rowOf(quotes, found, line.eol));
+        unread += more;
+        if (more > 0 && result.firstCrowdedLine == 0)
+            result.firstCrowdedLine = lineNo + 1;
         p = line.next;
     }
     result.placesInFile = int(qMin<qsizetype>(result.rows.size() + unread, std::numeric_limits<int>::max()));

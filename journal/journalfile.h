@@ -46,7 +46,8 @@ struct ReadResult {
     bool opened = false;
     QString whyNotRead;
     // 1-based line at which reading stopped: it held more than blanks but
-    // was not a journal line. 0 when reading went to the end.
+    // was not a journal line, or text after its entry that a save would
+    // drop. 0 when reading went to the end.
     int stoppedAtLine = 0;
     // 1-based first line that held more than one entry (a file whose lines
     // end in LF only): only its first entry was read. 0 when there is none.

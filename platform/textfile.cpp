@@ -236,45 +236,142 @@ QString folderRefuses(const QString& path)
 
 }  // namespace
 
-bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error)
-{
+namespace {
+
+// Bytes held before they are written: few system calls for a file given a
+// line at a time, little memory for a large one.
+constexpr qsizetype kHeldBytes = 1 << 20;
+
+}  // namespace
+
+struct NewFile::Impl {
+    explicit Impl(const QString& p) : path(p), file(p) {}
+    QString path;
     // Declared before the file: released only after the copy is renamed.
     CopyLock copyLock;
-    QSaveFile file(path);
+    QSaveFile file;
+    bool opened = false;
+    bool committed = false;
+};
+
+NewFile::NewFile(const QString& path) : d_(std::make_unique<Impl>(path))
+{}
+
+NewFile::~NewFile()
+{
+    if (d_->opened && !d_->committed)
+        d_->file.cancelWriting();
+}
+
+bool NewFile::fail(int number)
+{
+    if (!failed_) {
+        error_ = folderRefuses(d_->path);
+        if (error_.isEmpty())
+            error_ = reason(d_->file, number);
+        if (error_.isEmpty())
+            error_ = QStringLiteral("it could not be written whole");
+    }
+    failed_ = true;
+    held_ = QByteArray();
+    // Cancelled at once: nothing of it may take the old file's place.
+    if (d_->opened)
+        d_->file.cancelWriting();
+    return false;
+}
+
+bool NewFile::open()
+{
     // Never written in place: a write cut short there leaves the file
     // short, and two writers in place mix their bytes.
-    file.setDirectWriteFallback(false);
-    auto fail = [&](int number) {
-        QString why = folderRefuses(path);
-        if (why.isEmpty())
-            why = reason(file, number);
-        if (error)
-            *error = why;
-        file.cancelWriting();
-        return false;
-    };
+    d_->file.setDirectWriteFallback(false);
     errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: Qt's own buffer is flushed at the commit, whose failure
+    // Qt does not stop the rename for. Every write is checked here.
+    if (!d_->file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(errno);
-    markAsOurs(file.handle(), path, copyLock);
-    errno = 0;
-    if (file.write(bytes) != bytes.size())
-        return fail(errno);
-    errno = 0;
-    if (!file.commit())
-        return fail(errno);
-    unmark(path);
-    removeAbandonedCopies(path);
+    d_->opened = true;
+    markAsOurs(d_->file.handle(), d_->path, d_->copyLock);
     return true;
 }
 
-bool copyIfMissing(const QString& from, const QString& to, qint64 maxBytes)
+bool NewFile::writeOut(QByteArrayView bytes)
+{
+    errno = 0;
+    // A short count is a write cut short (Qt reports no error for it).
+    if (d_->file.write(bytes.data(), bytes.size()) != bytes.size())
+        return fail(errno != 0 ? errno : EIO);
+    return true;
+}
+
+bool NewFile::write(QByteArrayView bytes)
+{
+    if (failed_ || !d_->opened)
+        return failed_ ? false : fail(EBADF);
+    if (held_.size() + bytes.size() < kHeldBytes) {
+        if (held_.capacity() < kHeldBytes)
+            held_.reserve(kHeldBytes);
+        held_.append(bytes);
+        return true;
+    }
+    if (!held_.isEmpty()) {
+        if (!writeOut(held_))
+            return false;
+        held_.resize(0);
+    }
+    if (bytes.size() >= kHeldBytes)
+        return writeOut(bytes);
+    held_.append(bytes);
+    return true;
+}
+
+bool NewFile::commit()
+{
+    if (failed_ || !d_->opened)
+        return failed_ ? false : fail(EBADF);
+    if (!held_.isEmpty() && !writeOut(held_))
+        return false;
+    held_ = QByteArray();
+#ifndef Q_OS_WIN
+    // Qt syncs too but goes on when that fails: a disk that could not take
+    // the bytes must not get the rename.
+    errno = 0;
+    if (fdatasync(d_->file.handle()) != 0)
+        return fail(errno);
+#endif
+    errno = 0;
+    if (!d_->file.commit()) {
+        d_->opened = false;  // the copy is gone with the failed commit
+        return fail(errno);
+    }
+    d_->committed = true;
+    unmark(d_->path);
+    removeAbandonedCopies(d_->path);
+    return true;
+}
+
+bool writeAtomically(const QString& path, QByteArrayView bytes, QString* error)
+{
+    NewFile file(path);
+    if (file.open() && file.write(bytes) && file.commit())
+        return true;
+    if (error)
+        *error = file.error();
+    return false;
+}
+
+bool copyIfMissing(const QString& from, const QString& to, qint64 maxBytes, QString* error)
 {
     const QFileInfo target(to);
     if (target.exists() || target.isSymLink())
         return false;
     const FileRead file = readRegularFile(from, maxBytes);
-    return file.ok() && writeAtomically(to, file.bytes);
+    if (!file.ok()) {
+        if (error)
+            *error = file.outcome == FileRead::TooLarge ? QStringLiteral("it is too large") : file.whyNot;
+        return false;
+    }
+    return writeAtomically(to, file.bytes, error);
 }
 
 }  // namespace textfile

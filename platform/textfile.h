@@ -2,7 +2,10 @@
 // Small pieces shared by every file the program reads or writes.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+
+#include <memory>
 
 namespace textfile {
 
@@ -10,12 +13,41 @@ namespace textfile {
 // the digits ("-" instead for a negative value) and one after: " 10 ".
 QString printedNumber(qint64 value);
 
-// Writes the whole file or nothing: the bytes go to a temporary file in the
-// same folder, which replaces `path` only once it is complete. A folder
-// where no new file can be made refuses the write (never a write in place).
-// On failure `error` (if given) receives the reason, naming the folder where
-// it is at fault, and any old file is left as it was.
-bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// A file written whole or not at all, for every file the program writes:
+// the bytes go to a new file in the same folder, each write checked, synced
+// to the disk and renamed over `path` only once all of it is there. A write
+// cut short (a full disk, a file-size limit) cancels the new file and the
+// old one stays as it was. A folder where no new file can be made refuses
+// the write (never a write in place). Bytes may be given a piece at a
+// time, so that a large file is never held whole.
+class NewFile {
+public:
+    explicit NewFile(const QString& path);
+    ~NewFile();  // cancels a file not committed
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    // Each false once anything failed; `error` then says why, naming the
+    // folder where it is at fault.
+    bool open();
+    bool write(QByteArrayView bytes);
+    bool commit();
+    const QString& error() const { return error_; }
+
+private:
+    bool writeOut(QByteArrayView bytes);
+    bool fail(int number);
+
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+    QByteArray held_;
+    QString error_;
+    bool failed_ = false;
+};
+
+// The whole file at once, as NewFile writes it. On failure `error` (if
+// given) receives the reason.
+bool writeAtomically(const QString& path, QByteArrayView bytes, QString* error = nullptr);
 
 // A whole file, read only when it is a regular file after following links
 // (a pipe would block the reading, a device never end it) and holds at most
@@ -33,7 +65,8 @@ FileRead readRegularFile(const QString& path, qint64 maxBytes);
 
 // Copies `from` (read as readRegularFile does: a pipe is refused, never
 // waited on) to `to` unless something is there already. False when nothing
-// was copied.
-bool copyIfMissing(const QString& from, const QString& to, qint64 maxBytes = 64 * 1024 * 1024);
+// was copied, with the reason in `error` when one was tried.
+inline constexpr qint64 kMostCopied = 64 * 1024 * 1024;
+bool copyIfMissing(const QString& from, const QString& to, qint64 maxBytes = kMostCopied, QString* error = nullptr);
 
 }  // namespace textfile

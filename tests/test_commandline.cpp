@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include "printers.h"
 
@@ -54,13 +55,19 @@ public:
 
     // The program run in this folder, with no display to open a window on.
     Outcome velmora(const QStringList& args) const { return run(args, {}); }
+    // The same where no file it writes may grow past `bytes`.
+    Outcome velmoraLimited(const QStringList& args, rlim_t bytes) const { return run(args, {}, bytes); }
     // The window started where `display` names an X display that is not there.
     Outcome velmoraOn(const QString& display) const { return run({}, display); }
 
 private:
-    Outcome run(const QStringList& args, const QString& display) const
+    Outcome run(const QStringList& args, const QString& display, rlim_t fileLimit = RLIM_INFINITY) const
     {
         QProcess p;
+        p.setChildProcessModifier([fileLimit] {
+            const rlimit r{fileLimit, fileLimit};
+            setrlimit(RLIMIT_FSIZE, &r);
+        });
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QLatin1String(name));
@@ -231,6 +238,10 @@ TEST(CommandLine, NothingChangesWhenAnythingIsWrong)
          "could not be read in full (reading stopped at line 3)"},
         {"a journal with LF line ends", QByteArray(journal).replace("\r\n", "\n"), good,
          "line 1 holds more than one place"},
+        {"text after an entry", journal + "add_place(\"a\",\"b\",\"c\");alert(1);//\r\n", good,
+         "could not be read in full (reading stopped at line 3)"},
+        {"a fourth argument", "add_place(\"a\",\"b\",\"c\",\"d\");\r\n" + journal, good,
+         "could not be read in full (reading stopped at line 1)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -257,6 +268,26 @@ TEST(CommandLine, NothingChangesWhenAnythingIsWrong)
     EXPECT_EQ(r.exitCode, 1);
     expectOneErrorLine(r, "no readable settings file velmora.ini");
     EXPECT_FALSE(QFile::exists(none.path("x.kml")));
+}
+
+TEST(CommandLine, WhatCannotBeWrittenWholeIsAFailureAndTheOldFilesStay)
+{
+    Folder f;
+    const QByteArray journal = journal::journalBytes(kJournal);
+    f.write("save/velmora.js", journal);
+    f.write("new.kml", exchange::kmlBytes({makeRow(u"New & more", links::linkFor(3, 4), u"")}));
+    f.write("places.gpx", "old");
+    const rlim_t limit = rlim_t(journal.size());  // too small for the journal with one place more
+    const Outcome import = f.velmoraLimited({QStringLiteral("import"), QStringLiteral("new.kml")}, limit);
+    EXPECT_EQ(import.exitCode, 1);
+    EXPECT_TRUE(import.err.contains(QLatin1String("File too large"))) << import.err.toStdString();
+    EXPECT_EQ(import.err.count(u'\n'), 1) << import.err.toStdString();
+    EXPECT_EQ(f.read("save/velmora.js"), journal);
+
+    const Outcome exported = f.velmoraLimited({QStringLiteral("export"), QStringLiteral("places.gpx")}, 100);
+    EXPECT_EQ(exported.exitCode, 1);
+    expectOneErrorLine(exported, "File too large");
+    EXPECT_EQ(f.read("places.gpx"), "old");
 }
 
 TEST(CommandLine, OutcomesAScriptCanTrust)

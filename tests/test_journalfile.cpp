@@ -231,6 +231,31 @@ TEST(JournalFile, FiveQuotesAreEnoughForAnEntry)
     EXPECT_TRUE(r.complete());
 }
 
+TEST(JournalFile, TextAfterAnEntryStopsTheReadingThere)
+{
+    const QByteArray paris = QByteArray(kParis) + "\r\n";
+    const struct {
+        QByteArray line;
+        bool read;
+    } cases[] = {
+        {"add_place(\"a\",\"l\",\"c\");alert(1);//", false},
+        {"add_place(\"a\",\"l\",\"c\",\"fourth\");", false},
+        {"add_place(\"a\",\"l\",\"c\"); // a note", false},
+        {"add_place(\"a\",\"l\",\"c\")x", false},
+        {"add_place(\"a\",\"l\",\"c\");", true},
+        {"add_place(\"a\",\"l\",\"c\") ; \t", true},
+        {"add_place(\"a\",\"l\",\"c\"", true},
+        {"add_place(\"a\",\"l\",\"c", true},
+    };
+    for (const auto& c : cases) {
+        const journal::ReadResult r = parseJournal(paris + c.line + "\r\n" + paris);
+        EXPECT_EQ(r.complete(), c.read) << c.line.constData();
+        EXPECT_EQ(r.rows.size(), c.read ? 3 : 1) << c.line.constData();
+        EXPECT_EQ(r.stoppedAtLine, c.read ? 0 : 2) << c.line.constData();
+        EXPECT_EQ(r.placesInFile, 3) << c.line.constData();
+    }
+}
+
 TEST(JournalFile, ReadingAFile)
 {
     QTemporaryDir dir;

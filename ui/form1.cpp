@@ -546,7 +546,10 @@ void Form1::copyWebViewFiles()
         const QString file = QString::fromLatin1(name);
         // Never over an existing file: a page the user changed in the save
         // folder stays as it is.
-        textfile::copyIfMissing(file, paths::local(paths::join(settings.SaveDir, file)));
+        const QString target = paths::local(paths::join(settings.SaveDir, file));
+        QString why;
+        if (!textfile::copyIfMissing(file, target, textfile::kMostCopied, &why) && !why.isEmpty())
+            log(QStringLiteral("%1 was not copied: %2").arg(paths::shown(target), why));
     }
 }
 
