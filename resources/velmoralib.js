@@ -535,7 +535,17 @@ velmora.map = {
     dragged: false,
     stamps: {},
     layer: null,                 // the markers' canvas, drawn over the map in one go
-    pixels: null
+    pixels: null,
+    // The globe: the point in the middle of it, and its magnification (at
+    // 1 the whole globe fits the canvas).
+    globe: false,
+    lon0: 0, lat0: 20, globeZoom: 1,
+    maxGlobeZoom: 256,
+    turned: false,               // the globe moved since it was shown
+    movedAt: -Infinity,          // when the view last moved
+    stillMs: 200,                // still this long, the outlines are drawn finer
+    fineTimer: 0,
+    scale: ""                    // the outlines drawn: "110m", "50m", or "" (the coarse land)
 };
 
 // A marker as the pixels it covers around its centre, in device pixels:
@@ -592,15 +602,22 @@ velmora.drawMap = function () {
     velmora.locate();
     velmora.sizeMap(canvas);
     var w = m.width, h = m.height;
+    if (!(w > 0)) return;                                  // not laid out: nothing to draw on
     var g = canvas.getContext("2d");
     g.setTransform(m.ratio, 0, 0, m.ratio, 0, 0);
     var sx = w * m.zoom, sy = h * m.zoom, u0 = m.u0, v0 = m.v0;
     var x = function (lon) { return ((lon + 180) / 360 - u0) * sx; };
     var y = function (lat) { return ((90 - lat) / 180 - v0) * sy; };
-    velmora.drawSea(g, w, h);
-    velmora.drawLand(g, x, y);
-    velmora.drawGrid(g, w, h, x, y);
+    var scale = velmora.outlineScale();
+    if (m.globe) {
+        velmora.drawGlobe(g, w, h, scale);
+    } else {
+        velmora.drawSea(g, w, h);
+        if (!velmora.drawOutlines(g, w, h, scale)) velmora.drawLand(g, x, y);
+        velmora.drawGrid(g, w, h, x, y);
+    }
     velmora.drawMarkers(g, w, h);
+    m.scale = velmora.outlines(scale) ? scale : "";
     velmora.showMapState(canvas);
 };
 
@@ -645,10 +662,15 @@ velmora.drawLand = function (g, x, y) {
 velmora.showMapState = function (canvas) {
     var m = velmora.map;
     canvas.setAttribute("data-markers", String(m.shown));
-    canvas.setAttribute("data-zoom", String(m.zoom));
-    document.getElementById("zoomin").disabled = m.zoom >= m.maxZoom;
-    document.getElementById("zoomout").disabled = m.zoom <= 1;
-    document.getElementById("zoomreset").disabled = m.zoom <= 1;
+    var zoom = m.globe ? m.globeZoom : m.zoom;
+    canvas.setAttribute("data-zoom", String(zoom));
+    canvas.setAttribute("data-view", m.globe ? "globe" : "map");
+    canvas.setAttribute("data-scale", m.scale);
+    document.getElementById("zoomin").disabled = zoom >= (m.globe ? m.maxGlobeZoom : m.maxZoom);
+    document.getElementById("zoomout").disabled = zoom <= 1;
+    document.getElementById("zoomreset").disabled = zoom <= 1;
+    // The globe needs the outlines' libraries.
+    document.getElementById("globe").hidden = !velmora.outlines("110m");
 };
 
 // Graticule at a spacing that suits the zoom (every 15 degrees for the
@@ -708,7 +730,7 @@ velmora.drawMarkers = function (g, w, h) {
     var sx = w * m.zoom * ratio, sy = h * m.zoom * ratio, u0 = m.u0, v0 = m.v0;
     // Nothing the markers depend on changed (a place was picked): the
     // layer drawn last time serves again.
-    var state = [matches, sx, sy, u0, v0, W, H];
+    var state = m.globe ? [matches, "globe", m.lon0, m.lat0, m.globeZoom, W, H] : [matches, sx, sy, u0, v0, W, H];
     if (!m.stamped || state.some(function (x, i) { return x !== m.stamped[i]; })) {
         velmora.stampMarkers(W, H, sx, sy);
         m.stamped = state;
@@ -717,12 +739,13 @@ velmora.drawMarkers = function (g, w, h) {
     g.drawImage(m.layer, 0, 0);
     g.setTransform(ratio, 0, 0, ratio, 0, 0);
     var picked = velmora.picked >= 0 && velmora.matchPosition(velmora.picked) >= 0 ? velmora.picked : -1;
-    if (picked >= 0 && velmora.u[picked] === velmora.u[picked]) {
+    var at = picked >= 0 ? velmora.onCanvas(picked) : null;
+    if (at) {
         g.fillStyle = "#ffd21f";
         g.strokeStyle = "#16325c";
         g.lineWidth = 1.5;
         g.beginPath();
-        g.arc((velmora.u[picked] - u0) * w * m.zoom, (velmora.v[picked] - v0) * h * m.zoom, 5.5, 0, 2 * Math.PI);
+        g.arc(at[0], at[1], 5.5, 0, 2 * Math.PI);
         g.fill();
         g.stroke();
     }
@@ -734,7 +757,24 @@ velmora.stampMarkers = function (W, H, sx, sy) {
     words.fill(0);
     cover.fill(0);
     var inView = new Int32Array(2 * matches.length), shown = 0;
-    for (var j = 0; j < matches.length; j++) {
+    if (m.globe) {
+        var gv = velmora.globeView(), gr = gv.r * m.ratio, gx = gv.cx * m.ratio, gy = gv.cy * m.ratio;
+        var t = velmora.trig(), cosLat = t.cosLat, sinLat = t.sinLat, cosLon = t.cosLon, sinLon = t.sinLon;
+        for (j = 0; j < matches.length; j++) {
+            i = matches[j];
+            var cl = cosLat[i], cd = cosLon[i] * gv.cosLon0 + sinLon[i] * gv.sinLon0;
+            // The far side of the globe (and places with no position, NaN) are left out.
+            if (!(gv.sinLat0 * sinLat[i] + gv.cosLat0 * cl * cd > 0)) continue;
+            px = Math.round(gx + gr * cl * (sinLon[i] * gv.cosLon0 - cosLon[i] * gv.sinLon0));
+            if (!(px >= -8 && px < W + 8)) continue;
+            py = Math.round(gy - gr * (gv.cosLat0 * sinLat[i] - gv.sinLat0 * cl * cd));
+            if (!(py >= -8 && py < H + 8)) continue;
+            inView[2 * shown] = px;
+            inView[2 * shown + 1] = py;
+            shown++;
+        }
+    }
+    for (var j = 0; j < matches.length && !m.globe; j++) {
         var i = matches[j];
         var px = Math.round((us[i] - u0) * sx);
         if (!(px >= -8 && px < W + 8)) continue;         // also leaves out places with no position
@@ -768,6 +808,235 @@ velmora.stampMarkers = function (W, H, sx, sy) {
     m.shown = shown;
 };
 
+// ----- coasts, borders and the globe -----------------------------------
+// Natural Earth's outlines at two scales (world-110m.js and world-50m.js
+// keep them as TopoJSON text, read only when first drawn), made into shapes
+// by topojson and drawn by d3-geo. A page without them draws velmora.land.
+
+velmora.atlas = {};              // "110m", "50m" -> { land, coast, borders }, or null: not there
+
+velmora.outlines = function (scale) {
+    var a = velmora.atlas;
+    if (scale in a) return a[scale];
+    a[scale] = null;
+    var data = window.worldAtlas;
+    if (typeof d3 === "undefined" || typeof topojson === "undefined" || !data ||
+        typeof data["land-" + scale] !== "string" || typeof data["countries-" + scale] !== "string") return null;
+    var land = JSON.parse(data["land-" + scale]), countries = JSON.parse(data["countries-" + scale]);
+    a[scale] = {
+        land: velmora.pieces(topojson.feature(land, land.objects.land), "Polygon"),
+        coast: velmora.pieces(topojson.mesh(land, land.objects.land), "LineString"),
+        // Only the lines between two countries: the coast is drawn already.
+        borders: velmora.pieces(topojson.mesh(countries, countries.objects.countries, function (p, q) { return p !== q; }),
+                                "LineString")
+    };
+    return a[scale];
+};
+
+// A shape cut into its polygons (or lines), each with its bounds in
+// degrees, so that a view draws only those that reach into it.
+velmora.pieces = function (geo, type) {
+    var out = [];
+    var add = function (coordinates) {
+        if (type === "LineString") {
+            velmora.coastLines(coordinates).forEach(function (line) { out.push(velmora.bounded(line, line)); });
+        } else {
+            out.push(velmora.bounded(coordinates, coordinates[0]));
+        }
+    };
+    (geo.type === "FeatureCollection" ? geo.features.map(function (f) { return f.geometry; }) : [geo]).forEach(function (g) {
+        if (!g) return;
+        if (g.type === type) add(g.coordinates);
+        else if (g.type === "Multi" + type) g.coordinates.forEach(add);
+    });
+    return out;
+};
+
+velmora.bounded = function (coordinates, points) {
+    var west = 180, east = -180, south = 90, north = -90;
+    for (var k = 0; k < points.length; k++) {
+        var p = points[k];
+        if (p[0] < west) west = p[0];
+        if (p[0] > east) east = p[0];
+        if (p[1] < south) south = p[1];
+        if (p[1] > north) north = p[1];
+    }
+    return { coordinates: coordinates, west: west, east: east, south: south, north: north };
+};
+
+// Outlines are cut where the land is cut at the date line and closed at
+// the South Pole: those edges are no coast, and are left out of the lines.
+velmora.coastLines = function (line) {
+    var lines = [], from = 0;
+    var seam = function (p, q) {
+        return (Math.abs(p[0]) > 179.999 && Math.abs(q[0]) > 179.999) || (p[1] < -89.999 && q[1] < -89.999);
+    };
+    for (var k = 1; k <= line.length; k++) {
+        if (k < line.length && !seam(line[k - 1], line[k])) continue;
+        if (k - from > 1) lines.push(line.slice(from, k));
+        from = k;
+    }
+    return lines;
+};
+
+// The scale to draw at: the coarse one for the whole world and while the
+// view moves; the fine one once it is still and zoomed in.
+velmora.outlineScale = function () {
+    var m = velmora.map;
+    if ((m.globe ? m.globeZoom : m.zoom) < 3) return "110m";
+    var still = performance.now() - m.movedAt;
+    if (still >= m.stillMs) return "50m";
+    clearTimeout(m.fineTimer);
+    m.fineTimer = setTimeout(velmora.drawMapSoon, m.stillMs - still + 10);
+    return "110m";
+};
+
+velmora.moved = function () {
+    velmora.map.movedAt = performance.now();
+};
+
+// Land, coast and borders of the pieces `keep` lets through, in one path
+// each, so that neighbouring polygons show no seams.
+velmora.drawShapes = function (g, path, o, keep) {
+    var pick = function (pieces) {
+        var out = [];
+        for (var k = 0; k < pieces.length; k++) if (keep(pieces[k])) out.push(pieces[k].coordinates);
+        return out;
+    };
+    g.beginPath();
+    path({ type: "MultiPolygon", coordinates: pick(o.land) });
+    g.fillStyle = "#3f6b3a";
+    g.fill();
+    g.lineJoin = "round";
+    g.lineWidth = 1;
+    g.strokeStyle = "rgba(225, 236, 200, 0.75)";
+    g.beginPath();
+    path({ type: "MultiLineString", coordinates: pick(o.coast) });
+    g.stroke();
+    g.strokeStyle = "rgba(255, 240, 215, 0.6)";
+    g.setLineDash([4, 2]);
+    g.beginPath();
+    path({ type: "MultiLineString", coordinates: pick(o.borders) });
+    g.stroke();
+    g.setLineDash([]);
+};
+
+// The map's outlines; false when there are none to draw.
+velmora.drawOutlines = function (g, w, h, scale) {
+    var o = velmora.outlines(scale) || velmora.outlines("110m");
+    if (!o) return false;
+    var m = velmora.map, sx = w * m.zoom;
+    // The same plate carree as the markers: the whole world is `sx` wide.
+    var projection = d3.geoEquirectangular().scale(sx / (2 * Math.PI))
+        .translate([(0.5 - m.u0) * sx, (0.5 - m.v0) * h * m.zoom])
+        .precision(0).clipExtent([[-4, -4], [w + 4, h + 4]]);
+    var west = m.u0 * 360 - 180, east = west + 360 / m.zoom;
+    var north = 90 - m.v0 * 180, south = north - 180 / m.zoom;
+    velmora.drawShapes(g, d3.geoPath(projection, g), o, function (p) {
+        return p.east >= west && p.west <= east && p.north >= south && p.south <= north;
+    });
+    return true;
+};
+
+// The globe's centre and radius on the canvas, and the sines and cosines
+// of the point in its middle.
+velmora.globeView = function () {
+    var m = velmora.map, lon0 = m.lon0 * Math.PI / 180, lat0 = m.lat0 * Math.PI / 180;
+    return { cx: m.width / 2, cy: m.height / 2, r: 0.46 * m.height * m.globeZoom,
+             cosLon0: Math.cos(lon0), sinLon0: Math.sin(lon0), cosLat0: Math.cos(lat0), sinLat0: Math.sin(lat0) };
+};
+
+// Sines and cosines of every place's position, made once for the globe.
+velmora.trig = function () {
+    var t = velmora.trigs, n = velmora.located;
+    if (t && t.n === n) return t;
+    t = velmora.trigs = { n: n, cosLat: new Float64Array(n), sinLat: new Float64Array(n),
+                          cosLon: new Float64Array(n), sinLon: new Float64Array(n) };
+    for (var i = 0; i < n; i++) {
+        var lat = (0.5 - velmora.v[i]) * Math.PI, lon = (velmora.u[i] - 0.5) * 2 * Math.PI;
+        t.cosLat[i] = Math.cos(lat);
+        t.sinLat[i] = Math.sin(lat);
+        t.cosLon[i] = Math.cos(lon);
+        t.sinLon[i] = Math.sin(lon);
+    }
+    return t;
+};
+
+// Where place i is drawn on the canvas, or null (no position, or on the
+// far side of the globe).
+velmora.onCanvas = function (i) {
+    var m = velmora.map, u = velmora.u[i], v = velmora.v[i];
+    if (!(u === u)) return null;
+    if (!m.globe) return [(u - m.u0) * m.width * m.zoom, (v - m.v0) * m.height * m.zoom];
+    var gv = velmora.globeView(), t = velmora.trig();
+    var cl = t.cosLat[i], cd = t.cosLon[i] * gv.cosLon0 + t.sinLon[i] * gv.sinLon0;
+    if (!(gv.sinLat0 * t.sinLat[i] + gv.cosLat0 * cl * cd > 0)) return null;
+    return [gv.cx + gv.r * cl * (t.sinLon[i] * gv.cosLon0 - t.cosLon[i] * gv.sinLon0),
+            gv.cy - gv.r * (gv.cosLat0 * t.sinLat[i] - gv.sinLat0 * cl * cd)];
+};
+
+// The globe as seen from far above its middle point: space around it, the
+// sea, the land with its coast and borders, and the graticule.
+velmora.drawGlobe = function (g, w, h, scale) {
+    var m = velmora.map, gv = velmora.globeView();
+    g.fillStyle = "#07122a";
+    g.fillRect(0, 0, w, h);
+    var projection = d3.geoOrthographic().scale(gv.r).translate([gv.cx, gv.cy])
+        .rotate([-m.lon0, -m.lat0]).clipAngle(90).precision(0.7).clipExtent([[-4, -4], [w + 4, h + 4]]);
+    var path = d3.geoPath(projection, g);
+    var sea = g.createRadialGradient(gv.cx - gv.r / 3, gv.cy - gv.r / 3, gv.r / 10, gv.cx, gv.cy, gv.r);
+    sea.addColorStop(0, "#1d4f8f");
+    sea.addColorStop(1, "#0d2a52");
+    g.fillStyle = sea;
+    g.beginPath();
+    path({ type: "Sphere" });
+    g.fill();
+    velmora.drawShapes(g, path, velmora.outlines(scale) || velmora.outlines("110m"), function () { return true; });
+    g.strokeStyle = "rgba(210, 225, 255, 0.22)";
+    g.lineWidth = 1;
+    g.beginPath();
+    path(velmora.graticule || (velmora.graticule = d3.geoGraticule10()));
+    g.stroke();
+    g.strokeStyle = "rgba(210, 225, 255, 0.5)";
+    g.beginPath();
+    path({ type: "Sphere" });
+    g.stroke();
+};
+
+// "Globe" shows the places on a globe turned to the middle of the map, as
+// near as the map was; "Map" shows the map again, where it was unless the
+// globe was turned, and then where the globe was.
+velmora.toggleGlobe = function () {
+    var m = velmora.map, span = 2 * Math.PI * 0.23;     // the map's zoom that shows a globe's scale
+    if (!m.globe) {
+        m.lon0 = (m.u0 + 0.5 / m.zoom) * 360 - 180;
+        m.lat0 = 90 - (m.v0 + 0.5 / m.zoom) * 180;
+        m.globeZoom = Math.max(1, Math.min(m.maxGlobeZoom, m.zoom / span));
+        m.turned = false;
+    } else if (m.turned) {
+        m.zoom = Math.max(1, Math.min(m.maxZoom, m.globeZoom * span));
+        m.u0 = (m.lon0 + 180) / 360 - 0.5 / m.zoom;
+        m.v0 = (90 - m.lat0) / 180 - 0.5 / m.zoom;
+        velmora.clampView();
+    }
+    m.globe = !m.globe;
+    var button = document.getElementById("globe");
+    button.textContent = m.globe ? "Map" : "Globe";
+    button.title = m.globe ? "Show the flat map" : "Show the places on a globe";
+    velmora.hideTip();
+    velmora.drawMapSoon();
+};
+
+// Turns the globe by a drag of (dx, dy) pixels from where it stood.
+velmora.turnGlobe = function (lon0, lat0, dx, dy) {
+    var m = velmora.map, degrees = 180 / Math.PI / velmora.globeView().r;
+    m.lon0 = ((lon0 - dx * degrees) % 360 + 540) % 360 - 180;
+    m.lat0 = Math.max(-90, Math.min(90, lat0 + dy * degrees));
+    m.turned = true;
+    velmora.moved();
+    velmora.drawMapSoon();
+};
+
 velmora.drawMapSoon = function () {
     var m = velmora.map;
     if (m.pending) return;
@@ -788,6 +1057,7 @@ velmora.clampView = function () {
 // False when the zoom is at its limit already.
 velmora.zoomAt = function (factor, x, y) {
     var m = velmora.map;
+    if (m.globe) return velmora.zoomGlobe(factor);
     var zoom = Math.max(1, Math.min(m.maxZoom, m.zoom * factor));
     if (zoom === m.zoom) return false;
     var u = m.u0 + x / (m.width * m.zoom), v = m.v0 + y / (m.height * m.zoom);
@@ -796,6 +1066,20 @@ velmora.zoomAt = function (factor, x, y) {
     m.v0 = v - y / (m.height * zoom);
     velmora.clampView();
     velmora.hideTip();
+    velmora.moved();
+    velmora.drawMapSoon();
+    return true;
+};
+
+// The globe zooms about its middle.
+velmora.zoomGlobe = function (factor) {
+    var m = velmora.map;
+    var zoom = Math.max(1, Math.min(m.maxGlobeZoom, m.globeZoom * factor));
+    if (zoom === m.globeZoom) return false;
+    m.globeZoom = zoom;
+    m.turned = true;
+    velmora.hideTip();
+    velmora.moved();
     velmora.drawMapSoon();
     return true;
 };
@@ -805,11 +1089,18 @@ velmora.panBy = function (dx, dy) {
     m.u0 -= dx / (m.width * m.zoom);
     m.v0 -= dy / (m.height * m.zoom);
     velmora.clampView();
+    velmora.moved();
     velmora.drawMapSoon();
 };
 
 velmora.resetView = function () {
     var m = velmora.map;
+    if (m.globe) {
+        m.globeZoom = 1;
+        m.turned = true;
+        velmora.drawMapSoon();
+        return;
+    }
     m.zoom = 1;
     m.u0 = m.v0 = 0;
     velmora.drawMapSoon();
@@ -832,7 +1123,7 @@ velmora.wheel = function (e) {
 velmora.press = function (e) {
     if (e.button !== 0) return;
     var m = velmora.map;
-    m.drag = { x: e.clientX, y: e.clientY, u0: m.u0, v0: m.v0 };
+    m.drag = { x: e.clientX, y: e.clientY, u0: m.u0, v0: m.v0, lon0: m.lon0, lat0: m.lat0 };
     m.dragged = false;
     try { e.target.setPointerCapture(e.pointerId); } catch (err) { /* a pointer the page cannot hold */ }
 };
@@ -848,6 +1139,10 @@ velmora.move = function (e) {
     m.dragged = true;
     velmora.hideTip();
     document.getElementById("map").classList.add("dragging");
+    if (m.globe) {
+        velmora.turnGlobe(d.lon0, d.lat0, e.clientX - d.x, e.clientY - d.y);
+        return;
+    }
     m.u0 = d.u0;
     m.v0 = d.v0;
     velmora.panBy(e.clientX - d.x, e.clientY - d.y);
@@ -860,14 +1155,19 @@ velmora.release = function () {
 
 velmora.keys = function (e) {
     var m = velmora.map, step = 60;
+    // The arrows move the map as a drag does: the globe turns.
+    var move = function (dx, dy) {
+        if (m.globe) velmora.turnGlobe(m.lon0, m.lat0, dx, dy);
+        else velmora.panBy(dx, dy);
+    };
     switch (e.key) {
     case "+": case "=": velmora.zoomAt(2, m.width / 2, m.height / 2); break;
     case "-": velmora.zoomAt(0.5, m.width / 2, m.height / 2); break;
     case "0": velmora.resetView(); break;
-    case "ArrowLeft": velmora.panBy(step, 0); break;
-    case "ArrowRight": velmora.panBy(-step, 0); break;
-    case "ArrowUp": velmora.panBy(0, step); break;
-    case "ArrowDown": velmora.panBy(0, -step); break;
+    case "ArrowLeft": move(step, 0); break;
+    case "ArrowRight": move(-step, 0); break;
+    case "ArrowUp": move(0, step); break;
+    case "ArrowDown": move(0, -step); break;
     default: return;
     }
     e.preventDefault();
@@ -882,7 +1182,13 @@ velmora.placesAt = function (x, y) {
     var sx = m.width * m.zoom, sy = m.height * m.zoom;
     var found = [];
     if (velmora.located < velmora.count()) return found;     // the map is not drawn yet
-    for (var j = 0; j < matches.length; j++) {
+    for (var j = 0; j < matches.length && m.globe; j++) {
+        var at = velmora.onCanvas(matches[j]);
+        if (!at) continue;
+        var ex = at[0] - x, ey = at[1] - y, e2 = ex * ex + ey * ey;
+        if (e2 <= 36) found.push({ index: matches[j], d: e2 });
+    }
+    for (j = 0; j < matches.length && !m.globe; j++) {
         var i = matches[j];
         var dx = (us[i] - m.u0) * sx - x;
         if (!(dx <= 6 && dx >= -6)) continue;
@@ -961,6 +1267,7 @@ velmora.start = function () {
         velmora.zoomAt(0.5, velmora.map.width / 2, velmora.map.height / 2);
     });
     document.getElementById("zoomreset").addEventListener("click", velmora.resetView);
+    document.getElementById("globe").addEventListener("click", velmora.toggleGlobe);
     window.addEventListener("resize", function () {
         velmora.table.measured = false;
         velmora.drawMapSoon();
