@@ -11,6 +11,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/velmora libexec/velmora/velmora share/applications/velmora.desktop \
          share/icons/hicolor/32x32/apps/velmora.png share/velmora-web/velmora.html share/velmora-web/velmoralib.js \
          share/velmora-web/velmora.css share/velmora-web/bg.jpg share/velmora-web/help.html \
+         share/velmora-web/d3-array.min.js share/velmora-web/d3-geo.min.js share/velmora-web/topojson-client.min.js \
+         share/velmora-web/world-110m.js share/velmora-web/world-50m.js \
          share/man/man1/velmora.1.gz share/metainfo/org.velmora.velmora.metainfo.xml; do
   [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
@@ -26,7 +28,8 @@ mkdir -p "$scratch/data/velmora"
 echo "mine" > "$scratch/data/velmora/help.html"
 started=$(XDG_DATA_HOME="$scratch/data" VELMORA_PROGRAM=pwd "$prefix/bin/velmora")
 [ "$started" = "$scratch/data/velmora" ] || { echo "started in $started"; exit 1; }
-for f in velmoralib.js velmora.html velmora.css bg.jpg; do
+for f in velmoralib.js velmora.html velmora.css bg.jpg d3-array.min.js d3-geo.min.js topojson-client.min.js \
+         world-110m.js world-50m.js; do
   cmp -s "$prefix/share/velmora-web/$f" "$scratch/data/velmora/$f" || { echo "not copied: $f"; exit 1; }
 done
 [ "$(cat "$scratch/data/velmora/help.html")" = "mine" ] || { echo "help.html replaced"; exit 1; }

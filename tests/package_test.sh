@@ -43,10 +43,15 @@ sort >"$scratch/expected" <<EOF
 -rw-r--r-- ./usr/share/man/man1/velmora.1.gz
 -rw-r--r-- ./usr/share/metainfo/org.velmora.velmora.metainfo.xml
 -rw-r--r-- ./usr/share/velmora-web/bg.jpg
+-rw-r--r-- ./usr/share/velmora-web/d3-array.min.js
+-rw-r--r-- ./usr/share/velmora-web/d3-geo.min.js
 -rw-r--r-- ./usr/share/velmora-web/help.html
+-rw-r--r-- ./usr/share/velmora-web/topojson-client.min.js
 -rw-r--r-- ./usr/share/velmora-web/velmora.css
 -rw-r--r-- ./usr/share/velmora-web/velmora.html
 -rw-r--r-- ./usr/share/velmora-web/velmoralib.js
+-rw-r--r-- ./usr/share/velmora-web/world-110m.js
+-rw-r--r-- ./usr/share/velmora-web/world-50m.js
 EOF
 diff "$scratch/expected" "$scratch/files" || fail "the package holds other files than these"
 

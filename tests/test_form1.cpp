@@ -24,7 +24,9 @@ const QByteArray kDefaultIni = guitest::kSettings;
 const QByteArray kTwoPlaces =
     "add_place(\"Paris\",\"worldwind://goto/world=Earth&lat=48.85&lon=2.35\",\"capital\");\r\n"
     "add_place(\"Rock & Roll\",\"worldwind://goto/world=Earth&lat=-1&lon=1\",\"\");\r\n";
-const char* const kWebFiles[] = {"velmoralib.js", "velmora.html", "velmora.css", "bg.jpg"};
+const char* const kWebFiles[] = {
+    "velmoralib.js", "velmora.html",           "velmora.css",   "bg.jpg",      "d3-array.min.js",
+    "d3-geo.min.js", "topojson-client.min.js", "world-110m.js", "world-50m.js"};
 
 QString iniFor(const QString& saveDir, const QString& wwDir = QStringLiteral(".\\"))
 {
@@ -80,6 +82,10 @@ private slots:
         QCOMPARE(start.read("journal/velmoralib.js"), QByteArray("source of velmoralib.js"));
         QCOMPARE(start.read("journal/velmora.css"), QByteArray("source of velmora.css"));
         QCOMPARE(start.read("journal/bg.jpg"), QByteArray("source of bg.jpg"));
+        // The map's libraries and outlines come along.
+        for (const char* f :
+             {"d3-array.min.js", "d3-geo.min.js", "topojson-client.min.js", "world-110m.js", "world-50m.js"})
+            QCOMPARE(start.read(QStringLiteral("journal/") + QLatin1String(f)), QByteArray("source of ") + f);
         QCOMPARE(start.read("journal/velmora.html"), QByteArray("the user's own page"));
         QCOMPARE(form.logList->item(form.logList->count() - 1)->text(),
                  QStringLiteral("Copying other files (jsLib, html, css)"));

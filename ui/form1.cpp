@@ -59,7 +59,10 @@ constexpr int kMostLogLines = 50;
 constexpr int kAddedNamesShown = 3;
 // Between a caption and its box, in twips.
 constexpr float kCaptionGap = 100.0f;
-const char* const kWebViewFiles[] = {"velmoralib.js", "velmora.html", "velmora.css", "bg.jpg"};
+// The page's own four files first, then the map's libraries and outlines.
+const char* const kWebViewFiles[] = {
+    "velmoralib.js", "velmora.html",           "velmora.css",   "bg.jpg",      "d3-array.min.js",
+    "d3-geo.min.js", "topojson-client.min.js", "world-110m.js", "world-50m.js"};
 
 // The window's client area. Its repaints drive the clipboard capture; a
 // control that redraws itself (a blinking cursor, a pressed button) is not
