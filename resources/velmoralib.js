@@ -608,14 +608,28 @@ velmora.drawMap = function () {
     var sx = w * m.zoom, sy = h * m.zoom, u0 = m.u0, v0 = m.v0;
     var x = function (lon) { return ((lon + 180) / 360 - u0) * sx; };
     var y = function (lat) { return ((90 - lat) / 180 - v0) * sy; };
+    // The map under the markers is drawn again only when the view changed,
+    // not when only the places shown did (a filter, a pick).
     var scale = velmora.outlineScale();
-    if (m.globe) {
-        velmora.drawGlobe(g, w, h, scale);
-    } else {
-        velmora.drawSea(g, w, h);
-        if (!velmora.drawOutlines(g, w, h, scale)) velmora.drawLand(g, x, y);
-        velmora.drawGrid(g, w, h, x, y);
+    var view = [m.globe, w, h, m.ratio, scale, m.zoom, m.u0, m.v0, m.globeZoom, m.lon0, m.lat0].join(" ");
+    if (!m.base || m.baseView !== view) {
+        m.base = m.base || document.createElement("canvas");
+        m.base.width = canvas.width;
+        m.base.height = canvas.height;
+        var b = m.base.getContext("2d");
+        b.setTransform(m.ratio, 0, 0, m.ratio, 0, 0);
+        if (m.globe) {
+            velmora.drawGlobe(b, w, h, scale);
+        } else {
+            velmora.drawSea(b, w, h);
+            if (!velmora.drawOutlines(b, w, h, scale)) velmora.drawLand(b, x, y);
+            velmora.drawGrid(b, w, h, x, y);
+        }
+        m.baseView = view;
     }
+    g.setTransform(1, 0, 0, 1, 0, 0);
+    g.drawImage(m.base, 0, 0);
+    g.setTransform(m.ratio, 0, 0, m.ratio, 0, 0);
     velmora.drawMarkers(g, w, h);
     m.scale = velmora.outlines(scale) ? scale : "";
     velmora.showMapState(canvas);

@@ -23,25 +23,31 @@ const puppeteer = require("puppeteer-core");
 const resources = process.env.VELMORA_RESOURCES;
 const writeJournal = process.env.VELMORA_WRITEJOURNAL;
 const shots = process.env.VELMORA_SCREENSHOTS;
-const webFiles = ["velmoralib.js", "velmora.html", "velmora.css", "bg.jpg"];
+const pageFiles = ["velmoralib.js", "velmora.html", "velmora.css", "bg.jpg"];
+const mapFiles = ["d3-array.min.js", "d3-geo.min.js", "topojson-client.min.js", "world-110m.js", "world-50m.js"];
+const webFiles = [...pageFiles, ...mapFiles];
 
 let browser;
 let scratch;
 
 // A save folder with the web view files and, unless `journal` is null, a
-// journal: "hostile", a count of places, or "" for an empty file.
-function saveFolder(name, journal) {
+// journal: "hostile", a count of places, "" for an empty file, or an array of
+// [name, latitude, longitude]. `files`: the web files copied there.
+function saveFolder(name, journal, files = webFiles) {
     const dir = path.join(scratch, name);
     fs.mkdirSync(dir);
-    for (const f of webFiles) fs.copyFileSync(path.join(resources, f), path.join(dir, f));
-    if (journal === "") fs.writeFileSync(path.join(dir, "velmora.js"), "");
+    for (const f of files) fs.copyFileSync(path.join(resources, f), path.join(dir, f));
+    if (Array.isArray(journal)) {
+        fs.writeFileSync(path.join(dir, "velmora.js"), journal.map(([place, lat, lon]) =>
+            `add_place("${place}","worldwind://goto/world=Earth&lat=${lat}&lon=${lon}","");\r\n`).join(""));
+    } else if (journal === "") fs.writeFileSync(path.join(dir, "velmora.js"), "");
     else if (journal !== null) execFileSync(writeJournal, [dir, String(journal)]);
     return dir;
 }
 
 // The floor of the journal page: the same page and the same journal, with a
-// library whose add_place does nothing. What the page costs beyond it is
-// the library's own work.
+// library whose add_place does nothing (and without the map's libraries and
+// outlines). What the page costs beyond it is the work of its scripts.
 function floorFolder(name, from) {
     const dir = path.join(scratch, name);
     fs.mkdirSync(dir);
@@ -50,8 +56,9 @@ function floorFolder(name, from) {
     return dir;
 }
 
-// Opens a page from disk, recording every request that is not a local file
-// (and stopping it) and every dialog an injected script might open.
+// Opens a page from disk, recording every request outside the page's folder
+// (and stopping it), every dialog an injected script might open and every
+// error the console shows.
 // `platform` (userAgent and navigator.platform) makes the page believe it
 // runs elsewhere; `floor` opens a floor page (no library to wait for).
 async function open(file, { platform = null, floor = false } = {}) {
@@ -66,13 +73,17 @@ async function open(file, { platform = null, floor = false } = {}) {
     const outside = [];
     const dialogs = [];
     const errors = [];
+    const consoleErrors = [];
+    const folder = pathToFileURL(path.dirname(file)).href + "/";
     await page.setRequestInterception(true);
     page.on("request", (r) => {
-        if (r.url().startsWith("file:")) r.continue();
-        else { outside.push(r.url()); r.abort(); }
+        const url = r.url();
+        if (url.startsWith(folder) && !url.slice(folder.length).includes("/")) r.continue();
+        else { outside.push(url); r.abort(); }
     });
     page.on("dialog", (d) => { dialogs.push(d.message()); d.dismiss(); });
     page.on("pageerror", (e) => errors.push(String(e)));
+    page.on("console", (m) => { if (m.type() === "error") consoleErrors.push(m.text()); });
     // The page draws when the document is ready: the frame after that shows
     // the count and the first rows; the map follows when the markers are on it.
     await page.evaluateOnNewDocument(() => document.addEventListener("DOMContentLoaded", () => {
@@ -82,11 +93,11 @@ async function open(file, { platform = null, floor = false } = {}) {
             .observe(map, { attributes: true, attributeFilter: ["data-markers"] });
     }));
     await page.goto(pathToFileURL(file).href, { waitUntil: "load" });
-    if (!file.endsWith("velmora.html")) return { page, outside, dialogs, errors };
+    if (!file.endsWith("velmora.html")) return { page, outside, dialogs, errors, consoleErrors };
     await page.waitForFunction(floor ? "window.__drawnAt !== undefined"
         : "velmora.shown === true && window.__drawnAt !== undefined && window.__mapAt !== undefined");
     const { drawnMs, mapMs } = await page.evaluate(() => ({ drawnMs: window.__drawnAt, mapMs: window.__mapAt }));
-    return { page, outside, dialogs, errors, drawnMs, mapMs };
+    return { page, outside, dialogs, errors, consoleErrors, drawnMs, mapMs };
 }
 
 // Runs `step` in the page and returns the milliseconds until the frame it
@@ -179,8 +190,9 @@ test.after(async () => {
 test("hostile journal: text in order, only worldwind:// links fly, nothing injected runs", async () => {
     const dir = saveFolder("hostile", "hostile");
     const expected = JSON.parse(fs.readFileSync(path.join(dir, "expected.json"), "utf8"));
-    const { page, outside, dialogs, errors } = await open(path.join(dir, "velmora.html"));
+    const { page, outside, dialogs, errors, consoleErrors } = await open(path.join(dir, "velmora.html"));
     await screenshot(page, "webview-hostile.png");
+    assert.deepEqual(consoleErrors, []);
 
     const shown = await rows(page);
     assert.equal(shown.length, expected.length);
@@ -208,7 +220,7 @@ test("hostile journal: text in order, only worldwind:// links fly, nothing injec
     // Nothing became markup, no script ran, no dialog opened.
     const found = await page.evaluate(() => ({
         pwned: window.__pwned,
-        scripts: document.scripts.length,
+        scripts: Array.from(document.scripts, (e) => e.getAttribute("src")),
         images: document.images.length,
         links: Array.from(document.querySelectorAll("a[href]")).map((a) => a.getAttribute("href")),
         policy: document.querySelector("meta[http-equiv]").content,
@@ -220,7 +232,7 @@ test("hostile journal: text in order, only worldwind:// links fly, nothing injec
         }),
     }));
     assert.equal(found.pwned, undefined);
-    assert.equal(found.scripts, 2);
+    assert.deepEqual(found.scripts, ["velmoralib.js", "velmora.js", ...mapFiles]);
     assert.equal(found.images, 0);
     assert.ok(found.links.every((h) => h.startsWith("worldwind://") || /^geo:[-\d.]+,[-\d.]+$/.test(h)),
               found.links.join("\n"));
@@ -361,7 +373,7 @@ test("a full journal of 32,767 places is drawn, filtered and found quickly", asy
         }
     }
     const floorMs = median(drawn.floor);
-    const { page, outside, errors } = await open(path.join(full, "velmora.html"));
+    const { page, outside, errors, consoleErrors } = await open(path.join(full, "velmora.html"));
     assert.equal(await page.$eval("#count", (e) => e.textContent), "32767 places");
     assert.equal((await mapState(page)).markers, 32767);
 
@@ -420,10 +432,12 @@ test("a full journal of 32,767 places is drawn, filtered and found quickly", asy
                 `(${perRound(drawn.full)} x the floor), map ${ms(drawn.map)} ms (${perRound(drawn.map)} x); ` +
                 `filter keystrokes ${ms(typing)} ms (${ratio(typing)} x); marker clicks ${ms(clicks)} ms (${ratio(clicks)} x)`);
     assert.ok(perRound(drawn.full) <= 1.3, `first frame ${perRound(drawn.full)} times the floor`);
+    assert.ok(perRound(drawn.map) <= 2, `map ${perRound(drawn.map)} times the floor`);
     assert.ok(median(typing) < 0.15 * floorMs, `filter keystroke ${ratio(typing)} times the floor`);
     assert.ok(median(clicks) < 0.15 * floorMs, `marker click ${ratio(clicks)} times the floor`);
     assert.deepEqual(outside, []);
     assert.deepEqual(errors, []);
+    assert.deepEqual(consoleErrors, []);
     await page.close();
 });
 
@@ -474,6 +488,153 @@ test("the map zooms on the wheel and the buttons, pans when dragged, and resets"
     assert.equal((await mapState(small.page)).zoom, 4);
     assert.deepEqual([...errors, ...small.errors], []);
     await small.page.close();
+});
+
+// The canvas's pixels in a ring around (x, y) (CSS pixels on the canvas),
+// counted as land (green over blue) and sea (a bright enough blue over
+// green: the space around the globe is darker).
+function landAndSea(page, x, y, inner, outer) {
+    return page.$eval("#map", (c, x, y, inner, outer) => {
+        const ratio = c.width / c.clientWidth, g = c.getContext("2d");
+        const d = g.getImageData(0, 0, c.width, c.height).data;
+        let land = 0, sea = 0;
+        for (let dy = -outer; dy <= outer; dy++) {
+            for (let dx = -outer; dx <= outer; dx++) {
+                const r = Math.hypot(dx, dy);
+                if (r < inner || r > outer) continue;
+                const px = Math.round((x + dx) * ratio), py = Math.round((y + dy) * ratio);
+                if (px < 0 || py < 0 || px >= c.width || py >= c.height) continue;
+                const k = 4 * (py * c.width + px);
+                if (d[k + 1] > d[k + 2] + 20) land++;
+                else if (d[k + 2] > d[k + 1] + 20 && d[k + 2] > 60) sea++;
+            }
+        }
+        return { land, sea };
+    }, x, y, inner, outer);
+}
+
+// Where place i is on the canvas now, in CSS pixels of the canvas.
+const drawnAt = (page, i) => page.evaluate((i) => velmora.onCanvas(i), i);
+const mapPixels = (page) => page.$eval("#map", (c) => c.toDataURL());
+
+test("the map draws coasts and borders down to a city, and turns into a globe and back", async () => {
+    const places = [["Lisbon", 38.7223, -9.1393], ["Paris", 48.8566, 2.3522], ["Tokyo", 35.6762, 139.6503]];
+    const dir = saveFolder("lisbon", places);
+    const { page, outside, errors, consoleErrors } = await open(path.join(dir, "velmora.html"));
+    const canvas = await page.$eval("#map", (c) => c.getBoundingClientRect().toJSON());
+    const view = () => page.$eval("#map", (c) => ({ ...c.dataset }));
+    assert.equal((await view()).scale, "110m");
+    await screenshot(page, "webview-map-world.png");
+
+    // Zoomed in on Lisbon with the wheel, the mouse on its marker, until
+    // a few kilometres show: once still, the finer coast is drawn, with
+    // land and sea around the marker.
+    while ((await mapState(page)).zoom < 512) {
+        const at = await drawnAt(page, 0);
+        await page.mouse.move(canvas.left + at[0], canvas.top + at[1]);
+        await page.mouse.wheel({ deltaY: -200 });
+        await nextFrame(page);
+        if ((await mapState(page)).zoom === 16) {
+            await page.waitForFunction("document.getElementById('map').dataset.scale === '50m'");
+            await screenshot(page, "webview-map-country.png");
+        }
+    }
+    await page.waitForFunction("document.getElementById('map').dataset.scale === '50m'");
+    let at = await drawnAt(page, 0);
+    const around = await landAndSea(page, at[0], at[1], 10, 80);
+    assert.ok(around.land > 500 && around.sea > 500, JSON.stringify(around));
+    await screenshot(page, "webview-map-city.png");
+    await page.mouse.move(canvas.left + at[0], canvas.top + at[1]);
+    assert.equal((await tip(page)).name, "Lisbon");
+
+    // "Globe" shows a globe turned to the middle of the map: Lisbon at its
+    // middle, space in its corners, the places on the far side left out.
+    const map = await mapPixels(page);
+    await page.click("#globe");
+    await nextFrame(page);
+    assert.equal(await page.$eval("#globe", (b) => b.textContent), "Map");
+    assert.equal((await view()).view, "globe");
+    assert.notEqual(await mapPixels(page), map);
+    await page.click("#zoomreset");
+    await nextFrame(page);
+    assert.equal((await view()).scale, "110m");
+    assert.equal((await mapState(page)).markers, 2);                 // Tokyo is on the far side
+    const corner = await landAndSea(page, 3, 3, 0, 2);
+    assert.deepEqual(corner, { land: 0, sea: 0 });
+    const middle = { x: canvas.left + canvas.width / 2, y: canvas.top + canvas.height / 2 };
+    await page.mouse.move(middle.x, middle.y);
+    assert.equal((await tip(page)).name, "Lisbon");
+    await screenshot(page, "webview-globe.png");
+
+    // Dragged right and down, the globe turns the same way, and Lisbon's
+    // marker is named where it went.
+    await page.mouse.down();
+    await page.mouse.move(middle.x + 60, middle.y + 30, { steps: 4 });
+    await page.mouse.up();
+    await nextFrame(page);
+    at = await drawnAt(page, 0);
+    assert.ok(at[0] > canvas.width / 2 + 30 && at[1] > canvas.height / 2 + 15, JSON.stringify(at));
+    await page.mouse.move(canvas.left + at[0], canvas.top + at[1]);
+    assert.equal((await tip(page)).name, "Lisbon");
+    assert.equal(await page.$("tr.picked"), null);
+    await screenshot(page, "webview-globe-turned.png");
+
+    // Turning redraws within a frame: each redraw at the coarse scale, as
+    // while dragging, against the time between two frames of the browser.
+    const times = await page.evaluate(async () => {
+        const frames = [], draws = [];
+        let last = await new Promise((done) => requestAnimationFrame(done));
+        for (let k = 0; k < 15; k++) {
+            const now = await new Promise((done) => requestAnimationFrame(done));
+            frames.push(now - last);
+            last = now;
+        }
+        for (let k = 0; k < 15; k++) {
+            velmora.turnGlobe(velmora.map.lon0, velmora.map.lat0, 7, 3);
+            const started = performance.now();
+            velmora.drawMap();
+            draws.push(performance.now() - started);
+            await new Promise((done) => requestAnimationFrame(() => setTimeout(done)));
+        }
+        return { frames, draws, scale: document.getElementById("map").dataset.scale };
+    });
+    assert.equal(times.scale, "110m");
+    const frameRatio = median(times.draws) / median(times.frames);
+    console.log(`globe redraw ${times.draws.map(Math.round).join(", ")} ms; frames ${times.frames.map(Math.round).join(", ")} ms ` +
+                `(${frameRatio.toFixed(2)} of a frame)`);
+    assert.ok(frameRatio < 1, `a globe redraw takes ${frameRatio.toFixed(2)} frames`);
+
+    // "Map" brings the map back, where the globe was turned to.
+    await page.click("#globe");
+    await nextFrame(page);
+    assert.equal(await page.$eval("#globe", (b) => b.textContent), "Globe");
+    assert.equal((await view()).view, "map");
+    at = await drawnAt(page, 0);
+    assert.ok(at[0] > 0 && at[0] < canvas.width && at[1] > 0 && at[1] < canvas.height, JSON.stringify(at));
+    // A globe left as it was gives the very same map back.
+    await page.click("#zoomreset");
+    await nextFrame(page);
+    const whole = await mapPixels(page);
+    await page.click("#globe");
+    await nextFrame(page);
+    await page.click("#globe");
+    await nextFrame(page);
+    assert.equal(await mapPixels(page), whole);
+
+    assert.deepEqual(outside, []);
+    assert.deepEqual(errors, []);
+    assert.deepEqual(consoleErrors, []);
+    await page.close();
+});
+
+test("a save folder without the map's files still shows the places on the coarse map", async () => {
+    const dir = saveFolder("page-only", [["Lisbon", 38.7223, -9.1393]], pageFiles);
+    const { page, errors } = await open(path.join(dir, "velmora.html"));
+    assert.equal((await mapState(page)).markers, 1);
+    assert.equal(await page.$eval("#globe", (b) => b.hidden), true);
+    assert.equal(await page.$eval("#count", (e) => e.textContent), "1 place");
+    assert.deepEqual(errors, []);
+    await page.close();
 });
 
 test("the help page opens from disk without the network", async () => {
