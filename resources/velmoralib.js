@@ -740,6 +740,7 @@ velmora.drawMarkers = function (g, w, h) {
         m.pixels = m.layer.getContext("2d").createImageData(W, H);
         m.words = new Uint32Array(m.pixels.data.buffer);
         m.cover = new Uint8Array(W * H);    // opacity of the marker pixel there
+        m.dirty = null;
     }
     var sx = w * m.zoom * ratio, sy = h * m.zoom * ratio, u0 = m.u0, v0 = m.v0;
     // Nothing the markers depend on changed (a place was picked): the
@@ -768,8 +769,14 @@ velmora.drawMarkers = function (g, w, h) {
 velmora.stampMarkers = function (W, H, sx, sy) {
     var m = velmora.map, matches = velmora.matches, us = velmora.u, vs = velmora.v;
     var u0 = m.u0, v0 = m.v0, words = m.words, cover = m.cover;
-    words.fill(0);
-    cover.fill(0);
+    // Only the rows and columns the markers covered last time are cleared
+    // and copied out: on a globe, or zoomed in on a region, that is little
+    // of the canvas.
+    var was = m.dirty && m.dirty[2] <= W && m.dirty[3] <= H ? m.dirty : [0, 0, W, H];
+    for (var row = was[1]; row < was[3]; row++) {
+        words.fill(0, row * W + was[0], row * W + was[2]);
+        cover.fill(0, row * W + was[0], row * W + was[2]);
+    }
     var inView = new Int32Array(2 * matches.length), shown = 0;
     if (m.globe) {
         var gv = velmora.globeView(), gr = gv.r * m.ratio, gx = gv.cx * m.ratio, gy = gv.cy * m.ratio;
@@ -802,8 +809,13 @@ velmora.stampMarkers = function (W, H, sx, sy) {
     var s = shown <= 2000 ? velmora.stamp(3.5 * m.ratio, true, W)
           : shown <= 8000 ? velmora.stamp(2 * m.ratio, true, W) : velmora.stamp(1.5 * m.ratio, false, W);
     var offsets = s.offsets, colours = s.colours, alphas = s.alphas, reach = s.reach, n = offsets.length;
+    var left = W, top = H, right = 0, bottom = 0;
     for (var i = 0; i < 2 * shown; i += 2) {
         var x = inView[i], y = inView[i + 1], centre = y * W + x;
+        if (x < left) left = x;
+        if (x > right) right = x;
+        if (y < top) top = y;
+        if (y > bottom) bottom = y;
         var inside = x >= reach && x < W - reach && y >= reach && y < H - reach;
         if (inside && cover[centre] === 255) continue;
         for (var k = 0; k < n; k++) {
@@ -818,7 +830,11 @@ velmora.stampMarkers = function (W, H, sx, sy) {
             }
         }
     }
-    m.layer.getContext("2d").putImageData(m.pixels, 0, 0);
+    m.dirty = shown === 0 ? [0, 0, 0, 0]
+        : [Math.max(0, left - reach), Math.max(0, top - reach), Math.min(W, right + reach + 1), Math.min(H, bottom + reach + 1)];
+    var x0 = Math.min(was[0], m.dirty[0]), y0 = Math.min(was[1], m.dirty[1]);
+    var x1 = Math.max(was[2], m.dirty[2]), y1 = Math.max(was[3], m.dirty[3]);
+    if (x1 > x0 && y1 > y0) m.layer.getContext("2d").putImageData(m.pixels, 0, 0, x0, y0, x1 - x0, y1 - y0);
     m.shown = shown;
 };
 
@@ -866,16 +882,30 @@ velmora.pieces = function (geo, type) {
     return out;
 };
 
+// For the globe, also the smallest cap about the points' mean that holds
+// them: its middle as a unit vector and its radius in radians.
 velmora.bounded = function (coordinates, points) {
-    var west = 180, east = -180, south = 90, north = -90;
-    for (var k = 0; k < points.length; k++) {
+    var west = 180, east = -180, south = 90, north = -90, d = Math.PI / 180;
+    var n = points.length, xs = new Float64Array(n), ys = new Float64Array(n), zs = new Float64Array(n);
+    var cx = 0, cy = 0, cz = 0;
+    for (var k = 0; k < n; k++) {
         var p = points[k];
         if (p[0] < west) west = p[0];
         if (p[0] > east) east = p[0];
         if (p[1] < south) south = p[1];
         if (p[1] > north) north = p[1];
+        var cl = Math.cos(p[1] * d);
+        cx += xs[k] = cl * Math.cos(p[0] * d);
+        cy += ys[k] = cl * Math.sin(p[0] * d);
+        cz += zs[k] = Math.sin(p[1] * d);
     }
-    return { coordinates: coordinates, west: west, east: east, south: south, north: north };
+    var length = Math.hypot(cx, cy, cz) || 1, least = 1;
+    cx /= length;
+    cy /= length;
+    cz /= length;
+    for (k = 0; k < n; k++) least = Math.min(least, cx * xs[k] + cy * ys[k] + cz * zs[k]);
+    return { coordinates: coordinates, west: west, east: east, south: south, north: north,
+             x: cx, y: cy, z: cz, radius: Math.acos(Math.max(-1, least)) };
 };
 
 // Outlines are cut where the land is cut at the date line and closed at
@@ -996,7 +1026,7 @@ velmora.drawGlobe = function (g, w, h, scale) {
     g.fillStyle = "#07122a";
     g.fillRect(0, 0, w, h);
     var projection = d3.geoOrthographic().scale(gv.r).translate([gv.cx, gv.cy])
-        .rotate([-m.lon0, -m.lat0]).clipAngle(90).precision(0.7).clipExtent([[-4, -4], [w + 4, h + 4]]);
+        .rotate([-m.lon0, -m.lat0]).clipAngle(90).precision(0).clipExtent([[-4, -4], [w + 4, h + 4]]);
     var path = d3.geoPath(projection, g);
     var sea = g.createRadialGradient(gv.cx - gv.r / 3, gv.cy - gv.r / 3, gv.r / 10, gv.cx, gv.cy, gv.r);
     sea.addColorStop(0, "#1d4f8f");
@@ -1005,7 +1035,12 @@ velmora.drawGlobe = function (g, w, h, scale) {
     g.beginPath();
     path({ type: "Sphere" });
     g.fill();
-    velmora.drawShapes(g, path, velmora.outlines(scale) || velmora.outlines("110m"), function () { return true; });
+    // Only what may reach the near side: a cap of over a quarter turn is
+    // drawn whatever the view.
+    var cl = Math.cos(m.lat0 * Math.PI / 180), x = cl * gv.cosLon0, y = cl * gv.sinLon0, z = gv.sinLat0;
+    velmora.drawShapes(g, path, velmora.outlines(scale) || velmora.outlines("110m"), function (p) {
+        return p.radius > 1.4 || Math.acos(Math.max(-1, Math.min(1, x * p.x + y * p.y + z * p.z))) - p.radius < 1.6;
+    });
     g.strokeStyle = "rgba(210, 225, 255, 0.22)";
     g.lineWidth = 1;
     g.beginPath();

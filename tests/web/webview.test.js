@@ -113,6 +113,28 @@ function timed(page, step, arg) {
 
 const median = (xs) => [...xs].sort((a, b) => a - b)[xs.length >> 1];
 
+// Shows the globe and turns it a few times as a drag does, each time drawn
+// at once at the coarse scale: the median milliseconds of a redraw.
+async function turnGlobe(page) {
+    await page.click("#globe");
+    await nextFrame(page);
+    return page.evaluate(async () => {
+        const draws = [];
+        for (let k = 0; k < 5; k++) {
+            velmora.turnGlobe(velmora.map.lon0, velmora.map.lat0, 7, 3);
+            const started = performance.now();
+            velmora.drawMap();
+            // Drawing on a canvas is put off until it is shown: a pixel
+            // read counts the drawing too.
+            document.getElementById("map").getContext("2d").getImageData(0, 0, 1, 1);
+            draws.push(performance.now() - started);
+            if (document.getElementById("map").dataset.scale !== "110m") return NaN;
+            await new Promise((done) => requestAnimationFrame(() => setTimeout(done)));
+        }
+        return draws.sort((a, b) => a - b)[2];
+    });
+}
+
 // Where a place lies on the map shown whole.
 function onWorldMap(page, lat, lon) {
     return page.$eval("#map", (c, lat, lon) => {
@@ -355,20 +377,26 @@ test("a full journal of 32,767 places is drawn, filtered and found quickly", asy
     // Times in the browser, each against the floor page measured in the
     // same run (the same journal, a library that keeps nothing): the first
     // frame, with the count and the rows, at most 1.3 times the floor; a
-    // filter keystroke and a marker click each under 0.15 times it.
+    // filter keystroke and a marker click each under 0.15 times it; the
+    // globe turned by a drag redrawn within a frame, taken as a tenth of
+    // the floor (about a frame where the floor takes a sixth of a second).
     // Medians of several rounds, each round the floor and the page one after
     // the other: this machine's times vary with its load.
     const five = saveFolder("five", 5), full = saveFolder("full", 32767), floor = floorFolder("floor", full);
-    const drawn = { floor: [], full: [], map: [] };
-    const firstFrameRatio = () => median(drawn.full.map((x, i) => x / drawn.floor[i]));
+    const drawn = { floor: [], full: [], map: [], turn: [] };
+    const perRound = (xs) => median(xs.map((x, i) => x / drawn.floor[i]));
     // Seven rounds; a machine busy with other work gets up to eight more
     // before the median is judged.
-    for (let round = 0; round < 15 && (round < 7 || firstFrameRatio() > 1.3); round++) {
+    for (let round = 0; round < 15 && (round < 7 || perRound(drawn.full) > 1.3 || perRound(drawn.turn) > 0.1); round++) {
         for (const [name, dir] of [["floor", floor], ["full", full]]) {
             const opened = await open(path.join(dir, "velmora.html"), { floor: name === "floor" });
             drawn[name].push(opened.drawnMs);
-            if (name === "full") drawn.map.push(opened.mapMs);
-            if (round === 0 && name === "full") await screenshot(opened.page, "webview-32767.png");
+            if (name === "full") {
+                drawn.map.push(opened.mapMs);
+                if (round === 0) await screenshot(opened.page, "webview-32767.png");
+                drawn.turn.push(await turnGlobe(opened.page));
+                if (round === 0) await screenshot(opened.page, "webview-globe-32767.png");
+            }
             await opened.page.close();
         }
     }
@@ -427,12 +455,13 @@ test("a full journal of 32,767 places is drawn, filtered and found quickly", asy
 
     const ms = (xs) => xs.map((x) => Math.round(x)).join(", ");
     const ratio = (xs) => (median(xs) / floorMs).toFixed(2);
-    const perRound = (xs) => median(xs.map((x, i) => x / drawn.floor[i])).toFixed(2);
     console.log(`floor page ${ms(drawn.floor)} ms; 32,767 places: first frame ${ms(drawn.full)} ms ` +
-                `(${perRound(drawn.full)} x the floor), map ${ms(drawn.map)} ms (${perRound(drawn.map)} x); ` +
+                `(${perRound(drawn.full).toFixed(2)} x the floor), map ${ms(drawn.map)} ms (${perRound(drawn.map).toFixed(2)} x); ` +
+                `globe turns ${ms(drawn.turn)} ms (${perRound(drawn.turn).toFixed(2)} x); ` +
                 `filter keystrokes ${ms(typing)} ms (${ratio(typing)} x); marker clicks ${ms(clicks)} ms (${ratio(clicks)} x)`);
-    assert.ok(perRound(drawn.full) <= 1.3, `first frame ${perRound(drawn.full)} times the floor`);
-    assert.ok(perRound(drawn.map) <= 2, `map ${perRound(drawn.map)} times the floor`);
+    assert.ok(perRound(drawn.full) <= 1.3, `first frame ${perRound(drawn.full).toFixed(2)} times the floor`);
+    assert.ok(perRound(drawn.map) <= 2, `map ${perRound(drawn.map).toFixed(2)} times the floor`);
+    assert.ok(perRound(drawn.turn) <= 0.1, `globe turn ${perRound(drawn.turn).toFixed(2)} times the floor`);
     assert.ok(median(typing) < 0.15 * floorMs, `filter keystroke ${ratio(typing)} times the floor`);
     assert.ok(median(clicks) < 0.15 * floorMs, `marker click ${ratio(clicks)} times the floor`);
     assert.deepEqual(outside, []);
@@ -578,31 +607,6 @@ test("the map draws coasts and borders down to a city, and turns into a globe an
     assert.equal((await tip(page)).name, "Lisbon");
     assert.equal(await page.$("tr.picked"), null);
     await screenshot(page, "webview-globe-turned.png");
-
-    // Turning redraws within a frame: each redraw at the coarse scale, as
-    // while dragging, against the time between two frames of the browser.
-    const times = await page.evaluate(async () => {
-        const frames = [], draws = [];
-        let last = await new Promise((done) => requestAnimationFrame(done));
-        for (let k = 0; k < 15; k++) {
-            const now = await new Promise((done) => requestAnimationFrame(done));
-            frames.push(now - last);
-            last = now;
-        }
-        for (let k = 0; k < 15; k++) {
-            velmora.turnGlobe(velmora.map.lon0, velmora.map.lat0, 7, 3);
-            const started = performance.now();
-            velmora.drawMap();
-            draws.push(performance.now() - started);
-            await new Promise((done) => requestAnimationFrame(() => setTimeout(done)));
-        }
-        return { frames, draws, scale: document.getElementById("map").dataset.scale };
-    });
-    assert.equal(times.scale, "110m");
-    const frameRatio = median(times.draws) / median(times.frames);
-    console.log(`globe redraw ${times.draws.map(Math.round).join(", ")} ms; frames ${times.frames.map(Math.round).join(", ")} ms ` +
-                `(${frameRatio.toFixed(2)} of a frame)`);
-    assert.ok(frameRatio < 1, `a globe redraw takes ${frameRatio.toFixed(2)} frames`);
 
     // "Map" brings the map back, where the globe was turned to.
     await page.click("#globe");
