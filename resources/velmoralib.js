@@ -882,30 +882,78 @@ velmora.pieces = function (geo, type) {
     return out;
 };
 
-// For the globe, also the smallest cap about the points' mean that holds
-// them: its middle as a unit vector and its radius in radians.
 velmora.bounded = function (coordinates, points) {
-    var west = 180, east = -180, south = 90, north = -90, d = Math.PI / 180;
-    var n = points.length, xs = new Float64Array(n), ys = new Float64Array(n), zs = new Float64Array(n);
-    var cx = 0, cy = 0, cz = 0;
-    for (var k = 0; k < n; k++) {
+    var west = 180, east = -180, south = 90, north = -90;
+    for (var k = 0; k < points.length; k++) {
         var p = points[k];
         if (p[0] < west) west = p[0];
         if (p[0] > east) east = p[0];
         if (p[1] < south) south = p[1];
         if (p[1] > north) north = p[1];
-        var cl = Math.cos(p[1] * d);
-        cx += xs[k] = cl * Math.cos(p[0] * d);
-        cy += ys[k] = cl * Math.sin(p[0] * d);
-        cz += zs[k] = Math.sin(p[1] * d);
+    }
+    return { coordinates: coordinates, west: west, east: east, south: south, north: north, cap: null };
+};
+
+// The smallest cap about a piece's mean point that holds its points: the
+// middle as a unit vector and the radius in radians. Made when the globe
+// first needs it.
+velmora.cap = function (piece) {
+    if (piece.cap) return piece.cap;
+    var points = piece.coordinates.length && typeof piece.coordinates[0][0] === "number" ? piece.coordinates : piece.coordinates[0];
+    var n = points.length, d = Math.PI / 180, xs = new Float64Array(n), ys = new Float64Array(n), zs = new Float64Array(n);
+    var cx = 0, cy = 0, cz = 0;
+    for (var k = 0; k < n; k++) {
+        var cl = Math.cos(points[k][1] * d);
+        cx += xs[k] = cl * Math.cos(points[k][0] * d);
+        cy += ys[k] = cl * Math.sin(points[k][0] * d);
+        cz += zs[k] = Math.sin(points[k][1] * d);
     }
     var length = Math.hypot(cx, cy, cz) || 1, least = 1;
     cx /= length;
     cy /= length;
     cz /= length;
     for (k = 0; k < n; k++) least = Math.min(least, cx * xs[k] + cy * ys[k] + cz * zs[k]);
-    return { coordinates: coordinates, west: west, east: east, south: south, north: north,
-             x: cx, y: cy, z: cz, radius: Math.acos(Math.max(-1, least)) };
+    piece.cap = { x: cx, y: cy, z: cz, radius: Math.acos(Math.max(-1, least)) };
+    return piece.cap;
+};
+
+// The outlines as the flat map shows them, in degrees (x the longitude, y
+// the latitude downwards): cut by d3 at the date line and closed over the
+// poles, once, so that a frame of the map only scales and shifts them.
+velmora.flatOutlines = function (scale) {
+    var o = velmora.outlines(scale);
+    if (!o) return null;
+    if (!o.flat) o.flat = { land: velmora.flatten(o.land, "MultiPolygon"), coast: velmora.flatten(o.coast, "MultiLineString"),
+                            borders: velmora.flatten(o.borders, "MultiLineString") };
+    return o.flat;
+};
+
+velmora.flatten = function (pieces, type) {
+    var out = [], points = null;
+    var done = function () {
+        if (points && points.length >= 4) {
+            var west = 180, east = -180, south = 90, north = -90;
+            for (var k = 0; k < points.length; k += 2) {
+                if (points[k] < west) west = points[k];
+                if (points[k] > east) east = points[k];
+                if (-points[k + 1] < south) south = -points[k + 1];
+                if (-points[k + 1] > north) north = -points[k + 1];
+            }
+            out.push({ points: Float64Array.from(points), west: west, east: east, south: south, north: north });
+        }
+        points = null;
+    };
+    var record = {
+        beginPath: function () {},
+        moveTo: function (x, y) { done(); points = [x, y]; },
+        lineTo: function (x, y) { points.push(x, y); },
+        closePath: done,
+        arc: function () {}
+    };
+    var plain = d3.geoEquirectangular().scale(180 / Math.PI).translate([0, 0]).precision(0);
+    d3.geoPath(plain, record)({ type: type, coordinates: pieces.map(function (p) { return p.coordinates; }) });
+    done();
+    return out;
 };
 
 // Outlines are cut where the land is cut at the date line and closed at
@@ -939,45 +987,43 @@ velmora.moved = function () {
     velmora.map.movedAt = performance.now();
 };
 
-// Land, coast and borders of the pieces `keep` lets through, in one path
-// each, so that neighbouring polygons show no seams.
-velmora.drawShapes = function (g, path, o, keep) {
-    var pick = function (pieces) {
-        var out = [];
-        for (var k = 0; k < pieces.length; k++) if (keep(pieces[k])) out.push(pieces[k].coordinates);
-        return out;
-    };
+// Land, coast and borders, each in one path so that neighbouring polygons
+// show no seams; trace(pieces, polygons) adds those in view to the path.
+velmora.drawShapes = function (g, o, trace) {
     g.beginPath();
-    path({ type: "MultiPolygon", coordinates: pick(o.land) });
+    trace(o.land, true);
     g.fillStyle = "#3f6b3a";
     g.fill();
     g.lineJoin = "round";
     g.lineWidth = 1;
     g.strokeStyle = "rgba(225, 236, 200, 0.75)";
     g.beginPath();
-    path({ type: "MultiLineString", coordinates: pick(o.coast) });
+    trace(o.coast, false);
     g.stroke();
     g.strokeStyle = "rgba(255, 240, 215, 0.6)";
     g.setLineDash([4, 2]);
     g.beginPath();
-    path({ type: "MultiLineString", coordinates: pick(o.borders) });
+    trace(o.borders, false);
     g.stroke();
     g.setLineDash([]);
 };
 
 // The map's outlines; false when there are none to draw.
 velmora.drawOutlines = function (g, w, h, scale) {
-    var o = velmora.outlines(scale) || velmora.outlines("110m");
+    var o = velmora.flatOutlines(scale) || velmora.flatOutlines("110m");
     if (!o) return false;
-    var m = velmora.map, sx = w * m.zoom;
     // The same plate carree as the markers: the whole world is `sx` wide.
-    var projection = d3.geoEquirectangular().scale(sx / (2 * Math.PI))
-        .translate([(0.5 - m.u0) * sx, (0.5 - m.v0) * h * m.zoom])
-        .precision(0).clipExtent([[-4, -4], [w + 4, h + 4]]);
+    var m = velmora.map, sx = w * m.zoom, k = sx / 360, tx = (0.5 - m.u0) * sx, ty = (0.5 - m.v0) * h * m.zoom;
     var west = m.u0 * 360 - 180, east = west + 360 / m.zoom;
     var north = 90 - m.v0 * 180, south = north - 180 / m.zoom;
-    velmora.drawShapes(g, d3.geoPath(projection, g), o, function (p) {
-        return p.east >= west && p.west <= east && p.north >= south && p.south <= north;
+    velmora.drawShapes(g, o, function (pieces, polygons) {
+        for (var i = 0; i < pieces.length; i++) {
+            var p = pieces[i], c = p.points;
+            if (p.east < west || p.west > east || p.north < south || p.south > north) continue;
+            g.moveTo(c[0] * k + tx, c[1] * k + ty);
+            for (var j = 2; j < c.length; j += 2) g.lineTo(c[j] * k + tx, c[j + 1] * k + ty);
+            if (polygons) g.closePath();
+        }
     });
     return true;
 };
@@ -1038,8 +1084,13 @@ velmora.drawGlobe = function (g, w, h, scale) {
     // Only what may reach the near side: a cap of over a quarter turn is
     // drawn whatever the view.
     var cl = Math.cos(m.lat0 * Math.PI / 180), x = cl * gv.cosLon0, y = cl * gv.sinLon0, z = gv.sinLat0;
-    velmora.drawShapes(g, path, velmora.outlines(scale) || velmora.outlines("110m"), function (p) {
-        return p.radius > 1.4 || Math.acos(Math.max(-1, Math.min(1, x * p.x + y * p.y + z * p.z))) - p.radius < 1.6;
+    var near = function (p) {
+        var c = velmora.cap(p);
+        return c.radius > 1.4 || Math.acos(Math.max(-1, Math.min(1, x * c.x + y * c.y + z * c.z))) - c.radius < 1.6;
+    };
+    velmora.drawShapes(g, velmora.outlines(scale) || velmora.outlines("110m"), function (pieces, polygons) {
+        path({ type: polygons ? "MultiPolygon" : "MultiLineString",
+               coordinates: pieces.filter(near).map(function (p) { return p.coordinates; }) });
     });
     g.strokeStyle = "rgba(210, 225, 255, 0.22)";
     g.lineWidth = 1;
