@@ -852,14 +852,20 @@ velmora.outlines = function (scale) {
     var data = window.worldAtlas;
     if (typeof d3 === "undefined" || typeof topojson === "undefined" || !data ||
         typeof data["land-" + scale] !== "string" || typeof data["countries-" + scale] !== "string") return null;
-    var land = JSON.parse(data["land-" + scale]), countries = JSON.parse(data["countries-" + scale]);
-    a[scale] = {
-        land: velmora.pieces(topojson.feature(land, land.objects.land), "Polygon"),
-        coast: velmora.pieces(topojson.mesh(land, land.objects.land), "LineString"),
-        // Only the lines between two countries: the coast is drawn already.
-        borders: velmora.pieces(topojson.mesh(countries, countries.objects.countries, function (p, q) { return p !== q; }),
-                                "LineString")
-    };
+    // A changed copy in the save folder that does not read leaves the map
+    // to the coarse land, as if it were not there.
+    try {
+        var land = JSON.parse(data["land-" + scale]), countries = JSON.parse(data["countries-" + scale]);
+        a[scale] = {
+            land: velmora.pieces(topojson.feature(land, land.objects.land), "Polygon"),
+            coast: velmora.pieces(topojson.mesh(land, land.objects.land), "LineString"),
+            // Only the lines between two countries: the coast is drawn already.
+            borders: velmora.pieces(topojson.mesh(countries, countries.objects.countries, function (p, q) { return p !== q; }),
+                                    "LineString")
+        };
+    } catch (e) {
+        a[scale] = null;
+    }
     return a[scale];
 };
 
@@ -894,26 +900,35 @@ velmora.bounded = function (coordinates, points) {
     return { coordinates: coordinates, west: west, east: east, south: south, north: north, cap: null };
 };
 
-// The smallest cap about a piece's mean point that holds its points: the
-// middle as a unit vector and the radius in radians. Made when the globe
-// first needs it.
+// The smallest cap about a piece's mean point that holds its points (the
+// middle as a unit vector, the radius in radians), and its rings as unit
+// vectors: made when the globe first needs them.
 velmora.cap = function (piece) {
     if (piece.cap) return piece.cap;
-    var points = piece.coordinates.length && typeof piece.coordinates[0][0] === "number" ? piece.coordinates : piece.coordinates[0];
-    var n = points.length, d = Math.PI / 180, xs = new Float64Array(n), ys = new Float64Array(n), zs = new Float64Array(n);
-    var cx = 0, cy = 0, cz = 0;
-    for (var k = 0; k < n; k++) {
-        var cl = Math.cos(points[k][1] * d);
-        cx += xs[k] = cl * Math.cos(points[k][0] * d);
-        cy += ys[k] = cl * Math.sin(points[k][0] * d);
-        cz += zs[k] = Math.sin(points[k][1] * d);
+    var rings = typeof piece.coordinates[0][0] === "number" ? [piece.coordinates] : piece.coordinates;
+    var d = Math.PI / 180, cx = 0, cy = 0, cz = 0;
+    var vectors = rings.map(function (ring) {
+        var v = new Float64Array(3 * ring.length);
+        for (var k = 0; k < ring.length; k++) {
+            var cl = Math.cos(ring[k][1] * d);
+            v[3 * k] = cl * Math.cos(ring[k][0] * d);
+            v[3 * k + 1] = cl * Math.sin(ring[k][0] * d);
+            v[3 * k + 2] = Math.sin(ring[k][1] * d);
+        }
+        return v;
+    });
+    var outer = vectors[0], k;
+    for (k = 0; k < outer.length; k += 3) {
+        cx += outer[k];
+        cy += outer[k + 1];
+        cz += outer[k + 2];
     }
     var length = Math.hypot(cx, cy, cz) || 1, least = 1;
     cx /= length;
     cy /= length;
     cz /= length;
-    for (k = 0; k < n; k++) least = Math.min(least, cx * xs[k] + cy * ys[k] + cz * zs[k]);
-    piece.cap = { x: cx, y: cy, z: cz, radius: Math.acos(Math.max(-1, least)) };
+    for (k = 0; k < outer.length; k += 3) least = Math.min(least, cx * outer[k] + cy * outer[k + 1] + cz * outer[k + 2]);
+    piece.cap = { x: cx, y: cy, z: cz, radius: Math.acos(Math.max(-1, least)), rings: vectors };
     return piece.cap;
 };
 
@@ -1072,7 +1087,7 @@ velmora.drawGlobe = function (g, w, h, scale) {
     g.fillStyle = "#07122a";
     g.fillRect(0, 0, w, h);
     var projection = d3.geoOrthographic().scale(gv.r).translate([gv.cx, gv.cy])
-        .rotate([-m.lon0, -m.lat0]).clipAngle(90).precision(0).clipExtent([[-4, -4], [w + 4, h + 4]]);
+        .rotate([-m.lon0, -m.lat0]).clipAngle(90).precision(0.7).clipExtent([[-4, -4], [w + 4, h + 4]]);
     var path = d3.geoPath(projection, g);
     var sea = g.createRadialGradient(gv.cx - gv.r / 3, gv.cy - gv.r / 3, gv.r / 10, gv.cx, gv.cy, gv.r);
     sea.addColorStop(0, "#1d4f8f");
@@ -1083,14 +1098,30 @@ velmora.drawGlobe = function (g, w, h, scale) {
     g.fill();
     // Only what may reach the near side: a cap of over a quarter turn is
     // drawn whatever the view.
+    // A piece on the far side is left out; one wholly on the near side is
+    // drawn straight from its unit vectors (no clipping needed); d3 clips
+    // those across the rim. A cap of over a quarter turn always goes to d3.
     var cl = Math.cos(m.lat0 * Math.PI / 180), x = cl * gv.cosLon0, y = cl * gv.sinLon0, z = gv.sinLat0;
-    var near = function (p) {
-        var c = velmora.cap(p);
-        return c.radius > 1.4 || Math.acos(Math.max(-1, Math.min(1, x * c.x + y * c.y + z * c.z))) - c.radius < 1.6;
-    };
+    var ax = -gv.sinLon0, ay = gv.cosLon0;                                        // screen x, as a dot product
+    var bx = -gv.sinLat0 * gv.cosLon0, by = -gv.sinLat0 * gv.sinLon0, bz = gv.cosLat0;   // screen y, upwards
     velmora.drawShapes(g, velmora.outlines(scale) || velmora.outlines("110m"), function (pieces, polygons) {
-        path({ type: polygons ? "MultiPolygon" : "MultiLineString",
-               coordinates: pieces.filter(near).map(function (p) { return p.coordinates; }) });
+        var across = [];
+        for (var i = 0; i < pieces.length; i++) {
+            var c = velmora.cap(pieces[i]);
+            var away = c.radius > 1.4 ? 0 : Math.acos(Math.max(-1, Math.min(1, x * c.x + y * c.y + z * c.z)));
+            if (c.radius > 1.4 || away + c.radius >= 1.55) {
+                if (c.radius > 1.4 || away - c.radius < 1.6) across.push(pieces[i].coordinates);
+                continue;
+            }
+            for (var r = 0; r < c.rings.length; r++) {
+                var v = c.rings[r];
+                g.moveTo(gv.cx + gv.r * (ax * v[0] + ay * v[1]), gv.cy - gv.r * (bx * v[0] + by * v[1] + bz * v[2]));
+                for (var k = 3; k < v.length; k += 3)
+                    g.lineTo(gv.cx + gv.r * (ax * v[k] + ay * v[k + 1]), gv.cy - gv.r * (bx * v[k] + by * v[k + 1] + bz * v[k + 2]));
+                if (polygons) g.closePath();
+            }
+        }
+        path({ type: polygons ? "MultiPolygon" : "MultiLineString", coordinates: across });
     });
     g.strokeStyle = "rgba(210, 225, 255, 0.22)";
     g.lineWidth = 1;
