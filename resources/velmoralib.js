@@ -631,7 +631,7 @@ velmora.drawMap = function () {
     g.drawImage(m.base, 0, 0);
     g.setTransform(m.ratio, 0, 0, m.ratio, 0, 0);
     velmora.drawMarkers(g, w, h);
-    m.scale = velmora.outlines(scale) ? scale : "";
+    m.scale = velmora.outlines(scale) ? scale : velmora.outlines("110m") ? "110m" : "";
     velmora.showMapState(canvas);
 };
 
@@ -777,7 +777,7 @@ velmora.stampMarkers = function (W, H, sx, sy) {
         words.fill(0, row * W + was[0], row * W + was[2]);
         cover.fill(0, row * W + was[0], row * W + was[2]);
     }
-    var inView = new Int32Array(2 * matches.length), shown = 0;
+    var inView = new Int32Array(2 * matches.length), shown = 0, i, j, px, py;
     if (m.globe) {
         var gv = velmora.globeView(), gr = gv.r * m.ratio, gx = gv.cx * m.ratio, gy = gv.cy * m.ratio;
         var t = velmora.trig(), cosLat = t.cosLat, sinLat = t.sinLat, cosLon = t.cosLon, sinLon = t.sinLon;
@@ -795,11 +795,11 @@ velmora.stampMarkers = function (W, H, sx, sy) {
             shown++;
         }
     }
-    for (var j = 0; j < matches.length && !m.globe; j++) {
-        var i = matches[j];
-        var px = Math.round((us[i] - u0) * sx);
+    for (j = 0; j < matches.length && !m.globe; j++) {
+        i = matches[j];
+        px = Math.round((us[i] - u0) * sx);
         if (!(px >= -8 && px < W + 8)) continue;         // also leaves out places with no position
-        var py = Math.round((vs[i] - v0) * sy);
+        py = Math.round((vs[i] - v0) * sy);
         if (!(py >= -8 && py < H + 8)) continue;
         inView[2 * shown] = px;
         inView[2 * shown + 1] = py;
@@ -810,7 +810,7 @@ velmora.stampMarkers = function (W, H, sx, sy) {
           : shown <= 8000 ? velmora.stamp(2 * m.ratio, true, W) : velmora.stamp(1.5 * m.ratio, false, W);
     var offsets = s.offsets, colours = s.colours, alphas = s.alphas, reach = s.reach, n = offsets.length;
     var left = W, top = H, right = 0, bottom = 0;
-    for (var i = 0; i < 2 * shown; i += 2) {
+    for (i = 0; i < 2 * shown; i += 2) {
         var x = inView[i], y = inView[i + 1], centre = y * W + x;
         if (x < left) left = x;
         if (x > right) right = x;
@@ -971,8 +971,8 @@ velmora.flatten = function (pieces, type) {
     return out;
 };
 
-// Outlines are cut where the land is cut at the date line and closed at
-// the South Pole: those edges are no coast, and are left out of the lines.
+// Where the outlines run along the date line (the land is cut there) or
+// along a pole, they are no coast: those edges are left out of the lines.
 velmora.coastLines = function (line) {
     var lines = [], from = 0;
     var seam = function (p, q) {
@@ -1096,8 +1096,6 @@ velmora.drawGlobe = function (g, w, h, scale) {
     g.beginPath();
     path({ type: "Sphere" });
     g.fill();
-    // Only what may reach the near side: a cap of over a quarter turn is
-    // drawn whatever the view.
     // A piece on the far side is left out; one wholly on the near side is
     // drawn straight from its unit vectors (no clipping needed); d3 clips
     // those across the rim. A cap of over a quarter turn always goes to d3.
