@@ -683,7 +683,8 @@ velmora.showMapState = function (canvas) {
     document.getElementById("zoomin").disabled = zoom >= (m.globe ? m.maxGlobeZoom : m.maxZoom);
     document.getElementById("zoomout").disabled = zoom <= 1;
     document.getElementById("zoomreset").disabled = zoom <= 1;
-    // The globe needs the outlines' libraries.
+    // The globe needs the outlines and their libraries: its button shows
+    // once the map is drawn with them.
     document.getElementById("globe").hidden = !velmora.outlines("110m");
 };
 

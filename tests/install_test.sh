@@ -55,5 +55,5 @@ if XDG_DATA_HOME="$scratch/linked" VELMORA_PROGRAM=pwd "$prefix/bin/velmora" 2>"
   exit 1
 fi
 grep -q "is the folder of the installed files" "$scratch/err" || { cat "$scratch/err"; exit 1; }
-[ "$(ls "$prefix/share/velmora-web" | wc -l)" -eq 5 ] || { echo "written into the installed files"; exit 1; }
+[ "$(ls "$prefix/share/velmora-web" | wc -l)" -eq 10 ] || { echo "written into the installed files"; exit 1; }
 echo "install layout and launcher: ok"
