@@ -945,7 +945,7 @@ velmora.flatOutlines = function (scale) {
 };
 
 velmora.flatten = function (pieces, type) {
-    var out = [], points = null;
+    var out = [], points = null, polygons = type === "MultiPolygon", across = [];
     var done = function () {
         if (points && points.length >= 4) {
             var west = 180, east = -180, south = 90, north = -90;
@@ -959,6 +959,26 @@ velmora.flatten = function (pieces, type) {
         }
         points = null;
     };
+    // Most pieces stay clear of the date line and the poles: on the flat
+    // map they are their own points. Lines are split where they jump across
+    // the date line; polygons that reach it go through d3.
+    pieces.forEach(function (p) {
+        if (polygons && (p.west <= -179.99 || p.east >= 179.99)) {
+            across.push(p.coordinates);
+            return;
+        }
+        (polygons ? p.coordinates : [p.coordinates]).forEach(function (ring) {
+            points = [];
+            for (var k = 0; k < ring.length; k++) {
+                if (k > 0 && Math.abs(ring[k][0] - ring[k - 1][0]) > 180) {
+                    done();
+                    points = [];
+                }
+                points.push(ring[k][0], -ring[k][1]);
+            }
+            done();
+        });
+    });
     var record = {
         beginPath: function () {},
         moveTo: function (x, y) { done(); points = [x, y]; },
@@ -967,7 +987,7 @@ velmora.flatten = function (pieces, type) {
         arc: function () {}
     };
     var plain = d3.geoEquirectangular().scale(180 / Math.PI).translate([0, 0]).precision(0);
-    d3.geoPath(plain, record)({ type: type, coordinates: pieces.map(function (p) { return p.coordinates; }) });
+    d3.geoPath(plain, record)({ type: type, coordinates: across });
     done();
     return out;
 };
