@@ -556,6 +556,19 @@ test("the map draws coasts and borders down to a city, and turns into a globe an
     assert.equal((await view()).scale, "110m");
     await screenshot(page, "webview-map-world.png");
 
+    // The whole world: land and sea where they are, the Caspian Sea a hole
+    // in the land, Antarctica down to the pole, and nothing drawn across the
+    // map from islands cut by the date line (Wrangel Island, Fiji).
+    const worldAt = (lat, lon) => landAndSea(page, (lon + 180) / 360 * canvas.width, (90 - lat) / 180 * canvas.height, 0, 2);
+    for (const [lat, lon] of [[20, 10], [62, 100], [-10, -50], [66, 172], [-85, 40], [-88, -170]]) {
+        const here = await worldAt(lat, lon);
+        assert.ok(here.land > 5 && here.sea === 0, `land at ${lat}, ${lon}: ${JSON.stringify(here)}`);
+    }
+    for (const [lat, lon] of [[33, -40], [3, -150], [42, 50.5], [71.2, 5], [-16.5, -120], [55, -178], [-57, 5]]) {
+        const here = await worldAt(lat, lon);
+        assert.ok(here.sea > 5 && here.land === 0, `sea at ${lat}, ${lon}: ${JSON.stringify(here)}`);
+    }
+
     // Zoomed in on Lisbon with the wheel, the mouse on its marker, until
     // a few kilometres show: once still, the finer coast is drawn, with
     // land and sea around the marker.
