@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <array>
-#include <filesystem>
 #include <future>
 
 namespace journal {
@@ -34,73 +33,7 @@ namespace {
 // and removes several files in the folder).
 constexpr int kChangesSettleMs = 150;
 
-// The file's size and time of change to the nanosecond; nothing when it
-// cannot be looked at.
-std::optional<std::pair<qint64, qint64>> sizeAndTime(const QString& path)
-{
-    std::error_code error;
-    const std::filesystem::path file(QFile::encodeName(path).toStdString());
-    const auto size = std::filesystem::file_size(file, error);
-    if (error)
-        return std::nullopt;
-    const auto time = std::filesystem::last_write_time(file, error);
-    if (error)
-        return std::nullopt;
-    return std::pair{qint64(size),
-                     qint64(std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count())};
-}
-
 }  // namespace
-
-Fingerprint fingerprintOf(const QByteArray& bytes)
-{
-    Fingerprint print;
-    print.exists = true;
-    print.size = bytes.size();
-    // Compared only within this process, to tell a change from none: a
-    // fast 64-bit hash, not a cryptographic one.
-    print.hash = quint64(qHashBits(bytes.constData(), size_t(bytes.size()), 0));
-    return print;
-}
-
-namespace {
-
-// The print of `file`, read at `path` when its size and time were `before`.
-Fingerprint fingerprintOfRead(const QString& path, const std::optional<std::pair<qint64, qint64>>& before,
-                              const textfile::FileRead& file)
-{
-    Fingerprint print;
-    if (file.outcome == textfile::FileRead::Missing)
-        return print;
-    if (file.ok()) {
-        print = fingerprintOf(file.bytes);
-        if (const auto after = sizeAndTime(path); after && after == before && after->first == print.size)
-            print.modifiedNs = after->second;
-    } else {
-        print.exists = true;
-        print.size = -1 - file.size;  // never the size of bytes that were read
-    }
-    return print;
-}
-
-}  // namespace
-
-Fingerprint fingerprintOf(const QString& path)
-{
-    // The time counts only when the file stood still while it was read.
-    const auto before = sizeAndTime(path);
-    return fingerprintOfRead(path, before, textfile::readRegularFile(path, kMaxFileBytes));
-}
-
-Fingerprint fingerprintNow(const QString& path, const Fingerprint& known)
-{
-    if (known.exists && known.modifiedNs != 0) {
-        const auto looked = sizeAndTime(path);
-        if (looked && looked->first == known.size && looked->second == known.modifiedNs)
-            return known;
-    }
-    return fingerprintOf(path);
-}
 
 namespace {
 
@@ -352,7 +285,7 @@ void Journal::endBusy()
 Journal::Loaded Journal::load(const QString& path)
 {
     // One read gives the rows and the print of the same bytes.
-    const auto before = sizeAndTime(path);
+    const auto before = stampOf(path);
     const textfile::FileRead file = textfile::readRegularFile(path, kMaxFileBytes);
     Loaded loaded;
     loaded.print = fingerprintOfRead(path, before, file);
@@ -494,8 +427,10 @@ void Journal::checkDisk()
         return;
     }
     const Fingerprint now = fingerprintNow(path(), printRead_);
-    if (now.sameBytes(printRead_))
-        return;  // our own save, or a rewrite of the same bytes: nothing to parse
+    if (now.sameBytes(printRead_)) {
+        printRead_ = now;  // its stamp may tell the bytes by now
+        return;            // our own save, or a rewrite of the same bytes: nothing to parse
+    }
     printSeen_ = now;
     emit changedOnDisk();
 }
@@ -638,10 +573,9 @@ Journal::SaveResult Journal::write(const QStringList& rows, const LayerWriter& l
         ++parses_;
     }
     written.path = path();
+    // A file just written has no stamp that tells its bytes yet.
     if (unchanged)
         print = printRead_;
-    else if (const auto looked = sizeAndTime(path()); looked && looked->first == print.size)
-        print.modifiedNs = looked->second;
     if (written.rows != rows_) {
         result.rowsReplaced = true;
         setRows(written.rows);

@@ -5,6 +5,7 @@
 // and the watch for other writers. No widgets: the window's list is a view
 // of this model.
 
+#include "fingerprint.h"
 #include "journalfile.h"
 
 #include <QAbstractListModel>
@@ -24,29 +25,6 @@ namespace journal {
 QString placesText(qsizetype n);
 // "1 place was read", "N places were read".
 QString placesRead(qsizetype n);
-
-// Tells one content of the journal file from another without parsing it:
-// its size, its time and a hash of its bytes. Two prints are the same
-// file when size and hash agree; the time alone proves nothing (a copy
-// keeps it), but a file of the same size and time to the nanosecond is
-// taken as unchanged without reading it again.
-struct Fingerprint {
-    bool exists = false;
-    qint64 size = 0;
-    qint64 modifiedNs = 0;
-    quint64 hash = 0;
-    bool sameBytes(const Fingerprint& other) const
-    {
-        return exists == other.exists && size == other.size && hash == other.hash;
-    }
-};
-Fingerprint fingerprintOf(const QByteArray& bytes);
-// Reads the file's bytes (nothing else): a file that cannot be read has
-// no print, and differs from every file that can.
-Fingerprint fingerprintOf(const QString& path);
-// The print of the file now: `known` when size and time still match it,
-// else read afresh.
-Fingerprint fingerprintNow(const QString& path, const Fingerprint& known);
 
 // Whether the row comes back from the journal file exactly as it is: its
 // texts hold nothing the escaping changes on the way (an "&", a link

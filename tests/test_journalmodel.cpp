@@ -14,9 +14,16 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -57,6 +64,47 @@ QByteArray zipped(const QByteArray& kml)
 }
 
 const QByteArray kOnePlace = "<kml><Placemark><Point><coordinates>1,2</coordinates></Point></Placemark></kml>";
+
+// A small ext4 whose inodes keep whole seconds, loop-mounted where the
+// test runs as root and mounting is allowed.
+class LoopMount {
+public:
+    LoopMount()
+    {
+        if (geteuid() != 0) {
+            why_ = QStringLiteral("mounting needs root");
+            return;
+        }
+        const QString image = dir_.filePath(QStringLiteral("fs.img")), point = dir_.filePath(QStringLiteral("fs"));
+        QDir().mkpath(point);
+        QProcess mkfs;
+        mkfs.start(QStringLiteral("mkfs.ext4"), {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-I"),
+                                                 QStringLiteral("128"), image, QStringLiteral("4M")});
+        QProcess mount;
+        if (mkfs.waitForFinished(30000) && mkfs.exitCode() == 0) {
+            mount.start(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"), image, point});
+            mount.waitForFinished(30000);
+        }
+        if (mkfs.exitCode() != 0 || mount.exitStatus() != QProcess::NormalExit || mount.exitCode() != 0) {
+            why_ = QStringLiteral("no loop-mounted ext4 here: ")
+                   + QString::fromLocal8Bit(mkfs.readAllStandardError() + mount.readAllStandardError()).trimmed();
+            return;
+        }
+        path_ = point;
+    }
+    ~LoopMount()
+    {
+        if (mounted())
+            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), path_});
+    }
+    bool mounted() const { return !path_.isEmpty(); }
+    QString path() const { return path_; }
+    QString whyNot() const { return why_; }
+
+private:
+    QTemporaryDir dir_;
+    QString path_, why_;
+};
 
 using Answer = journal::Journal::Answer;
 using Question = journal::Journal::Question;
@@ -209,6 +257,89 @@ private slots:
             if (saved.written())
                 QVERIFY2(f.onDisk() == c.after, c.what);
             QVERIFY2(!f.model.isBusy(), c.what);
+        }
+    }
+
+    void anotherWritersChangeIsSeenWhateverItsSizeAndTime()
+    {
+        // Same size as {A, B}: B renamed to E, so the other writer's file
+        // holds a place the list does not.
+        const QString E = place("E", 2);
+        const QByteArray theirs = journal::journalBytes({A, E});
+        QCOMPARE(theirs.size(), journal::journalBytes({A, B}).size());
+        const timespec anHourAgo{time(nullptr) - 3600, 123456789};
+        const auto setTimes = [](const QString& path, const timespec& t) {
+            const timespec both[2] = {t, t};
+            return utimensat(AT_FDCWD, QFile::encodeName(path).constData(), both, 0) == 0;
+        };
+        const auto inPlace = [](const QString& path, const QByteArray& bytes) {
+            QFile file(path);
+            return file.open(QIODevice::ReadWrite) && file.write(bytes) == bytes.size();
+        };
+        const struct {
+            const char* what;
+            bool oneSecondTimes;  // on a file system that keeps whole seconds
+            std::function<bool(const QString& path)> change;
+        } cases[] = {
+            {"written in place, its time set back", false,
+             [&](const QString& path) { return inPlace(path, theirs) && setTimes(path, anHourAgo); }},
+            {"a copy with the same time renamed over it", false,
+             [&](const QString& path) {
+                 const QString copy = path + QStringLiteral(".new");
+                 return textfile::writeAtomically(copy, theirs) && setTimes(copy, anHourAgo)
+                        && std::rename(QFile::encodeName(copy).constData(), QFile::encodeName(path).constData()) == 0;
+             }},
+            {"written in place at once, times of whole seconds", true,
+             [&](const QString& path) { return inPlace(path, theirs); }},
+        };
+        const LoopMount coarse;
+        struct Journal {
+            const std::remove_reference_t<decltype(cases[0])>* c;
+            bool modified;
+            QString path;
+        };
+        std::vector<Journal> journals;
+        QTemporaryDir local;
+        for (const auto& c : cases) {
+            if (c.oneSecondTimes && !coarse.mounted()) {
+                qInfo("%s: left out, %s", c.what, qPrintable(coarse.whyNot()));
+                continue;
+            }
+            for (const bool modified : {false, true}) {
+                const QString folder = (c.oneSecondTimes ? coarse.path() : local.path())
+                                       + QStringLiteral("/%1").arg(journals.size());
+                QVERIFY(QDir().mkpath(folder));
+                journals.push_back({&c, modified, folder + QStringLiteral("/velmora.js")});
+                QVERIFY(textfile::writeAtomically(journals.back().path, journal::journalBytes({A, B})));
+                // Old enough for its stamp to stand for its bytes.
+                if (!c.oneSecondTimes)
+                    QVERIFY(setTimes(journals.back().path, anHourAgo));
+            }
+        }
+        QTest::qWait(2100);  // past the coarsest time granularity
+        for (const Journal& j : journals) {
+            const char* what = j.c->what;
+            if (j.c->oneSecondTimes)  // written afresh, so that the change falls in the same second
+                QVERIFY(textfile::writeAtomically(j.path, journal::journalBytes({A, B})));
+            journal::Journal model;
+            model.open(j.path);
+            QSignalSpy changed(&model, &journal::Journal::changedOnDisk);
+            QVERIFY2(j.c->change(j.path), what);
+            model.checkDisk();
+            QVERIFY2(changed.count() == 1, what);
+            if (!j.modified)
+                continue;
+            model.append({C});
+            bool asked = false;
+            model.save(
+                1000,
+                [&](const Question& q) {
+                    asked = q.kind == Question::OthersAdded && q.added == QStringList{E};
+                    return Answer::Cancel;
+                },
+                noLayer);
+            QVERIFY2(asked, what);
+            QCOMPARE(journal::readJournalFile(j.path).rows, (QStringList{A, E}));
         }
     }
 
