@@ -27,49 +27,9 @@ namespace {
 
 constexpr int kPlaces = 32767;
 
-QString pick(std::mt19937& rng, const QStringList& from)
-{
-    return from[std::uniform_int_distribution<qsizetype>(0, from.size() - 1)(rng)];
-}
-
-// Names of 10 to 30 characters, one in five with accents (a few of them
-// outside the code page), real-looking links, comments of 0 to 60 characters.
 const QStringList& fullJournal()
 {
-    static const QStringList rows = [] {
-        std::mt19937 rng(1234);
-        const QStringList words = {QStringLiteral("Saint"),       QStringLiteral("Lake"),    QStringLiteral("Mount"),
-                                   QStringLiteral("old"),         QStringLiteral("harbour"), QStringLiteral("bridge"),
-                                   QStringLiteral("Rock & Roll"), QStringLiteral("north"),   QStringLiteral("café")};
-        const QStringList accented = {QString::fromUtf8("Zürich"),    QString::fromUtf8("Montréal"),
-                                      QString::fromUtf8("São Paulo"), QString::fromUtf8("Łódź"),
-                                      QString::fromUtf8("Cañón"),     QString::fromUtf8("Île-de-France")};
-        const QStringList remarks = {QStringLiteral("nice view"), QStringLiteral("camped here in 2004"),
-                                     QStringLiteral("\"best\" fish"), QStringLiteral("ask Joe's brother"),
-                                     QStringLiteral("closed in winter")};
-        std::uniform_int_distribution<int> nameLen(10, 30), commentLen(0, 60), percent(0, 99);
-        std::uniform_real_distribution<double> lat(-90, 90), lon(-180, 180);
-        QStringList r;
-        r.reserve(kPlaces);
-        for (int i = 0; i < kPlaces; ++i) {
-            const int wanted = nameLen(rng);
-            QString name = percent(rng) < 20 ? pick(rng, accented) : pick(rng, words);
-            while (name.size() < wanted)
-                name += u' ' + pick(rng, words);
-            name.truncate(wanted);
-            const int commentWanted = commentLen(rng);
-            QString comment;
-            while (comment.size() < commentWanted)
-                comment += pick(rng, remarks) + u' ';
-            comment.truncate(commentWanted);
-            const QString link = QStringLiteral("worldwind://goto/world=Earth&lat=%1&lon=%2")
-                                     .arg(lat(rng), 0, 'f', 13)
-                                     .arg(lon(rng), 0, 'f', 14);
-            r.append(makeRow(name, link, comment));
-        }
-        return r;
-    }();
-    return rows;
+    return benchdata::usersJournal();
 }
 
 QTemporaryDir& folder()

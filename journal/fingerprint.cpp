@@ -128,7 +128,24 @@ Fingerprint fingerprintOfRead(const QString& path, const std::optional<FileStamp
 Fingerprint fingerprintOf(const QString& path)
 {
     const auto before = stampOf(path);
-    return fingerprintOfRead(path, before, textfile::readRegularFile(path, kMaxFileBytes));
+    // Hashed as it is read: never the whole file in memory.
+    BytesHash hash;
+    const textfile::FileRead file = textfile::readRegularFile(path, kMaxFileBytes,
+                                                              [&hash](QByteArrayView piece) { hash.add(piece); });
+    Fingerprint print;
+    if (file.outcome == textfile::FileRead::Missing)
+        return print;
+    print.exists = true;
+    if (!file.ok()) {
+        print.size = -1 - file.size;  // never the size of bytes that were read
+        return print;
+    }
+    print.size = file.size;
+    print.hash = hash.value();
+    if (const auto after = stampOf(path);
+        after && after == before && after->size == print.size && stampProvesBytes(*after, clockNowNs()))
+        print.stamp = after;
+    return print;
 }
 
 Fingerprint fingerprintNow(const QString& path, const Fingerprint& known)

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <future>
+#include <unordered_map>
 
 namespace journal {
 
@@ -39,9 +40,9 @@ namespace {
 
 enum : quint8 { kTextChanges = 1, kLinkChanges = 2 };
 
-// What of ASCII does not come back from the file: "&" in a name or comment
-// may start an entity, a line end splits the line, and a link's double
-// quote and backslash are percent-encoded.
+// What of ASCII may not come back from the file: "&" in a name or comment
+// when an entity starts there, a line end splits the line, and a link's
+// double quote and backslash are percent-encoded.
 constexpr std::array<quint8, 128> notReadBack()
 {
     std::array<quint8, 128> t{};
@@ -68,7 +69,8 @@ bool readsBackSame(QStringView row)
                 if (++field > 2)
                     return false;
             } else if (kNotReadBack[c] & (field == 1 ? kLinkChanges : kTextChanges)) {
-                return false;
+                if (c != u'&' || startsEntity(QStringView(p, end)))
+                    return false;
             }
         } else if (field == 1) {
             if (!codepage::canHold(c))  // percent-encoded UTF-8
@@ -538,9 +540,19 @@ Journal::SaveResult Journal::write(const QStringList& rows, const LayerWriter& l
 {
     SaveResult result;
     // Whether the rows come back from the file as they are is looked at on
-    // another processor while the journal and its layer are written.
-    std::future<bool> readBack = std::async(std::launch::async, [rows] {
-        return std::all_of(rows.cbegin(), rows.cend(), [](const QString& row) { return readsBackSame(row); });
+    // another processor while the journal and its layer are written. Rows
+    // the last save found coming back as they are need no second look while
+    // they stay the same text (the same shared string: kept alive by
+    // readBackRows_, it cannot change).
+    std::future<bool> readBack = std::async(std::launch::async, [rows, known = readBackRows_] {
+        std::unordered_map<const QChar*, qsizetype> same;
+        same.reserve(size_t(known.size()));
+        for (const QString& row : known)
+            same.emplace(row.constData(), row.size());
+        return std::all_of(rows.cbegin(), rows.cend(), [&same](const QString& row) {
+            const auto it = row.isEmpty() ? same.end() : same.find(row.constData());
+            return (it != same.end() && it->second == row.size()) || readsBackSame(row);
+        });
     });
     const std::optional<QByteArray> bytes = journalBytesWithin(rows, kMaxFileBytes);
     if (!bytes) {
@@ -566,6 +578,7 @@ Journal::SaveResult Journal::write(const QStringList& rows, const LayerWriter& l
     ReadResult written;
     if (readBack.get()) {
         written.rows = rows;
+        readBackRows_ = rows;
         written.exists = written.opened = true;
         written.placesInFile = int(rows.size());
     } else {

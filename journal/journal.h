@@ -207,6 +207,9 @@ private:
     Fingerprint printRead_;
     Fingerprint printSeen_;
     Fingerprint printNoted_;
+    // The rows of the last save, each found to come back from the file as
+    // it is.
+    QStringList readBackRows_;
     bool watching_ = false;
     // Nothing of the file at the path was ever read.
     bool unread_ = false;

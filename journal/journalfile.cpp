@@ -152,11 +152,10 @@ QString HTMLize(const QString& str)
 
 namespace {
 
-// Length of the entity at str[i] (which is '&') and the text it stands for;
-// 0 when there is none.
-qsizetype entityAt(const QString& str, qsizetype i, QString& replacement)
+// Length of the entity `rest` starts with (at its '&') and the text it
+// stands for; 0 when there is none.
+qsizetype entityAt(QStringView rest, QString& replacement)
 {
-    const QStringView rest = QStringView(str).mid(i);
     static const struct {
         QLatin1String entity;
         QChar ch;
@@ -191,6 +190,12 @@ qsizetype entityAt(const QString& str, qsizetype i, QString& replacement)
 
 }  // namespace
 
+bool startsEntity(QStringView text)
+{
+    QString replacement;
+    return entityAt(text, replacement) > 0;
+}
+
 QString unHTMLize(const QString& str)
 {
     // One pass gives what the four replacements in a row followed by the
@@ -204,7 +209,7 @@ QString unHTMLize(const QString& str)
     QString repl;
     qsizetype copied = 0;
     while (amp >= 0) {
-        const qsizetype len = entityAt(str, amp, repl);
+        const qsizetype len = entityAt(QStringView(str).mid(amp), repl);
         if (len == 0) {
             amp = str.indexOf(u'&', amp + 1);
             continue;

@@ -22,6 +22,9 @@ inline constexpr auto kFileName = "velmora.js";
 QString HTMLize(const QString& str);
 // Reverses the four entities, then turns &#N; back into characters.
 QString unHTMLize(const QString& str);
+// Whether `text` starts with an entity that unHTMLize turns into a
+// character: only such an "&" does not come back from the file as it is.
+bool startsEntity(QStringView text);
 
 QByteArray journalBytes(const QStringList& rows);
 

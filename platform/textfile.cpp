@@ -41,13 +41,16 @@ QString brokenLink(const QString& path, const QFileInfo& info)
 
 }  // namespace
 
-FileRead readRegularFile(const QString& path, qint64 maxBytes)
+namespace {
+
+// Opens `path` for reading as readRegularFile says; nothing, with the
+// outcome in `r`, when it is not to be read.
+std::unique_ptr<QFile> openRegular(const QString& path, qint64 maxBytes, FileRead& r)
 {
-    FileRead r;
     auto refuse = [&r](FileRead::Outcome outcome, const QString& why) {
         r.outcome = outcome;
         r.whyNot = why;
-        return r;
+        return nullptr;
     };
     const QFileInfo info(path);
     if (!info.exists()) {
@@ -59,6 +62,7 @@ FileRead readRegularFile(const QString& path, qint64 maxBytes)
         return refuse(FileRead::Folder, QStringLiteral("it is a folder, not a file"));
     if (!info.isFile())
         return refuse(FileRead::NotRegular, QStringLiteral("it is not a regular file"));
+    auto file = std::make_unique<QFile>();
 #ifndef Q_OS_WIN
     // Checked again on the open file: what the path names may have been
     // swapped for a pipe meanwhile, whose open must not wait for a writer.
@@ -77,30 +81,72 @@ FileRead readRegularFile(const QString& path, qint64 maxBytes)
         close(fd);
         return refuse(FileRead::TooLarge, QString());
     }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         close(fd);
-        return refuse(FileRead::Unreadable, file.errorString());
+        return refuse(FileRead::Unreadable, file->errorString());
     }
 #else
     r.size = info.size();
     if (r.size > maxBytes)
         return refuse(FileRead::TooLarge, QString());
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return refuse(FileRead::Unreadable, file.errorString());
+    file->setFileName(path);
+    if (!file->open(QIODevice::ReadOnly))
+        return refuse(FileRead::Unreadable, file->errorString());
 #endif
+    return file;
+}
+
+}  // namespace
+
+FileRead readRegularFile(const QString& path, qint64 maxBytes)
+{
+    FileRead r;
+    const std::unique_ptr<QFile> file = openRegular(path, maxBytes, r);
+    if (!file)
+        return r;
     // Read one byte past the limit: a file that grew meanwhile is still caught.
-    r.bytes = file.read(maxBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
+    r.bytes = file->read(maxBytes + 1);
+    if (file->error() != QFileDevice::NoError) {
         r.bytes.clear();
-        return refuse(FileRead::Unreadable, file.errorString());
+        r.outcome = FileRead::Unreadable;
+        r.whyNot = file->errorString();
+        return r;
     }
     if (r.bytes.size() > maxBytes) {
         r.size = std::max(r.size, qint64(r.bytes.size()));
         r.bytes.clear();
-        return refuse(FileRead::TooLarge, QString());
+        r.outcome = FileRead::TooLarge;
     }
+    return r;
+}
+
+FileRead readRegularFile(const QString& path, qint64 maxBytes, const std::function<void(QByteArrayView)>& piece)
+{
+    FileRead r;
+    const std::unique_ptr<QFile> file = openRegular(path, maxBytes, r);
+    if (!file)
+        return r;
+    // Small enough to be taken again from the heap for every read.
+    QByteArray buffer(64 * 1024, Qt::Uninitialized);
+    qint64 total = 0;
+    for (;;) {
+        const qint64 got = file->read(buffer.data(), buffer.size());
+        if (got < 0) {
+            r.outcome = FileRead::Unreadable;
+            r.whyNot = file->errorString();
+            return r;
+        }
+        if (got == 0)
+            break;
+        total += got;
+        if (total > maxBytes) {
+            r.size = std::max(r.size, total);
+            r.outcome = FileRead::TooLarge;
+            return r;
+        }
+        piece(QByteArrayView(buffer.constData(), got));
+    }
+    r.size = total;
     return r;
 }
 

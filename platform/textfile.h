@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace textfile {
@@ -62,6 +63,9 @@ struct FileRead {
     bool ok() const { return outcome == Read; }
 };
 FileRead readRegularFile(const QString& path, qint64 maxBytes);
+// The same, its bytes handed to `piece` a little at a time and never held
+// whole (`bytes` stays empty): for what looks at them once.
+FileRead readRegularFile(const QString& path, qint64 maxBytes, const std::function<void(QByteArrayView)>& piece);
 
 // Copies `from` (read as readRegularFile does: a pipe is refused, never
 // waited on) to `to` unless something is there already. False when nothing

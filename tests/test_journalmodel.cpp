@@ -155,8 +155,12 @@ private slots:
             {makeRow(u"<Caf\u00e9 \"Z\u00fcrich\" it's \\>", u"worldwind://goto/world=Earth&lat=1&lon=2", u"\u20ac"),
              true},
             {makeRow(u"\u65e5\u672c \U0001F600", u"l", u"x"), true},  // character references come back
-            {makeRow(u"Rock & Roll", u"l", u""), false},
+            {makeRow(u"Rock & Roll", u"l", u"R&B &amp; &#x41; &# &#;"), true},
+            {makeRow(u"&", u"l", u"&"), true},
             {makeRow(u"&lt;", u"l", u""), false},
+            {makeRow(u"n", u"l", u"a &#233;"), false},
+            {makeRow(u"n", u"l", u"&quot;"), false},
+            {makeRow(u"&", u"l", u"&&#39;"), false},
             {makeRow(u"n", u"worldwind://goto/a\"b", u""), false},
             {makeRow(u"n", u"l\\x", u""), false},
             {makeRow(u"n", u"l\u65e5", u""), false},
