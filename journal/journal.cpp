@@ -554,27 +554,41 @@ Journal::SaveResult Journal::write(const QStringList& rows, const LayerWriter& l
             return (it != same.end() && it->second == row.size()) || readsBackSame(row);
         });
     });
-    const std::optional<QByteArray> bytes = journalBytesWithin(rows, kMaxFileBytes);
-    if (!bytes) {
-        journal::save(path(), rows, &result.why);  // refuses it, saying why
+    // Written as it is encoded and hashed: the rows and the whole file are
+    // never held at once.
+    textfile::NewFile file(path());
+    BytesHash hash;
+    qint64 size = 0;
+    const bool whole = file.open() && journalLines(rows, kMaxFileBytes, [&](QByteArrayView piece) {
+                           hash.add(piece);
+                           size += piece.size();
+                           return file.write(piece);
+                       });
+    if (!whole) {
+        result.why = file.error().isEmpty() ? tooLargeToRead() : file.error();
         result.outcome = SaveResult::NotWritten;
         return result;
     }
-    Fingerprint print = fingerprintOf(*bytes);
+    Fingerprint print;
+    print.exists = true;
+    print.size = size;
+    print.hash = hash.value();
     // A file that holds these bytes already (a save without changes) is
-    // not written again: it would only wait for the disk.
+    // not put in its place: it would only wait for the disk. The new file
+    // is cancelled.
     const bool unchanged = print.sameBytes(printRead_) && fingerprintNow(path(), printRead_).sameBytes(print);
-    if (!unchanged && !textfile::writeAtomically(path(), *bytes, &result.why)) {
+    if (!unchanged && !file.commit()) {
+        result.why = file.error();
         result.outcome = SaveResult::NotWritten;
         return result;
     }
     result.outcome = SaveResult::Written;
     // The layer is part of the save: no other writer comes in before it.
     result.layerFailures = layer(rows);
-    turn.release();
 
     // The rows become what the file now holds: those written, unless the
-    // escaping changes a text on the way back.
+    // escaping changes a text on the way back. The file is read again
+    // while the turn is still held.
     ReadResult written;
     if (readBack.get()) {
         written.rows = rows;
@@ -582,9 +596,10 @@ Journal::SaveResult Journal::write(const QStringList& rows, const LayerWriter& l
         written.exists = written.opened = true;
         written.placesInFile = int(rows.size());
     } else {
-        written = parseJournal(*bytes);
+        written = readJournalFile(path());
         ++parses_;
     }
+    turn.release();
     written.path = path();
     // A file just written has no stamp that tells its bytes yet.
     if (unchanged)

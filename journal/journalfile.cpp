@@ -228,25 +228,27 @@ QByteArray journalBytes(const QStringList& rows)
     return *journalBytesWithin(rows, std::numeric_limits<qint64>::max());
 }
 
-std::optional<QByteArray> journalBytesWithin(const QStringList& rows, qint64 maxBytes)
+bool journalLines(const QStringList& rows, qint64 maxBytes, const std::function<bool(QByteArrayView)>& sink)
 {
-    // Escaped and encoded straight into one buffer, which grows ahead of
-    // each line by the most that line can take.
-    qsizetype plain = 0, longest = 0;
-    for (const QString& row : rows) {
-        plain += kLineFrame + row.size();
+    // Escaped and encoded straight into a buffer handed on whenever the
+    // next line might not fit; it holds the longest line at least.
+    constexpr qsizetype kPiece = 1 << 20;
+    qsizetype longest = 0;
+    for (const QString& row : rows)
         longest = qMax(longest, row.size());
-    }
-    QByteArray out(qMin<qint64>(plain, maxBytes) + kMostPerUnit * longest, Qt::Uninitialized);
-    qsizetype used = 0;
+    QByteArray out(qMax(kPiece, kLineFrame + kMostPerUnit * longest), Qt::Uninitialized);
+    qint64 total = 0;
+    char* p = out.data();
+    const auto handOn = [&] {
+        const qsizetype n = p - out.constData();
+        total += n;
+        p = out.data();
+        return total <= maxBytes && (n == 0 || sink(QByteArrayView(out.constData(), n)));
+    };
     for (const QString& row : rows) {
-        if (used > maxBytes)
-            return std::nullopt;
+        if (out.size() - (p - out.constData()) < kLineFrame + kMostPerUnit * row.size() && !handOn())
+            return false;
         const RowView f = viewRow(row);
-        const qsizetype most = used + kLineFrame + kMostPerUnit * row.size();
-        if (out.size() < most)
-            out.resize(qMax<qint64>(most, qMin<qint64>(2 * out.size(), maxBytes)));
-        char* p = out.data() + used;
         p = put(p, QLatin1StringView("add_place(\""));
         p = putText(p, f.name);
         p = put(p, QLatin1StringView("\",\""));
@@ -254,12 +256,28 @@ std::optional<QByteArray> journalBytesWithin(const QStringList& rows, qint64 max
         p = put(p, QLatin1StringView("\",\""));
         p = putText(p, f.comment);
         p = put(p, QLatin1StringView("\");\r\n"));
-        used = p - out.constData();
     }
-    if (used > maxBytes)
+    return handOn();
+}
+
+std::optional<QByteArray> journalBytesWithin(const QStringList& rows, qint64 maxBytes)
+{
+    QByteArray bytes;
+    const bool whole = journalLines(rows, maxBytes, [&bytes](QByteArrayView piece) {
+        if (bytes.isEmpty())
+            bytes = piece.toByteArray();  // most journals are one piece
+        else
+            bytes.append(piece);
+        return true;
+    });
+    if (!whole)
         return std::nullopt;
-    out.resize(used);
-    return out;
+    return bytes;
+}
+
+QString tooLargeToRead()
+{
+    return QStringLiteral("it would be larger than %1 MB, more than the program reads back").arg(kMaxFileBytes >> 20);
 }
 
 namespace {
@@ -519,14 +537,17 @@ bool save(const QString& path, const QStringList& rows, QString* error)
             *error = why;
         return false;
     }
-    const std::optional<QByteArray> bytes = journalBytesWithin(rows, kMaxFileBytes);
-    if (!bytes) {
-        if (error)
-            *error = QStringLiteral("it would be larger than %1 MB, more than the program reads back")
-                         .arg(kMaxFileBytes >> 20);
-        return false;
-    }
-    return textfile::writeAtomically(path, *bytes, error);
+    // Written as it is encoded: the rows and the whole file are never held
+    // at once. Past the limit the new file is cancelled.
+    textfile::NewFile file(path);
+    const bool written = file.open() && journalLines(rows, kMaxFileBytes, [&file](QByteArrayView piece) {
+                             return file.write(piece);
+                         });
+    if (written && file.commit())
+        return true;
+    if (error)
+        *error = file.error().isEmpty() ? tooLargeToRead() : file.error();
+    return false;
 }
 
 namespace {

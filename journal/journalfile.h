@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -34,6 +35,11 @@ inline constexpr qint64 kMaxFileBytes = 256 * 1024 * 1024;
 // The journal's bytes, or nothing once they pass `maxBytes` (having built
 // little more than that).
 std::optional<QByteArray> journalBytesWithin(const QStringList& rows, qint64 maxBytes);
+// The same bytes handed to `sink` a piece at a time, never held whole.
+// False once they pass `maxBytes` or `sink` says false.
+bool journalLines(const QStringList& rows, qint64 maxBytes, const std::function<bool(QByteArrayView)>& sink);
+// Why a journal larger than kMaxFileBytes is not written.
+QString tooLargeToRead();
 
 // The journal file of a save folder, as the local file system wants it
 // (an empty folder is the start folder).
