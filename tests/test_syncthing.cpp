@@ -342,6 +342,7 @@ private slots:
                  "no conflict copy appeared");
 
         const Machine::Run merged = a.velmora({QStringLiteral("merge")});
+        qInfo("%s", qPrintable(merged.out.trimmed()));
         QVERIFY2(merged.exitCode == 0, qPrintable(merged.out + merged.err));
         QVERIFY2(merged.out.startsWith(QLatin1String("Merged "))
                      && merged.out.contains(QLatin1String(" from velmora.sync-conflict-")),
