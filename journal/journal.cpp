@@ -381,6 +381,9 @@ void Journal::take(const Loaded& loaded)
     takeRead(loaded.read, loaded.print);
     setRows(loaded.read.rows);
     watch();
+    // Conflict copies already beside the journal are seen as those that appear later.
+    if (watching_)
+        settle_->start();
     emit reloaded();
 }
 
