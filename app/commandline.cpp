@@ -133,6 +133,14 @@ private:
         return kUnchanged;
     }
 
+    int nothingNew()
+    {
+        for (const QString& report : std::as_const(reports_))
+            out_ << report << Qt::endl;
+        out_ << "No new places to import" << Qt::endl;
+        return kDone;
+    }
+
     // From reading the journal to writing it and its layer: no other
     // writer comes between.
     int saveImport()
@@ -178,7 +186,8 @@ private:
             return false;
         case exchange::ImportPlan::NothingNew:
             reportFiles(plan);
-            stopped_ = nothingToImport();
+            // Conflict copies merged meanwhile are written all the same.
+            stopped_ = journal_.isModified() ? nothingNew() : nothingToImport();
             return false;
         case exchange::ImportPlan::Adds: break;
         }
