@@ -192,8 +192,9 @@ public:
     // Under the turn: reads the file at `path` (the rows become it), merges
     // the conflict copies of sync tools beside it, lets `edit` change the
     // rows or stop (false), then writes the journal and its layer (also
-    // when only copies were merged: the outcome is then Written). For a writer without unsaved changes
-    // of its own: an import or a merge from the command line, the watch.
+    // when only copies were merged: the outcome is then Written). For a
+    // writer without unsaved changes of its own: an import or a merge from
+    // the command line, the window's watch.
     using Edit = std::function<bool()>;
     SaveResult saveEdited(const QString& path, int waitMs, const Edit& edit, const LayerWriter& layer);
 

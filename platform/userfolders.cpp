@@ -81,8 +81,15 @@ QString runtimeFolder(QString* why)
 QString stateFolder(QString* why)
 {
     QString base = absoluteFromEnvironment("XDG_STATE_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.local/state");
+    if (base.isEmpty()) {
+        // Without a home the record is not kept: never a folder made at "/".
+        const QString home = absoluteFromEnvironment("HOME");
+        if (home.isEmpty() || home == QDir::rootPath()) {
+            refuse(why, QStringLiteral("neither XDG_STATE_HOME nor HOME names a folder"));
+            return {};
+        }
+        base = home + QStringLiteral("/.local/state");
+    }
     const QString folder = base + QLatin1Char('/') + kProgram;
     if (!QDir().mkpath(folder)) {
         refuse(why, QStringLiteral("the folder %1 cannot be made").arg(QDir::toNativeSeparators(folder)));

@@ -7,11 +7,14 @@
 #include "journal/journalfile.h"
 #include "journal/mergebase.h"
 #include "journal/row.h"
+#include "platform/userfolders.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "printers.h"
 
@@ -78,6 +81,52 @@ TEST(ConflictCopyNames, OnlyTheToolsNamingsAreCopies)
     };
     for (const auto& c : cases)
         EXPECT_EQ(journal::copyMaker(QString::fromUtf8(c.name), QStringLiteral("velmora.js")), c.maker) << c.name;
+}
+
+TEST(UserFolders, RecordsAndLocksStayOutOfTheSaveFolder)
+{
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    const struct {
+        const char* what;
+        const char* variable;
+        QString value;   // empty: unset
+        QString folder;  // where it lands; empty: refused
+    } cases[] = {
+        {"state: its variable", "XDG_STATE_HOME", d + "/state", d + "/state/velmora"},
+        {"state: a relative variable is ignored", "XDG_STATE_HOME", "state", d + "/home/.local/state/velmora"},
+        {"state: by default under the home", "XDG_STATE_HOME", "", d + "/home/.local/state/velmora"},
+        {"runtime: its variable", "XDG_RUNTIME_DIR", d + "/run", d + "/run/velmora"},
+        {"runtime: unset, a folder of the user's own", "XDG_RUNTIME_DIR", "",
+         QDir::tempPath() + "/velmora-" + QString::number(geteuid())},
+    };
+    const QByteArray home = qgetenv("HOME"), runtime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("HOME", QFile::encodeName(d + "/home"));
+    QDir(d).mkpath("run");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.value.isEmpty())
+            qunsetenv(c.variable);
+        else
+            qputenv(c.variable, QFile::encodeName(c.value));
+        const bool state = QByteArray(c.variable) == "XDG_STATE_HOME";
+        const QString folder = state ? userfolders::stateFolder() : userfolders::runtimeFolder();
+        EXPECT_EQ(folder, c.folder);
+        struct stat st {};
+        ASSERT_EQ(stat(QFile::encodeName(folder).constData(), &st), 0);
+        if (!state) {
+            EXPECT_EQ(st.st_mode & 077, 0u) << "a lock folder others may enter";
+        }
+    }
+    // No home: no record, and no folder made at the root.
+    qunsetenv("XDG_STATE_HOME");
+    qputenv("HOME", "/");
+    QString why;
+    EXPECT_EQ(userfolders::stateFolder(&why), QString());
+    EXPECT_FALSE(why.isEmpty());
+    qputenv("HOME", home);
+    if (!runtime.isEmpty())
+        qputenv("XDG_RUNTIME_DIR", runtime);
 }
 
 TEST(ConflictCopyMerge, NothingEitherSideAddedOrChangedIsLost)
