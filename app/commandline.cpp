@@ -23,12 +23,14 @@ const QString kUsage = QStringLiteral(
     "       velmora export FILE.gpx       write the journal's places to a GPX file\n"
     "       velmora export FILE.kmz       write the journal's places to a KMZ (zipped KML) file\n"
     "       velmora import FILE...        add the places of KML, KMZ or GPX files to the journal\n"
+    "       velmora merge                 merge sync tools' conflict copies into the journal\n"
     "       velmora --help | --version\n"
     "\n"
     "The journal is the one of the save folder named in velmora.ini in the current\n"
     "folder, as in the window. An import saves the journal and refreshes the World\n"
     "Wind layer, as Save does in the window; a file that cannot be read changes\n"
-    "nothing. Imports at the same time take turns.\n"
+    "nothing. Imports at the same time take turns. Conflict copies of the journal\n"
+    "that a sync tool left beside it are merged whenever the journal is written.\n"
     "\n"
     "Exit status: 0 done; 1 failed, nothing changed; 2 not understood; 3 nothing\n"
     "to import, nothing changed; 4 the journal was saved, but the World Wind layer\n"
@@ -79,6 +81,37 @@ public:
         return saveImport();
     }
 
+    // Only the conflict copies beside the journal, merged into it.
+    int mergeCopies()
+    {
+        if (!readSettings() || !saveFolderExists())
+            return kFailed;
+        const QString path = journal::journalPath(settings_.SaveDir);
+        bool whole = true;
+        const journal::Journal::SaveResult saved = journal_.saveEdited(
+            path, kWaitForTurnMs, [this, &whole] { return whole = journalReadInFull(); },
+            [this](const QStringList& rows) { return writeLayerOf(rows); });
+        if (!whole)
+            return kFailed;
+        if (saved.outcome == journal::Journal::SaveResult::NoTurn
+            || saved.outcome == journal::Journal::SaveResult::NotWritten)
+            return fail(QStringLiteral("the journal %1 could not be saved: %2; it is unchanged")
+                            .arg(paths::shown(path), saved.why));
+        reportCopies(saved);
+        if (saved.copiesMerged.isEmpty()) {
+            if (!saved.copiesLeft.isEmpty())
+                return kFailed;
+            out_ << "No conflict copies of the journal to merge" << Qt::endl;
+            return kUnchanged;
+        }
+        if (!saved.layerFailures.isEmpty())
+            return fail(QStringLiteral("the journal was saved, but the World Wind layer could not all be written: ")
+                            + saved.layerFailures.join(QStringLiteral("; ")),
+                        kLayerNotWritten);
+        out_ << "placenames files written" << Qt::endl;
+        return kDone;
+    }
+
 private:
     QTextStream& out_;
     QTextStream& err_;
@@ -100,6 +133,14 @@ private:
         return kUnchanged;
     }
 
+    int nothingNew()
+    {
+        for (const QString& report : std::as_const(reports_))
+            out_ << report << Qt::endl;
+        out_ << "No new places to import" << Qt::endl;
+        return kDone;
+    }
+
     // From reading the journal to writing it and its layer: no other
     // writer comes between.
     int saveImport()
@@ -108,6 +149,7 @@ private:
         const journal::Journal::SaveResult saved = journal_.saveEdited(
             path, kWaitForTurnMs, [this] { return joinImport(); },
             [this, &path](const QStringList& rows) { return writeLayer(path, rows); });
+        reportCopies(saved);
         switch (saved.outcome) {
         case journal::Journal::SaveResult::NoTurn:
         case journal::Journal::SaveResult::NotWritten:
@@ -116,6 +158,8 @@ private:
         case journal::Journal::SaveResult::Stopped: return stopped_;
         case journal::Journal::SaveResult::Written: break;
         }
+        if (added_.isEmpty())
+            return stopped_;  // only copies were merged
         if (!saved.layerFailures.isEmpty())
             return fail(QStringLiteral("the journal was saved, but the World Wind layer could not all be written: ")
                             + saved.layerFailures.join(QStringLiteral("; ")),
@@ -142,7 +186,8 @@ private:
             return false;
         case exchange::ImportPlan::NothingNew:
             reportFiles(plan);
-            stopped_ = nothingToImport();
+            // Conflict copies merged meanwhile are written all the same.
+            stopped_ = journal_.isModified() ? nothingNew() : nothingToImport();
             return false;
         case exchange::ImportPlan::Adds: break;
         }
@@ -163,9 +208,24 @@ private:
     // Said before the layer is written: the journal is saved by then.
     QStringList writeLayer(const QString& path, const QStringList& rows)
     {
-        out_ << "Imported " << placesText(added_.size()) << " into " << paths::shown(path) << " ("
-             << placesText(rows.size()) << " now)" << Qt::endl;
+        if (!added_.isEmpty())
+            out_ << "Imported " << placesText(added_.size()) << " into " << paths::shown(path) << " ("
+                 << placesText(rows.size()) << " now)" << Qt::endl;
+        return writeLayerOf(rows);
+    }
+
+    QStringList writeLayerOf(const QStringList& rows)
+    {
         return placenames::write(settings_.WWDir, rows, placenames::labelFont(settings_)).failures;
+    }
+
+    // Each conflict copy merged is said once; one left in place is a warning.
+    void reportCopies(const journal::Journal::SaveResult& saved)
+    {
+        for (const QString& line : saved.copiesMerged)
+            out_ << line << Qt::endl;
+        for (const QString& line : saved.copiesLeft)
+            err_ << "velmora: " << line << Qt::endl;
     }
 
     int fail(const QString& line, int code = kFailed)
@@ -250,6 +310,12 @@ QString commandUsage(const QStringList& args)
                               "folder named in velmora.ini in the current folder), leaving out those it holds\n"
                               "already, saves it and refreshes the World Wind layer. A file that cannot be\n"
                               "read changes nothing.\n");
+    if (args[0] == QLatin1String("merge"))
+        return QStringLiteral("Usage: velmora merge\n"
+                              "\n"
+                              "Merges the conflict copies that a sync tool (Syncthing, Nextcloud, Dropbox)\n"
+                              "left beside the journal into it, saves it, refreshes the World Wind layer and\n"
+                              "removes the copies. A copy that cannot be read is left in place and named.\n");
     return {};
 }
 
@@ -286,6 +352,13 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
             return kNotUnderstood;
         }
         return c.importFrom(args.mid(1));
+    }
+    if (command == QLatin1String("merge")) {
+        if (args.size() != 1) {
+            err << "velmora: merge takes no arguments (velmora merge)" << Qt::endl;
+            return kNotUnderstood;
+        }
+        return c.mergeCopies();
     }
     err << "velmora: unknown command \"" << readable::text(command) << "\" (velmora --help lists the commands)"
         << Qt::endl;

@@ -1,5 +1,7 @@
 #include "journal.h"
 
+#include "conflicts.h"
+#include "mergebase.h"
 #include "platform/codepage.h"
 #include "platform/textfile.h"
 #include "row.h"
@@ -292,6 +294,10 @@ Journal::Loaded Journal::load(const QString& path)
     Loaded loaded;
     loaded.print = fingerprintOfRead(path, before, file);
     loaded.read = journalOfFile(path, file);
+    // A journal beside conflict copies is one side of a conflict, not a
+    // version both machines had.
+    if (file.ok() && loaded.read.complete() && conflictCopies(path).isEmpty())
+        mergebase::noteRead(path, file.bytes);
     return loaded;
 }
 
@@ -310,6 +316,9 @@ void Journal::take(const Loaded& loaded)
     takeRead(loaded.read, loaded.print);
     setRows(loaded.read.rows);
     watch();
+    // Conflict copies already beside the journal are seen as those that appear later.
+    if (watching_)
+        settle_->start();
     emit reloaded();
 }
 
@@ -428,6 +437,12 @@ void Journal::checkDisk()
         settle_->start();
         return;
     }
+    const QStringList copies = conflictCopies(path());
+    if (std::any_of(copies.cbegin(), copies.cend(), [this](const QString& copy) {
+            return std::none_of(copiesLeft_.cbegin(), copiesLeft_.cend(),
+                                [&copy](const QString& left) { return left.contains(QFileInfo(copy).fileName()); });
+        }))
+        emit conflictCopiesFound();
     const Fingerprint now = fingerprintNow(path(), printRead_);
     if (now.sameBytes(printRead_)) {
         printRead_ = now;  // its stamp may tell the bytes by now
@@ -471,7 +486,7 @@ std::optional<QStringList> Journal::rowsToWrite(WriteTurn& turn, int waitMs, con
             question.kind = Question::NotAllRead;
             question.onDisk = asRead_;
         } else {
-            ReadResult disk = readJournalFile(path());
+            ReadResult disk = load(path()).read;
             if (disk.opened)
                 ++parses_;
             if (!disk.exists) {
@@ -513,10 +528,40 @@ Journal::SaveResult Journal::save(int waitMs, const Ask& ask, const LayerWriter&
         result.outcome = SaveResult::NoTurn;
         return result;
     }
-    const std::optional<QStringList> rows = rowsToWrite(turn, waitMs, ask, result);
+    std::optional<QStringList> rows = rowsToWrite(turn, waitMs, ask, result);
     if (!rows)
         return result;
-    return write(*rows, layer, turn);
+    QStringList copies;
+    takeCopies(*rows, result, copies);
+    SaveResult saved = write(*rows, layer, turn);
+    saved.copiesMerged = result.copiesMerged;
+    saved.copiesLeft = result.copiesLeft;
+    reportCopies(saved, copies);
+    return saved;
+}
+
+void Journal::takeCopies(QStringList& rows, SaveResult& result, QStringList& copies)
+{
+    CopiesMerged merged = mergeCopies(path(), rows);
+    for (const QString& line : std::as_const(merged.unreadable))
+        if (!copiesLeft_.contains(line))
+            result.copiesLeft << line;
+    copiesLeft_ = merged.unreadable;
+    if (!merged.changed())
+        return;
+    rows = std::move(merged.rows);
+    copies = merged.merged;
+    result.copiesMerged = merged.said;
+}
+
+void Journal::reportCopies(SaveResult& result, const QStringList& copies)
+{
+    if (!result.written()) {
+        result.copiesMerged.clear();
+        return;
+    }
+    // Removed only once the journal holds their places.
+    result.copiesLeft << removeCopies(copies);
 }
 
 Journal::SaveResult Journal::saveEdited(const QString& path, int waitMs, const Edit& edit, const LayerWriter& layer)
@@ -531,9 +576,23 @@ Journal::SaveResult Journal::saveEdited(const QString& path, int waitMs, const E
         return result;
     }
     open(path);
-    if (!edit())
+    QStringList rows = rows_, copies;
+    // A journal read in part is never rewritten, copies or not.
+    if (asRead_.complete())
+        takeCopies(rows, result, copies);
+    if (!copies.isEmpty()) {
+        setRows(rows);
+        setModified(true);
+    }
+    // Copies merged are written even when the edit stops.
+    const bool edited = edit();
+    if (!edited && copies.isEmpty())
         return result;
-    return write(rows_, layer, turn);
+    SaveResult saved = write(rows_, layer, turn);
+    saved.copiesMerged = result.copiesMerged;
+    saved.copiesLeft = result.copiesLeft;
+    reportCopies(saved, copies);
+    return saved;
 }
 
 Journal::SaveResult Journal::write(const QStringList& rows, const LayerWriter& layer, WriteTurn& turn)
@@ -582,6 +641,7 @@ Journal::SaveResult Journal::write(const QStringList& rows, const LayerWriter& l
         result.outcome = SaveResult::NotWritten;
         return result;
     }
+    mergebase::noteWritten(path(), *bytes);
     result.outcome = SaveResult::Written;
     // The layer is part of the save: no other writer comes in before it.
     result.layerFailures = layer(rows);

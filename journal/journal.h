@@ -7,6 +7,7 @@
 
 #include "fingerprint.h"
 #include "journalfile.h"
+#include "writeturn.h"
 
 #include <QAbstractListModel>
 #include <QString>
@@ -149,6 +150,10 @@ public:
         Outcome outcome = Stopped;
         QString why;
         QStringList layerFailures;
+        // Conflict copies of sync tools taken in: one line each, said once
+        // ("Merged 5 places from ..."); and those left in place, with why.
+        QStringList copiesMerged;
+        QStringList copiesLeft;
         // The rows now differ from those before the save: another writer's
         // places were taken, or texts came back changed by the escaping.
         bool rowsReplaced = false;
@@ -162,10 +167,12 @@ public:
     // caller clears the modified state once it has said how the save went.
     SaveResult save(int waitMs, const Ask& ask, const LayerWriter& layer);
 
-    // Under the turn: reads the file at `path` (the rows become it), lets
-    // `edit` change the rows or stop (false), then writes the journal and
-    // its layer. For a writer without unsaved changes of its own: an import
-    // from the command line.
+    // Under the turn: reads the file at `path` (the rows become it), merges
+    // the conflict copies of sync tools beside it, lets `edit` change the
+    // rows or stop (false), then writes the journal and its layer (also
+    // when only copies were merged: the outcome is then Written). For a
+    // writer without unsaved changes of its own: an import or a merge from
+    // the command line, the window's watch.
     using Edit = std::function<bool()>;
     SaveResult saveEdited(const QString& path, int waitMs, const Edit& edit, const LayerWriter& layer);
 
@@ -184,6 +191,9 @@ signals:
     void reloaded();
     // Another writer changed the file: it is no longer what was last read.
     void changedOnDisk();
+    // A sync tool's conflict copy of the journal is beside it (one not
+    // found unreadable before).
+    void conflictCopiesFound();
     void idle();
     // The rows of openInBackground were taken: what the file gave.
     void openedInBackground(const journal::ReadResult& read);
@@ -200,6 +210,9 @@ private:
     // when the save stops (`outcome` says how).
     std::optional<QStringList> rowsToWrite(WriteTurn& turn, int waitMs, const Ask& ask, SaveResult& outcome);
     void endBusy();
+    // Merges the conflict copies into `rows`, to be written with them.
+    void takeCopies(QStringList& rows, SaveResult& result, QStringList& copies);
+    void reportCopies(SaveResult& result, const QStringList& copies);
 
     QStringList rows_;
     bool modified_ = false;
@@ -220,6 +233,8 @@ private:
     std::future<Loaded> opening_;
     // Counts background reads: only the latest is taken.
     int openings_ = 0;
+    // Conflict copies that could not be merged: not reported again.
+    QStringList copiesLeft_;
 };
 
 }  // namespace journal

@@ -12,8 +12,6 @@
 #include <memory>
 #include <optional>
 
-class QLockFile;
-
 namespace journal {
 
 inline constexpr auto kFileName = "velmora.js";
@@ -91,37 +89,9 @@ QStringList addedByOthers(const QStringList& before, const QStringList& now, con
 // that is not a file or to nothing is refused.
 bool save(const QString& path, const QStringList& rows, QString* error = nullptr);
 
-// Writers of one journal take turns: every read-modify-write of it (an
-// import, the window's save with its layer export) holds this lock, a file
-// beside the journal that every process of the program respects. The turn
-// is a lock held on that file's open handle, so the system gives it back
-// when its process dies, however it dies.
-class WriteTurn {
-public:
-    explicit WriteTurn(const QString& journalPath);
-    ~WriteTurn();
-    WriteTurn(const WriteTurn&) = delete;
-    WriteTurn& operator=(const WriteTurn&) = delete;
-
-    // Waits up to `waitMs` while another writer holds the turn. False, with
-    // the reason in `why`: another writer still holds it (`busy()`), or the
-    // turn cannot be taken at all and waiting would not change that: a
-    // missing folder, a folder without write permission, a lock path that is
-    // not a lock file of the program (a folder, a pipe, a link) and cannot be
-    // taken over. Never blocks on what it opens.
-    bool take(int waitMs, QString* why = nullptr);
-    void release();
-    // After `take` failed: whether another writer held the turn.
-    bool busy() const { return busy_; }
-
-private:
-    QString lockPath_;
-    bool busy_ = false;
-#ifdef Q_OS_WIN
-    std::unique_ptr<QLockFile> lock_;
-#else
-    int fd_ = -1;
-#endif
-};
+// The file the journal's path leads to, absolute, through symbolic links
+// and "..": the same for every path to one journal. A file not there yet
+// is named in its folder's resolved path.
+QString resolvedPath(const QString& path);
 
 }  // namespace journal

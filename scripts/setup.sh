@@ -37,6 +37,8 @@ lean=(marble dbus desktop-file-utils)
 tests+=(dpkg-dev lintian appstream man-db)
 # unzip checks the KMZ archives written for gpsbabel, which cannot read them itself.
 tests+=(unzip)
+# Syncthing, two instances of it, proves a journal in a synced folder keeps every place.
+tests+=(syncthing)
 
 mkdir -p "$root/build"
 # Installs those of the named packages that are missing; the first

@@ -295,6 +295,8 @@ TEST(CommandLine, OutcomesAScriptCanTrust)
     const QByteArray journal = journal::journalBytes(kJournal);
     const QByteArray onePlace = exchange::kmlBytes({makeRow(u"New", links::linkFor(3, 4), u"")});
     const QString overlong = QStringLiteral("%1 %2") + QString(40'000, u'y');
+    const QString kCopy = QStringLiteral("velmora.sync-conflict-20261207-093015-K3X2R2T.js");
+    const QString kNew = makeRow(u"From the other machine", links::linkFor(5, 6), u"");
     const struct {
         const char* what;
         std::function<void(Folder&)> prepare;
@@ -336,6 +338,35 @@ TEST(CommandLine, OutcomesAScriptCanTrust)
          1,
          "loop.kml was not imported: it is a symbolic link that leads round in a loop",
          false},
+        {"merge without conflict copies",
+         [](Folder&) {},
+         {"merge"},
+         3,
+         "No conflict copies of the journal to merge",
+         false},
+        {"merge takes a conflict copy in",
+         [&](Folder& f) {
+             f.write("save/" + kCopy, journal::journalBytes({kJournal[0], kNew}));
+         },
+         {"merge"},
+         0,
+         "Merged 1 place from " + kCopy,
+         true},
+        {"an import with nothing new still merges a copy",
+         [&](Folder& f) {
+             f.write("save/" + kCopy, journal::journalBytes({kNew}));
+             f.write("same.kml", exchange::kmlBytes({kJournal[0]}));
+         },
+         {"import", "same.kml"},
+         0,
+         "Merged 1 place from " + kCopy,
+         true},
+        {"a copy that is not a journal is named and left",
+         [&](Folder& f) { f.write("save/" + kCopy, "Places to see:\r\n"); },
+         {"merge"},
+         1,
+         "The conflict copy " + kCopy + " could not be read",
+         false},
         {"a name longer than the window holds",
          [&](Folder& f) { f.write("long.kml", exchange::kmlBytes({makeRow(overlong, links::linkFor(1, 2), u"")})); },
          {"import", "long.kml"},
@@ -360,5 +391,6 @@ TEST(CommandLine, OutcomesAScriptCanTrust)
             EXPECT_EQ(f.read("save/velmora.js") != journal, c.journalChanged);
         }
         EXPECT_FALSE(QFile::exists(f.path("out.kml")));
+        EXPECT_FALSE(c.exitCode == 0 && QFile::exists(f.path("save/" + kCopy))) << "a merged copy stayed";
     }
 }

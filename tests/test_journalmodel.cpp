@@ -409,6 +409,35 @@ private slots:
         QCOMPARE(f.model.rows(), (QStringList{A, B, C, D}));
     }
 
+    void theWatchSeesConflictCopiesAndOutlivesRenames()
+    {
+        Folder f;
+        f.model.watchForOtherWriters();
+        QSignalSpy copies(&f.model, &journal::Journal::conflictCopiesFound);
+        QSignalSpy changed(&f.model, &journal::Journal::changedOnDisk);
+        QFile temporary(f.dir.filePath(QStringLiteral(".syncthing.velmora.js.tmp")));
+        QVERIFY(temporary.open(QIODevice::WriteOnly));
+        temporary.close();
+        // Replaced by rename, again and again, as sync tools put a file in place.
+        for (const QStringList& rows : {QStringList{A, B, C}, QStringList{A, C}, QStringList{A, C, D}}) {
+            f.write(rows);
+            QTRY_COMPARE(changed.count(), 1);
+            f.model.followDisk();
+            changed.clear();
+        }
+        QCOMPARE(copies.count(), 0);
+        QVERIFY(textfile::writeAtomically(
+            f.dir.filePath(QStringLiteral("velmora.sync-conflict-20261207-093015-K3X2R2T.js")),
+            journal::journalBytes({B})));
+        QTRY_VERIFY(copies.count() > 0);
+        // One already there when the journal is opened is seen too.
+        journal::Journal other;
+        other.watchForOtherWriters();
+        QSignalSpy seen(&other, &journal::Journal::conflictCopiesFound);
+        other.open(f.path());
+        QTRY_COMPARE(seen.count(), 1);
+    }
+
     void aHoldEndsInIdle()
     {
         Folder f;

@@ -11,6 +11,7 @@
 #include "guitest.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
+#include "journal/writeturn.h"
 #include "platform/clipboard.h"
 #include "platform/textfile.h"
 #include "ui/form1.h"
@@ -66,7 +67,16 @@ struct Scene {
     StartFolder start;
     QString save() const { return start.path(QStringLiteral("save")); }
     QString journal() const { return start.path(QStringLiteral("save/velmora.js")); }
-    QString lock() const { return journal() + QStringLiteral(".lock"); }
+    // This user's runtime folder for the case, and the journal's lock in it.
+    QString runtime() const { return start.path(QStringLiteral("run")); }
+    QString lockFolder() const { return runtime() + QStringLiteral("/velmora"); }
+    QString lock() const
+    {
+        if (lock_.isEmpty())
+            lock_ = journal::WriteTurn::lockPathFor(journal());
+        return lock_;
+    }
+    mutable QString lock_;
     // Where the journal's bytes are: the file a link at its path leads to.
     QString journalFile() const
     {
@@ -102,6 +112,14 @@ bool chmodPath(const QString& p, mode_t mode)
     return posixOk(chmod(path(p).constData(), mode));
 }
 
+// A lock file left at the journal's lock path, as another writer made it.
+void putLock(const Scene& s, const QByteArray& bytes)
+{
+    QFile f(s.lock());
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+}
+
 // One place to import, as a KML file in the start folder.
 QByteArray onePlace(const QString& name)
 {
@@ -125,10 +143,13 @@ bool standard(Scene& s, const QByteArray& journal = kTwoPlaces)
 bool forNobody(Scene& s)
 {
     const QString ww = s.start.path(QStringLiteral("ww"));
+    const auto chownAll = [](const QString& folder) {
+        return QProcess::execute(QStringLiteral("chown"),
+                                 {QStringLiteral("-R"), QStringLiteral("nobody:nogroup"), folder})
+               == 0;
+    };
     return chmodPath(s.start.path(), 0755) && chownPath(ww, kNobody) && chownPath(s.save(), kNobody)
-           && chownPath(s.journal(), kNobody)
-           && QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("nobody:nogroup"), ww})
-                  == 0;
+           && chownPath(s.journal(), kNobody) && chownAll(ww) && chownAll(s.runtime());
 }
 
 enum class Act {
@@ -213,31 +234,37 @@ const std::vector<Case>& cases()
          "a symbolic link that leads round in a loop", After::Unchanged},
         {"unreadable lock, 10 minutes old: taken over", Act::Import, true,
          [](Scene& s) {
-             s.start.write(QStringLiteral("save/velmora.js.lock"), "4242\n");
+             putLock(s, "4242\n");
              return unless(standard(s) && forNobody(s) && chownPath(s.lock(), kNobody) && chmodPath(s.lock(), 0)
                                && olderBy(s.lock(), 10),
                            "cannot lay out the lock");
          },
          0, "", After::Complete, 3},
-        {"another user's lock in a sticky folder: taken over, not removed", Act::Import, true,
+        {"another user's readable lock: taken over", Act::Import, true,
          [](Scene& s) {
-             s.start.write(QStringLiteral("save/velmora.js.lock"), "4242\n");
-             return unless(standard(s) && forNobody(s) && chownPath(s.save(), 0) && chmodPath(s.save(), 01777)
-                               && chownPath(s.lock(), 0) && olderBy(s.lock(), 10),
+             putLock(s, "4242\n");
+             return unless(standard(s) && forNobody(s) && chownPath(s.lock(), 0) && olderBy(s.lock(), 10),
                            "cannot lay out the lock");
          },
          0, "", After::Complete, 3},
-        {"another user's unreadable lock in a sticky folder: reported", Act::Import, true,
+        {"another user's unreadable lock, just made: reported", Act::Import, true,
          [](Scene& s) {
-             s.start.write(QStringLiteral("save/velmora.js.lock"), "4242\n");
-             return unless(standard(s) && forNobody(s) && chownPath(s.save(), 0) && chmodPath(s.save(), 01777)
-                               && chownPath(s.lock(), 0) && chmodPath(s.lock(), 0600) && olderBy(s.lock(), 10),
+             putLock(s, "4242\n");
+             return unless(standard(s) && forNobody(s) && chownPath(s.lock(), 0) && chmodPath(s.lock(), 0600),
                            "cannot lay out the lock");
          },
          1, "a file of another user that the program cannot open", After::Unchanged},
+        {"a lock folder of another user: refused, never used", Act::Import, true,
+         [](Scene& s) {
+             return unless(standard(s) && forNobody(s) && chownPath(s.lockFolder(), 0), "cannot lay out the folder");
+         },
+         1, "belongs to another user", After::Unchanged},
+        {"a lock folder open to others: closed, then used", Act::Import, false,
+         [](Scene& s) { return unless(standard(s) && chmodPath(s.lockFolder(), 0777), "cannot open the folder"); }, 0,
+         "", After::Complete, 3},
         {"a dead writer's lock file: taken over at once", Act::Import, false,
          [](Scene& s) {
-             s.start.write(QStringLiteral("save/velmora.js.lock"), "999999\nvelmora\n");
+             putLock(s, "999999\nvelmora\n");
              return unless(standard(s), "");
          },
          0, "", After::Complete, 3},
@@ -409,6 +436,12 @@ private slots:
             QSKIP("setpriv is missing: no way to run as a user whom permissions stop");
         const Watchdog watchdog(c.name, std::chrono::seconds(180));
         Scene s;
+        // Locks go to a runtime folder of the case's own, named before the
+        // case hands folders to another user.
+        QDir().mkpath(s.save());
+        QVERIFY(QDir().mkpath(s.runtime()) && chmodPath(s.runtime(), 0700));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(s.runtime()));
+        QVERIFY(!s.lock().isEmpty());
         if (const QString why = c.prepare(s); !why.isEmpty())
             QSKIP(qPrintable(why));
         const QByteArray before = s.start.read(QDir(s.start.path()).relativeFilePath(s.journalFile()));
@@ -428,6 +461,7 @@ private slots:
             QCOMPARE(read.rows.size(), c.places);
         }
         QVERIFY2(QFileInfo(s.journal()).isSymLink() == linked, "a link at the journal's path was replaced");
+        QVERIFY2(!QFileInfo::exists(s.save() + QStringLiteral("/velmora.js.lock")), "a lock in the save folder");
         // No copy of a save left behind.
         const QStringList left = QDir(s.save()).entryList({QStringLiteral("velmora.js.??????")}, QDir::Files);
         QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));

@@ -41,12 +41,17 @@ struct Run {
     QString out, err;
 };
 
-// Runs the program once per argument list, all at once, in the start folder.
-QList<Run> velmoraAtOnce(const QList<QStringList>& argLists)
+// Runs the program once per argument list, all at once, in the start
+// folder or in the folder each list's own entry of `folders` names.
+QList<Run> velmoraAtOnce(const QList<QStringList>& argLists, const QStringList& folders = {})
 {
     std::vector<std::unique_ptr<QProcess>> processes;
-    for (const QStringList& args : argLists)
-        processes.emplace_back(std::make_unique<QProcess>())->start(QStringLiteral(VELMORA_PROGRAM), args);
+    for (qsizetype i = 0; i < argLists.size(); ++i) {
+        auto& p = processes.emplace_back(std::make_unique<QProcess>());
+        if (i < folders.size())
+            p->setWorkingDirectory(folders[i]);
+        p->start(QStringLiteral(VELMORA_PROGRAM), argLists[i]);
+    }
     QList<Run> runs;
     for (auto& p : processes) {
         Run r;
@@ -59,10 +64,10 @@ QList<Run> velmoraAtOnce(const QList<QStringList>& argLists)
     return runs;
 }
 
-QStringList journalNames(const StartFolder& start)
+QStringList journalNames(const StartFolder& start, const char* journal = "velmora.js")
 {
     QStringList names;
-    for (const QString& row : journal::readJournalFile(start.path("velmora.js")).rows)
+    for (const QString& row : journal::readJournalFile(start.path(journal)).rows)
         names << splitRow(row).name;
     return names;
 }
@@ -166,6 +171,35 @@ private slots:
         // No temporary copy left behind, none taken from a live save.
         QCOMPARE(QDir(start.path()).entryList({QStringLiteral("velmora.js.*")}, QDir::Files | QDir::Hidden),
                  QStringList());
+    }
+
+    void everyPathToOneJournalSharesOneTurn()
+    {
+        // One journal reached as a link to it, as the file itself and
+        // through "..": twenty imports at once, each from its own start
+        // folder, and every place arrives.
+        StartFolder start;
+        start.write("real/velmora.js", journal::journalBytes(kParis));
+        QDir().mkpath(start.path("ww/add-ons/earth"));
+        QDir().mkpath(start.path("ww/config/earth"));
+        QDir().mkpath(start.path("linked"));
+        QVERIFY(QFile::link(QStringLiteral("../real/velmora.js"), start.path("linked/velmora.js")));
+        const QByteArray saveDirs[] = {"..\\linked", "..\\real", "..\\linked\\..\\real"};
+        QList<QStringList> argLists;
+        QStringList folders;
+        for (int k = 0; k < 20; ++k) {
+            const QString folder = QStringLiteral("start%1").arg(k);
+            start.write(folder + QStringLiteral("/velmora.ini"), guitest::settingsFile(saveDirs[k % 3], "..\\ww"));
+            start.write(folder + QStringLiteral("/in.kml"), places(folder, 100));
+            argLists << QStringList{QStringLiteral("import"), QStringLiteral("in.kml")};
+            folders << start.path(folder);
+        }
+        for (const Run& r : velmoraAtOnce(argLists, folders))
+            QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY(QFileInfo(start.path("linked/velmora.js")).isSymLink());
+        const QStringList names = journalNames(start, "real/velmora.js");
+        QCOMPARE(names.size(), 2001);
+        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), 2001);
     }
 
     void theWindowSavesWhileTenImportsRun()

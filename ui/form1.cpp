@@ -111,6 +111,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     connect(journal_, &journal::Journal::modifiedChanged, this, &Form1::showCaption);
     connect(journal_, &journal::Journal::reloaded, this, &Form1::forgetHistory);
     connect(journal_, &journal::Journal::changedOnDisk, this, &Form1::journalChangedOnDisk);
+    connect(journal_, &journal::Journal::conflictCopiesFound, this, &Form1::journalCopiesFound);
     connect(journal_, &journal::Journal::idle, this, &Form1::captureAfterHold);
     connect(journal_, &journal::Journal::openedInBackground, this, [this](const journal::ReadResult& read) {
         qApp->removeEventFilter(this);
@@ -274,6 +275,29 @@ void Form1::journalChangedOnDisk()
                            "not read again"));
 }
 
+void Form1::journalCopiesFound()
+{
+    if (QApplication::activeModalWidget()) {
+        journal_->checkDiskLater(kUnderDialogRetryMs);
+        return;
+    }
+    // With unsaved changes the next Save merges them, with the list's changes.
+    if (journal_->isModified())
+        return;
+    const journal::Journal::SaveResult saved = journal_->saveEdited(
+        journal_->path(), kWaitForTurnMs, [] { return false; },
+        [this](const QStringList& rows) { return writeLayer(rows).failures; });
+    logCopies(saved);
+    if (saved.written() && !saved.layerFailures.isEmpty())
+        reportLayer(placenames::Result{saved.layerFailures});
+}
+
+void Form1::logCopies(const journal::Journal::SaveResult& saved)
+{
+    for (const QString& line : saved.copiesMerged + saved.copiesLeft)
+        log(line);
+}
+
 void Form1::reportUnreadPlaces(const journal::ReadResult& read)
 {
     const QString path = paths::shown(read.path);
@@ -374,6 +398,7 @@ bool Form1::saveVelmora()
                        settings.WWDir, [&layerData] { return layerData.get(); }, placenames::labelFont(settings))
                 .failures;
         });
+    logCopies(saved);
     if (!reportSave(saved))
         return false;
     log(QStringLiteral("Velmora updated successfully"));

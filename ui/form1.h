@@ -219,6 +219,8 @@ private:
     // Another writer changed the journal: an unmodified list follows it,
     // one with unsaved changes notes it in the log.
     void journalChangedOnDisk();
+    void journalCopiesFound();
+    void logCopies(const journal::Journal::SaveResult& saved);
     void captureAfterHold();
 
     QWidget* client_;

@@ -1,0 +1,78 @@
+#include "mergebase.h"
+
+#include "journalfile.h"
+#include "platform/textfile.h"
+#include "platform/userfolders.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QHash>
+
+namespace journal::mergebase {
+namespace {
+
+// The record of what this machine last wrote: the bytes' size and hash, no
+// copy of them. Compared only on this machine.
+QByteArray printOf(const QByteArray& bytes)
+{
+    return QByteArray::number(bytes.size()) + ' '
+           + QByteArray::number(quint64(qHashBits(bytes.constData(), size_t(bytes.size()), 0)), 16) + "\r\n";
+}
+
+QString writtenPath(const QString& record)
+{
+    return record + QStringLiteral(".written");
+}
+
+QByteArray readSmall(const QString& path, qint64 most)
+{
+    const textfile::FileRead read = textfile::readRegularFile(path, most);
+    return read.ok() ? read.bytes : QByteArray();
+}
+
+}  // namespace
+
+QString recordPath(const QString& journalPath)
+{
+    const QString folder = userfolders::stateFolder();
+    if (folder.isEmpty())
+        return {};
+    const QByteArray key = QCryptographicHash::hash(resolvedPath(journalPath).toUtf8(), QCryptographicHash::Sha256);
+    return folder + QStringLiteral("/base-") + QString::fromLatin1(key.toHex().left(32)) + QStringLiteral(".js");
+}
+
+void noteRead(const QString& journalPath, const QByteArray& bytes)
+{
+    const QString record = recordPath(journalPath);
+    if (record.isEmpty())
+        return;
+    if (readSmall(writtenPath(record), 256) == printOf(bytes))
+        return;  // our own write read back: not what another machine had
+    const textfile::FileRead held = textfile::readRegularFile(record, kMaxFileBytes);
+    if (held.ok() && held.bytes == bytes)
+        return;
+    textfile::writeAtomically(record, bytes);
+}
+
+void noteWritten(const QString& journalPath, const QByteArray& bytes)
+{
+    const QString record = recordPath(journalPath);
+    if (record.isEmpty())
+        return;
+    const QByteArray print = printOf(bytes);
+    if (readSmall(writtenPath(record), 256) != print)
+        textfile::writeAtomically(writtenPath(record), print);
+}
+
+std::optional<QStringList> rows(const QString& journalPath)
+{
+    const QString record = recordPath(journalPath);
+    if (record.isEmpty())
+        return std::nullopt;
+    const ReadResult read = readJournalFile(record);
+    if (!read.opened || !read.complete())
+        return std::nullopt;
+    return read.rows;
+}
+
+}  // namespace journal::mergebase
