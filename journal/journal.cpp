@@ -297,7 +297,7 @@ Journal::Loaded Journal::load(const QString& path)
     // A journal beside conflict copies is one side of a conflict, not a
     // version both machines had.
     if (file.ok() && loaded.read.complete() && conflictCopies(path).isEmpty())
-        mergebase::noteRead(path, file.bytes);
+        mergebase::noteRead(path, file.bytes, loaded.print);
     return loaded;
 }
 
@@ -641,7 +641,7 @@ Journal::SaveResult Journal::write(const QStringList& rows, const LayerWriter& l
         result.outcome = SaveResult::NotWritten;
         return result;
     }
-    mergebase::noteWritten(path(), *bytes);
+    mergebase::noteWritten(path(), print);
     result.outcome = SaveResult::Written;
     // The layer is part of the save: no other writer comes in before it.
     result.layerFailures = layer(rows);

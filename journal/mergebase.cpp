@@ -13,10 +13,9 @@ namespace {
 
 // The record of what this machine last wrote: the bytes' size and hash, no
 // copy of them. Compared only on this machine.
-QByteArray printOf(const QByteArray& bytes)
+QByteArray printOf(const Fingerprint& print)
 {
-    return QByteArray::number(bytes.size()) + ' '
-           + QByteArray::number(quint64(qHashBits(bytes.constData(), size_t(bytes.size()), 0)), 16) + "\r\n";
+    return QByteArray::number(print.size) + ' ' + QByteArray::number(print.hash, 16) + "\r\n";
 }
 
 QString writtenPath(const QString& record)
@@ -41,12 +40,12 @@ QString recordPath(const QString& journalPath)
     return folder + QStringLiteral("/base-") + QString::fromLatin1(key.toHex().left(32)) + QStringLiteral(".js");
 }
 
-void noteRead(const QString& journalPath, const QByteArray& bytes)
+void noteRead(const QString& journalPath, const QByteArray& bytes, const Fingerprint& print)
 {
     const QString record = recordPath(journalPath);
     if (record.isEmpty())
         return;
-    if (readSmall(writtenPath(record), 256) == printOf(bytes))
+    if (readSmall(writtenPath(record), 256) == printOf(print))
         return;  // our own write read back: not what another machine had
     const textfile::FileRead held = textfile::readRegularFile(record, kMaxFileBytes);
     if (held.ok() && held.bytes == bytes)
@@ -54,14 +53,14 @@ void noteRead(const QString& journalPath, const QByteArray& bytes)
     textfile::writeAtomically(record, bytes);
 }
 
-void noteWritten(const QString& journalPath, const QByteArray& bytes)
+void noteWritten(const QString& journalPath, const Fingerprint& print)
 {
     const QString record = recordPath(journalPath);
     if (record.isEmpty())
         return;
-    const QByteArray print = printOf(bytes);
-    if (readSmall(writtenPath(record), 256) != print)
-        textfile::writeAtomically(writtenPath(record), print);
+    const QByteArray line = printOf(print);
+    if (readSmall(writtenPath(record), 256) != line)
+        textfile::writeAtomically(writtenPath(record), line);
 }
 
 std::optional<QStringList> rows(const QString& journalPath)

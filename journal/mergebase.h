@@ -7,6 +7,8 @@
 // machine wrote itself is never taken as the base, since one side of the
 // conflict then equals it and a three-way merge would drop the other's work.
 
+#include "fingerprint.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -19,11 +21,12 @@ namespace journal::mergebase {
 // the path resolves to); empty when the state folder is unusable.
 QString recordPath(const QString& journalPath);
 
-// The journal was read whole with these bytes: they become the base unless
-// this machine wrote them itself.
-void noteRead(const QString& journalPath, const QByteArray& bytes);
-// This machine wrote these bytes as the journal.
-void noteWritten(const QString& journalPath, const QByteArray& bytes);
+// The journal was read whole with these bytes (whose print is `print`):
+// they become the base unless this machine wrote them itself.
+void noteRead(const QString& journalPath, const QByteArray& bytes, const Fingerprint& print);
+// This machine wrote bytes of this print as the journal; only the print is
+// kept, since a save streams its bytes and never holds them whole.
+void noteWritten(const QString& journalPath, const Fingerprint& print);
 
 // The base's rows; nothing when there is none (or it cannot be read whole).
 std::optional<QStringList> rows(const QString& journalPath);

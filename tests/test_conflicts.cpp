@@ -163,11 +163,11 @@ TEST_F(Conflicts, TheBaseIsTheLastVersionReadFromAnotherWriter)
     const QByteArray shared = journal::journalBytes({place("A")});
     const QByteArray mine = journal::journalBytes({place("A"), place("N1")});
     EXPECT_EQ(journal::mergebase::rows(journal_), std::nullopt);
-    journal::mergebase::noteWritten(journal_, mine);
-    journal::mergebase::noteRead(journal_, shared);
+    journal::mergebase::noteWritten(journal_, journal::fingerprintOf(mine));
+    journal::mergebase::noteRead(journal_, shared, journal::fingerprintOf(shared));
     EXPECT_EQ(journal::mergebase::rows(journal_), QStringList{place("A")});
     // What this machine wrote, read back, is one side of any conflict to come.
-    journal::mergebase::noteRead(journal_, mine);
+    journal::mergebase::noteRead(journal_, mine, journal::fingerprintOf(mine));
     EXPECT_EQ(journal::mergebase::rows(journal_), QStringList{place("A")});
     EXPECT_TRUE(journal::mergebase::recordPath(journal_).startsWith(state_.path() + QStringLiteral("/velmora/")));
     EXPECT_FALSE(journal::mergebase::recordPath(journal_).startsWith(dir_.path()));
