@@ -1,6 +1,7 @@
 #pragma once
 // Places in the formats other programs speak: KML 2.2 (globes, maps), also
-// zipped as KMZ, and GPX 1.1 (GPS devices, hiking tools), written as UTF-8. Each place keeps
+// zipped as KMZ, GPX 1.1 (GPS devices, hiking tools), GeoJSON (web maps,
+// GIS, saved places of map services) and CSV (spreadsheets), written as UTF-8. Each place keeps
 // its own link on the way (KML ExtendedData, GPX link), so that what is
 // exported comes back as exactly the same rows.
 
@@ -15,9 +16,10 @@
 
 namespace exchange {
 
-enum class Format { Kml, Gpx, Kmz };
+enum class Format { Kml, Gpx, Kmz, GeoJson, Csv };
 
-// By the file name's extension (.kml, .gpx or .kmz, any case).
+// By the file name's extension (.kml, .gpx, .kmz, .geojson or .json, .csv;
+// any case).
 std::optional<Format> formatOf(const QString& fileName);
 
 // Where the exports put a row: its link's position, 0,0 when it has none
@@ -31,6 +33,13 @@ links::Position exportedPosition(QStringView link);
 // at a scale from its size (KML LabelStyle; the default size is scale 1).
 QByteArray kmlBytes(const QStringList& rows, const std::optional<placenames::LabelFont>& labels = std::nullopt);
 QByteArray gpxBytes(const QStringList& rows);
+// A FeatureCollection of Points with "name" and "description" (and the
+// row's link as "worldwind-link"); a place whose link has no position has
+// no geometry (null), never a point at 0,0.
+QByteArray geoJsonBytes(const QStringList& rows);
+// "name,latitude,longitude,description,link" and one line per place, as
+// RFC 4180 quotes it; no position leaves both numbers empty.
+QByteArray csvBytes(const QStringList& rows);
 // The KML file as "doc.kml" in a zip archive; nothing (and `error` says
 // why) when the archive cannot be made.
 std::optional<QByteArray> kmzBytes(const QStringList& rows, QString* error = nullptr);
@@ -49,6 +58,10 @@ struct Import {
     int skipped = 0;   // placemarks without a point, overlays, network links
     int routeAndTrackPoints = 0;
     int alreadyInList = 0;  // left out by leaveOutKnown
+    // Places that hold no position (a saved place whose link names none):
+    // left out, never put at 0,0, and named so that the user can find them
+    // ("\"Louvre\"", or "the place at line 7" without a name).
+    QStringList withoutPosition;
     // Why nothing of the file can be taken; empty when it was read.
     QString error;
     bool ok() const { return error.isEmpty(); }
@@ -63,7 +76,11 @@ struct Import {
 // trimmed. Only well-formed XML is read; entity declarations are refused
 // and external entities never fetched; a bad coordinate rejects the whole
 // file.
-Import parse(const QByteArray& bytes);
+//
+// GeoJSON (a FeatureCollection, a Feature or a geometry) and CSV (a header
+// naming the columns) are read when `format` says so; without one, bytes
+// that start as JSON does are read as GeoJSON, and any other as KML or GPX.
+Import parse(const QByteArray& bytes, std::optional<Format> format = std::nullopt);
 Import readFile(const QString& path);
 
 // Takes out of `found` the places that `list` holds already: same name and
@@ -75,7 +92,8 @@ void leaveOutKnown(Import& found, const QStringList& list);
 
 // "12 places; 3 items that are not points skipped; 40 route and track
 // points ignored; 2 places already in the list left out" (all but the first
-// only when there are any); when every place is in the list already, "No
+// only when there are any), then the places without a position by name;
+// when every place is in the list already, "No
 // new places: all 5 are in the list already" and what was skipped.
 QString summary(const Import& import);
 

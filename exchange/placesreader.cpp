@@ -1,6 +1,7 @@
 #include "places.h"
 
 #include "exchange/kmz.h"
+#include "exchange/readrules.h"
 #include "exchange/xmldoc.h"
 #include "journal/journal.h"
 #include "journal/row.h"
@@ -26,183 +27,6 @@ inline bool is(const char* name, std::string_view wanted)
         if (*name++ != c)
             return false;
     return *name == '\0';
-}
-
-// A text read as a string would lose a U+FEFF first in it, as the names
-// and comments do: so do the texts read from the bytes.
-QByteArrayView withoutBom(QByteArrayView text)
-{
-    return text.startsWith("\xEF\xBB\xBF") ? text.sliced(3) : text;
-}
-
-// A piece of such a text as a string, for the rules that need one: a
-// U+FEFF first in it is kept, since it was not first in the text.
-QString wide(QByteArrayView text)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    return decoder.decode(text);
-}
-
-// Blanks and line ends around a link copied into a file are not part of it.
-QByteArrayView trimmedLink(QByteArrayView link)
-{
-    link = withoutBom(link);
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    qsizetype from = 0, to = link.size();
-    while (from < to && blank(link[from]))
-        ++from;
-    while (to > from && blank(link[to - 1]))
-        --to;
-    return link.sliced(from, to - from);
-}
-
-bool isLocationLink(QByteArrayView link)
-{
-    return link.startsWith(QByteArrayView(links::kScheme));
-}
-
-bool ascii(QByteArrayView text)
-{
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
-}
-
-// links::decimalNumber read straight from the bytes. Its rule, for the
-// ASCII texts that files hold; any other text goes to it as a string.
-std::optional<double> decimalNumber(QByteArrayView text)
-{
-    const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    while (begin < end && space(*begin))
-        ++begin;
-    while (end > begin && space(end[-1]))
-        --end;
-    for (const char* p = begin; p < end; ++p) {
-        if ((*p >= '0' && *p <= '9') || *p == '.' || *p == 'e' || *p == 'E' || *p == '-' || *p == '+')
-            continue;
-        // Unicode's blanks may stand around the number too.
-        if (!ascii(text.sliced(p - text.data())))
-            return links::decimalNumber(wide(text));
-        return std::nullopt;
-    }
-    if (begin < end && *begin == '+') {
-        ++begin;  // from_chars takes no plus sign
-        if (begin < end && (*begin == '+' || *begin == '-'))
-            return std::nullopt;
-    }
-    if (begin == end || end - begin > 64)
-        return std::nullopt;
-    double value = 0;
-    const auto result = std::from_chars(begin, end, value);
-    if (result.ec != std::errc() || result.ptr != end)
-        return std::nullopt;
-    return value;
-}
-
-// links::readNumber, World Wind's layer's reading, for the plain numbers
-// of links (signs, digits and points only) straight from the bytes; any
-// other text goes to it as a string.
-float layerNumber(QByteArrayView text)
-{
-    bool plain = text.size() <= 32;
-    for (qsizetype i = 0; plain && i < text.size(); ++i)
-        plain = (text[i] >= '0' && text[i] <= '9') || text[i] == '.' || text[i] == '-' || text[i] == '+';
-    if (!plain)
-        return links::readNumber(wide(text));
-    return links::fromChars(text.data(), text.data() + text.size());
-}
-
-// layerNumber of a text that decimalNumber read as `exact`, mostly without
-// reading it again: for the plain numbers it reads straight from the
-// bytes, both readings round the same decimal to nearest, so the float is
-// the one nearest to `exact`, unless `exact` lies just halfway between two
-// floats, where rounding twice may go the other way.
-float layerNumber(QByteArrayView text, double exact)
-{
-    bool plain = text.size() <= 32;
-    for (qsizetype i = 0; plain && i < text.size(); ++i)
-        plain = (text[i] >= '0' && text[i] <= '9') || text[i] == '.' || text[i] == '-' || text[i] == '+';
-    const float near = float(exact);
-    if (!plain || !std::isfinite(near))
-        return layerNumber(text);
-    if (double(near) == exact)
-        return near;
-    const float other = std::nextafter(near, double(near) < exact ? std::numeric_limits<float>::infinity()
-                                                                  : -std::numeric_limits<float>::infinity());
-    if ((double(near) + double(other)) / 2 == exact)
-        return layerNumber(text);
-    return near;
-}
-
-// The value of "&"-separated pair `i` of a link: after its first "=", up
-// to a second "=", as links::pairNumber finds it.
-std::optional<QByteArrayView> pairValue(QByteArrayView link, int i)
-{
-    const char* p = link.data();
-    const char* const end = p + link.size();
-    for (int field = 0; field < i; ++field) {
-        p = static_cast<const char*>(std::memchr(p, '&', size_t(end - p)));
-        if (!p)
-            return std::nullopt;
-        ++p;
-    }
-    while (p < end && *p != '&' && *p != '=')
-        ++p;
-    if (p == end || *p != '=')
-        return std::nullopt;
-    const char* const start = ++p;
-    while (p < end && *p != '&' && *p != '=')
-        ++p;
-    return QByteArrayView(start, p - start);
-}
-
-// A plain decimal ("-33.8688") of at most 15 significant digits: the
-// layer's float reading of it is that of its decimal(), and so agrees.
-bool shortDecimal(QByteArrayView text)
-{
-    int digits = 0;
-    bool leading = true;
-    for (qsizetype i = text.startsWith('-') ? 1 : 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '.')
-            continue;
-        if (c < '0' || c > '9')
-            return false;
-        leading = leading && c == '0';
-        digits += !leading;
-    }
-    return digits <= 15;
-}
-
-// Whether our link still points at the place, as the exports read it: the
-// KML and GPX exports by its exact position (0,0 when it has none), and,
-// when it has one, the World Wind layer by its float reading. `latText`
-// and `lonText` are what the place's own numbers were read from: the link
-// usually holds the same, read already.
-bool pointsAt(QByteArrayView link, double lat, double lon, QByteArrayView latText, QByteArrayView lonText)
-{
-    const std::optional<QByteArrayView> linkLat = pairValue(link, 1), linkLon = pairValue(link, 2);
-    std::optional<double> exactLat, exactLon;
-    if (linkLat && linkLon) {
-        exactLat = *linkLat == latText ? lat : decimalNumber(*linkLat);
-        exactLon = *linkLon == lonText ? lon : decimalNumber(*linkLon);
-    }
-    const bool exact = exactLat && exactLon && links::validLatitude(*exactLat) && links::validLongitude(*exactLon);
-    const double atLat = exact ? *exactLat : 0, atLon = exact ? *exactLon : 0;
-    if (std::abs(atLat - lat) >= 1e-9 || std::abs(atLon - lon) >= 1e-9)
-        return false;
-    if (!exact)
-        return true;
-    const auto layerReads = [](QByteArrayView text, double exactValue, double value) {
-        if (shortDecimal(text))
-            return true;
-        const float got = layerNumber(text, exactValue);
-        return got == float(value) || got == links::readNumber(links::decimal(value));
-    };
-    return layerReads(*linkLat, *exactLat, lat) && layerReads(*linkLon, *exactLon, lon);
 }
 
 // One place as found in the file: where its texts are, read only when the
@@ -561,13 +385,6 @@ private:
     }
 };
 
-QString tooLarge(qint64 size)
-{
-    return QStringLiteral("it is too large (%1 MB; places files of up to %2 MB are read)")
-        .arg((size + (1 << 20) - 1) >> 20)
-        .arg(kMaxFileSize >> 20);
-}
-
 Import parseXml(QByteArray bytes)
 {
     const xml::Document doc(std::move(bytes));
@@ -579,14 +396,30 @@ Import parseXml(QByteArray bytes)
     return Reader(doc).run();
 }
 
+// Whether the text starts as JSON does, after blanks.
+bool looksLikeJson(QByteArrayView bytes)
+{
+    for (const char c : withoutBom(bytes)) {
+        if (c == '{' || c == '[')
+            return true;
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            return false;
+    }
+    return false;
+}
+
 // The bytes are parsed where they lie when handed over.
-Import parseOwned(QByteArray bytes)
+Import parseOwned(QByteArray bytes, std::optional<Format> format)
 {
     if (bytes.size() > kMaxFileSize) {
         Import result;
         result.error = tooLarge(bytes.size());
         return result;
     }
+    if (format == Format::Csv)
+        return readCsv(bytes);
+    if (format == Format::GeoJson || (!format && looksLikeJson(bytes)))
+        return readGeoJson(std::move(bytes));
     if (kmz::looksLikeZip(bytes)) {
         const kmz::Unpacked main = kmz::mainDocument(bytes, kMaxFileSize);
         if (!main.error.isEmpty()) {
@@ -601,16 +434,16 @@ Import parseOwned(QByteArray bytes)
 
 }  // namespace
 
-Import parse(const QByteArray& bytes)
+Import parse(const QByteArray& bytes, std::optional<Format> format)
 {
-    return parseOwned(bytes);
+    return parseOwned(bytes, format);
 }
 
 Import readFile(const QString& path)
 {
     textfile::FileRead file = textfile::readRegularFile(path, kMaxFileSize);
     if (file.ok())
-        return parseOwned(std::move(file.bytes));
+        return parseOwned(std::move(file.bytes), formatOf(path));
     Import result;
     switch (file.outcome) {
     case textfile::FileRead::TooLarge: result.error = tooLarge(file.size); break;
@@ -639,6 +472,18 @@ QString summary(const Import& import)
     if (n > 0 && known > 0)
         text += known == 1 ? QStringLiteral("; 1 place already in the list left out")
                            : QStringLiteral("; %1 places already in the list left out").arg(known);
+    if (const qsizetype lost = import.withoutPosition.size(); lost > 0) {
+        // Named, a few at most, so that the user can capture them from the globe.
+        constexpr qsizetype kNamed = 5;
+        QStringList names;
+        for (qsizetype i = 0; i < std::min(lost, kNamed); ++i)
+            names.append(import.withoutPosition[i]);
+        QString shown = names.join(QLatin1String(", "));
+        if (lost > kNamed)
+            shown += QStringLiteral(" and %1 more").arg(lost - kNamed);
+        text += lost == 1 ? QStringLiteral("; 1 place without a position left out: %1").arg(shown)
+                          : QStringLiteral("; %1 places without a position left out: %2").arg(lost).arg(shown);
+    }
     return text;
 }
 

@@ -1,6 +1,7 @@
 #include "places.h"
 
 #include "exchange/kmz.h"
+#include "exchange/outbytes.h"
 #include "journal/row.h"
 #include "platform/textfile.h"
 #include "worldwind/links.h"
@@ -20,76 +21,34 @@ links::Position exportedPosition(QStringView link)
 
 namespace {
 
-// The file's bytes, appended into one buffer reserved ahead: markup as it
-// is, texts escaped a run at a time. Places files are written one place per
-// line, which keeps them readable and quick to read back.
-class Out {
-public:
-    explicit Out(qsizetype rows) { bytes_.resize(4096 + rows * 400); }
-
-    Out& operator<<(std::string_view markup)
-    {
-        char* o = room(qsizetype(markup.size()));
-        std::memcpy(o, markup.data(), markup.size());
-        used_ += qsizetype(markup.size());
-        return *this;
+// XML's escapes: markup characters escaped, line ends (and in an attribute
+// tabs) as character references, since a reader would take them for
+// blanks; control characters, which XML cannot hold at all, as U+FFFD.
+std::string_view xmlEscape(char c, bool attribute)
+{
+    if (c >= 0x20 && c != '<' && c != '>' && c != '&' && c != '"')
+        return {};
+    switch (c) {
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '&': return "&amp;";
+    case '"': return "&quot;";
+    case '\n': return "&#10;";
+    case '\r': return "&#13;";
+    case '\t': return attribute ? "&#9;" : std::string_view();
+    default: return OutBytes::kReplacement;
     }
+}
 
-    // Text as XML carries it: markup characters escaped, line ends (and in
-    // an attribute tabs) as character references, since a reader would
-    // take them for blanks; characters XML cannot hold at all (control
-    // characters, lone surrogates) as U+FFFD.
+// Places files are written one place per line, which keeps them readable
+// and quick to read back.
+class Out : public OutBytes {
+public:
+    using OutBytes::OutBytes;
+
     void text(QStringView s, bool attribute = false)
     {
-        char* const start = room(s.size() * 6);
-        char* o = start;
-        const char16_t* p = s.utf16();
-        const char16_t* const end = p + s.size();
-        const auto put = [&o](std::string_view v) {
-            std::memcpy(o, v.data(), v.size());
-            o += v.size();
-        };
-        for (; p < end; ++p) {
-            const char16_t c = *p;
-            if (c < 0x80) {
-                if (c >= 0x20 && c != u'<' && c != u'>' && c != u'&' && c != u'"') {
-                    *o++ = char(c);
-                    continue;
-                }
-                switch (c) {
-                case u'<': put("&lt;"); break;
-                case u'>': put("&gt;"); break;
-                case u'&': put("&amp;"); break;
-                case u'"': put("&quot;"); break;
-                case u'\n': put("&#10;"); break;
-                case u'\r': put("&#13;"); break;
-                case u'\t':
-                    if (attribute)
-                        put("&#9;");
-                    else
-                        *o++ = '\t';
-                    break;
-                default: put("\xEF\xBF\xBD"); break;
-                }
-            } else if (c < 0x800) {
-                *o++ = char(0xC0 | (c >> 6));
-                *o++ = char(0x80 | (c & 0x3F));
-            } else if (c < 0xD800 || (c >= 0xE000 && c < 0xFFFE)) {
-                *o++ = char(0xE0 | (c >> 12));
-                *o++ = char(0x80 | ((c >> 6) & 0x3F));
-                *o++ = char(0x80 | (c & 0x3F));
-            } else if (c < 0xDC00 && p + 1 < end && p[1] >= 0xDC00 && p[1] < 0xE000) {
-                const char32_t cp = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(p[1]) - 0xDC00);
-                *o++ = char(0xF0 | (cp >> 18));
-                *o++ = char(0x80 | ((cp >> 12) & 0x3F));
-                *o++ = char(0x80 | ((cp >> 6) & 0x3F));
-                *o++ = char(0x80 | (cp & 0x3F));
-                ++p;
-            } else {
-                put("\xEF\xBF\xBD");
-            }
-        }
-        used_ += o - start;
+        OutBytes::text(s, [attribute](char c) { return xmlEscape(c, attribute); });
     }
 
     void element(std::string_view name, QStringView content)
@@ -97,32 +56,6 @@ public:
         *this << "<" << name << ">";
         text(content);
         *this << "</" << name << ">";
-    }
-
-    void number(double value)
-    {
-        const QString digits = links::decimal(value);
-        char* o = room(digits.size());
-        for (const QChar c : digits)
-            *o++ = char(c.unicode());
-        used_ += digits.size();
-    }
-
-    QByteArray finish()
-    {
-        bytes_.truncate(used_);
-        return std::move(bytes_);
-    }
-
-private:
-    QByteArray bytes_;
-    qsizetype used_ = 0;
-
-    char* room(qsizetype more)
-    {
-        if (used_ + more > bytes_.size())
-            bytes_.resize(std::max(bytes_.size() * 2, used_ + more));
-        return bytes_.data() + used_;
     }
 };
 
@@ -156,6 +89,10 @@ std::optional<Format> formatOf(const QString& fileName)
         return Format::Gpx;
     if (suffix == QLatin1String("kmz"))
         return Format::Kmz;
+    if (suffix == QLatin1String("geojson") || suffix == QLatin1String("json"))
+        return Format::GeoJson;
+    if (suffix == QLatin1String("csv"))
+        return Format::Csv;
     return std::nullopt;
 }
 
@@ -221,13 +158,23 @@ bool writeFile(const QString& path, const QStringList& rows, QString* error,
     const std::optional<Format> format = formatOf(path);
     if (!format) {
         if (error)
-            *error = QStringLiteral("the file name must end in .kml, .gpx or .kmz");
+            *error = QStringLiteral("the file name must end in .kml, .gpx, .kmz, .geojson, .json or .csv");
         return false;
     }
-    if (*format == Format::Kmz) {
-        const std::optional<QByteArray> bytes = kmz::pack(kmlBytes(rows, labels), error);
-        return bytes && textfile::writeAtomically(path, *bytes, error);
+    QByteArray bytes;
+    switch (*format) {
+    case Format::Kml: bytes = kmlBytes(rows, labels); break;
+    case Format::Gpx: bytes = gpxBytes(rows); break;
+    case Format::GeoJson: bytes = geoJsonBytes(rows); break;
+    case Format::Csv: bytes = csvBytes(rows); break;
+    case Format::Kmz:
+        const std::optional<QByteArray> packed = kmz::pack(kmlBytes(rows, labels), error);
+        if (!packed)
+            return false;
+        bytes = *packed;
+        break;
     }
-    return textfile::writeAtomically(path, *format == Format::Kml ? kmlBytes(rows, labels) : gpxBytes(rows), error);
+    return textfile::writeAtomically(path, bytes, error);
 }
+
 }  // namespace exchange
