@@ -189,13 +189,10 @@ private:
             Candidate place;
             place.where = QStringLiteral("line %1").arg(lines.line());
             place.name = field(fields, c.name);
-            QStringList comments;
-            for (const qsizetype i : c.comments) {
-                const QString t = field(fields, i);
-                if (!t.trimmed().isEmpty() && !comments.contains(t))
-                    comments.append(t);
-            }
-            place.comment = comments.join(QLatin1String("; "));
+            QStringList texts;
+            for (const qsizetype i : c.comments)
+                texts.append(field(fields, i));
+            place.comment = joinedComment(texts);
             place.link = field(fields, c.link);
             if (!position(place, field(fields, c.latitude), field(fields, c.longitude)) || !takePlace(result_, place)) {
                 result_.rows.clear();

@@ -151,20 +151,14 @@ private:
             place.name = text(stringAt(*location, "name"));
         if (place.name.isEmpty() && older)
             place.name = text(stringAt(*older, "Business Name"));
-        // Every text there is, once each: a note and an address both help.
-        QStringList comments;
-        const auto note = [&comments](const std::optional<std::string_view>& s) {
-            const QString t = text(s);
-            if (!t.trimmed().isEmpty() && !comments.contains(t))
-                comments.append(t);
-        };
+        QStringList texts;
         for (const auto key : {"description", "Comment", "Note"})
-            note(stringAt(p, key));
+            texts.append(text(stringAt(p, key)));
         if (location)
-            note(stringAt(*location, "address"));
+            texts.append(text(stringAt(*location, "address")));
         if (older)
-            note(stringAt(*older, "Address"));
-        place.comment = comments.join(QLatin1String("; "));
+            texts.append(text(stringAt(*older, "Address")));
+        place.comment = joinedComment(texts);
         for (const auto key : {"worldwind-link", "google_maps_url", "Google Maps URL", "url"})
             if (place.link.isEmpty())
                 place.link = text(stringAt(p, key));

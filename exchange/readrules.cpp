@@ -255,6 +255,21 @@ std::optional<links::Position> positionInLink(QStringView link)
     return std::nullopt;
 }
 
+QString joinedComment(const QStringList& texts)
+{
+    QStringList kept;
+    QString blanks;
+    for (const QString& t : texts) {
+        if (t.trimmed().isEmpty()) {
+            if (blanks.isEmpty())
+                blanks = t;
+        } else if (!kept.contains(t)) {
+            kept.append(t);
+        }
+    }
+    return kept.isEmpty() ? blanks : kept.join(QLatin1String("; "));
+}
+
 QString placeNamed(const QString& name, const QString& where)
 {
     const QString shown = name.trimmed().left(80);

@@ -66,6 +66,11 @@ struct Candidate {
 // of range, too many places).
 bool takePlace(Import& result, const Candidate& place);
 
+// The texts that make a place's comment (a description, a note, an
+// address): each one that is not blank, once, joined by "; ". Blanks
+// alone are kept as they are: our own files carry comments exactly.
+QString joinedComment(const QStringList& texts);
+
 // "\"Name\" (line 7)", or "the place on line 7" without a name.
 QString placeNamed(const QString& name, const QString& where);
 

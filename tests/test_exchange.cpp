@@ -26,7 +26,14 @@ QString row(const char* name, const char* link, const char* comment)
 
 QByteArray bytesIn(exchange::Format format, const QStringList& rows)
 {
-    return format == exchange::Format::Kml ? exchange::kmlBytes(rows) : exchange::gpxBytes(rows);
+    switch (format) {
+    case exchange::Format::Kml: return exchange::kmlBytes(rows);
+    case exchange::Format::Gpx: return exchange::gpxBytes(rows);
+    case exchange::Format::GeoJson: return exchange::geoJsonBytes(rows);
+    case exchange::Format::Csv: return exchange::csvBytes(rows);
+    case exchange::Format::Kmz: break;
+    }
+    return {};
 }
 
 // Names, comments and links that have broken XML writers and readers.
@@ -64,7 +71,7 @@ class RoundTrip : public ::testing::TestWithParam<exchange::Format> {};
 
 TEST_P(RoundTrip, HostileRowsComeBackExactly)
 {
-    const Import back = exchange::parse(bytesIn(GetParam(), hostileRows()));
+    const Import back = exchange::parse(bytesIn(GetParam(), hostileRows()), GetParam());
     ASSERT_TRUE(back.ok()) << back.error.toStdString();
     EXPECT_EQ(back.rows, hostileRows());
     EXPECT_EQ(back.skipped, 0);
@@ -73,7 +80,7 @@ TEST_P(RoundTrip, HostileRowsComeBackExactly)
 TEST_P(RoundTrip, FullJournalComesBackExactly)
 {
     const QStringList rows = fullJournal();
-    const Import back = exchange::parse(bytesIn(GetParam(), rows));
+    const Import back = exchange::parse(bytesIn(GetParam(), rows), GetParam());
     ASSERT_TRUE(back.ok()) << back.error.toStdString();
     EXPECT_EQ(back.rows.size(), rows.size());
     EXPECT_TRUE(back.rows == rows);
@@ -81,6 +88,8 @@ TEST_P(RoundTrip, FullJournalComesBackExactly)
 
 TEST_P(RoundTrip, FileIsUtf8WithCrLfAndNoBareControlCharacters)
 {
+    if (GetParam() != exchange::Format::Kml && GetParam() != exchange::Format::Gpx)
+        GTEST_SKIP() << "XML only";
     const QStringList rows{row("x\x01y\x1F", "worldwind://goto/world=Earth&lat=1&lon=2", "\xEF\xBF\xBE")};
     const QByteArray bytes = bytesIn(GetParam(), rows);
     EXPECT_TRUE(bytes.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"));
@@ -92,8 +101,17 @@ TEST_P(RoundTrip, FileIsUtf8WithCrLfAndNoBareControlCharacters)
     EXPECT_EQ(back.rows, QStringList{row("x\uFFFDy\uFFFD", "worldwind://goto/world=Earth&lat=1&lon=2", "\uFFFD")});
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, ::testing::Values(exchange::Format::Kml, exchange::Format::Gpx),
-                         [](const auto& format) { return format.param == exchange::Format::Kml ? "Kml" : "Gpx"; });
+INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip,
+                         ::testing::Values(exchange::Format::Kml, exchange::Format::Gpx, exchange::Format::GeoJson,
+                                           exchange::Format::Csv),
+                         [](const auto& format) {
+                             switch (format.param) {
+                             case exchange::Format::Kml: return "Kml";
+                             case exchange::Format::Gpx: return "Gpx";
+                             case exchange::Format::GeoJson: return "GeoJson";
+                             default: return "Csv";
+                             }
+                         });
 
 TEST(Export, ExactFiles)
 {
@@ -166,6 +184,9 @@ TEST(Export, FormatByExtensionAndWholeFileOrNothing)
     EXPECT_EQ(exchange::formatOf(QStringLiteral("a/b.KML")), exchange::Format::Kml);
     EXPECT_EQ(exchange::formatOf(QStringLiteral("x.gpx")), exchange::Format::Gpx);
     EXPECT_EQ(exchange::formatOf(QStringLiteral("x.kmz")), exchange::Format::Kmz);
+    EXPECT_EQ(exchange::formatOf(QStringLiteral("Saved Places.json")), exchange::Format::GeoJson);
+    EXPECT_EQ(exchange::formatOf(QStringLiteral("x.GeoJSON")), exchange::Format::GeoJson);
+    EXPECT_EQ(exchange::formatOf(QStringLiteral("x.csv")), exchange::Format::Csv);
     EXPECT_EQ(exchange::formatOf(QStringLiteral("x.zip")), std::nullopt);
     EXPECT_EQ(exchange::formatOf(QStringLiteral("kml")), std::nullopt);
 
@@ -174,7 +195,7 @@ TEST(Export, FormatByExtensionAndWholeFileOrNothing)
     const QStringList rows{row("A", "worldwind://goto/world=Earth&lat=1&lon=2", "")};
     QString error;
     EXPECT_FALSE(exchange::writeFile(dir.filePath(QStringLiteral("places.txt")), rows, &error));
-    EXPECT_TRUE(error.contains(QLatin1String(".kml, .gpx or .kmz"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QLatin1String(".kml, .gpx, .kmz, .geojson, .json or .csv"))) << error.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("places.txt"))));
     EXPECT_FALSE(exchange::writeFile(dir.filePath(QStringLiteral("missing/places.kml")), rows, &error));
     EXPECT_FALSE(error.isEmpty());
