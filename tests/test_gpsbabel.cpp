@@ -1,5 +1,5 @@
-// An independent reader and writer of KML and GPX (Debian's gpsbabel) reads
-// the places we write, and we read what it writes.
+// An independent reader and writer of KML, GPX, GeoJSON and CSV (Debian's
+// gpsbabel) reads the places we write, and we read what it writes.
 
 #include "exchange/places.h"
 #include "journal/row.h"
@@ -131,18 +131,22 @@ QString babelToCsv(const QString& format, const QString& file, const QString& cs
 
 }  // namespace
 
-TEST(Gpsbabel, ReadsOurKmlAndGpx)
+TEST(Gpsbabel, ReadsOurKmlGpxGeoJsonAndCsv)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QStringList rows = placeRows(QStringLiteral("&alt=100"));
-    for (const char* format : {"kml", "gpx"}) {
-        SCOPED_TRACE(format);
-        const QString ours = dir.filePath(QStringLiteral("ours.") + QLatin1String(format));
-        const QString csv = dir.filePath(QStringLiteral("ours.csv"));
+    const struct {
+        const char* file;
+        const char* format;
+    } cases[] = {{"ours.kml", "kml"}, {"ours.gpx", "gpx"}, {"ours.geojson", "geojson"}, {"ours.csv", "unicsv,utf8"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString ours = dir.filePath(QLatin1String(c.file));
+        const QString csv = dir.filePath(QStringLiteral("theirs.csv"));
         QString error;
         ASSERT_TRUE(exchange::writeFile(ours, rows, &error)) << error.toStdString();
-        const QString failure = babelToCsv(QLatin1String(format), ours, csv);
+        const QString failure = babelToCsv(QLatin1String(c.format), ours, csv);
         ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
         expectSamePlaces(placesInCsv(csv), kPlaces, false);
     }
@@ -263,6 +267,9 @@ TEST(Gpsbabel, RoundTripsKeepExactlyTheSameRows)
         {"our KML through gpsbabel's GPX", "ours.kml", "kml", "gpx", "theirs.gpx"},
         {"gpsbabel's KML of a list of places", "places.csv", "unicsv", "kml", "theirs.kml"},
         {"gpsbabel's GPX of a list of places", "places.csv", "unicsv", "gpx", "theirs.gpx"},
+        {"gpsbabel's GeoJSON of a list of places", "places.csv", "unicsv", "geojson", "theirs.geojson"},
+        {"our GeoJSON through gpsbabel's GeoJSON", "ours.geojson", "geojson", "geojson", "theirs.geojson"},
+        {"our CSV through gpsbabel's GeoJSON", "ours.csv", "unicsv,utf8", "geojson", "theirs.geojson"},
         {"our KMZ", "ours.kmz", nullptr, nullptr, "ours.kmz"},
     };
     for (const auto& c : cases) {
@@ -271,8 +278,8 @@ TEST(Gpsbabel, RoundTripsKeepExactlyTheSameRows)
         ASSERT_TRUE(dir.isValid());
         const QString source = dir.filePath(QLatin1String(c.source));
         QString error;
-        const bool written = source.endsWith(QLatin1String(".csv")) ? writeCsv(source)
-                                                                    : exchange::writeFile(source, rows, &error);
+        const bool written = source.endsWith(QLatin1String("places.csv")) ? writeCsv(source)
+                                                                          : exchange::writeFile(source, rows, &error);
         ASSERT_TRUE(written) << error.toStdString();
         const QString theirs = dir.filePath(QLatin1String(c.theirs));
         if (c.in) {
@@ -285,7 +292,7 @@ TEST(Gpsbabel, RoundTripsKeepExactlyTheSameRows)
         ASSERT_TRUE(got.ok()) << got.error.toStdString();
         EXPECT_EQ(got.rows, rows);
         // And back out through ours, in every format.
-        for (const char* again : {"again.kml", "again.gpx", "again.kmz"}) {
+        for (const char* again : {"again.kml", "again.gpx", "again.kmz", "again.geojson", "again.csv"}) {
             const QString path = dir.filePath(QLatin1String(again));
             ASSERT_TRUE(exchange::writeFile(path, got.rows, &error)) << error.toStdString();
             EXPECT_EQ(exchange::readFile(path).rows, rows) << again;
