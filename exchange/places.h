@@ -40,9 +40,6 @@ QByteArray geoJsonBytes(const QStringList& rows);
 // "name,latitude,longitude,description,link" and one line per place, as
 // RFC 4180 quotes it; no position leaves both numbers empty.
 QByteArray csvBytes(const QStringList& rows);
-// The KML file as "doc.kml" in a zip archive; nothing (and `error` says
-// why) when the archive cannot be made.
-std::optional<QByteArray> kmzBytes(const QStringList& rows, QString* error = nullptr);
 
 // Writes the rows to `path` in the format of its extension, whole or not at
 // all. On failure `error` receives a sentence saying why.
@@ -69,7 +66,8 @@ struct Import {
 
 // Reads KML (any version, nested Documents and Folders, MultiGeometry),
 // GPX 1.0 or 1.1, told apart by the root element, or a KMZ archive (a zip
-// file: its first .kml entry). A place that carries a location link of
+// file: its first .kml entry, then the entries its NetworkLinks load, then
+// any other .kml entry; links out of the archive are never followed). A place that carries a location link of
 // ours keeps its texts exactly, and the link too (trimmed of blanks and
 // line ends) as long as it still points where the place is, as the
 // exports read it; any other gets links::linkFor(lat, lon) and its texts

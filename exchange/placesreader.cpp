@@ -8,6 +8,7 @@
 #include "platform/textfile.h"
 #include "worldwind/links.h"
 
+#include <QSet>
 #include <QStringDecoder>
 
 #include <charconv>
@@ -44,9 +45,14 @@ struct Found {
 
 class Reader {
 public:
-    explicit Reader(const xml::Document& doc) : d_(doc) {}
+    // The places of `doc` join `result`. With `networkLinks`, the links
+    // of the document's NetworkLinks are put there for the caller to
+    // follow; without, each counts as skipped.
+    Reader(const xml::Document& doc, Import& result, QStringList* networkLinks = nullptr)
+        : d_(doc), result_(result), networkLinks_(networkLinks)
+    {}
 
-    Import run()
+    void run()
     {
         const pugi::xml_node root = d_.root();
         const char* name = xml::localName(root);
@@ -59,12 +65,12 @@ public:
                      .arg(QString::fromUtf8(root.name()).left(80)));
         if (!result_.ok())
             result_.rows.clear();
-        return std::move(result_);
     }
 
 private:
     const xml::Document& d_;
-    Import result_;
+    Import& result_;
+    QStringList* networkLinks_;
     Found found_;
     // Texts that XML changes on reading (references, line ends) are
     // decoded into these; most are read where they stand.
@@ -96,6 +102,8 @@ private:
         children(parent, [this](pugi::xml_node c, const char* name) {
             if (is(name, "Placemark")) {
                 readPlacemark(c);
+            } else if (is(name, "NetworkLink") && networkLinks_) {
+                readNetworkLink(c);
             } else if (is(name, "GroundOverlay") || is(name, "ScreenOverlay") || is(name, "PhotoOverlay")
                        || is(name, "NetworkLink")) {
                 ++result_.skipped;
@@ -105,6 +113,23 @@ private:
                 readKml(c);
             }
         });
+    }
+
+    // Its Link (KML 2.2) or Url (KML 2.0) href; one without counts as skipped.
+    void readNetworkLink(pugi::xml_node link)
+    {
+        QString href;
+        children(link, [&](pugi::xml_node c, const char* name) {
+            if (is(name, "Link") || is(name, "Url"))
+                children(c, [&](pugi::xml_node h, const char* child) {
+                    if (is(child, "href"))
+                        href = d_.text(h);
+                });
+        });
+        if (href.trimmed().isEmpty())
+            ++result_.skipped;
+        else
+            networkLinks_->append(href);
     }
 
     // The last name, description and link of the placemark count, and its
@@ -387,13 +412,72 @@ private:
 
 Import parseXml(QByteArray bytes)
 {
+    Import result;
     const xml::Document doc(std::move(bytes));
-    if (!doc.ok()) {
-        Import result;
+    if (!doc.ok())
         result.error = doc.error();
+    else
+        Reader(doc, result).run();
+    return result;
+}
+
+// Every KML entry of the archive, the document first: the entries its
+// NetworkLinks load are read next, each once, wherever they stand in the
+// archive; links that leave it (the network, "../" past its top) are never
+// followed and count as skipped. What is inflated of all entries together
+// stays within kMaxFileSize, and one document at a time is held.
+Import parseKmz(const QByteArray& bytes)
+{
+    Import result;
+    kmz::Archive archive(bytes);
+    if (!archive.error().isEmpty()) {
+        result.error = archive.error();
         return result;
     }
-    return Reader(doc).run();
+    const QStringList& entries = archive.kmlEntries();
+    QStringList queue;
+    QSet<QString> seen;
+    qint64 budget = kMaxFileSize;
+    for (qsizetype next = 0; result.ok();) {
+        if (queue.isEmpty()) {
+            while (next < entries.size() && seen.contains(entries[next]))
+                ++next;
+            if (next == entries.size())
+                break;
+            queue.append(entries[next]);
+            seen.insert(entries[next]);
+        }
+        const QString entry = queue.takeFirst();
+        kmz::Unpacked unpacked = archive.read(entry, budget);
+        if (!unpacked.error.isEmpty()) {
+            result.error = unpacked.error;
+            break;
+        }
+        budget -= unpacked.kml.size();
+        const xml::Document doc(std::move(unpacked.kml));
+        const bool main = entry == entries.first();
+        if (!doc.ok()) {
+            result.error = main ? doc.error()
+                                : QStringLiteral("in its document %1, %2").arg(entry.left(80), doc.error());
+            break;
+        }
+        QStringList links;
+        Reader(doc, result, &links).run();
+        if (!result.ok() && !main)
+            result.error = QStringLiteral("in its document %1, %2").arg(entry.left(80), result.error);
+        for (const QString& link : std::as_const(links)) {
+            const std::optional<QString> target = kmz::resolve(entry, link);
+            if (!target || !entries.contains(*target))
+                ++result.skipped;
+            else if (!seen.contains(*target)) {
+                seen.insert(*target);
+                queue.append(*target);
+            }
+        }
+    }
+    if (!result.ok())
+        result.rows.clear();
+    return result;
 }
 
 // Whether the text starts as JSON does, after blanks.
@@ -420,15 +504,8 @@ Import parseOwned(QByteArray bytes, std::optional<Format> format)
         return readCsv(bytes);
     if (format == Format::GeoJson || (!format && looksLikeJson(bytes)))
         return readGeoJson(std::move(bytes));
-    if (kmz::looksLikeZip(bytes)) {
-        const kmz::Unpacked main = kmz::mainDocument(bytes, kMaxFileSize);
-        if (!main.error.isEmpty()) {
-            Import result;
-            result.error = main.error;
-            return result;
-        }
-        return parseXml(std::move(main.kml));
-    }
+    if (kmz::looksLikeZip(bytes))
+        return parseKmz(bytes);
     return parseXml(std::move(bytes));
 }
 

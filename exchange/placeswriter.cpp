@@ -147,11 +147,6 @@ QByteArray gpxBytes(const QStringList& rows)
     return out.finish();
 }
 
-std::optional<QByteArray> kmzBytes(const QStringList& rows, QString* error)
-{
-    return kmz::pack(kmlBytes(rows), error);
-}
-
 bool writeFile(const QString& path, const QStringList& rows, QString* error,
                const std::optional<placenames::LabelFont>& labels)
 {
