@@ -91,11 +91,12 @@ public:
             dom::array features;
             if (top.at_key("features").get_array().get(features) != simdjson::SUCCESS)
                 fail(QStringLiteral("its FeatureCollection has no \"features\" list"));
-            for (dom::element f : features) {
-                if (!busy())
-                    break;
-                readFeature(f);
-            }
+            else
+                for (dom::element f : features) {
+                    if (!busy())
+                        break;
+                    readFeature(f);
+                }
         } else if (type == "Feature") {
             readFeature(root);
         } else {
@@ -205,9 +206,16 @@ private:
                          .arg(placeNamed(place.name, place.where)));
                 return;
             }
+            // Like a feature of its own: skipped when nothing in it is a point.
+            const qsizetype before = result_.rows.size() + result_.withoutPosition.size();
+            const int skipped = result_.skipped;
             for (dom::element inner : geometries)
                 if (busy())
                     readGeometry(inner, place);
+            if (result_.rows.size() + result_.withoutPosition.size() > before)
+                result_.skipped = skipped;
+            else
+                result_.skipped = skipped + 1;
         } else if (type == "LineString" || type == "MultiLineString" || type == "Polygon" || type == "MultiPolygon") {
             ++result_.skipped;
         } else {
@@ -241,9 +249,11 @@ private:
                      .arg(placeNamed(place.name, place.where)));
             return;
         }
+        // A point at 0,0 is where services put what they could not place:
+        // the position in its properties (older saved places) counts then.
         if (n == 0)
             place.at.reset();
-        else
+        else if (values[0] != 0 || values[1] != 0 || !place.at)
             place.at = links::Position{values[1], values[0]};
         takePlace(result_, place);
     }

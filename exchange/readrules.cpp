@@ -2,6 +2,7 @@
 
 #include "journal/journal.h"
 #include "journal/row.h"
+#include "platform/readable.h"
 #include "worldwind/links.h"
 
 #include <QStringDecoder>
@@ -301,7 +302,7 @@ bool takePlace(Import& result, const Candidate& place)
     if (!at && !ours) {
         const QString name = place.name.trimmed();
         result.withoutPosition.append(name.isEmpty() ? placeNamed(name, place.where)
-                                                     : QStringLiteral("\"%1\"").arg(name.left(80)));
+                                                     : QStringLiteral("\"%1\"").arg(readable::text(name)));
         return true;
     }
     if (!journal::Journal::hasRoom(result.rows.size())) {
