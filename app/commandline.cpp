@@ -22,7 +22,9 @@ const QString kUsage = QStringLiteral(
     "       velmora export FILE.kml       write the journal's places to a KML file\n"
     "       velmora export FILE.gpx       write the journal's places to a GPX file\n"
     "       velmora export FILE.kmz       write the journal's places to a KMZ (zipped KML) file\n"
-    "       velmora import FILE...        add the places of KML, KMZ or GPX files to the journal\n"
+    "       velmora export FILE.geojson   write them as GeoJSON (also FILE.json), or FILE.csv as CSV\n"
+    "       velmora import FILE...        add the places of KML, KMZ, GPX, GeoJSON or CSV files\n"
+    "                                     (.json, .geojson, .csv) to the journal\n"
     "       velmora merge                 merge sync tools' conflict copies into the journal\n"
     "       velmora --help | --version\n"
     "\n"
@@ -50,7 +52,8 @@ public:
     int exportTo(const QString& file)
     {
         if (!exchange::formatOf(file))
-            return fail(QStringLiteral("export: %1 must end in .kml, .gpx or .kmz").arg(readable::fileName(file)),
+            return fail(QStringLiteral("export: %1 must end in .kml, .gpx, .kmz, .geojson, .json or .csv")
+                            .arg(readable::fileName(file)),
                         kNotUnderstood);
         if (!readSettings() || !saveFolderExists() || !readJournal())
             return kFailed;
@@ -299,14 +302,16 @@ QString commandUsage(const QStringList& args)
     if (!rest.contains(QLatin1String("--help")) && !rest.contains(QLatin1String("-h")))
         return {};
     if (args[0] == QLatin1String("export"))
-        return QStringLiteral("Usage: velmora export FILE.kml | FILE.kmz | FILE.gpx\n"
-                              "\n"
-                              "Writes the places of the journal (the one of the save folder named in\n"
-                              "velmora.ini in the current folder) to FILE, in the format its extension names.\n");
+        return QStringLiteral(
+            "Usage: velmora export FILE.kml | FILE.kmz | FILE.gpx | FILE.geojson | FILE.json | FILE.csv\n"
+            "\n"
+            "Writes the places of the journal (the one of the save folder named in\n"
+            "velmora.ini in the current folder) to FILE, in the format its extension names.\n");
     if (args[0] == QLatin1String("import"))
         return QStringLiteral("Usage: velmora import FILE...\n"
                               "\n"
-                              "Adds the places of KML, KMZ or GPX files to the journal (the one of the save\n"
+                              "Adds the places of KML, KMZ, GPX, GeoJSON (.json, .geojson) or CSV files to the\n"
+                              "journal (the one of the save\n"
                               "folder named in velmora.ini in the current folder), leaving out those it holds\n"
                               "already, saves it and refreshes the World Wind layer. A file that cannot be\n"
                               "read changes nothing.\n");

@@ -137,7 +137,8 @@ TEST(CommandLine, HelpVersionAndWhatItDoesNotUnderstand)
         {{QStringLiteral("frobnicate")}, "unknown command \"frobnicate\""},
         {{QStringLiteral("export")}, "export takes one file name"},
         {{QStringLiteral("export"), QStringLiteral("a.kml"), QStringLiteral("b.kml")}, "export takes one file name"},
-        {{QStringLiteral("export"), QStringLiteral("places.csv")}, "must end in .kml, .gpx or .kmz"},
+        {{QStringLiteral("export"), QStringLiteral("places.txt")},
+         "must end in .kml, .gpx, .kmz, .geojson, .json or .csv"},
         {{QStringLiteral("import")}, "import takes one or more file names"},
     };
     for (const auto& w : wrong) {
@@ -172,6 +173,13 @@ TEST(CommandLine, ExportWritesTheJournalsPlaces)
     const Outcome gpx = f.velmora({QStringLiteral("export"), QStringLiteral("out.GPX")});
     EXPECT_EQ(gpx.exitCode, 0) << gpx.err.toStdString();
     EXPECT_EQ(f.read("out.GPX"), exchange::gpxBytes(kJournal));
+
+    const Outcome geojson = f.velmora({QStringLiteral("export"), QStringLiteral("out.geojson")});
+    EXPECT_EQ(geojson.exitCode, 0) << geojson.err.toStdString();
+    EXPECT_EQ(f.read("out.geojson"), exchange::geoJsonBytes(kJournal));
+    const Outcome csv = f.velmora({QStringLiteral("export"), QStringLiteral("out.csv")});
+    EXPECT_EQ(csv.exitCode, 0) << csv.err.toStdString();
+    EXPECT_EQ(f.read("out.csv"), exchange::csvBytes(kJournal));
 
     const Outcome nowhere = f.velmora({QStringLiteral("export"), QStringLiteral("no/such/folder/out.kml")});
     EXPECT_EQ(nowhere.exitCode, 1);
@@ -212,6 +220,29 @@ TEST(CommandLine, ImportSavesTheJournalAndRefreshesTheLayerLikeASave)
         again.out.contains(QLatin1String("theirs.gpx: No new places: the only one is in the list already; 1 route or "
                                          "track point ignored")))
         << again.out.toStdString();
+    EXPECT_EQ(f.read("save/velmora.js"), journal::journalBytes(rows));
+}
+
+// Saved places and lists are taken by their extension; places without a
+// position are named, not added.
+TEST(CommandLine, ImportTakesGeoJsonAndCsvByTheirExtension)
+{
+    Folder f;
+    f.write("save/velmora.js", journal::journalBytes(kJournal));
+    f.write("Saved Places.json",
+            R"({"type":"FeatureCollection","features":[{"type":"Feature","geometry":{"type":"Point",)"
+            R"("coordinates":[2.5,48.5]},"properties":{"location":{"name":"Caf\u00e9"}}},{"type":"Feature",)"
+            R"("geometry":{"type":"Point","coordinates":[0,0]},"properties":{"location":{"name":"Ghost"}}}]})");
+    f.write("Want to go.csv", "Title,Note,URL,Tags,Comment\n,,,,\nPort,,\"https://maps.google.com/?q=43.3,5.4\",,\n");
+    const Outcome r = f.velmora(
+        {QStringLiteral("import"), QStringLiteral("Saved Places.json"), QStringLiteral("Want to go.csv")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(
+        r.out.contains(QLatin1String("Saved Places.json: 1 place; 1 place without a position left out: \"Ghost\"")))
+        << r.out.toStdString();
+    const QStringList rows = kJournal
+                             + QStringList{makeRow(u"Café", links::linkFor(48.5, 2.5), u""),
+                                           makeRow(u"Port", links::linkFor(43.3, 5.4), u"")};
     EXPECT_EQ(f.read("save/velmora.js"), journal::journalBytes(rows));
 }
 

@@ -45,7 +45,8 @@ private slots:
                     "</gpx>");
         CommonDialog::setNextOpenFile(start.path("in.gpx"));
         form.mnuFileImport->trigger();
-        QCOMPARE(CommonDialog::lastRequest().filter, QStringLiteral("Places (*.kml *.kmz *.gpx);;All files (*)"));
+        QCOMPARE(CommonDialog::lastRequest().filter,
+                 QStringLiteral("Places (*.kml *.kmz *.gpx *.geojson *.json *.csv);;All files (*)"));
         QCOMPARE(form.List1->rows(), kTwoPlaces + QStringList{makeRow(u"Hut", links::linkFor(46.5, 7.25), u"dry")});
         QVERIFY(form.isModified());
         QVERIFY(form.windowTitle().endsWith(QStringLiteral("(modified)")));
@@ -117,7 +118,8 @@ private slots:
         load(start, form);
         CommonDialog::setNextSaveFile(start.path("out.gpx"));
         form.mnuFileExport->trigger();
-        QCOMPARE(CommonDialog::lastRequest().filter, QStringLiteral("KML (*.kml);;KMZ (*.kmz);;GPX (*.gpx)"));
+        QCOMPARE(CommonDialog::lastRequest().filter,
+                 QStringLiteral("KML (*.kml);;KMZ (*.kmz);;GPX (*.gpx);;GeoJSON (*.geojson *.json);;CSV (*.csv)"));
         QCOMPARE(start.read("out.gpx"), exchange::gpxBytes(kTwoPlaces));
         QVERIFY(MessageBox::history().last().startsWith(QStringLiteral("2 places exported to ")));
 
@@ -126,7 +128,8 @@ private slots:
 
         QVERIFY(!form.exportPlaces(start.path("out.txt")));
         QVERIFY(!start.exists("out.txt"));
-        QVERIFY(MessageBox::history().last().contains(QStringLiteral("must end in .kml, .gpx or .kmz")));
+        QVERIFY(MessageBox::history().last().contains(
+            QStringLiteral("must end in .kml, .gpx, .kmz, .geojson, .json or .csv")));
         QVERIFY(!form.isModified());
     }
 
@@ -139,6 +142,7 @@ private slots:
             const char* file;
         } cases[] = {
             {"mytrip", "GPX (*.gpx)", "mytrip.gpx"},
+            {"mytrip", "GeoJSON (*.geojson *.json)", "mytrip.geojson"},
             {"dir.d/mytrip", "KMZ (*.kmz)", "dir.d/mytrip.kmz"},
             {"mytrip.", "KML (*.kml)", "mytrip.kml"},
             {"mytrip.kml", "GPX (*.gpx)", "mytrip.kml"},  // the typed extension wins

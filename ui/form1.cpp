@@ -729,7 +729,8 @@ void Form1::Form_Resize()
 void Form1::mnuFileImport_Click()
 {
     const std::optional<QString> file = CommonDialog::openFile(
-        this, QStringLiteral("Import places"), QStringLiteral("Places (*.kml *.kmz *.gpx);;All files (*)"));
+        this, QStringLiteral("Import places"),
+        QStringLiteral("Places (*.kml *.kmz *.gpx *.geojson *.json *.csv);;All files (*)"));
     if (file)
         importPlaces(*file);
 }
@@ -773,7 +774,7 @@ void Form1::mnuFileExport_Click()
 {
     const std::optional<QString> file = CommonDialog::saveFileAs(
         this, QStringLiteral("Export places"), QStringLiteral("velmora.kml"),
-        QStringLiteral("KML (*.kml);;KMZ (*.kmz);;GPX (*.gpx)"));
+        QStringLiteral("KML (*.kml);;KMZ (*.kmz);;GPX (*.gpx);;GeoJSON (*.geojson *.json);;CSV (*.csv)"));
     if (file)
         exportPlaces(*file);
 }
