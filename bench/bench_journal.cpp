@@ -198,6 +198,10 @@ void BM_ExportPlaces(benchmark::State& state, const char* name, const char* form
 BENCHMARK_CAPTURE(BM_ExportPlaces, kml, "places.kml", "kml")->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ExportPlaces, gpx, "places.gpx", "gpx")->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ExportPlaces, kmz, "places.kmz", nullptr)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExportPlaces, geojson, "places.geojson", "geojson")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExportPlaces, csv, "places.csv", "unicsv")->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_ImportPlaces(benchmark::State& state, const char* name, const char* format)
 {
@@ -227,6 +231,42 @@ void BM_ImportPlaces(benchmark::State& state, const char* name, const char* form
 BENCHMARK_CAPTURE(BM_ImportPlaces, kml, "places.kml", "kml")->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ImportPlaces, gpx, "places.gpx", "gpx")->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ImportPlaces, kmz, "places.kmz", nullptr)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImportPlaces, geojson, "places.geojson", "geojson")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImportPlaces, csv, "places.csv", "unicsv")->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// A GeoJSON file of the full journal against the KML file of the same
+// places, the floor: a round of each in turn, so that both meet the same
+// machine, and the medians compared. vs_kml should stay within 1.3.
+void BM_ImportGeoJsonAgainstKml(benchmark::State& state)
+{
+    const QString json = folder().filePath(QStringLiteral("against.geojson"));
+    const QString kml = folder().filePath(QStringLiteral("against.kml"));
+    if (!exchange::writeFile(json, fullJournal(), nullptr) || !exchange::writeFile(kml, fullJournal(), nullptr)) {
+        state.SkipWithError("cannot write the places files");
+        return;
+    }
+    std::vector<double> jsonRounds, kmlRounds;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        const exchange::Import fromJson = exchange::readFile(json);
+        const double tookJson = secondsSince(start);
+        start = std::chrono::steady_clock::now();
+        const exchange::Import fromKml = exchange::readFile(kml);
+        const double tookKml = secondsSince(start);
+        state.SetIterationTime(tookJson);
+        jsonRounds.push_back(tookJson);
+        kmlRounds.push_back(tookKml);
+        if (fromJson.rows != fullJournal() || fromKml.rows != fullJournal()) {
+            state.SkipWithError("places files did not come back as the same rows");
+            return;
+        }
+    }
+    state.counters["vs_kml"] = benchdata::median(jsonRounds) / benchdata::median(kmlRounds);
+    state.counters["kml_ms"] = benchdata::median(kmlRounds) * 1e3;
+}
+BENCHMARK(BM_ImportGeoJsonAgainstKml)->UseManualTime()->Iterations(15)->Unit(benchmark::kMillisecond);
 
 // The places of a file that the list holds already are left out: against
 // an empty list (a first import) and against the full journal, every place

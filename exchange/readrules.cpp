@@ -42,10 +42,31 @@ QString wide(QByteArrayView text)
 }
 
 // Blanks and line ends around a link copied into a file are not part of it.
+namespace {
+
+template <typename Char>
+bool linkBlank(Char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+}  // namespace
+
+QStringView trimmedLink(QStringView link)
+{
+    if (link.startsWith(QChar(0xFEFF)))
+        link = link.sliced(1);
+    while (!link.isEmpty() && linkBlank(link.front().unicode()))
+        link = link.sliced(1);
+    while (!link.isEmpty() && linkBlank(link.back().unicode()))
+        link.chop(1);
+    return link;
+}
+
 QByteArrayView trimmedLink(QByteArrayView link)
 {
     link = withoutBom(link);
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    const auto blank = [](char c) { return linkBlank(c); };
     qsizetype from = 0, to = link.size();
     while (from < to && blank(link[from]))
         ++from;
@@ -280,7 +301,7 @@ QString placeNamed(const QString& name, const QString& where)
 
 bool takePlace(Import& result, const Candidate& place)
 {
-    const QString link = QString::fromUtf8(trimmedLink(place.link.toUtf8()));
+    const QStringView link = trimmedLink(QStringView(place.link));
     const bool ours = links::isLocationLink(link);
     std::optional<links::Position> at = place.at;
     if (at && at->latitude == 0 && at->longitude == 0 && !ours)
@@ -310,9 +331,8 @@ bool takePlace(Import& result, const Candidate& place)
         return false;
     }
     if (ours) {
-        const QByteArray bytes = link.toUtf8();
-        const bool keep = !at || pointsAt(bytes, at->latitude, at->longitude, {}, {});
-        const QString kept = keep ? link : links::linkFor(at->latitude, at->longitude);
+        const bool keep = !at || pointsAt(link.toUtf8(), at->latitude, at->longitude, {}, {});
+        const QString kept = keep ? link.toString() : links::linkFor(at->latitude, at->longitude);
         result.rows.append(makeRow(withoutLeadingBom(place.name), kept, withoutLeadingBom(place.comment)));
         return true;
     }

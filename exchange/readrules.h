@@ -26,6 +26,7 @@ QString wide(QByteArrayView text);
 
 // Blanks and line ends around a link copied into a file are not part of it.
 QByteArrayView trimmedLink(QByteArrayView link);
+QStringView trimmedLink(QStringView link);
 
 // links::isLocationLink of UTF-8 bytes.
 bool isLocationLink(QByteArrayView link);
