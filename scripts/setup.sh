@@ -15,8 +15,9 @@ esac
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # The program: the compiler, Qt (D-Bus included), pugixml reads places
-# files, libzip reads and writes KMZ, simdjson reads GeoJSON, GIO starts the desktop's programs,
-# xcb reads the X11 clipboard without waiting on a stuck owner.
+# files, libzip reads and writes KMZ, simdjson reads GeoJSON, GIO starts
+# the desktop's programs, xcb reads the X11 clipboard without waiting on a
+# stuck owner.
 program=(cmake g++ make qt6-base-dev libxcb1-dev libgl-dev libpugixml-dev libzip-dev libsimdjson-dev libglib2.0-dev pkgconf)
 # The tests: GoogleTest and Google Benchmark, virtual X servers with their
 # fonts and tools, the Windows cross-compiler, the browser and gpsbabel.
