@@ -301,7 +301,7 @@ private:
                     return;  // the first of our links counts
                 f.link = trimmedLink(is(name, "link") ? d_.attributeBytes(c, "href", linkBytes_)
                                                       : d_.textBytes(c, linkBytes_));
-                if (!isLocationLink(f.link))
+                if (!links::isLocationLink(f.link))
                     f.link = QByteArrayView();
             }
         });
@@ -322,7 +322,7 @@ private:
 
     std::optional<double> number(const Found& f, QByteArrayView text, const char* what, double limit)
     {
-        const std::optional<double> v = decimalNumber(text);
+        const std::optional<double> v = links::decimalNumber(text);
         if (v && *v >= -limit && *v <= limit)
             return v;
         const QString shown = wide(text).trimmed().left(40);
@@ -354,7 +354,7 @@ private:
             fail(QStringLiteral("it holds more than %1 places, more than a journal can hold").arg(kMaxRows));
             return;
         }
-        const bool ours = isLocationLink(f.link);
+        const bool ours = links::isLocationLink(f.link);
         const bool keepLink = ours && pointsAt(f.link, *lat, *lon, f.latitude, f.longitude);
         const QByteArrayView name = f.name ? d_.textBytes(f.name, nameBytes_) : QByteArrayView();
         const QByteArrayView comment = f.comment ? d_.textBytes(f.comment, commentBytes_) : QByteArrayView();
@@ -371,9 +371,8 @@ private:
         result_.rows.append(std::move(row));
     }
 
-    // A name or comment as a row holds it (makeRow's rule): tabs and line
-    // ends as blanks. It never starts with a U+FEFF, which reading drops
-    // there: the place would not come back the same from our own file.
+    // A name or comment as a row holds it (makeRow's rule), without a
+    // U+FEFF first (withoutLeadingBom).
     void appendText(QString& row, QByteArrayView text, bool trim) const
     {
         const qsizetype start = row.size();
@@ -381,32 +380,21 @@ private:
         QStringView kept = QStringView(row).sliced(start);
         if (trim)
             kept = kept.trimmed();
-        while (kept.startsWith(QChar(0xFEFF)))
-            kept = kept.sliced(1);
+        kept = withoutLeadingBom(kept);
         const qsizetype from = kept.data() - row.constData(), size = kept.size();
         if (from != start)
             std::memmove(row.data() + start, row.constData() + from, size_t(size) * sizeof(QChar));
         row.truncate(start + size);
-        if (!control)
-            return;
-        for (QChar *c = row.data() + start, *end = row.data() + row.size(); c != end; ++c)
-            if (*c == u'\t' || *c == u'\r' || *c == u'\n')
-                *c = u' ';
+        if (control)
+            flattenFrom(row, start);
     }
 
-    // A link as a row holds it (makeRow's rule): a tab as %09.
+    // A link as a row holds it (makeRow's rule).
     void appendLink(QString& row, QByteArrayView link) const
     {
         const qsizetype start = row.size();
-        if (!d_.appendUtf16(link, row) || QStringView(row).sliced(start).indexOf(u'\t') < 0)
-            return;
-        const QString tabbed = row.sliced(start);
-        row.truncate(start);
-        for (const QChar c : tabbed)
-            if (c == u'\t')
-                row += QLatin1String("%09");
-            else
-                row += c;
+        if (d_.appendUtf16(link, row))
+            escapeTabsFrom(row, start);
     }
 };
 

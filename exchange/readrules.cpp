@@ -13,18 +13,13 @@
 #include <limits>
 
 namespace exchange {
-namespace {
 
-// A name or comment never starts with a U+FEFF, which reading drops there:
-// the place would not come back the same from our own file.
 QStringView withoutLeadingBom(QStringView text)
 {
     while (text.startsWith(QChar(0xFEFF)))
         text = text.sliced(1);
     return text;
 }
-
-}  // namespace
 
 // A text read as a string would lose a U+FEFF first in it, as the names
 // and comments do: so do the texts read from the bytes.
@@ -75,50 +70,12 @@ QByteArrayView trimmedLink(QByteArrayView link)
     return link.sliced(from, to - from);
 }
 
-bool isLocationLink(QByteArrayView link)
-{
-    return link.startsWith(QByteArrayView(links::kScheme));
-}
-
 bool ascii(QByteArrayView text)
 {
     for (const char c : text)
         if (static_cast<unsigned char>(c) >= 0x80)
             return false;
     return true;
-}
-
-// links::decimalNumber read straight from the bytes. Its rule, for the
-// ASCII texts that files hold; any other text goes to it as a string.
-std::optional<double> decimalNumber(QByteArrayView text)
-{
-    const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    while (begin < end && space(*begin))
-        ++begin;
-    while (end > begin && space(end[-1]))
-        --end;
-    for (const char* p = begin; p < end; ++p) {
-        if ((*p >= '0' && *p <= '9') || *p == '.' || *p == 'e' || *p == 'E' || *p == '-' || *p == '+')
-            continue;
-        // Unicode's blanks may stand around the number too.
-        if (!ascii(text.sliced(p - text.data())))
-            return links::decimalNumber(wide(text));
-        return std::nullopt;
-    }
-    if (begin < end && *begin == '+') {
-        ++begin;  // from_chars takes no plus sign
-        if (begin < end && (*begin == '+' || *begin == '-'))
-            return std::nullopt;
-    }
-    if (begin == end || end - begin > 64)
-        return std::nullopt;
-    double value = 0;
-    const auto result = std::from_chars(begin, end, value);
-    if (result.ec != std::errc() || result.ptr != end)
-        return std::nullopt;
-    return value;
 }
 
 namespace {
@@ -158,28 +115,6 @@ float layerNumber(QByteArrayView text, double exact)
     return near;
 }
 
-// The value of "&"-separated pair `i` of a link: after its first "=", up
-// to a second "=", as links::pairNumber finds it.
-std::optional<QByteArrayView> pairValue(QByteArrayView link, int i)
-{
-    const char* p = link.data();
-    const char* const end = p + link.size();
-    for (int field = 0; field < i; ++field) {
-        p = static_cast<const char*>(std::memchr(p, '&', size_t(end - p)));
-        if (!p)
-            return std::nullopt;
-        ++p;
-    }
-    while (p < end && *p != '&' && *p != '=')
-        ++p;
-    if (p == end || *p != '=')
-        return std::nullopt;
-    const char* const start = ++p;
-    while (p < end && *p != '&' && *p != '=')
-        ++p;
-    return QByteArrayView(start, p - start);
-}
-
 // A plain decimal ("-33.8688") of at most 15 significant digits: the
 // layer's float reading of it is that of its decimal(), and so agrees.
 bool shortDecimal(QByteArrayView text)
@@ -207,11 +142,11 @@ bool shortDecimal(QByteArrayView text)
 // usually holds the same, read already.
 bool pointsAt(QByteArrayView link, double lat, double lon, QByteArrayView latText, QByteArrayView lonText)
 {
-    const std::optional<QByteArrayView> linkLat = pairValue(link, 1), linkLon = pairValue(link, 2);
+    const std::optional<QByteArrayView> linkLat = links::pairValue(link, 1), linkLon = links::pairValue(link, 2);
     std::optional<double> exactLat, exactLon;
     if (linkLat && linkLon) {
-        exactLat = *linkLat == latText ? lat : decimalNumber(*linkLat);
-        exactLon = *linkLon == lonText ? lon : decimalNumber(*linkLon);
+        exactLat = *linkLat == latText ? lat : links::decimalNumber(*linkLat);
+        exactLon = *linkLon == lonText ? lon : links::decimalNumber(*linkLon);
     }
     const bool exact = exactLat && exactLon && links::validLatitude(*exactLat) && links::validLongitude(*exactLon);
     const double atLat = exact ? *exactLat : 0, atLon = exact ? *exactLon : 0;

@@ -20,6 +20,10 @@ namespace exchange {
 // with one.
 QByteArrayView withoutBom(QByteArrayView text);
 
+// A name or comment never starts with a U+FEFF, which reading drops there:
+// the place would not come back the same from our own file.
+QStringView withoutLeadingBom(QStringView text);
+
 // A piece of such a text as a string, for the rules that need one: a
 // U+FEFF first in it is kept, since it was not first in the text.
 QString wide(QByteArrayView text);
@@ -28,13 +32,7 @@ QString wide(QByteArrayView text);
 QByteArrayView trimmedLink(QByteArrayView link);
 QStringView trimmedLink(QStringView link);
 
-// links::isLocationLink of UTF-8 bytes.
-bool isLocationLink(QByteArrayView link);
-
 bool ascii(QByteArrayView text);
-
-// links::decimalNumber read straight from the bytes.
-std::optional<double> decimalNumber(QByteArrayView text);
 
 // Whether our link still points at the place, as the exports read it: the
 // KML and GPX exports by its exact position (0,0 when it has none), and,

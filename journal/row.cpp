@@ -2,35 +2,40 @@
 
 #include "platform/readable.h"
 
-namespace {
-
-void appendFlattened(QString& row, QStringView text)
+void flattenFrom(QString& row, qsizetype from)
 {
-    const qsizetype start = row.size();
-    row += text;
-    for (QChar *c = row.data() + start, *end = row.data() + row.size(); c != end; ++c)
+    for (QChar *c = row.data() + from, *end = row.data() + row.size(); c != end; ++c)
         if (*c == u'\t' || *c == u'\r' || *c == u'\n')
             *c = u' ';
 }
 
-}  // namespace
+void escapeTabsFrom(QString& row, qsizetype from)
+{
+    if (QStringView(row).sliced(from).indexOf(u'\t') < 0)
+        return;
+    const QString tabbed = row.sliced(from);
+    row.truncate(from);
+    for (const QChar c : tabbed)
+        if (c == u'\t')
+            row += QLatin1String("%09");
+        else
+            row += c;
+}
 
 QString makeRow(QStringView name, QStringView link, QStringView comment)
 {
     QString row;
     row.reserve(name.size() + link.size() + comment.size() + 2);
-    appendFlattened(row, name);
+    row += name;
+    flattenFrom(row, 0);
     row += u'\t';
-    for (qsizetype from = 0;;) {
-        const qsizetype tab = link.indexOf(u'\t', from);
-        row += link.mid(from, tab < 0 ? link.size() - from : tab - from);
-        if (tab < 0)
-            break;
-        row += QLatin1String("%09");
-        from = tab + 1;
-    }
+    const qsizetype linkAt = row.size();
+    row += link;
+    escapeTabsFrom(row, linkAt);
     row += u'\t';
-    appendFlattened(row, comment);
+    const qsizetype commentAt = row.size();
+    row += comment;
+    flattenFrom(row, commentAt);
     return row;
 }
 

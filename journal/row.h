@@ -31,6 +31,12 @@ struct RowView {
 // would otherwise split the row or the journal line into something else.
 QString makeRow(QStringView name, QStringView link, QStringView comment);
 
+// makeRow's rules for readers that build a row in place: the text that
+// `row` holds from `from` on with each TAB, CR and LF as a space, or (a
+// link) with each TAB as %09.
+void flattenFrom(QString& row, qsizetype from);
+void escapeTabsFrom(QString& row, qsizetype from);
+
 // Pieces 0, 1 and 2 of the row split at TAB; missing pieces are empty,
 // further pieces are ignored.
 RowView viewRow(QStringView row);

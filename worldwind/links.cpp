@@ -1,17 +1,24 @@
 #include "links.h"
 
+#include <QStringDecoder>
 #include <QVarLengthArray>
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace links {
 
 bool isLocationLink(QStringView text)
 {
     return text.startsWith(QLatin1String(kScheme));
+}
+
+bool isLocationLink(QByteArrayView utf8)
+{
+    return utf8.startsWith(QByteArrayView(kScheme));
 }
 
 QString startLink()
@@ -237,6 +244,27 @@ std::optional<QStringView> pairValue(QStringView link, int i)
 
 }  // namespace
 
+// The same rule on UTF-8 bytes, for readers of files.
+std::optional<QByteArrayView> pairValue(QByteArrayView link, int i)
+{
+    const char* p = link.data();
+    const char* const end = p + link.size();
+    for (int field = 0; field < i; ++field) {
+        p = static_cast<const char*>(std::memchr(p, '&', size_t(end - p)));
+        if (!p)
+            return std::nullopt;
+        ++p;
+    }
+    while (p < end && *p != '&' && *p != '=')
+        ++p;
+    if (p == end || *p != '=')
+        return std::nullopt;
+    const char* const start = ++p;
+    while (p < end && *p != '&' && *p != '=')
+        ++p;
+    return QByteArrayView(start, p - start);
+}
+
 float pairNumber(QStringView link, int i)
 {
     const std::optional<QStringView> value = pairValue(link, i);
@@ -265,6 +293,43 @@ std::optional<double> decimalNumber(QStringView text)
     double value = 0;
     const char* end = plain + text.size();
     const auto result = std::from_chars(plain, end, value);
+    if (result.ec != std::errc() || result.ptr != end)
+        return std::nullopt;
+    return value;
+}
+
+// Its rule straight from the bytes, for the ASCII texts that files hold;
+// any other text goes to it as a string.
+std::optional<double> decimalNumber(QByteArrayView text)
+{
+    const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    while (begin < end && space(*begin))
+        ++begin;
+    while (end > begin && space(end[-1]))
+        --end;
+    for (const char* p = begin; p < end; ++p) {
+        if ((*p >= '0' && *p <= '9') || *p == '.' || *p == 'e' || *p == 'E' || *p == '-' || *p == '+')
+            continue;
+        // Unicode's blanks may stand around the number too.
+        for (const char* q = p; q < text.data() + text.size(); ++q)
+            if (static_cast<unsigned char>(*q) >= 0x80) {
+                // A U+FEFF there is no blank, and must not be taken for a mark.
+                QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+                return decimalNumber(QStringView(QString(utf8.decode(text))));
+            }
+        return std::nullopt;
+    }
+    if (begin < end && *begin == '+') {
+        ++begin;  // from_chars takes no plus sign
+        if (begin < end && (*begin == '+' || *begin == '-'))
+            return std::nullopt;
+    }
+    if (begin == end || end - begin > 64)
+        return std::nullopt;
+    double value = 0;
+    const auto result = std::from_chars(begin, end, value);
     if (result.ec != std::errc() || result.ptr != end)
         return std::nullopt;
     return value;

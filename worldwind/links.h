@@ -16,6 +16,7 @@ inline constexpr auto kScheme = "worldwind://";
 
 // Whether the text starts with exactly "worldwind://" (case and blanks count).
 bool isLocationLink(QStringView text);
+bool isLocationLink(QByteArrayView utf8);
 
 // The link that starts World Wind looking at the whole Earth.
 QString startLink();
@@ -71,6 +72,13 @@ double coordinate(double degrees, double minutes, qint16 seconds, int factor);
 // files hold it ("-12.5", "+3", "1e-3"), blanks around it allowed, never
 // the locale's form. Nothing for anything else, "inf" and "nan" included.
 std::optional<double> decimalNumber(QStringView text);
+// The same of UTF-8 bytes.
+std::optional<double> decimalNumber(QByteArrayView utf8);
+
+// The value of pair `position` of a link in UTF-8 bytes, as pairNumber
+// finds it: after its first "=", up to a second "="; nothing for a missing
+// pair or one without "=".
+std::optional<QByteArrayView> pairValue(QByteArrayView utf8, int position);
 
 struct Position {
     double latitude = 0;
