@@ -9,8 +9,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const exchange::Format format = exchange::Format::Csv;
-    const exchange::Import got =
-        exchange::parse(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), format);
+    const exchange::Import got = exchange::parse(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)),
+                                                 format);
     if (!got.ok()) {
         FUZZ_CHECK(got.rows.isEmpty());
         return 0;
