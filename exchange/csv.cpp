@@ -30,7 +30,7 @@ public:
         startLine_ = line_;
         for (;;) {
             QString field;
-            if (text_[pos_] == u'"' && !quoted(field))
+            if (pos_ < text_.size() && text_[pos_] == u'"' && !quoted(field))
                 return false;
             const qsizetype start = pos_;
             while (pos_ < text_.size() && text_[pos_] != separator_ && text_[pos_] != u'\r' && text_[pos_] != u'\n')
@@ -158,6 +158,7 @@ public:
 
     Import run()
     {
+        QString firstError;
         for (const QChar separator : {u',', u';', u'\t'}) {
             Lines lines(text_, separator);
             QStringList fields;
@@ -166,13 +167,15 @@ public:
                     read(lines, *c);
                     return std::move(result_);
                 }
-            if (!lines.error().isEmpty() && separator == u',') {
-                result_.error = lines.error();
-                return std::move(result_);
-            }
+            if (firstError.isEmpty())
+                firstError = lines.error();
         }
-        result_.error = QStringLiteral(
-            "it has no header line naming its columns (name or title, and latitude and longitude or a URL)");
+        // A quote never closed may be why no header was found.
+        result_.error =
+            !firstError.isEmpty()
+                ? firstError
+                : QStringLiteral(
+                    "it has no header line naming its columns (name or title, and latitude and longitude or a URL)");
         return std::move(result_);
     }
 

@@ -266,7 +266,11 @@ bool takePlace(Import& result, const Candidate& place)
         return false;
     }
     if (ours) {
-        const bool keep = !at || pointsAt(link.toUtf8(), at->latitude, at->longitude, {}, {});
+        // The numbers as the exports write them: a link holding that text
+        // holds that number.
+        const bool keep = !at
+                          || pointsAt(link.toUtf8(), at->latitude, at->longitude, links::decimal(at->latitude).toUtf8(),
+                                      links::decimal(at->longitude).toUtf8());
         const QString kept = keep ? link.toString() : links::linkFor(at->latitude, at->longitude);
         result.rows.append(makeRow(withoutLeadingBom(place.name), kept, withoutLeadingBom(place.comment)));
         return true;

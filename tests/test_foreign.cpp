@@ -153,6 +153,10 @@ TEST(Foreign, TablesAndSavedLists)
          Format::Csv,
          "name\tlat\tlng\tnotes\nCaf\xE9 \x80\t1\t2\tna\xEFve\n",
          {plain("Café €", 1, 2, "naïve")}},
+        {"a link of ours without a position does not stay with a position",
+         Format::Csv,
+         "name,lat,lon,link\nA,1,2,worldwind://goto/world=Earth&lat=&lon=\nB,3,4,",
+         {plain("A", 1, 2), plain("B", 3, 4)}},
         {"a row of ours keeps its link and texts exactly",
          Format::Csv,
          "name,latitude,longitude,description,link\r\n  A  ,1,2,\" c "
