@@ -145,8 +145,9 @@ bool pointsAt(QByteArrayView link, double lat, double lon, QByteArrayView latTex
     const std::optional<QByteArrayView> linkLat = links::pairValue(link, 1), linkLon = links::pairValue(link, 2);
     std::optional<double> exactLat, exactLon;
     if (linkLat && linkLon) {
-        exactLat = *linkLat == latText ? lat : links::decimalNumber(*linkLat);
-        exactLon = *linkLon == lonText ? lon : links::decimalNumber(*linkLon);
+        // The same text is the same number; an empty one is none.
+        exactLat = *linkLat == latText && !latText.isEmpty() ? lat : links::decimalNumber(*linkLat);
+        exactLon = *linkLon == lonText && !lonText.isEmpty() ? lon : links::decimalNumber(*linkLon);
     }
     const bool exact = exactLat && exactLon && links::validLatitude(*exactLat) && links::validLongitude(*exactLon);
     const double atLat = exact ? *exactLat : 0, atLon = exact ? *exactLon : 0;
@@ -266,11 +267,7 @@ bool takePlace(Import& result, const Candidate& place)
         return false;
     }
     if (ours) {
-        // The numbers as the exports write them: a link holding that text
-        // holds that number.
-        const bool keep = !at
-                          || pointsAt(link.toUtf8(), at->latitude, at->longitude, links::decimal(at->latitude).toUtf8(),
-                                      links::decimal(at->longitude).toUtf8());
+        const bool keep = !at || pointsAt(link.toUtf8(), at->latitude, at->longitude, {}, {});
         const QString kept = keep ? link.toString() : links::linkFor(at->latitude, at->longitude);
         result.rows.append(makeRow(withoutLeadingBom(place.name), kept, withoutLeadingBom(place.comment)));
         return true;
