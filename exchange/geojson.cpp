@@ -218,12 +218,12 @@ private:
                 return;
             }
             // Like a feature of its own: skipped when nothing in it is a point.
-            const qsizetype before = result_.rows.size() + result_.withoutPosition.size();
+            const qsizetype before = result_.rows.size() + result_.placesWithoutPosition;
             const int skipped = result_.skipped;
             for (dom::element inner : geometries)
                 if (busy())
                     readGeometry(inner, place);
-            if (result_.rows.size() + result_.withoutPosition.size() > before)
+            if (result_.rows.size() + result_.placesWithoutPosition > before)
                 result_.skipped = skipped;
             else
                 result_.skipped = skipped + 1;

@@ -50,6 +50,10 @@ bool writeFile(const QString& path, const QStringList& rows, QString* error,
 // far below this.
 inline constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
 
+// The places without a position an import names: a file of ghosts alone
+// must not fill the memory with their names.
+inline constexpr int kNamedWithoutPosition = 100;
+
 struct Import {
     QStringList rows;  // built with makeRow, in file order
     int skipped = 0;   // placemarks without a point, overlays, network links
@@ -58,7 +62,9 @@ struct Import {
     // Places that hold no position (a saved place whose link names none):
     // left out, never put at 0,0, and named so that the user can find them
     // ("\"Louvre\"", or "the place at line 7" without a name).
+    // Only the first kNamedWithoutPosition are named; all are counted.
     QStringList withoutPosition;
+    int placesWithoutPosition = 0;
     // Why nothing of the file can be taken; empty when it was read.
     QString error;
     bool ok() const { return error.isEmpty(); }

@@ -537,11 +537,11 @@ QString summary(const Import& import)
     if (n > 0 && known > 0)
         text += known == 1 ? QStringLiteral("; 1 place already in the list left out")
                            : QStringLiteral("; %1 places already in the list left out").arg(known);
-    if (const qsizetype lost = import.withoutPosition.size(); lost > 0) {
+    if (const qsizetype lost = import.placesWithoutPosition; lost > 0) {
         // Named, a few at most, so that the user can capture them from the globe.
         constexpr qsizetype kNamed = 5;
         QStringList names;
-        for (qsizetype i = 0; i < std::min(lost, kNamed); ++i)
+        for (qsizetype i = 0; i < std::min({lost, kNamed, import.withoutPosition.size()}); ++i)
             names.append(import.withoutPosition[i]);
         QString shown = names.join(QLatin1String(", "));
         if (lost > kNamed)

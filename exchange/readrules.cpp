@@ -258,8 +258,9 @@ bool takePlace(Import& result, const Candidate& place)
         at = positionInLink(link);
     if (!at && !ours) {
         const QString name = place.name.trimmed();
-        result.withoutPosition.append(name.isEmpty() ? placeNamed(name, place.where)
-                                                     : QStringLiteral("\"%1\"").arg(readable::text(name)));
+        if (++result.placesWithoutPosition <= kNamedWithoutPosition)
+            result.withoutPosition.append(name.isEmpty() ? placeNamed(name, place.where)
+                                                         : QStringLiteral("\"%1\"").arg(readable::text(name)));
         return true;
     }
     if (!journal::Journal::hasRoom(result.rows.size())) {

@@ -43,6 +43,7 @@ void expectRead(const Case& c)
     EXPECT_EQ(got.rows, c.rows);
     EXPECT_EQ(got.skipped, c.skipped);
     EXPECT_EQ(got.withoutPosition, c.withoutPosition);
+    EXPECT_EQ(got.placesWithoutPosition, c.withoutPosition.size());
 }
 
 }  // namespace
@@ -238,6 +239,31 @@ TEST(Foreign, ANameOf64MegabytesIsRefusedByTheFieldLimit)
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 6 * exchange::kMaxFileSize / 1024);
 }
 
+// A file of nothing but places without a position, as many as the file
+// limit allows: all counted, a hundred named.
+TEST(Foreign, GhostsUpToTheFileLimitAreCountedNotAllNamed)
+{
+    const QByteArray ghost = R"({"type":"Feature","geometry":null},)";
+    QByteArray file = R"({"type":"FeatureCollection","features":[)";
+    const qsizetype count = (exchange::kMaxFileSize - file.size() - 64) / ghost.size();
+    file += ghost.repeated(count);
+    file.chop(1);
+    file += "]}";
+    const Import got = exchange::parse(file, Format::GeoJson);
+    ASSERT_TRUE(got.error.contains(QLatin1String("more than 2000000 values")) || got.ok()) << got.error.toStdString();
+    if (got.ok()) {
+        EXPECT_EQ(got.placesWithoutPosition, count);
+        EXPECT_EQ(got.withoutPosition.size(), exchange::kNamedWithoutPosition);
+    }
+    const QByteArray fewer = R"({"type":"FeatureCollection","features":[)" + ghost.repeated(300'000).chopped(1) + "]}";
+    const Import counted = exchange::parse(fewer, Format::GeoJson);
+    ASSERT_TRUE(counted.ok()) << counted.error.toStdString();
+    EXPECT_EQ(counted.placesWithoutPosition, 300'000);
+    EXPECT_EQ(counted.withoutPosition.size(), exchange::kNamedWithoutPosition);
+    EXPECT_TRUE(exchange::summary(counted).endsWith(QLatin1String(", the place at feature 5 and 299995 more")))
+        << exchange::summary(counted).toStdString();
+}
+
 namespace {
 
 QByteArray kml(const QByteArray& body)
@@ -344,10 +370,12 @@ TEST(Foreign, PlacesWithoutAPositionAreNamedInTheSummary)
     Import found;
     found.rows = {plain("A", 1, 2)};
     found.withoutPosition = {QStringLiteral("\"B\"")};
+    found.placesWithoutPosition = 1;
     EXPECT_EQ(exchange::summary(found), QStringLiteral("1 place; 1 place without a position left out: \"B\""));
     found.withoutPosition = {QStringLiteral("\"1\""), QStringLiteral("\"2\""), QStringLiteral("\"3\""),
                              QStringLiteral("\"4\""), QStringLiteral("\"5\""), QStringLiteral("the place at line 9"),
                              QStringLiteral("\"7\"")};
+    found.placesWithoutPosition = 7;
     EXPECT_EQ(exchange::summary(found), QStringLiteral("1 place; 7 places without a position left out: \"1\", \"2\", "
                                                        "\"3\", \"4\", \"5\" and 2 more"));
 }
