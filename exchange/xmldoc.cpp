@@ -1,5 +1,7 @@
 #include "xmldoc.h"
 
+#include "exchange/readrules.h"
+
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -309,8 +311,8 @@ void Document::load()
         }
         if (!convert([&] { return QStringDecoder(declared.constData()); }, QString::fromLatin1(declared.left(40))))
             return;
-    } else if (buffer_.startsWith("\xEF\xBB\xBF")) {
-        buffer_ = buffer_.sliced(3);
+    } else if (const QByteArrayView text = withoutBom(buffer_); text.size() != buffer_.size()) {
+        buffer_ = buffer_.sliced(buffer_.size() - text.size());
     }
     size_ = buffer_.size();
 
