@@ -104,8 +104,13 @@ QByteArray readAll(const QString& path)
     // An archive's entries carry the time they were made: its document is
     // what tells one version from another, and a cut archive has none.
     if (path.endsWith(QLatin1String(".kmz"))) {
-        const exchange::kmz::Unpacked doc = exchange::kmz::mainDocument(bytes, 64 << 20);
-        return doc.error.isEmpty() ? doc.kml : "(broken archive of " + QByteArray::number(bytes.size()) + " bytes)";
+        exchange::kmz::Archive archive(bytes);
+        if (archive.error().isEmpty() && !archive.kmlEntries().isEmpty()) {
+            const exchange::kmz::Unpacked doc = archive.read(archive.kmlEntries().first(), 64 << 20);
+            if (doc.error.isEmpty())
+                return doc.kml;
+        }
+        return "(broken archive of " + QByteArray::number(bytes.size()) + " bytes)";
     }
     return bytes;
 }
