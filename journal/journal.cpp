@@ -255,6 +255,38 @@ void Journal::swap(int i, int j)
     setModified(true);
 }
 
+QList<int> Journal::inverse(const QList<int>& order)
+{
+    QList<int> back(order.size(), -1);
+    for (int k = 0; k < int(order.size()); ++k)
+        if (order[k] >= 0 && order[k] < int(order.size()))
+            back[order[k]] = k;
+    return back;
+}
+
+bool Journal::reorder(const QList<int>& order)
+{
+    // Every row exactly once, or a place would be lost or doubled.
+    const QList<int> newPlace = inverse(order);
+    if (order.size() != rows_.size() || newPlace.contains(-1))
+        return false;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    QStringList rows;
+    rows.reserve(rows_.size());
+    for (const int from : order)
+        rows.append(rows_[from]);
+    rows_ = std::move(rows);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& i : before)
+        after.append(index(newPlace[i.row()]));
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    setModified(true);
+    return true;
+}
+
 void Journal::setRows(const QStringList& rows)
 {
     beginResetModel();

@@ -68,6 +68,12 @@ public:
     void remove(int i, int n = 1);
     // Rows i and j trade places (moving a row by one).
     void swap(int i, int j);
+    // The rows put in a new order: the k-th row afterwards is the one at
+    // `order[k]` before. False, changing nothing, when `order` is not an
+    // order of all the rows. A selected row stays with its place.
+    bool reorder(const QList<int>& order);
+    // The order that puts reordered rows back as they were.
+    static QList<int> inverse(const QList<int>& order);
     // Every row at once, as when read: the modified state stays.
     void setRows(const QStringList& rows);
 

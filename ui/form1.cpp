@@ -194,6 +194,7 @@ void Form1::createEditMenu()
     mnuEditRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     mnuEdit->addAction(mnuEditUndo);
     mnuEdit->addAction(mnuEditRedo);
+    createFindSortMenu();
 }
 
 void Form1::connectCommands()
