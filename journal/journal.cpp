@@ -497,6 +497,13 @@ bool Journal::noteChange()
     return true;
 }
 
+Journal::SaveResult::Outcome Journal::refusedTurn(const WriteTurn& turn)
+{
+    // Only a busy turn is worth another try; a missing folder or a lock
+    // path that keeps anyone from writing is a failure to write.
+    return turn.busy() ? SaveResult::NoTurn : SaveResult::NotWritten;
+}
+
 std::optional<QStringList> Journal::rowsToWrite(WriteTurn& turn, int waitMs, const Ask& ask, SaveResult& outcome)
 {
     // The turn is given back while the user decides, and the file looked at
@@ -544,7 +551,7 @@ std::optional<QStringList> Journal::rowsToWrite(WriteTurn& turn, int waitMs, con
         }
         answered = now;
         if (!turn.take(waitMs, &outcome.why)) {
-            outcome.outcome = SaveResult::NoTurn;
+            outcome.outcome = refusedTurn(turn);
             return std::nullopt;
         }
     }
@@ -557,7 +564,7 @@ Journal::SaveResult Journal::save(int waitMs, const Ask& ask, const LayerWriter&
     SaveResult result;
     WriteTurn turn(path());
     if (!turn.take(waitMs, &result.why)) {
-        result.outcome = SaveResult::NoTurn;
+        result.outcome = refusedTurn(turn);
         return result;
     }
     std::optional<QStringList> rows = rowsToWrite(turn, waitMs, ask, result);
@@ -602,9 +609,7 @@ Journal::SaveResult Journal::saveEdited(const QString& path, int waitMs, const E
     SaveResult result;
     WriteTurn turn(path);
     if (!turn.take(waitMs, &result.why)) {
-        // Only a busy turn is worth another try; a folder or lock path that
-        // keeps anyone from writing is a failure to write.
-        result.outcome = turn.busy() ? SaveResult::NoTurn : SaveResult::NotWritten;
+        result.outcome = refusedTurn(turn);
         return result;
     }
     open(path);

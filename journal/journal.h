@@ -219,6 +219,9 @@ private:
     // Merges the conflict copies into `rows`, to be written with them.
     void takeCopies(QStringList& rows, SaveResult& result, QStringList& copies);
     void reportCopies(SaveResult& result, const QStringList& copies);
+    // How a save that did not get the turn ends: another writer holds it
+    // (NoTurn) or nobody could take it (NotWritten).
+    static SaveResult::Outcome refusedTurn(const WriteTurn& turn);
 
     QStringList rows_;
     bool modified_ = false;
