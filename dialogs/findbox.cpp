@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 
 FindBox::FindBox(QWidget* parent) : QDialog(parent)
@@ -40,11 +41,30 @@ FindBox::FindBox(QWidget* parent) : QDialog(parent)
 
 void FindBox::openForTyping()
 {
+    if (!placed_)
+        placeBesideParent();
     show();
     raise();
     activateWindow();
     findText->setFocus();
     findText->selectAll();
+}
+
+void FindBox::placeBesideParent()
+{
+    // Beside the main window rather than over its fields and list: to its
+    // right where the screen has room, else below it.
+    placed_ = true;
+    const QWidget* main = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!main || !main->isVisible())
+        return;
+    const QRect frame = main->frameGeometry();
+    const QRect screen = main->screen()->availableGeometry();
+    const QSize need = size() + QSize(16, 40);  // the box with a frame around it
+    if (frame.right() + need.width() <= screen.right())
+        move(frame.right() + 8, frame.top());
+    else if (frame.bottom() + need.height() <= screen.bottom())
+        move(frame.left(), frame.bottom() + 8);
 }
 
 void FindBox::showNote(const QString& text)

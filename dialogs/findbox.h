@@ -27,4 +27,8 @@ signals:
     // Enter, F3, the Next button: `backward` for Shift+F3 and Previous.
     // While typing (`typing`), the search may stay on the selected place.
     void findRequested(const QString& text, bool backward, bool typing);
+
+private:
+    void placeBesideParent();
+    bool placed_ = false;
 };
