@@ -41,13 +41,18 @@ FindBox::FindBox(QWidget* parent) : QDialog(parent)
 
 void FindBox::openForTyping()
 {
-    if (!placed_)
-        placeBesideParent();
     show();
     raise();
     activateWindow();
     findText->setFocus();
     findText->selectAll();
+}
+
+void FindBox::showEvent(QShowEvent* event)
+{
+    if (!placed_)
+        placeBesideParent();
+    QDialog::showEvent(event);
 }
 
 void FindBox::placeBesideParent()

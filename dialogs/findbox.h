@@ -28,6 +28,9 @@ signals:
     // While typing (`typing`), the search may stay on the selected place.
     void findRequested(const QString& text, bool backward, bool typing);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void placeBesideParent();
     bool placed_ = false;

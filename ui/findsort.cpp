@@ -67,13 +67,21 @@ void Form1::findStep(const QString& text, bool backward, bool typing)
     const int selected = List1->selectedRow();
     const finder::Finder::Found found = finder_->next(text, typing ? selected - 1 : selected, backward);
     if (found.row < 0) {
-        findBox()->showNote(QStringLiteral("No place matches"));
+        showFindNote(QStringLiteral("No place matches"));
         return;
     }
-    findBox()->showNote(!found.wrapped ? QString()
-                        : backward     ? QStringLiteral("Passed the top: went on from the end")
-                                       : QStringLiteral("Passed the end: went on from the top"));
+    showFindNote(!found.wrapped ? QString()
+                 : backward     ? QStringLiteral("Passed the top: went on from the end")
+                                : QStringLiteral("Passed the end: went on from the top"));
     selectFound(found.row);
+}
+
+void Form1::showFindNote(const QString& note)
+{
+    // F3 in the main window with the box closed: a note brings it back.
+    if (!note.isEmpty() && !findBox()->isVisible())
+        findBox()->show();
+    findBox()->showNote(note);
 }
 
 void Form1::selectFound(int row)

@@ -197,6 +197,7 @@ private:
     // of the search; the found row selected as if clicked.
     FindBox* findBox();
     void findStep(const QString& text, bool backward, bool typing);
+    void showFindNote(const QString& note);
     void selectFound(int row);
     void sortBy(const QList<int>& order, const QString& text);
 
