@@ -24,6 +24,7 @@ Form2::Form2(QWidget* parent) : KeptDialog(add, parent)
     setFixedSize(twips::toPixels(7575), twips::toPixels(3225));
     createControls();
     createFocusOrder();
+    followTyping();
     connect(cmdAdd, &QPushButton::clicked, this, &Form2::cmdAdd_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &Form2::cmdCancel_Click);
     Text3->setFocus();
@@ -64,6 +65,19 @@ void Form2::createFocusOrder()
 {
     controls::setFocusOrder({Text3, Text2, Text1, cmdAdd, cmdCancel, Option1, Option2, latDeg, latMin, latSec, lonDeg,
                              lonMin, lonSec, ComboLat, ComboLon, Altitude});
+}
+
+void Form2::followTyping()
+{
+    // What the user types says which way the place is given: otherwise a
+    // mode left from an earlier showing would quietly ignore it. Only the
+    // user's own edits count, never a caller filling the boxes.
+    const auto choose = [](QRadioButton* option) { return [option] { option->setChecked(true); }; };
+    for (QLineEdit* box : {latDeg, latMin, latSec, lonDeg, lonMin, lonSec, Altitude})
+        connect(box, &QLineEdit::textEdited, this, choose(Option2));
+    for (QComboBox* list : {ComboLat, ComboLon})
+        connect(list, &QComboBox::activated, this, choose(Option2));
+    connect(Text1, &QLineEdit::textEdited, this, choose(Option1));
 }
 
 void Form2::cmdAdd_Click()

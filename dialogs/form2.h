@@ -51,6 +51,8 @@ public slots:
 private:
     void createControls();
     void createFocusOrder();
+    // Typing coordinates selects Option2, typing a link Option1.
+    void followTyping();
     // Puts the link built from the coordinate boxes into Text1; false, with
     // a message naming the box, when a box does not hold a usable number.
     bool buildLink();

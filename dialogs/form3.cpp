@@ -2,16 +2,21 @@
 
 #include "platform/commondialogs.h"
 #include "platform/messagebox.h"
+#include "platform/paths.h"
 #include "settings/settings.h"
 #include "widgets/controls.h"
 #include "widgets/twips.h"
 #include "worldwind/placenames.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <filesystem>
+#include <system_error>
 
 Form3::Form3(QWidget* parent) : KeptDialog(okBouton, parent)
 {
@@ -150,7 +155,45 @@ void Form3::Command3_Click()
                       : QStringLiteral("%1 contains characters the settings file cannot hold.").arg(what));
         return;
     }
+    if (!saveFolderReady())
+        return;
     acceptShowing();
+}
+
+bool Form3::saveFolderReady()
+{
+    // Every save into a missing folder would fail, and the web page could
+    // not be copied there: the folder is made now, or the dialog stays.
+    const QString typed = Text1->text().isEmpty() ? QStringLiteral(".") : Text1->text();
+    const QString folder = paths::local(typed);
+    const QFileInfo info(folder);
+    if (info.isDir())
+        return true;
+    const QString shown = paths::shown(typed);
+    if (info.exists() || info.isSymLink()) {
+        refuseSaveFolder(QStringLiteral("The save folder %1 is not a folder: choose another one.").arg(shown));
+        return false;
+    }
+    if (MessageBox::askCreateCancel(this, QStringLiteral("The save folder %1 does not exist. Create it?").arg(shown))
+        != MessageBox::Create) {
+        Text1->setFocus();
+        return false;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
+    if (error) {
+        refuseSaveFolder(QStringLiteral("The save folder %1 could not be created (%2): choose another one.")
+                             .arg(shown, QString::fromLocal8Bit(error.message())));
+        return false;
+    }
+    return true;
+}
+
+void Form3::refuseSaveFolder(const QString& text)
+{
+    MessageBox::information(this, text);
+    Text1->setFocus();
+    Text1->selectAll();
 }
 
 void Form3::Command4_Click()

@@ -51,6 +51,11 @@ public slots:
     void Command6_Click();
 
 private:
+    // True when the save folder exists, or the user had it created; else
+    // the dialog says why and stays open.
+    bool saveFolderReady();
+    void refuseSaveFolder(const QString& text);
+
     void chooseFolder(QLineEdit* box, const QString& proposedName);
     void noteWorldWind();
     QString fontName_;

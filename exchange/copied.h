@@ -1,7 +1,7 @@
 #pragma once
 // A location copied in a globe and offered on the clipboard: a link of
-// ours, a geo: URI, or a single placemark as KML or GPX. Plain data in,
-// the journal's link out; no clipboard access here.
+// ours, a geo: URI, a single placemark as KML or GPX, or coordinates as
+// text. Plain data in, the journal's link out; no clipboard access here.
 
 #include <QByteArray>
 #include <QString>
@@ -37,8 +37,11 @@ struct CopiedLocation {
 // 2. the KML flavour, then the GPX flavour, holding a single point;
 // 3. text that is a geo: URI (RFC 5870, "crs" wgs84 only) or KML with a
 //    single point;
-// 4. a URI list holding one geo: URI.
-// Flavours 2 to 4 become links::linkFor(lat, lon, altitude). Nothing for
+// 4. text of coordinates written for people: degrees, minutes and seconds
+//    with N/S and E/W in either order ("139° 41' 30.2"E,  35° 41' 22.2"N",
+//    decimal degrees with "°" too), or a decimal "lat, lon" pair;
+// 5. a URI list holding one geo: URI.
+// Flavours 2 to 5 become links::linkFor(lat, lon, altitude). Nothing for
 // anything else, for coordinates out of range and for XML the places
 // reader would refuse.
 std::optional<CopiedLocation> copiedLocation(const ClipboardOffer& offer);

@@ -255,6 +255,38 @@ void Journal::swap(int i, int j)
     setModified(true);
 }
 
+QList<int> Journal::inverse(const QList<int>& order)
+{
+    QList<int> back(order.size(), -1);
+    for (int k = 0; k < int(order.size()); ++k)
+        if (order[k] >= 0 && order[k] < int(order.size()))
+            back[order[k]] = k;
+    return back;
+}
+
+bool Journal::reorder(const QList<int>& order)
+{
+    // Every row exactly once, or a place would be lost or doubled.
+    const QList<int> newPlace = inverse(order);
+    if (order.size() != rows_.size() || newPlace.contains(-1))
+        return false;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    QStringList rows;
+    rows.reserve(rows_.size());
+    for (const int from : order)
+        rows.append(rows_[from]);
+    rows_ = std::move(rows);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& i : before)
+        after.append(index(newPlace[i.row()]));
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    setModified(true);
+    return true;
+}
+
 void Journal::setRows(const QStringList& rows)
 {
     beginResetModel();
@@ -465,6 +497,13 @@ bool Journal::noteChange()
     return true;
 }
 
+Journal::SaveResult::Outcome Journal::refusedTurn(const WriteTurn& turn)
+{
+    // Only a busy turn is worth another try; a missing folder or a lock
+    // path that keeps anyone from writing is a failure to write.
+    return turn.busy() ? SaveResult::NoTurn : SaveResult::NotWritten;
+}
+
 std::optional<QStringList> Journal::rowsToWrite(WriteTurn& turn, int waitMs, const Ask& ask, SaveResult& outcome)
 {
     // The turn is given back while the user decides, and the file looked at
@@ -512,7 +551,7 @@ std::optional<QStringList> Journal::rowsToWrite(WriteTurn& turn, int waitMs, con
         }
         answered = now;
         if (!turn.take(waitMs, &outcome.why)) {
-            outcome.outcome = SaveResult::NoTurn;
+            outcome.outcome = refusedTurn(turn);
             return std::nullopt;
         }
     }
@@ -525,7 +564,7 @@ Journal::SaveResult Journal::save(int waitMs, const Ask& ask, const LayerWriter&
     SaveResult result;
     WriteTurn turn(path());
     if (!turn.take(waitMs, &result.why)) {
-        result.outcome = SaveResult::NoTurn;
+        result.outcome = refusedTurn(turn);
         return result;
     }
     std::optional<QStringList> rows = rowsToWrite(turn, waitMs, ask, result);
@@ -570,9 +609,7 @@ Journal::SaveResult Journal::saveEdited(const QString& path, int waitMs, const E
     SaveResult result;
     WriteTurn turn(path);
     if (!turn.take(waitMs, &result.why)) {
-        // Only a busy turn is worth another try; a folder or lock path that
-        // keeps anyone from writing is a failure to write.
-        result.outcome = turn.busy() ? SaveResult::NoTurn : SaveResult::NotWritten;
+        result.outcome = refusedTurn(turn);
         return result;
     }
     open(path);

@@ -68,6 +68,12 @@ public:
     void remove(int i, int n = 1);
     // Rows i and j trade places (moving a row by one).
     void swap(int i, int j);
+    // The rows put in a new order: the k-th row afterwards is the one at
+    // `order[k]` before. False, changing nothing, when `order` is not an
+    // order of all the rows. A selected row stays with its place.
+    bool reorder(const QList<int>& order);
+    // The order that puts reordered rows back as they were.
+    static QList<int> inverse(const QList<int>& order);
     // Every row at once, as when read: the modified state stays.
     void setRows(const QStringList& rows);
 
@@ -213,6 +219,9 @@ private:
     // Merges the conflict copies into `rows`, to be written with them.
     void takeCopies(QStringList& rows, SaveResult& result, QStringList& copies);
     void reportCopies(SaveResult& result, const QStringList& copies);
+    // How a save that did not get the turn ends: another writer holds it
+    // (NoTurn) or nobody could take it (NotWritten).
+    static SaveResult::Outcome refusedTurn(const WriteTurn& turn);
 
     QStringList rows_;
     bool modified_ = false;

@@ -79,6 +79,20 @@ Answer askSaveCancel(QWidget* parent, const QString& text)
     return box.exec() == QMessageBox::Save ? Save : Cancel;
 }
 
+Answer askCreateCancel(QWidget* parent, const QString& text)
+{
+    Answer answer;
+    if (prepared(text, Cancel, answer))
+        return answer;
+    QMessageBox box(QMessageBox::Question, applicationTitle(), text, QMessageBox::NoButton, parent);
+    QPushButton* create = box.addButton(QStringLiteral("Create"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(create);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == create ? Create : Cancel;
+}
+
 Answer askKeepBothSaveOverCancel(QWidget* parent, const QString& text)
 {
     Answer answer;

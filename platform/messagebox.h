@@ -10,7 +10,7 @@ class QWidget;
 
 namespace MessageBox {
 
-enum Answer { Ok, Save, Discard, Cancel, KeepBoth };
+enum Answer { Ok, Save, Discard, Cancel, KeepBoth, Create };
 
 QString applicationTitle();
 
@@ -27,6 +27,11 @@ Answer askSaveCancel(QWidget* parent, const QString& text);
 // "Keep both" the default: for a save that would lose another writer's
 // places. Escape and the close box answer Cancel.
 Answer askKeepBothSaveOverCancel(QWidget* parent, const QString& text);
+
+// The message with "Create" and Cancel, "Create" the default: for
+// something missing that the program can make. Escape and the close box
+// answer Cancel.
+Answer askCreateCancel(QWidget* parent, const QString& text);
 
 // For tests: the next box is answered with `answer` and not shown.
 void setNextAnswer(Answer answer);

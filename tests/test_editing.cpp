@@ -2,6 +2,7 @@
 // and the message boxes prepared in advance: the capture of copied links,
 // selecting entries, the commands and the rule for leaving the list.
 
+#include "dialogs/findbox.h"
 #include "dialogs/form2.h"
 #include "exchange/copied.h"
 #include "guitest.h"
@@ -14,12 +15,15 @@
 #include "widgets/look.h"
 #include "worldwind/links.h"
 
+#include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 using guitest::StartFolder;
@@ -700,6 +704,86 @@ private:
         QVERIFY2(!MessageBox::history().isEmpty()
                      && MessageBox::history().first().contains(QStringLiteral("placenames")),
                  qPrintable(MessageBox::history().join(u'|')));
+    }
+
+    // Ctrl+F, typing, Enter, F3 and Shift+F3 through names, comments and
+    // coordinates; the found place selected as if clicked; notes in the box.
+    void findSelectsPlacesAsIfClicked()
+    {
+        const QStringList rows = {makeRow(u"Berlin", links::linkFor(52.52, 13.405), u"capital"),
+                                  makeRow(u"Zürich", links::linkFor(47.3769, 8.5417), u"lake"),
+                                  makeRow(u"Bern", links::linkFor(46.948, 7.447), u"river"),
+                                  makeRow(u"Lucerne", links::linkFor(47.05, 8.31), u"an hour from ZURICH")};
+        Window w(rows);
+        QTest::keyClick(w->List1, Qt::Key_F, Qt::ControlModifier);
+        FindBox* box = w->findChild<FindBox*>();
+        QVERIFY(box);
+        QTRY_VERIFY(box->isActiveWindow());
+        QCOMPARE(QApplication::focusWidget(), box->findText);
+
+        struct Step {
+            const char* what;
+            std::function<void()> keys;
+            int row;
+            const char* note;
+        };
+        const auto type = [box](const char* text) {
+            return [box, text] {
+                box->findText->selectAll();
+                QTest::keyClicks(box->findText, QString::fromUtf8(text));
+            };
+        };
+        const auto key = [box](Qt::Key k, Qt::KeyboardModifiers m = {}) {
+            return [box, k, m] { QTest::keyClick(box->findText, k, m); };
+        };
+        const Step steps[] = {
+            {"typing finds a name", type("zurich"), 1, ""},
+            {"Enter: a comment", key(Qt::Key_Return), 3, ""},
+            {"F3 goes round", key(Qt::Key_F3), 1, "Passed the end: went on from the top"},
+            {"Shift+F3 goes back round", key(Qt::Key_F3, Qt::ShiftModifier), 3, "Passed the top: went on from the end"},
+            {"coordinates", type("46.948"), 2, ""},
+            {"nothing found keeps the place", type("Zürichsee"), 2, "No place matches"},
+        };
+        for (const Step& s : steps) {
+            s.keys();
+            QVERIFY2(w->List1->selectedRow() == s.row, s.what);
+            QCOMPARE(box->note->text(), QString::fromUtf8(s.note));
+            QCOMPARE(w.fields(), QStringList({splitRow(rows[s.row]).link, splitRow(rows[s.row]).name,
+                                              splitRow(rows[s.row]).comment}));
+            QVERIFY2(w.selectionButtonsEnabled(), s.what);
+            QVERIFY(box->isVisible());
+        }
+        QCOMPARE(MessageBox::history(), QStringList());
+
+        // Escape: back in the list, the found place still selected; Remove
+        // then removes it.
+        QTest::keyClick(box->findText, Qt::Key_Escape);
+        QVERIFY(!box->isVisible());
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->List1));
+        QCOMPARE(w->List1->selectedRow(), 2);
+        w.click(w->Command8);
+        QCOMPARE(w->List1->rows(), QStringList({rows[0], rows[1], rows[3]}));
+    }
+
+    // A Sort is one step: undone, the order and the selected place return.
+    void sortIsOneStepOfTheHistory()
+    {
+        const QStringList rows = {makeRow(u"b", kLink, u""), makeRow(u"c", kOther, u""), makeRow(u"a", kLink, u"")};
+        Window w(rows);
+        w.clickRow(0);
+        w->mnuEditSortName->trigger();
+        QCOMPARE(w->List1->rows(), QStringList({rows[2], rows[0], rows[1]}));
+        QCOMPARE(w->List1->selectedRow(), 1);
+        QCOMPARE(w->mnuEditUndo->text(), QStringLiteral("Undo Sort by name"));
+        QVERIFY(w->isModified());
+        w->mnuEditUndo->trigger();
+        QCOMPARE(w->List1->rows(), rows);
+        QCOMPARE(w->List1->selectedRow(), 0);
+        QVERIFY(!w->isModified());
+
+        w->mnuEditSortDistance->trigger();  // from "b", where "a" is too
+        QCOMPARE(w->List1->rows(), QStringList({rows[0], rows[2], rows[1]}));
+        QCOMPARE(w->mnuEditUndo->text(), QStringLiteral("Undo Sort by distance from \"b\""));
     }
 };
 

@@ -4,11 +4,13 @@
 #include "dialogs/form2.h"
 #include "dialogs/form3.h"
 #include "guitest.h"
+#include "platform/shell.h"
 #include "ui/form1.h"
 #include "ui/journallist.h"
 #include "widgets/look.h"
 #include "widgets/twips.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -291,11 +293,66 @@ private slots:
         QVERIFY2(MessageBox::history().last().contains(QStringLiteral("velmora.js")),
                  qPrintable(MessageBox::history().last()));
         QVERIFY(MessageBox::history().last().contains(QStringLiteral("does not exist")));
+        QVERIFY(!MessageBox::history().last().contains(QStringLiteral("again")));  // waiting will not help
         QVERIFY(!start.exists("missing"));
         QCOMPARE(form.List1->count(), 1);
         QVERIFY(form.isModified());
         QCOMPARE(form.Text2->text(), QStringLiteral("typed"));
         QCOMPARE(form.logList->count(), logLines);
+    }
+
+    // Configuration's Ok offers to create a missing save folder, or keeps
+    // the dialog; the created folder gets the web page; one made by hand
+    // later gets it with "Show Velmora".
+    void aMissingSaveFolderIsCreatedOrTheDialogStays()
+    {
+        StartFolder start;
+        for (const char* f : kWebFiles)
+            start.write(f, QByteArray("source of ") + f);
+        start.write("velmora.ini", kDefaultIni);
+        Form1 form;
+        guitest::startUp(form);
+        MessageBox::clearHistory();
+        bool stayed = false;
+        whenModal([&](QWidget*) {
+            form.form3()->Text1->setText(QStringLiteral("trips\\2026"));
+            MessageBox::setNextAnswer(MessageBox::Cancel);
+            QTest::mouseClick(form.form3()->Command3, Qt::LeftButton);
+            stayed = form.form3()->isVisible() && !start.exists("trips");
+            MessageBox::setNextAnswer(MessageBox::Create);
+            QTest::mouseClick(form.form3()->Command3, Qt::LeftButton);
+        });
+        form.mnuConfigConfig->trigger();
+        QVERIFY(stayed);
+        const QString asked = QStringLiteral("The save folder %1 does not exist. Create it?")
+                                  .arg(QDir::toNativeSeparators(start.path(QStringLiteral("trips/2026"))));
+        QCOMPARE(MessageBox::history(), QStringList({asked, asked}));
+        QCOMPARE(form.settings.SaveDir, QStringLiteral("trips\\2026"));
+        QCOMPARE(start.read("trips/2026/velmora.html"), QByteArray("source of velmora.html"));
+        form.journal()->append({QStringLiteral("a\tworldwind://goto/world=Earth&lat=1&lon=2\t")});
+        QVERIFY(form.saveVelmora());
+
+        // Gone and made again by hand: the page is copied before it is shown.
+        QVERIFY(QDir(start.path(QStringLiteral("trips"))).removeRecursively());
+        QVERIFY(QDir(start.path()).mkpath(QStringLiteral("trips/2026")));
+        Shell::setNonInteractive(true);
+        QTest::mouseClick(form.Command3, Qt::LeftButton);
+        Shell::setNonInteractive(false);
+        QCOMPARE(start.read("trips/2026/velmora.html"), QByteArray("source of velmora.html"));
+
+        // A file in the folder's place is refused without a question.
+        start.write("trips/file", "");
+        MessageBox::clearHistory();
+        whenModal([&](QWidget*) {
+            form.form3()->Text1->setText(QStringLiteral("trips\\file"));
+            QTest::mouseClick(form.form3()->Command3, Qt::LeftButton);
+            QTest::mouseClick(form.form3()->Command4, Qt::LeftButton);
+        });
+        form.mnuConfigConfig->trigger();
+        QCOMPARE(form.settings.SaveDir, QStringLiteral("trips\\2026"));
+        QCOMPARE(MessageBox::history().size(), 1);
+        QVERIFY2(MessageBox::history().first().contains(QStringLiteral("is not a folder")),
+                 qPrintable(MessageBox::history().first()));
     }
 
     void loadWarnsWhenPlacesAreLeftUnread()

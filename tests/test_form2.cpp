@@ -16,6 +16,8 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include <functional>
+
 using guitest::StartFolder;
 using guitest::whenModal;
 
@@ -233,6 +235,71 @@ private slots:
             QCOMPARE(dialog.Text1->text(), link);
         }
         QCOMPARE(MessageBox::history(), QStringList());
+    }
+
+    // The user's own input picks the mode; a caller filling the boxes does not.
+    void typingChoosesTheMode()
+    {
+        struct Case {
+            const char* what;
+            bool coordinatesBefore;
+            std::function<void(Form2&)> input;
+            bool coordinatesAfter;
+        };
+        const auto type = [](QLineEdit* Form2::*box, const char* text) {
+            return [box, text](Form2& d) {
+                (d.*box)->setFocus();
+                QTest::keyClicks(d.*box, QString::fromLatin1(text));
+            };
+        };
+        const auto pick = [](QComboBox* Form2::*list) {
+            return [list](Form2& d) { QTest::keyClick(d.*list, Qt::Key_Down); };
+        };
+        const Case cases[] = {
+            {"latitude degrees typed", false, type(&Form2::latDeg, "40"), true},
+            {"latitude minutes typed", false, type(&Form2::latMin, "42"), true},
+            {"latitude seconds typed", false, type(&Form2::latSec, "46"), true},
+            {"longitude degrees typed", false, type(&Form2::lonDeg, "74"), true},
+            {"longitude minutes typed", false, type(&Form2::lonMin, "1"), true},
+            {"longitude seconds typed", false, type(&Form2::lonSec, "21"), true},
+            {"altitude typed", false, type(&Form2::Altitude, "5"), true},
+            {"N/S changed", false, pick(&Form2::ComboLat), true},
+            {"E/W changed", false, pick(&Form2::ComboLon), true},
+            {"link typed", true, type(&Form2::Text1, "worldwind://goto/"), false},
+            {"name typed", true, type(&Form2::Text2, "x"), true},
+            {"comment typed", false, type(&Form2::Text3, "x"), false},
+            {"boxes filled by a caller", false, [](Form2& d) { d.latDeg->setText(QStringLiteral("1")); }, false},
+            {"link filled by a caller", true, [](Form2& d) { d.Text1->setText(QStringLiteral("a")); }, true},
+        };
+        for (const Case& c : cases) {
+            Form2 dialog;
+            dialog.show();
+            (c.coordinatesBefore ? dialog.Option2 : dialog.Option1)->setChecked(true);
+            c.input(dialog);
+            QVERIFY2(dialog.Option2->isChecked() == c.coordinatesAfter, c.what);
+            QVERIFY2(dialog.Option1->isChecked() != c.coordinatesAfter, c.what);
+        }
+
+        // New York typed over a place captured earlier is saved where typed.
+        Form2 dialog;
+        dialog.Text1->setText(QStringLiteral("worldwind://goto/world=Earth&lat=52.52&lon=13.405"));
+        whenModal([&](QWidget*) {
+            for (const auto& [box, text] : {std::pair{dialog.latDeg, "40"},
+                                            {dialog.latMin, "42"},
+                                            {dialog.latSec, "46"},
+                                            {dialog.lonDeg, "74"},
+                                            {dialog.lonMin, "0"},
+                                            {dialog.lonSec, "21"}}) {
+                box->selectAll();
+                QTest::keyClicks(box, QString::fromLatin1(text));
+            }
+            QTest::keyClick(dialog.ComboLon, Qt::Key_Down);
+            QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton);
+        });
+        dialog.showModal();
+        QVERIFY(dialog.add);
+        QCOMPARE(dialog.Text1->text(),
+                 QStringLiteral("worldwind://goto/world=Earth&lat=40.7127777777778&lon=-74.0058333333333"));
     }
 
     void eachShowingEndsOnItsOwn()

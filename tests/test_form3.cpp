@@ -104,6 +104,7 @@ private slots:
     {
         StartFolder start;
         QPointer<Form3> dialog = new Form3;
+        dialog->Text1->setText(QStringLiteral("."));  // as its caller fills it
 
         whenModal([&](QWidget*) { QTest::mouseClick(dialog->Command3, Qt::LeftButton); });
         dialog->showModal();
@@ -130,6 +131,7 @@ private slots:
     {
         StartFolder start;
         Form3 dialog;
+        dialog.Text1->setText(QStringLiteral("."));
         bool stillOpen = false;
         whenModal([&](QWidget*) {
             dialog.Text2->setText(QStringLiteral("C:\\\"ww\""));

@@ -194,6 +194,7 @@ void Form1::createEditMenu()
     mnuEditRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     mnuEdit->addAction(mnuEditUndo);
     mnuEdit->addAction(mnuEditRedo);
+    createFindSortMenu();
 }
 
 void Form1::connectCommands()
@@ -642,6 +643,10 @@ void Form1::Command12_Click()
 
 void Form1::Command3_Click()
 {
+    // A save folder made by hand after Configuration gets its page now.
+    const QString page = paths::local(paths::join(settings.SaveDir, QStringLiteral("velmora.html")));
+    if (QFileInfo(page).dir().exists() && !QFileInfo::exists(page))
+        copyWebViewFiles();
     log(QStringLiteral("Opening velmora with default browser"));
     shellOpen(paths::shown(paths::join(settings.SaveDir, QStringLiteral("velmora.html"))), Shell::kShowNormal);
 }

@@ -28,6 +28,10 @@ class JournalList;
 class QUndoCommand;
 class Form2;
 class Form3;
+class FindBox;
+namespace finder {
+class Finder;
+}
 class QWindow;
 namespace links {
 struct CopiedLocation;
@@ -112,6 +116,11 @@ public:
     QMenu* mnuEdit;
     QAction* mnuEditUndo;
     QAction* mnuEditRedo;
+    QAction* mnuEditFind;
+    QAction* mnuEditFindNext;
+    QAction* mnuEditFindPrevious;
+    QAction* mnuEditSortName;
+    QAction* mnuEditSortDistance;
     QMenu* mnuConfig;
     QAction* mnuConfigConfig;
     QMenu* mnuHelp;
@@ -140,6 +149,10 @@ public slots:
     void Command9_Click();
     void Command10_Click();
     void Command5_Click();
+    // Finding and sorting places (Edit menu).
+    void mnuEditFind_Click();
+    void mnuEditSortName_Click();
+    void mnuEditSortDistance_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -153,6 +166,7 @@ private:
     void createFocusOrder();
     void createMenus();
     void createEditMenu();
+    void createFindSortMenu();
     void connectCommands();
     void connectLaunchCommands();
     void fixWindowSize();
@@ -178,6 +192,14 @@ private:
     // away (by a clipboard manager) is then not taken again.
     void takeFromClipboard(const exchange::CopiedLocation& found);
     void fillForCapturedLink(Form2* dialog, const exchange::CopiedLocation& found);
+
+    // Finding and sorting: the find box, created on first use; one step
+    // of the search; the found row selected as if clicked.
+    FindBox* findBox();
+    void findStep(const QString& text, bool backward, bool typing);
+    void showFindNote(const QString& note);
+    void selectFound(int row);
+    void sortBy(const QList<int>& order, const QString& text);
 
     // Selecting and editing entries.
     void connectEditingCommands();
@@ -243,6 +265,8 @@ private:
     // Counts the "journal is full" messages: Add says it once, also when
     // the capture it runs first has said it.
     int fullRefusals_ = 0;
+    finder::Finder* finder_;
+    QPointer<FindBox> findBox_;
     Kept<Form2> form2_;
     Kept<Form3> form3_;
 };

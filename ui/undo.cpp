@@ -62,4 +62,13 @@ QUndoCommand* swap(journal::Journal& journal, int i, int j, const QString& text)
         [&journal, i, j] { journal.swap(i, j); });
 }
 
+QUndoCommand* reorder(journal::Journal& journal, const QList<int>& order, const QString& text)
+{
+    // Undone by the inverse order, so every place goes back to its own row,
+    // equal names included.
+    return new Step(
+        text, [&journal, order] { journal.reorder(order); },
+        [&journal, back = journal::Journal::inverse(order)] { journal.reorder(back); });
+}
+
 }  // namespace undo

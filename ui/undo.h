@@ -25,4 +25,7 @@ QUndoCommand* remove(journal::Journal& journal, int i);
 // Rows i and j trade places: Up and Down.
 QUndoCommand* swap(journal::Journal& journal, int i, int j, const QString& text);
 
+// The rows put in a new order (see Journal::reorder): a Sort.
+QUndoCommand* reorder(journal::Journal& journal, const QList<int>& order, const QString& text);
+
 }  // namespace undo
