@@ -406,6 +406,18 @@ bool writeAtomically(const QString& path, QByteArrayView bytes, QString* error)
     return false;
 }
 
+bool holdsBytes(const QString& path, QByteArrayView bytes)
+{
+    qsizetype at = 0;
+    bool same = true;
+    // No piece passes the size of `bytes`: a larger file is TooLarge.
+    const FileRead read = readRegularFile(path, bytes.size(), [&](QByteArrayView piece) {
+        same = same && piece == bytes.sliced(at, piece.size());
+        at += piece.size();
+    });
+    return read.ok() && same && at == bytes.size();
+}
+
 bool copyIfMissing(const QString& from, const QString& to, qint64 maxBytes, QString* error)
 {
     const QFileInfo target(to);

@@ -67,6 +67,10 @@ FileRead readRegularFile(const QString& path, qint64 maxBytes);
 // whole (`bytes` stays empty): for what looks at them once.
 FileRead readRegularFile(const QString& path, qint64 maxBytes, const std::function<void(QByteArrayView)>& piece);
 
+// Whether the regular file at `path` holds exactly `bytes`, compared a
+// piece at a time: a large file is never held beside them.
+bool holdsBytes(const QString& path, QByteArrayView bytes);
+
 // Copies `from` (read as readRegularFile does: a pipe is refused, never
 // waited on) to `to` unless something is there already. False when nothing
 // was copied, with the reason in `error` when one was tried.

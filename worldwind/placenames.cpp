@@ -133,15 +133,7 @@ bool holds(const QString& path, const QByteArray& bytes)
     const QFileInfo info(path);
     if (!info.isFile() || info.isSymLink() || info.size() != bytes.size())
         return false;
-    // Compared a piece at a time: a large data file is never held twice.
-    qsizetype at = 0;
-    bool same = true;
-    const textfile::FileRead read = textfile::readRegularFile(path, bytes.size(), [&](QByteArrayView piece) {
-        same = same && at + piece.size() <= bytes.size()
-               && piece == QByteArrayView(bytes.constData() + at, piece.size());
-        at += piece.size();
-    });
-    return read.ok() && same && at == bytes.size();
+    return textfile::holdsBytes(path, bytes);
 }
 
 template <class MakeBytes>
