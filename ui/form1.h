@@ -237,6 +237,9 @@ private:
     int paintHookRuns_ = 0;
     // A capture asked for while the journal was busy runs once it is idle.
     bool captureMissed_ = false;
+    // A clipboard that keeps changing is asked again once it may be.
+    bool askAgainPending_ = false;
+    void askClipboardAgainLater();
     // The link and name last emptied from the clipboard.
     QString takenLink_;
     QString takenName_;
