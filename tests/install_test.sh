@@ -46,6 +46,24 @@ started=$(env -u XDG_DATA_HOME HOME="$home" VELMORA_PROGRAM=pwd "$home/.local/bi
 started=$(cd "$scratch" && HOME="$home" XDG_DATA_HOME=data VELMORA_PROGRAM=pwd "$home/.local/bin/velmora")
 [ "$started" = "$home/.local/share/velmora" ] || { echo "relative XDG_DATA_HOME: started in $started"; exit 1; }
 
+# Without a usable HOME the launcher says so in one line and exits 1,
+# making no folder anywhere (not at the root, not in the caller's folder).
+mkdir -p "$scratch/here"
+root_had_local=$([ -e /.local ] && echo yes || echo no)
+for case in unset empty relative; do
+  case $case in
+    unset) set -- env -u HOME -u XDG_DATA_HOME ;;
+    empty) set -- env -u XDG_DATA_HOME HOME= ;;
+    relative) set -- env -u XDG_DATA_HOME HOME=home ;;
+  esac
+  status=0
+  (cd "$scratch/here" && "$@" VELMORA_PROGRAM=pwd "$prefix/bin/velmora") >"$scratch/out" 2>"$scratch/err" || status=$?
+  [ "$status" -eq 1 ] || { echo "HOME $case: exit status $status"; exit 1; }
+  [ "$(wc -l <"$scratch/err")" -eq 1 ] && grep -q "HOME" "$scratch/err" || { echo "HOME $case:"; cat "$scratch/err"; exit 1; }
+  [ ! -s "$scratch/out" ] && [ -z "$(ls -A "$scratch/here")" ] || { echo "HOME $case: started or made a folder"; exit 1; }
+  [ "$root_had_local" = yes ] || [ ! -e /.local ] || { echo "HOME $case: made /.local"; exit 1; }
+done
+
 # A per-user folder that leads to the installed files is refused, and
 # nothing is written there.
 mkdir -p "$scratch/linked"
