@@ -8,6 +8,8 @@
 #include "widgets/look.h"
 
 #include <QAction>
+#include <QFileInfo>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -230,6 +232,10 @@ private slots:
         QVERIFY(bytes.contains("<name>Paris</name>"));
         QVERIFY(bytes.contains("2.35,48.85"));
         QVERIFY(bytes.contains("<LabelStyle><color>ff0000ff</color><scale>1.5</scale></LabelStyle>"));
+        // The icon the style names lies beside it.
+        QVERIFY(bytes.contains("<IconStyle><Icon><href>velmora-place.png</href></Icon></IconStyle>"));
+        const QImage icon(QFileInfo(file).absolutePath() + QStringLiteral("/velmora-place.png"));
+        QCOMPARE(icon.size(), QSize(16, 16));
         QFile::remove(file);
     }
 

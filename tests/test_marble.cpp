@@ -18,13 +18,18 @@
 #include <QDBusVariant>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTest>
 
 #include <csignal>
+#include <tuple>
 #include <unistd.h>
 
 using guitest::StartFolder;
@@ -187,8 +192,66 @@ private slots:
         QCOMPARE(marblesOnThisBus(), 1);
     }
 
+    // "Show places on the globe" opens the list in a new Marble, which
+    // draws every place: their names, in a colour none of its maps uses,
+    // cover the view of the places and are absent from a view elsewhere.
+    void globeFileDrawsThePlaces()
+    {
+        endMarble();
+        StartFolder start;
+        Shell::setNonInteractive(false);
+        Form1 form;
+        form.settings.fontColor_ = 0xFF00FF;  // magenta
+        form.settings.fontSize_ = 20;
+        QStringList rows;
+        for (const auto& [name, lat, lon] : {std::tuple{"Paris", 48.85, 2.35}, std::tuple{"Bern", 46.95, 7.45},
+                                             std::tuple{"Milan", 45.46, 9.19}, std::tuple{"Munich", 48.14, 11.58}})
+            rows << QStringLiteral("%1\tworldwind://goto/world=Earth&lat=%2&lon=%3\t").arg(name).arg(lat).arg(lon);
+        form.List1->setRows(rows);
+        QVERIFY(form.showPlacesOnGlobe());
+        QTRY_VERIFY_WITH_TIMEOUT(marbleCentre().has_value(), 120000);
+        QVERIFY2(MessageBox::history().isEmpty(), qPrintable(MessageBox::history().join(u'\n')));
+
+        const int drawn = labelPixelsAt(QPointF(7, 47));
+        const int elsewhere = labelPixelsAt(QPointF(-150, -20));
+        qInfo("label-coloured pixels: %d over the places, %d elsewhere", drawn, elsewhere);
+        QVERIFY(drawn > 100);
+        QVERIFY(elsewhere < drawn / 20);
+        endMarble();
+    }
+
 private:
     QTemporaryDir home_;
+
+    // Turns Marble to `centre` (longitude, latitude), lets it draw, and
+    // counts the screen's pixels of the labels' magenta.
+    int labelPixelsAt(const QPointF& centre)
+    {
+        QDBusMessage zoom = QDBusMessage::createMethodCall(kService, QStringLiteral("/Marble"), kService,
+                                                           QStringLiteral("setZoom"));
+        zoom << 1300;  // some 2,600 km above the ground
+        QDBusConnection::sessionBus().call(zoom, QDBus::Block, 5000);
+        QDBusMessage move = QDBusMessage::createMethodCall(kService, QStringLiteral("/Marble"), kService,
+                                                           QStringLiteral("setCenter"));
+        move << QVariant::fromValue(centre);
+        QDBusConnection::sessionBus().call(move, QDBus::Block, 5000);
+        waitForCentre(centre);
+        QTest::qWait(3000);
+        const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
+            QImage::Format_RGB32);
+        if (const QByteArray shots = qgetenv("VELMORA_SCREENSHOTS"); !shots.isEmpty())
+            screen.save(QStringLiteral("%1/marble_%2_%3.png")
+                            .arg(QString::fromLocal8Bit(shots))
+                            .arg(centre.x())
+                            .arg(centre.y()));
+        int count = 0;
+        for (int y = 0; y < screen.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(screen.constScanLine(y));
+            for (int x = 0; x < screen.width(); ++x)
+                count += qRed(line[x]) > 200 && qGreen(line[x]) < 80 && qBlue(line[x]) > 200;
+        }
+        return count;
+    }
 
     // Clicks "Show this place" on `row` and waits, with the window open,
     // for Marble's centre to become `place`; the last centre seen.

@@ -76,6 +76,8 @@ public:
     bool showPlacesOnGlobe();
     // Where showPlacesOnGlobe writes the list.
     static QString globeFile();
+    // The mark the list's places are drawn with, written into `folder`.
+    static bool writeGlobeIcon(const QString& folder, QString* error);
 
     // The dialogs, created on first use.
     Form2* form2();

@@ -250,4 +250,20 @@ QImage icon()
     return image;
 }
 
+QImage placeMark()
+{
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    // Dark, then white, then red: the dot stands out on sea, land and ice.
+    p.setPen(QPen(QColor(60, 0, 0), 1.0));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(8, 8), 7, 7);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(230, 40, 40));
+    p.drawEllipse(QPointF(8, 8), 4.5, 4.5);
+    return image;
+}
+
 }  // namespace art

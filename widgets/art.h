@@ -15,4 +15,8 @@ QImage aboutPicture(const QString& title);
 // 32 x 32 with transparency: the globe and a place marker.
 QImage icon();
 
+// 16 x 16 with transparency: the mark of a place on another program's
+// globe, a red dot ringed in white, its centre on the place.
+QImage placeMark();
+
 }  // namespace art
