@@ -136,13 +136,23 @@ private slots:
             qputenv(var, home_.filePath(QString::fromLatin1(var)).toLocal8Bit());
         if (geteuid() == 0)
             qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");  // its web engine refuses to run as root otherwise
+        // A window manager, which brings windows forward when asked.
+        windowManager_.start(QStringLiteral("openbox"), {});
+        QVERIFY2(windowManager_.waitForStarted(), "openbox is missing: run scripts/setup.sh");
+        QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty(),
+                 "xdotool is missing: run scripts/setup.sh");
     }
     void init()
     {
         Shell::setNonInteractive(false);
         GlobeBus::setNonInteractive(false);
     }
-    void cleanupTestCase() { endMarble(); }
+    void cleanupTestCase()
+    {
+        endMarble();
+        windowManager_.terminate();
+        windowManager_.waitForFinished();
+    }
 
     // The journal page's link on Linux goes this way.
     void desktopOpensAGeoLinkInMarble()
@@ -161,11 +171,15 @@ private slots:
     {
         QCOMPARE(marblesOnThisBus(), 0);
         const std::optional<QPointF> centre = showPlace(
-            QStringLiteral("Tokyo\tworldwind://goto/world=Earth&lat=35.6895&lon=139.6917&alt=5000\t"),
+            QStringLiteral("Tokyo\tworldwind://goto/world=Earth&lat=35.6895&lon=139.6917\t"),
             QPointF(139.6917, 35.6895));
         QVERIFY2(centre, "Marble never answered on D-Bus within two minutes");
         QCOMPARE(centre->x(), 139.6917);
         QCOMPARE(centre->y(), 35.6895);
+        // At a town's zoom from the first, and it stays there.
+        QTRY_VERIFY(marbleProperty("zoom").toInt() >= 2000);
+        QTest::qWait(2000);
+        QVERIFY(marbleProperty("zoom").toInt() >= 2000);
     }
 
     // The Marble of the test before runs: it is moved, none is started.
@@ -176,6 +190,11 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(marbleCentre().has_value(), 120000);
         }
         QCOMPARE(marblesOnThisBus(), 1);
+        // Minimised behind other windows, it comes forward.
+        const QString window = marbleWindow();
+        QVERIFY2(!window.isEmpty(), "Marble's window is not among the window manager's");
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowminimize"), window}), 0);
+        QTRY_VERIFY(activeWindow() != window);
         QElapsedTimer shown;
         shown.start();
         const std::optional<QPointF> centre = showPlace(
@@ -188,6 +207,7 @@ private slots:
         qInfo("the running Marble showed the place %lld ms after the click", ms);
         // Close enough to see a town, as far as the map allows.
         QTRY_VERIFY(marbleProperty("zoom").toInt() >= 2000);
+        QTRY_COMPARE(activeWindow(), window);
         QTest::qWait(3000);  // a second Marble would have shown up by now
         QCOMPARE(marblesOnThisBus(), 1);
     }
@@ -222,6 +242,35 @@ private slots:
 
 private:
     QTemporaryDir home_;
+    QProcess windowManager_;
+
+    // xdotool's answer, trimmed; empty when it failed.
+    static QString xdotool(const QStringList& arguments)
+    {
+        QProcess p;
+        p.start(QStringLiteral("xdotool"), arguments);
+        if (!p.waitForFinished(5000) || p.exitCode() != 0)
+            return {};
+        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    }
+    static QString activeWindow() { return xdotool({QStringLiteral("getactivewindow")}); }
+    // The window of the Marble on this bus, as the window manager lists it.
+    static QString marbleWindow()
+    {
+        const QDBusReply<uint> pid = QDBusConnection::sessionBus().interface()->servicePid(kService);
+        if (!pid.isValid())
+            return {};
+        QString found;
+        QElapsedTimer waited;
+        waited.start();
+        while (found.isEmpty() && waited.elapsed() < 20000) {
+            found = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                             QString::number(pid.value())})
+                        .section(u'\n', 0, 0);
+            QTest::qWait(100);
+        }
+        return found;
+    }
 
     // Turns Marble to `centre` (longitude, latitude), lets it draw, and
     // counts the screen's pixels of the labels' magenta.

@@ -113,10 +113,16 @@ void open(const QString& target, int show, QObject* context, std::function<void(
         return;
     }
     GlobeBus::centre(view->latitude, view->longitude, view->zoom, context, [=](bool shown) {
-        if (shown)
+        if (shown) {
             done(Shell::kOpened);
-        else
-            Shell::open(target, show, fallbacks, context, done);
+            return;
+        }
+        Shell::open(target, show, fallbacks, context, [=](int code) {
+            // The globe started for it opens at the view's zoom, not its own.
+            if (Shell::succeeded(code))
+                GlobeBus::centreOnceStarted(view->latitude, view->longitude, view->zoom, context);
+            done(code);
+        });
     });
 }
 
