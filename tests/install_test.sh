@@ -18,9 +18,15 @@ for f in bin/velmora libexec/velmora/velmora share/applications/velmora.desktop 
 done
 grep -qx 'Exec=velmora' "$prefix/share/applications/velmora.desktop"
 grep -qx 'Icon=velmora' "$prefix/share/applications/velmora.desktop"
-# PNG width and height, big-endian after the signature and chunk header: 32 x 32.
-[ "$(od -An -tx1 -j16 -N8 "$prefix/share/icons/hicolor/32x32/apps/velmora.png" | tr -d ' \n')" = 0000002000000020 ] \
-  || { echo "icon is not 32 x 32"; exit 1; }
+# The icon in each size the desktop looks for; a PNG's width and height are
+# big-endian after the signature and chunk header.
+for size in 32 48 64 128; do
+  png="$prefix/share/icons/hicolor/${size}x${size}/apps/velmora.png"
+  [ "$(od -An -tx1 -j16 -N8 "$png" | tr -d ' \n')" = "$(printf '%08x%08x' "$size" "$size")" ] \
+    || { echo "icon $png is not $size x $size"; exit 1; }
+done
+grep -q '<svg xmlns="http://www.w3.org/2000/svg"' "$prefix/share/icons/hicolor/scalable/apps/velmora.svg" \
+  || { echo "no scalable icon"; exit 1; }
 
 # The launcher starts the program in the per-user folder, with the page
 # files and the help there; a file the user changed stays as it is.
