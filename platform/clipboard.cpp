@@ -132,10 +132,13 @@ std::optional<QByteArray> x11Data(const char* target)
     if (o.unanswered || o.oversized)
         return std::nullopt;
     auto it = o.got.find(target);
+    if (it == o.got.end() && o.waitedMs >= kAnswerMs) {
+        o.unanswered = true;  // its second is used up
+        return std::nullopt;
+    }
     if (it == o.got.end()) {
         const qint64 started = now();
-        x11clipboard::Fetch f = x11clipboard::fetch(target, kMaxOfferBytes,
-                                                    int(qMax<qint64>(0, kAnswerMs - o.waitedMs)));
+        x11clipboard::Fetch f = x11clipboard::fetch(target, kMaxOfferBytes, int(kAnswerMs - o.waitedMs));
         o.waitedMs += now() - started;
         if (f.outcome == x11clipboard::Fetch::NoAnswer || f.outcome == x11clipboard::Fetch::Replaced) {
             o.unanswered = true;
