@@ -322,6 +322,8 @@ private:
         form_ = std::make_unique<Form1>();
         Form1& form = *form_;
         form.show();
+        if (!QTest::qWaitForWindowActive(&form))  // the user clicks in it
+            return std::nullopt;
         form.List1->setRows({row});
         form.List1->selectRow(0);
         QTest::mouseClick(form.Command12, Qt::LeftButton);
