@@ -18,6 +18,8 @@ namespace exchange {
 
 enum class Format { Kml, Gpx, Kmz, GeoJson, Csv };
 
+inline constexpr auto kGlobeIcon = "velmora-place.png";
+
 // By the file name's extension (.kml, .gpx, .kmz, .geojson or .json, .csv;
 // any case).
 std::optional<Format> formatOf(const QString& fileName);
@@ -30,7 +32,9 @@ links::Position exportedPosition(QStringView link);
 // link (links::position; 0,0 when it has none, as on the globe). Characters
 // that XML cannot carry at all (control characters) become U+FFFD.
 // With `labels`, every place's name is drawn in the label font's colour and
-// at a scale from its size (KML LabelStyle; the default size is scale 1).
+// at a scale from its size (KML LabelStyle; the default size is scale 1),
+// beside the icon kGlobeIcon, a file the caller puts beside the KML: a
+// globe hides a placemark whose style names no icon.
 QByteArray kmlBytes(const QStringList& rows, const std::optional<placenames::LabelFont>& labels = std::nullopt);
 QByteArray gpxBytes(const QStringList& rows);
 // A FeatureCollection of Points with "name" and "description" (and the

@@ -63,8 +63,9 @@ constexpr std::string_view kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r
 
 constexpr std::string_view kLabelStyleId = "velmora-label";
 
-// The shared style of the names: KML colours are aabbggrr in hex, opaque
-// here; the settings' default size draws at the globe's own scale 1.
+// The shared style of the places: the icon file beside the KML (relative,
+// so the folder can move), the names' colour (KML's aabbggrr in hex, opaque
+// here) and size (the settings' default draws at the globe's scale 1).
 void labelStyle(Out& out, const placenames::LabelFont& font)
 {
     const placenames::ColorBytes c = placenames::colorBytes(font.color);
@@ -73,7 +74,8 @@ void labelStyle(Out& out, const placenames::LabelFont& font)
                                                 16)
                                  .rightJustified(8, '0');
     const int points = std::clamp(int(font.size), 1, 100);  // a hand-edited size past any sense
-    out << "<Style id=\"" << kLabelStyleId << "\"><LabelStyle><color>" << color.toStdString() << "</color><scale>";
+    out << "<Style id=\"" << kLabelStyleId << "\"><IconStyle><Icon><href>" << kGlobeIcon
+        << "</href></Icon></IconStyle><LabelStyle><color>" << color.toStdString() << "</color><scale>";
     out.number(double(points) / kDefaultFontSize);
     out << "</scale></LabelStyle></Style>\r\n";
 }

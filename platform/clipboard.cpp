@@ -35,12 +35,19 @@ struct State {
         bool valid = false;
         quint32 owner = 0;
         quint64 generation = 0;
+        // Unanswered, or replaced before it answered.
         bool unanswered = false;
         // An offer was too large: the owner may still wait on that transfer,
         // and any other flavour of it would be as large.
         bool oversized = false;
+        // When it was first asked, and how long its owner has kept us
+        // waiting in all: one deadline for all of its flavours.
+        qint64 askedAt = 0;
+        qint64 waitedMs = 0;
         QHash<QByteArray, x11clipboard::Fetch> got;
     } offer;
+    // When a postponed offer may be asked; 0 when none waits.
+    qint64 askAgainAt = 0;
 #endif
 };
 
@@ -81,8 +88,11 @@ const QMimeData* systemData()
 }
 
 #ifdef VELMORA_X11_CLIPBOARD
-// How long an owner has to answer; a live one answers at once.
+// How long an owner has to answer all that is asked of one offer; a live
+// one answers at once.
 constexpr int kAnswerMs = 1000;
+// An owner that keeps changing its offer is asked at most this often.
+constexpr qint64 kAskEveryMs = 1000;
 
 // Whether the clipboard is read over the program's own X11 connection:
 // on X11, while another program owns it.
@@ -90,6 +100,15 @@ bool readOwnX11()
 {
     static const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb") && x11clipboard::available();
     return x11 && !QGuiApplication::clipboard()->ownsClipboard();
+}
+
+// Whether the offer that replaced the one asked last must wait: that one
+// went unanswered, or the clipboard changed more than once since it was
+// asked, both within the last kAskEveryMs. A single new copy is asked at once.
+bool postponed(const State& s, qint64 at)
+{
+    const State::Offer& o = s.offer;
+    return o.valid && at - o.askedAt < kAskEveryMs && (o.unanswered || s.generation - o.generation >= 2);
 }
 
 // The offer as `target`, when the owner gave it within the limits.
@@ -101,16 +120,30 @@ std::optional<QByteArray> x11Data(const char* target)
     if (owner == 0)
         return std::nullopt;
     State::Offer& o = s.offer;
-    if (!o.valid || o.owner != owner || o.generation != s.generation)
-        o = {true, owner, s.generation, false, false, {}};
+    const qint64 at = now();
+    if (!o.valid || o.owner != owner || o.generation != s.generation) {
+        if (postponed(s, at)) {
+            s.askAgainAt = o.askedAt + kAskEveryMs;
+            return std::nullopt;
+        }
+        o = {true, owner, s.generation, false, false, at, 0, {}};
+        s.askAgainAt = 0;
+    }
     if (o.unanswered || o.oversized)
         return std::nullopt;
     auto it = o.got.find(target);
+    if (it == o.got.end() && o.waitedMs >= kAnswerMs) {
+        o.unanswered = true;  // its second is used up
+        return std::nullopt;
+    }
     if (it == o.got.end()) {
-        x11clipboard::Fetch f = x11clipboard::fetch(target, kMaxOfferBytes, kAnswerMs);
-        if (f.outcome == x11clipboard::Fetch::NoAnswer) {
+        const qint64 started = now();
+        x11clipboard::Fetch f = x11clipboard::fetch(target, kMaxOfferBytes, int(kAnswerMs - o.waitedMs));
+        o.waitedMs += now() - started;
+        if (f.outcome == x11clipboard::Fetch::NoAnswer || f.outcome == x11clipboard::Fetch::Replaced) {
             o.unanswered = true;
-            ++s.unansweredOwners;
+            if (f.outcome == x11clipboard::Fetch::NoAnswer)
+                ++s.unansweredOwners;
         } else if (f.outcome == x11clipboard::Fetch::TooLarge) {
             o.oversized = true;
             s.lastOversized = f.size;
@@ -190,9 +223,20 @@ void clear()
         QGuiApplication::clipboard()->clear();
 #ifdef VELMORA_X11_CLIPBOARD
         s.offer = {};
+        s.askAgainAt = 0;
 #endif
     }
     s.clearedAt = now();
+}
+
+qint64 askAgainInMs()
+{
+#ifdef VELMORA_X11_CLIPBOARD
+    const State& s = state();
+    if (s.askAgainAt > 0)
+        return qMax<qint64>(0, s.askAgainAt - now());
+#endif
+    return 0;
 }
 
 bool refilledSinceCleared()

@@ -16,9 +16,10 @@ namespace Clipboard {
 // hundred bytes, and a link longer than a box holds is still told apart.
 inline constexpr qint64 kMaxOfferBytes = 2 * 1024 * 1024;
 
-// On X11, while another program owns the clipboard, it is read with a
-// short deadline: an owner that does not answer is asked again only once
-// the clipboard changed.
+// On X11, while another program owns the clipboard, it is read with one
+// short deadline for all the flavours of an offer: an owner that does not
+// answer is asked again only once the clipboard changed, and an owner that
+// keeps changing it at most once a second (until then it holds nothing).
 bool hasText();
 // The text on the clipboard, or an empty text when it holds none.
 QString text();
@@ -26,6 +27,9 @@ QString text();
 QByteArray data(const QString& mimeType);
 // Empties the clipboard, whatever it holds.
 void clear();
+// When an offer was left unasked for now (its owner keeps changing it),
+// how many milliseconds until it may be asked; 0 otherwise.
+qint64 askAgainInMs();
 
 // How long after an emptying a change of the clipboard counts as a refill.
 inline constexpr qint64 kRefillMs = 2000;

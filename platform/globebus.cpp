@@ -1,9 +1,12 @@
 #include "globebus.h"
 
+#include "activation.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QPointF>
 #include <QTimer>
@@ -16,6 +19,10 @@ namespace {
 // loading its maps may take a while before it takes calls.
 constexpr int kBusAnswerMs = 2000;
 constexpr int kGlobeAnswerMs = 10000;
+// A globe started by the desktop shows up on the bus within this time, or
+// was something else than a globe that speaks the bus.
+constexpr qint64 kStartMs = 60000;
+constexpr int kLookAgainMs = 250;
 
 struct State {
     std::deque<bool> next;
@@ -69,6 +76,50 @@ void send(const QString& service, double latitude, double longitude, int zoom, Q
     });
 }
 
+// Asks the bus which process holds `service` and has its window brought
+// forward.
+void bringForward(const QString& service, QObject* context)
+{
+    const QDBusMessage pidOf = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"));
+    auto* asked = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(QDBusMessage(pidOf) << service, kBusAnswerMs), context);
+    QObject::connect(asked, &QDBusPendingCallWatcher::finished, context, [](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        const QDBusPendingReply<uint> pid = *w;
+        if (!pid.isError())
+            Activation::bringForward(pid.value());
+    });
+}
+
+// The running globe's name on the bus, handed to `found` (empty when none
+// runs or the bus did not answer).
+void findGlobe(QObject* context, const std::function<void(const QString&)>& found)
+{
+    const QDBusMessage listNames = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListNames"));
+    auto* listed = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(listNames, kBusAnswerMs),
+                                               context);
+    QObject::connect(listed, &QDBusPendingCallWatcher::finished, context, [found](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        const QDBusPendingReply<QStringList> names = *w;
+        found(names.isError() ? QString() : globeAmong(names.value()));
+    });
+}
+
+void lookForStartedGlobe(double latitude, double longitude, int zoom, QObject* context, qint64 until)
+{
+    findGlobe(context, [=](const QString& service) {
+        if (!service.isEmpty())
+            send(service, latitude, longitude, zoom, context, [](bool) {});
+        else if (QDateTime::currentMSecsSinceEpoch() < until)
+            QTimer::singleShot(kLookAgainMs, context,
+                               [=] { lookForStartedGlobe(latitude, longitude, zoom, context, until); });
+    });
+}
+
 }  // namespace
 
 QString globeAmong(const QStringList& names)
@@ -92,7 +143,7 @@ void centre(double latitude, double longitude, int zoom, QObject* context, std::
 {
     State& s = state();
     if (s.nonInteractive || !s.next.empty()) {
-        s.history.append({latitude, longitude, zoom});
+        s.history.append({latitude, longitude, zoom, false});
         bool running = false;
         if (!s.next.empty()) {
             running = s.next.front();
@@ -105,20 +156,29 @@ void centre(double latitude, double longitude, int zoom, QObject* context, std::
         later(context, done, false);
         return;
     }
-    const QDBusMessage listNames = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListNames"));
-    auto* listed = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(listNames, kBusAnswerMs),
-                                               context);
-    QObject::connect(listed, &QDBusPendingCallWatcher::finished, context, [=](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        const QDBusPendingReply<QStringList> names = *w;
-        const QString service = names.isError() ? QString() : globeAmong(names.value());
-        if (service.isEmpty())
+    findGlobe(context, [=](const QString& service) {
+        if (service.isEmpty()) {
             done(false);
-        else
-            send(service, latitude, longitude, zoom, context, done);
+            return;
+        }
+        send(service, latitude, longitude, zoom, context, [=](bool shown) {
+            if (shown)
+                bringForward(service, context);
+            done(shown);
+        });
     });
+}
+
+void centreOnceStarted(double latitude, double longitude, int zoom, QObject* context)
+{
+    State& s = state();
+    if (s.nonInteractive || !s.next.empty()) {
+        s.history.append({latitude, longitude, zoom, true});
+        return;
+    }
+    if (!sessionBusKnown() || !QDBusConnection::sessionBus().isConnected())
+        return;
+    lookForStartedGlobe(latitude, longitude, zoom, context, QDateTime::currentMSecsSinceEpoch() + kStartMs);
 }
 
 void setNextAnswer(bool running)

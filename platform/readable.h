@@ -9,6 +9,11 @@
 
 namespace readable {
 
+// Characters that move or hide text on the screen: C0 and C1 controls,
+// line and paragraph separators, bidirectional overrides and isolates.
+// Messages show them escaped.
+bool unsafe(char16_t c);
+
 // A place's name or a comment: at most `most` characters, then "…".
 QString text(QStringView text, qsizetype most = 60);
 

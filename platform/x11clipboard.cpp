@@ -12,6 +12,11 @@
 namespace x11clipboard {
 namespace {
 
+// How often a wait looks whether the owner it waits on still owns the
+// clipboard: an owner that re-claims it every millisecond leaves the ones
+// before it unanswered.
+constexpr int kGoneCheckMs = 5;
+
 struct FreeReply {
     void operator()(void* p) const { std::free(p); }
 };
@@ -62,9 +67,11 @@ public:
     }
 
     // The next event that `wanted` accepts, others dropped; nothing once
-    // the deadline passed.
-    template <typename Wanted>
-    Reply<xcb_generic_event_t> waitFor(const QElapsedTimer& clock, int waitMs, Wanted wanted)
+    // the deadline passed or, checked every few milliseconds, `gone` says
+    // that waiting longer is useless (then `*abandoned` is set).
+    template <typename Wanted, typename Gone>
+    Reply<xcb_generic_event_t> waitFor(const QElapsedTimer& clock, int waitMs, Wanted wanted, Gone gone,
+                                       bool* abandoned)
     {
         for (;;) {
             while (xcb_generic_event_t* e = xcb_poll_for_event(c_)) {
@@ -76,7 +83,10 @@ public:
             if (left <= 0 || xcb_connection_has_error(c_))
                 return nullptr;
             pollfd pfd{xcb_get_file_descriptor(c_), POLLIN, 0};
-            poll(&pfd, 1, int(left));
+            if (poll(&pfd, 1, int(qMin<qint64>(left, kGoneCheckMs))) == 0 && gone()) {
+                *abandoned = true;
+                return nullptr;
+            }
         }
     }
 
@@ -128,6 +138,13 @@ uint8_t eventType(const xcb_generic_event_t* e)
     return e->response_type & 0x7F;
 }
 
+xcb_window_t ownerOf(Connection& k)
+{
+    const Reply<xcb_get_selection_owner_reply_t> reply(
+        xcb_get_selection_owner_reply(k.c(), xcb_get_selection_owner(k.c(), k.clipboard()), nullptr));
+    return reply ? reply->owner : 0;
+}
+
 }  // namespace
 
 bool available()
@@ -138,11 +155,7 @@ bool available()
 quint32 owner()
 {
     Connection& k = connection();
-    if (!k.ok())
-        return 0;
-    const Reply<xcb_get_selection_owner_reply_t> reply(
-        xcb_get_selection_owner_reply(k.c(), xcb_get_selection_owner(k.c(), k.clipboard()), nullptr));
-    return reply ? reply->owner : 0;
+    return k.ok() ? ownerOf(k) : 0;
 }
 
 Fetch fetch(const char* target, qint64 maxBytes, int waitMs)
@@ -154,15 +167,21 @@ Fetch fetch(const char* target, qint64 maxBytes, int waitMs)
     QElapsedTimer clock;
     clock.start();
     const xcb_atom_t targetAtom = k.atom(target);
+    const xcb_window_t asked = ownerOf(k);
+    const auto replaced = [&] { return ownerOf(k) != asked; };
+    bool abandoned = false;
     const Requestor window(k);
     xcb_convert_selection(k.c(), window.id(), k.clipboard(), targetAtom, k.property(), XCB_CURRENT_TIME);
     xcb_flush(k.c());
-    const Reply<xcb_generic_event_t> answer = k.waitFor(clock, waitMs, [&](const xcb_generic_event_t* e) {
-        const auto* n = reinterpret_cast<const xcb_selection_notify_event_t*>(e);
-        return eventType(e) == XCB_SELECTION_NOTIFY && n->requestor == window.id();
-    });
+    const Reply<xcb_generic_event_t> answer = k.waitFor(
+        clock, waitMs,
+        [&](const xcb_generic_event_t* e) {
+            const auto* n = reinterpret_cast<const xcb_selection_notify_event_t*>(e);
+            return eventType(e) == XCB_SELECTION_NOTIFY && n->requestor == window.id();
+        },
+        replaced, &abandoned);
     if (!answer) {
-        f.outcome = Fetch::NoAnswer;
+        f.outcome = abandoned ? Fetch::Replaced : Fetch::NoAnswer;
         return f;
     }
     if (reinterpret_cast<const xcb_selection_notify_event_t*>(answer.get())->property == XCB_ATOM_NONE)
@@ -198,13 +217,16 @@ Fetch fetch(const char* target, qint64 maxBytes, int waitMs)
     xcb_delete_property(k.c(), window.id(), k.property());  // asks for the first piece
     xcb_flush(k.c());
     for (;;) {
-        const Reply<xcb_generic_event_t> piece = k.waitFor(clock, waitMs, [&](const xcb_generic_event_t* e) {
-            const auto* n = reinterpret_cast<const xcb_property_notify_event_t*>(e);
-            return eventType(e) == XCB_PROPERTY_NOTIFY && n->window == window.id() && n->atom == k.property()
-                   && n->state == XCB_PROPERTY_NEW_VALUE;
-        });
+        const Reply<xcb_generic_event_t> piece = k.waitFor(
+            clock, waitMs,
+            [&](const xcb_generic_event_t* e) {
+                const auto* n = reinterpret_cast<const xcb_property_notify_event_t*>(e);
+                return eventType(e) == XCB_PROPERTY_NOTIFY && n->window == window.id() && n->atom == k.property()
+                       && n->state == XCB_PROPERTY_NEW_VALUE;
+            },
+            replaced, &abandoned);
         if (!piece) {
-            f.outcome = Fetch::NoAnswer;
+            f.outcome = abandoned ? Fetch::Replaced : Fetch::NoAnswer;
             f.data.clear();
             return f;
         }

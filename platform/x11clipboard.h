@@ -20,6 +20,7 @@ struct Fetch {
         NotOffered,  // the owner does not offer that target
         TooLarge,    // the offer is larger than the limit; `size` says how large (at least)
         NoAnswer,    // the owner did not answer in time, or the transfer broke off
+        Replaced,    // another owner took the clipboard before this one answered
     };
     Outcome outcome = NotOffered;
     QByteArray data;
@@ -27,7 +28,9 @@ struct Fetch {
 };
 
 // The clipboard's data as `target` (an atom name: "UTF8_STRING", a MIME
-// type), at most `maxBytes` of it, all within `waitMs`.
+// type), at most `maxBytes` of it, all within `waitMs`. The wait ends as
+// soon as another window takes the clipboard: an owner that was replaced
+// has nothing left to give.
 Fetch fetch(const char* target, qint64 maxBytes, int waitMs);
 
 }  // namespace x11clipboard

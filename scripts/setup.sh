@@ -33,6 +33,9 @@ command -v npm >/dev/null 2>&1 || tests+=(nodejs npm)
 # real globe. Marble recommends far more than it needs, hence no
 # recommended packages for these.
 lean=(marble dbus desktop-file-utils)
+# A window manager brings the globe forward when asked; xdotool minimises
+# it and reads which window is active.
+tests+=(openbox xdotool)
 # The Debian package test: dpkg-shlibdeps finds its dependencies; lintian, appstream,
 # desktop-file-utils and man-db check the package, its data and its manual page.
 tests+=(dpkg-dev lintian appstream man-db)

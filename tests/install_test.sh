@@ -18,9 +18,15 @@ for f in bin/velmora libexec/velmora/velmora share/applications/velmora.desktop 
 done
 grep -qx 'Exec=velmora' "$prefix/share/applications/velmora.desktop"
 grep -qx 'Icon=velmora' "$prefix/share/applications/velmora.desktop"
-# PNG width and height, big-endian after the signature and chunk header: 32 x 32.
-[ "$(od -An -tx1 -j16 -N8 "$prefix/share/icons/hicolor/32x32/apps/velmora.png" | tr -d ' \n')" = 0000002000000020 ] \
-  || { echo "icon is not 32 x 32"; exit 1; }
+# The icon in each size the desktop looks for; a PNG's width and height are
+# big-endian after the signature and chunk header.
+for size in 32 48 64 128; do
+  png="$prefix/share/icons/hicolor/${size}x${size}/apps/velmora.png"
+  [ "$(od -An -tx1 -j16 -N8 "$png" | tr -d ' \n')" = "$(printf '%08x%08x' "$size" "$size")" ] \
+    || { echo "icon $png is not $size x $size"; exit 1; }
+done
+grep -q '<svg xmlns="http://www.w3.org/2000/svg"' "$prefix/share/icons/hicolor/scalable/apps/velmora.svg" \
+  || { echo "no scalable icon"; exit 1; }
 
 # The launcher starts the program in the per-user folder, with the page
 # files and the help there; a file the user changed stays as it is.
@@ -45,6 +51,24 @@ started=$(env -u XDG_DATA_HOME HOME="$home" VELMORA_PROGRAM=pwd "$home/.local/bi
 # A relative XDG_DATA_HOME counts as unset.
 started=$(cd "$scratch" && HOME="$home" XDG_DATA_HOME=data VELMORA_PROGRAM=pwd "$home/.local/bin/velmora")
 [ "$started" = "$home/.local/share/velmora" ] || { echo "relative XDG_DATA_HOME: started in $started"; exit 1; }
+
+# Without a usable HOME the launcher says so in one line and exits 1,
+# making no folder anywhere (not at the root, not in the caller's folder).
+mkdir -p "$scratch/here"
+root_had_local=$([ -e /.local ] && echo yes || echo no)
+for case in unset empty relative; do
+  case $case in
+    unset) set -- env -u HOME -u XDG_DATA_HOME ;;
+    empty) set -- env -u XDG_DATA_HOME HOME= ;;
+    relative) set -- env -u XDG_DATA_HOME HOME=home ;;
+  esac
+  status=0
+  (cd "$scratch/here" && "$@" VELMORA_PROGRAM=pwd "$prefix/bin/velmora") >"$scratch/out" 2>"$scratch/err" || status=$?
+  [ "$status" -eq 1 ] || { echo "HOME $case: exit status $status"; exit 1; }
+  [ "$(wc -l <"$scratch/err")" -eq 1 ] && grep -q "HOME" "$scratch/err" || { echo "HOME $case:"; cat "$scratch/err"; exit 1; }
+  [ ! -s "$scratch/out" ] && [ -z "$(ls -A "$scratch/here")" ] || { echo "HOME $case: started or made a folder"; exit 1; }
+  [ "$root_had_local" = yes ] || [ ! -e /.local ] || { echo "HOME $case: made /.local"; exit 1; }
+done
 
 # A per-user folder that leads to the installed files is refused, and
 # nothing is written there.

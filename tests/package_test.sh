@@ -39,7 +39,11 @@ sort >"$scratch/expected" <<EOF
 -rw-r--r-- ./usr/share/applications/velmora.desktop
 -rw-r--r-- ./usr/share/doc/velmora/changelog.gz
 -rw-r--r-- ./usr/share/doc/velmora/copyright
+-rw-r--r-- ./usr/share/icons/hicolor/128x128/apps/velmora.png
 -rw-r--r-- ./usr/share/icons/hicolor/32x32/apps/velmora.png
+-rw-r--r-- ./usr/share/icons/hicolor/48x48/apps/velmora.png
+-rw-r--r-- ./usr/share/icons/hicolor/64x64/apps/velmora.png
+-rw-r--r-- ./usr/share/icons/hicolor/scalable/apps/velmora.svg
 -rw-r--r-- ./usr/share/man/man1/velmora.1.gz
 -rw-r--r-- ./usr/share/metainfo/org.velmora.velmora.metainfo.xml
 -rw-r--r-- ./usr/share/velmora-web/bg.jpg

@@ -12,6 +12,7 @@
 #include "widgets/look.h"
 #include "worldwind/links.h"
 
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
@@ -35,6 +36,20 @@ std::optional<QByteArray> output(const QString& program, const QStringList& argu
     if (!p.waitForFinished(5000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         return std::nullopt;
     return p.readAllStandardOutput();
+}
+
+// How long `count` repaints of the window take, each with its capture.
+qint64 repaintsNs(Form1& form, int count)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < count && clock.elapsed() < 60000; ++i) {
+        const int runs = form.paintHookRuns();
+        form.repaint();
+        while (form.paintHookRuns() == runs)
+            QCoreApplication::processEvents();
+    }
+    return clock.nsecsElapsed();
 }
 
 bool viewable(const QString& windowName)
@@ -197,6 +212,47 @@ private slots:
         QCOMPARE(form.List1->count(), 1);
         QVERIFY(offered());
         QCOMPARE(Clipboard::emptied(), QStringList());  // no record kept of the system's clipboard
+    }
+
+    // An owner that re-claims the clipboard every millisecond and answers
+    // nobody costs each repaint little more than an owner that answers.
+    void floodingOwnerKeepsRepaintsQuick()
+    {
+        StartFolder start;
+        Form1 form;
+        guitest::loadWindow(start, form);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QProcess owner;
+        const auto ending = qScopeGuard([&] {
+            owner.kill();
+            owner.waitForFinished();
+        });
+        owner.start(QStringLiteral("xclip"), {"-quiet", "-selection", "clipboard"});
+        QVERIFY2(owner.waitForStarted(), "xclip is missing: run scripts/setup.sh");
+        owner.write("a note, not a place");
+        owner.closeWriteChannel();
+        QTRY_VERIFY(Clipboard::hasText());
+        const qint64 plain = repaintsNs(form, 20);
+        owner.kill();
+        owner.waitForFinished();
+
+        owner.start(QString::fromLocal8Bit(VELMORA_CLIPFLOOD));
+        QVERIFY(owner.waitForStarted());
+        QTest::qWait(1100);  // the flood is on, and the last offer asked is a second old
+        QVERIFY(owner.state() == QProcess::Running);
+        owner.readAllStandardOutput();
+        const qint64 flooded = repaintsNs(form, 20);
+        QTest::qWait(50);  // its last lines
+        const qsizetype asked = owner.readAllStandardOutput().count("asked");
+        qInfo("20 repaints: %.1f ms with an owner that answers, %.1f ms with a flooding one, which was asked %d "
+              "times",
+              plain / 1e6, flooded / 1e6, int(asked));
+        QVERIFY2(flooded < 5 * plain, "repaints wait on an owner that keeps changing the clipboard");
+        // Once a second at most, whatever the count of repaints.
+        QVERIFY(asked <= flooded / 1000000000 + 1);
+        QCOMPARE(form.List1->count(), 0);
+        QVERIFY(!QApplication::activeModalWidget());
     }
 };
 

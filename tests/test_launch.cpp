@@ -8,8 +8,12 @@
 #include "widgets/look.h"
 
 #include <QAction>
+#include <QFileInfo>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
@@ -230,7 +234,41 @@ private slots:
         QVERIFY(bytes.contains("<name>Paris</name>"));
         QVERIFY(bytes.contains("2.35,48.85"));
         QVERIFY(bytes.contains("<LabelStyle><color>ff0000ff</color><scale>1.5</scale></LabelStyle>"));
+        // The icon the style names lies beside it.
+        QVERIFY(bytes.contains("<IconStyle><Icon><href>velmora-place.png</href></Icon></IconStyle>"));
+        const QImage icon(QFileInfo(file).absolutePath() + QStringLiteral("/velmora-place.png"));
+        QCOMPARE(icon.size(), QSize(16, 16));
         QFile::remove(file);
+    }
+
+    // The help page names every menu command and every key of the menus,
+    // as its key table writes them ("<kbd>Ctrl</kbd>+<kbd>S</kbd>").
+    void helpPageDescribesEveryMenuCommandAndKey()
+    {
+        QFile file(QStringLiteral(VELMORA_HELP_PAGE));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString page = QString::fromLatin1(file.readAll());
+        StartFolder start;
+        Form1 form;
+        QStringList missing;
+        for (const QAction* menu : form.menuBar()->actions()) {
+            for (const QAction* command : menu->menu()->actions()) {
+                if (command->isSeparator())
+                    continue;
+                const QString named = menu->text() + QStringLiteral(" &gt; ") + command->text();
+                if (!page.contains(named))
+                    missing << named;
+                for (const QKeySequence& keys : command->shortcuts()) {
+                    const QString kbd =
+                        QStringLiteral("<kbd>")
+                        + keys.toString(QKeySequence::PortableText).split(u'+').join(QStringLiteral("</kbd>+<kbd>"))
+                        + QStringLiteral("</kbd>");
+                    if (!page.contains(kbd))
+                        missing << kbd;
+                }
+            }
+        }
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u'\n')));
     }
 
 #ifndef Q_OS_WIN

@@ -18,13 +18,19 @@
 #include <QDBusVariant>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTest>
 
 #include <csignal>
+#include <memory>
+#include <tuple>
 #include <unistd.h>
 
 using guitest::StartFolder;
@@ -131,13 +137,25 @@ private slots:
             qputenv(var, home_.filePath(QString::fromLatin1(var)).toLocal8Bit());
         if (geteuid() == 0)
             qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");  // its web engine refuses to run as root otherwise
+        // A window manager, which brings windows forward when asked.
+        windowManager_.start(QStringLiteral("openbox"), {});
+        QVERIFY2(windowManager_.waitForStarted(), "openbox is missing: run scripts/setup.sh");
+        QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty(),
+                 "xdotool is missing: run scripts/setup.sh");
     }
     void init()
     {
         Shell::setNonInteractive(false);
         GlobeBus::setNonInteractive(false);
     }
-    void cleanupTestCase() { endMarble(); }
+    void cleanupTestCase()
+    {
+        form_.reset();
+        start_.reset();
+        endMarble();
+        windowManager_.terminate();
+        windowManager_.waitForFinished();
+    }
 
     // The journal page's link on Linux goes this way.
     void desktopOpensAGeoLinkInMarble()
@@ -156,11 +174,15 @@ private slots:
     {
         QCOMPARE(marblesOnThisBus(), 0);
         const std::optional<QPointF> centre = showPlace(
-            QStringLiteral("Tokyo\tworldwind://goto/world=Earth&lat=35.6895&lon=139.6917&alt=5000\t"),
+            QStringLiteral("Tokyo\tworldwind://goto/world=Earth&lat=35.6895&lon=139.6917\t"),
             QPointF(139.6917, 35.6895));
         QVERIFY2(centre, "Marble never answered on D-Bus within two minutes");
         QCOMPARE(centre->x(), 139.6917);
         QCOMPARE(centre->y(), 35.6895);
+        // At a town's zoom once it has started, and it stays there.
+        QTRY_VERIFY_WITH_TIMEOUT(marbleProperty("zoom").toInt() >= 2000, 30000);
+        QTest::qWait(4000);
+        QVERIFY(marbleProperty("zoom").toInt() >= 2000);
     }
 
     // The Marble of the test before runs: it is moved, none is started.
@@ -171,6 +193,11 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(marbleCentre().has_value(), 120000);
         }
         QCOMPARE(marblesOnThisBus(), 1);
+        // Minimised behind other windows, it comes forward.
+        const QString window = marbleWindow();
+        QVERIFY2(!window.isEmpty(), "Marble's window is not among the window manager's");
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowminimize"), window}), 0);
+        QTRY_VERIFY(activeWindow() != window);
         QElapsedTimer shown;
         shown.start();
         const std::optional<QPointF> centre = showPlace(
@@ -183,22 +210,120 @@ private slots:
         qInfo("the running Marble showed the place %lld ms after the click", ms);
         // Close enough to see a town, as far as the map allows.
         QTRY_VERIFY(marbleProperty("zoom").toInt() >= 2000);
+        QTRY_COMPARE(activeWindow(), window);
         QTest::qWait(3000);  // a second Marble would have shown up by now
         QCOMPARE(marblesOnThisBus(), 1);
     }
 
+    // "Show places on the globe" opens the list in a new Marble, which
+    // draws every place: their names, in a colour none of its maps uses,
+    // cover the view of the places and are absent from a view elsewhere.
+    void globeFileDrawsThePlaces()
+    {
+        form_.reset();
+        start_.reset();
+        endMarble();
+        StartFolder start;
+        Shell::setNonInteractive(false);
+        Form1 form;
+        form.settings.fontColor_ = 0xFF00FF;  // magenta
+        form.settings.fontSize_ = 20;
+        QStringList rows;
+        for (const auto& [name, lat, lon] : {std::tuple{"Paris", 48.85, 2.35}, std::tuple{"Bern", 46.95, 7.45},
+                                             std::tuple{"Milan", 45.46, 9.19}, std::tuple{"Munich", 48.14, 11.58}})
+            rows << QStringLiteral("%1\tworldwind://goto/world=Earth&lat=%2&lon=%3\t").arg(name).arg(lat).arg(lon);
+        form.List1->setRows(rows);
+        QVERIFY(form.showPlacesOnGlobe());
+        QTRY_VERIFY_WITH_TIMEOUT(marbleCentre().has_value(), 120000);
+        QVERIFY2(MessageBox::history().isEmpty(), qPrintable(MessageBox::history().join(u'\n')));
+
+        const int drawn = labelPixelsAt(QPointF(7, 47));
+        const int elsewhere = labelPixelsAt(QPointF(-150, -20));
+        qInfo("label-coloured pixels: %d over the places, %d elsewhere", drawn, elsewhere);
+        QVERIFY(drawn > 100);
+        QVERIFY(elsewhere < drawn / 20);
+        endMarble();
+    }
+
 private:
     QTemporaryDir home_;
+    std::unique_ptr<StartFolder> start_;
+    std::unique_ptr<Form1> form_;
+    QProcess windowManager_;
+
+    // xdotool's answer, trimmed; empty when it failed.
+    static QString xdotool(const QStringList& arguments)
+    {
+        QProcess p;
+        p.start(QStringLiteral("xdotool"), arguments);
+        if (!p.waitForFinished(5000) || p.exitCode() != 0)
+            return {};
+        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    }
+    static QString activeWindow() { return xdotool({QStringLiteral("getactivewindow")}); }
+    // The window of the Marble on this bus, as the window manager lists it.
+    static QString marbleWindow()
+    {
+        const QDBusReply<uint> pid = QDBusConnection::sessionBus().interface()->servicePid(kService);
+        if (!pid.isValid())
+            return {};
+        QString found;
+        QElapsedTimer waited;
+        waited.start();
+        while (found.isEmpty() && waited.elapsed() < 20000) {
+            found = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                             QString::number(pid.value())})
+                        .section(u'\n', 0, 0);
+            QTest::qWait(100);
+        }
+        return found;
+    }
+
+    // Turns Marble to `centre` (longitude, latitude), lets it draw, and
+    // counts the screen's pixels of the labels' magenta.
+    int labelPixelsAt(const QPointF& centre)
+    {
+        QDBusMessage zoom = QDBusMessage::createMethodCall(kService, QStringLiteral("/Marble"), kService,
+                                                           QStringLiteral("setZoom"));
+        zoom << 1300;  // some 2,600 km above the ground
+        QDBusConnection::sessionBus().call(zoom, QDBus::Block, 5000);
+        QDBusMessage move = QDBusMessage::createMethodCall(kService, QStringLiteral("/Marble"), kService,
+                                                           QStringLiteral("setCenter"));
+        move << QVariant::fromValue(centre);
+        QDBusConnection::sessionBus().call(move, QDBus::Block, 5000);
+        waitForCentre(centre);
+        QTest::qWait(3000);
+        const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
+            QImage::Format_RGB32);
+        if (const QByteArray shots = qgetenv("VELMORA_SCREENSHOTS"); !shots.isEmpty())
+            screen.save(QStringLiteral("%1/marble_%2_%3.png")
+                            .arg(QString::fromLocal8Bit(shots))
+                            .arg(centre.x())
+                            .arg(centre.y()));
+        int count = 0;
+        for (int y = 0; y < screen.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(screen.constScanLine(y));
+            for (int x = 0; x < screen.width(); ++x)
+                count += qRed(line[x]) > 200 && qGreen(line[x]) < 80 && qBlue(line[x]) > 200;
+        }
+        return count;
+    }
 
     // Clicks "Show this place" on `row` and waits, with the window open,
     // for Marble's centre to become `place`; the last centre seen.
     std::optional<QPointF> showPlace(const QString& row, const QPointF& place)
     {
-        StartFolder start;
+        // The window stays open after, as the user's does: what it asked
+        // of the globe goes on.
+        form_.reset();
+        start_ = std::make_unique<StartFolder>();
         GlobeBus::setNonInteractive(false);
         Shell::setNonInteractive(false);
-        Form1 form;
+        form_ = std::make_unique<Form1>();
+        Form1& form = *form_;
         form.show();
+        if (!QTest::qWaitForWindowActive(&form))  // the user clicks in it
+            return std::nullopt;
         form.List1->setRows({row});
         form.List1->selectRow(0);
         QTest::mouseClick(form.Command12, Qt::LeftButton);

@@ -60,12 +60,15 @@ TEST(LaunchSeam, PlaceGoesToTheOpenGlobeElseToTheShell)
         QString target;
         std::optional<bool> globeRuns;  // nothing: the globe is not asked
         bool shellAsked;
+        // The globe the desktop starts is turned to the view's zoom.
+        std::optional<int> startedAt = std::nullopt;
     } cases[] = {
         {tokyo, true, false},
-        {tokyo, false, true},
+        {tokyo, false, true, launch::kTownZoom},
         {QStringLiteral("geo:35.6895,139.6917"), true, false},
+        {QStringLiteral("geo:35.6895,139.6917"), false, true, launch::kTownZoom},
         {links::startLink(), true, false},
-        {links::startLink(), false, true},
+        {links::startLink(), false, true, launch::kEarthZoom},
         {QStringLiteral("worldwind://goto/world=Earth&lat=95&lon=2"), std::nullopt, true},
         {QStringLiteral("help.html"), std::nullopt, true},
     };
@@ -82,7 +85,12 @@ TEST(LaunchSeam, PlaceGoesToTheOpenGlobeElseToTheShell)
         for (int round = 0; round < 10 && answer < 0; ++round)
             QCoreApplication::processEvents();
         EXPECT_EQ(answer, 33) << c.target.toStdString();
-        EXPECT_EQ(GlobeBus::history().size(), c.globeRuns ? 1 : 0) << c.target.toStdString();
+        const QList<GlobeBus::Call> centred = GlobeBus::history();
+        ASSERT_EQ(centred.size(), (c.globeRuns ? 1 : 0) + (c.startedAt ? 1 : 0)) << c.target.toStdString();
+        if (c.startedAt) {
+            EXPECT_TRUE(centred.back().onceStarted);
+            EXPECT_EQ(centred.back().zoom, *c.startedAt);
+        }
         ASSERT_EQ(Shell::history().size(), c.shellAsked ? 1 : 0) << c.target.toStdString();
         if (c.shellAsked) {
             EXPECT_EQ(Shell::history()[0].target, c.target);

@@ -141,8 +141,10 @@ void Form1::getUrlFromClipboard()
         return;
     }
     const std::optional<exchange::CopiedLocation> found = waitingLocation();
-    if (!found)
+    if (!found) {
+        askClipboardAgainLater();
         return;
+    }
     log(QStringLiteral("getting url from clipboard "));
     if (const QString why = exchange::refusal(*found); !why.isEmpty()) {
         takeFromClipboard(*found);  // first: a repaint under the message would say it again
@@ -167,6 +169,18 @@ void Form1::getUrlFromClipboard()
     if (!dialog->add)
         return;
     appendEntry(dialog->Text2->text(), dialog->Text1->text(), dialog->Text3->text(), true);
+}
+
+void Form1::askClipboardAgainLater()
+{
+    const qint64 ms = Clipboard::askAgainInMs();
+    if (ms <= 0 || askAgainPending_)
+        return;
+    askAgainPending_ = true;
+    QTimer::singleShot(ms, this, [this] {
+        askAgainPending_ = false;
+        schedulePaintHook();
+    });
 }
 
 void Form1::fillForCapturedLink(Form2* dialog, const exchange::CopiedLocation& found)

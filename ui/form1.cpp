@@ -16,6 +16,7 @@
 #include "platform/shell.h"
 #include "platform/textfile.h"
 #include "undo.h"
+#include "widgets/art.h"
 #include "widgets/controls.h"
 #include "widgets/twips.h"
 #include "worldwind/launch.h"
@@ -24,6 +25,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -673,12 +675,21 @@ QString Form1::globeFile()
     return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/places.kml");
 }
 
+bool Form1::writeGlobeIcon(const QString& folder, QString* error)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    art::placeMark().save(&buffer, "PNG");
+    return textfile::writeAtomically(folder + QLatin1Char('/') + QLatin1String(exchange::kGlobeIcon), png, error);
+}
+
 bool Form1::showPlacesOnGlobe()
 {
     log(QStringLiteral("Showing the places on the globe"));
     const QString file = globeFile();
     QString error = QStringLiteral("the folder could not be made");
-    if (!QDir().mkpath(QFileInfo(file).absolutePath())
+    if (!QDir().mkpath(QFileInfo(file).absolutePath()) || !writeGlobeIcon(QFileInfo(file).absolutePath(), &error)
         || !exchange::writeFile(file, journal_->rows(), &error, placenames::labelFont(settings))) {
         MessageBox::information(this, QDir::toNativeSeparators(file) + QStringLiteral(" : ") + error);
         return false;

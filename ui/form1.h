@@ -80,6 +80,8 @@ public:
     bool showPlacesOnGlobe();
     // Where showPlacesOnGlobe writes the list.
     static QString globeFile();
+    // The mark the list's places are drawn with, written into `folder`.
+    static bool writeGlobeIcon(const QString& folder, QString* error);
 
     // The dialogs, created on first use.
     Form2* form2();
@@ -259,6 +261,9 @@ private:
     int paintHookRuns_ = 0;
     // A capture asked for while the journal was busy runs once it is idle.
     bool captureMissed_ = false;
+    // A clipboard that keeps changing is asked again once it may be.
+    bool askAgainPending_ = false;
+    void askClipboardAgainLater();
     // The link and name last emptied from the clipboard.
     QString takenLink_;
     QString takenName_;

@@ -89,6 +89,15 @@ struct Globe {
         return cosc > 0.02;
     }
 
+    // A projected point moved out to the rim when it lies on the far side:
+    // outlines going round the back of the globe follow its edge.
+    QPointF onDisc(const QPointF& projected) const
+    {
+        const QPointF d = projected - centre;
+        const double length = std::hypot(d.x(), d.y());
+        return length < 1e-9 ? projected : centre + d * (radius / length);
+    }
+
     // Paints the lit sphere: ocean and land, darker towards the night side.
     void paintSurface(QImage& image) const
     {
@@ -148,6 +157,47 @@ struct Globe {
         return path;
     }
 };
+
+// The icon is drawn in units of a 32 x 32 box, scaled to its size.
+constexpr int kIconUnits = 32;
+constexpr QPointF kPinEye(21.5, 8.7);
+
+Globe iconGlobe(double scale)
+{
+    return Globe{QPointF(16, 16) * scale, 15 * scale, 25, 5};
+}
+
+// A marker on a place, the journal's business.
+QPainterPath iconPin()
+{
+    QPainterPath pin;
+    pin.moveTo(21, 17);
+    pin.cubicTo(17, 11, 17, 5, 21.5, 4.5);
+    pin.cubicTo(26, 5, 26, 11, 21, 17);
+    return pin;
+}
+
+QByteArray svgNumber(double value)
+{
+    return QByteArray::number(std::round(value * 100) / 100, 'g', 6);
+}
+
+// The path's points as SVG path data (curves as they are, lines as lines).
+QByteArray svgPath(const QPainterPath& path)
+{
+    QByteArray d;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        switch (e.type) {
+        case QPainterPath::MoveToElement: d += 'M'; break;
+        case QPainterPath::LineToElement: d += 'L'; break;
+        case QPainterPath::CurveToElement: d += 'C'; break;
+        case QPainterPath::CurveToDataElement: d += ' '; break;
+        }
+        d += svgNumber(e.x) + ',' + svgNumber(e.y);
+    }
+    return d;
+}
 
 QString degrees(double value, char positive, char negative)
 {
@@ -223,30 +273,95 @@ QImage aboutPicture(const QString& title)
     return image;
 }
 
-QImage icon()
+QImage icon(int size)
 {
-    QImage image(32, 32, QImage::Format_ARGB32);
+    QImage image(size, size, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
-    const Globe globe{QPointF(16, 16), 15, 25, 5};
+    const double scale = size / double(kIconUnits);
+    const Globe globe = iconGlobe(scale);
     globe.paintSurface(image);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(200, 220, 255, 120), 0.6));
+    p.setPen(QPen(QColor(200, 220, 255, 120), 0.6 * scale));
     for (int lat = -60; lat <= 60; lat += 30)
         p.drawPath(globe.line(true, lat));
     for (int lon = -180; lon < 180; lon += 30)
         p.drawPath(globe.line(false, lon));
-    // A marker on a place, the journal's business.
-    QPainterPath pin;
-    pin.moveTo(21, 17);
-    pin.cubicTo(17, 11, 17, 5, 21.5, 4.5);
-    pin.cubicTo(26, 5, 26, 11, 21, 17);
+    p.scale(scale, scale);
     p.setPen(QPen(QColor(90, 0, 0), 1.0));
     p.setBrush(QColor(230, 40, 40));
-    p.drawPath(pin);
+    p.drawPath(iconPin());
     p.setBrush(Qt::white);
     p.setPen(Qt::NoPen);
-    p.drawEllipse(QPointF(21.5, 8.7), 1.6, 1.6);
+    p.drawEllipse(kPinEye, 1.6, 1.6);
+    return image;
+}
+
+QByteArray iconSvg()
+{
+    const Globe globe = iconGlobe(1.0);
+    QByteArray svg;
+    svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"32\" height=\"32\" viewBox=\"0 0 32 32\">\n"
+           "<defs>\n"
+           // Light from the upper left, as the pictures' surface has it.
+           "<radialGradient id=\"light\" cx=\"11\" cy=\"10\" r=\"20\" gradientUnits=\"userSpaceOnUse\">"
+           "<stop offset=\"0\" stop-color=\"#000\" stop-opacity=\"0\"/>"
+           "<stop offset=\"1\" stop-color=\"#000\" stop-opacity=\"0.7\"/></radialGradient>\n"
+           "<radialGradient id=\"rim\" cx=\"16\" cy=\"16\" r=\"15\" gradientUnits=\"userSpaceOnUse\">"
+           "<stop offset=\"0.85\" stop-color=\"#8cc8ff\" stop-opacity=\"0\"/>"
+           "<stop offset=\"1\" stop-color=\"#8cc8ff\" stop-opacity=\"0.6\"/></radialGradient>\n"
+           "<clipPath id=\"disc\"><circle cx=\"16\" cy=\"16\" r=\"15\"/></clipPath>\n"
+           "</defs>\n"
+           "<circle cx=\"16\" cy=\"16\" r=\"15\" fill=\"#123478\"/>\n"
+           "<g clip-path=\"url(#disc)\">\n";
+    for (const QPolygonF& outline : landOutlines()) {
+        QPainterPath land;
+        double latitudes = 0;
+        bool anyVisible = false;
+        for (const QPointF& lonLat : outline) {
+            QPointF at;
+            const bool visible = globe.project(lonLat.y(), lonLat.x(), at);
+            anyVisible |= visible;
+            if (!visible)
+                at = globe.onDisc(at);
+            latitudes += std::abs(lonLat.y());
+            if (land.elementCount() == 0)
+                land.moveTo(at);
+            else
+                land.lineTo(at);
+        }
+        if (!anyVisible || outline.isEmpty())
+            continue;
+        const bool ice = latitudes / outline.size() > 66;
+        svg += "<path fill=\"" + QByteArray(ice ? "#e1e6f0" : "#467837") + "\" d=\"" + svgPath(land) + "Z\"/>\n";
+    }
+    svg += "</g>\n<circle cx=\"16\" cy=\"16\" r=\"15\" fill=\"url(#light)\"/>\n"
+           "<circle cx=\"16\" cy=\"16\" r=\"15\" fill=\"url(#rim)\"/>\n"
+           "<g fill=\"none\" stroke=\"#c8dcff\" stroke-opacity=\"0.47\" stroke-width=\"0.6\">\n";
+    for (int lat = -60; lat <= 60; lat += 30)
+        svg += "<path d=\"" + svgPath(globe.line(true, lat)) + "\"/>\n";
+    for (int lon = -180; lon < 180; lon += 30)
+        svg += "<path d=\"" + svgPath(globe.line(false, lon)) + "\"/>\n";
+    svg += "</g>\n<path fill=\"#e62828\" stroke=\"#5a0000\" stroke-width=\"1\" d=\"" + svgPath(iconPin()) + "Z\"/>\n";
+    svg += "<circle cx=\"" + QByteArray::number(kPinEye.x()) + "\" cy=\"" + QByteArray::number(kPinEye.y())
+           + "\" r=\"1.6\" fill=\"#fff\"/>\n</svg>\n";
+    return svg;
+}
+
+QImage placeMark()
+{
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    // Dark, then white, then red: the dot stands out on sea, land and ice.
+    p.setPen(QPen(QColor(60, 0, 0), 1.0));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(8, 8), 7, 7);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(230, 40, 40));
+    p.drawEllipse(QPointF(8, 8), 4.5, 4.5);
     return image;
 }
 

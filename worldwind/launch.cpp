@@ -5,32 +5,66 @@
 #include "platform/readable.h"
 #include "platform/shell.h"
 
-#include <algorithm>
-
 namespace launch {
 
 namespace {
 // Enough to recognise a link, short enough for one line of a message box.
 constexpr qsizetype kNamedLength = 80;
 
-// Control characters (C0, DEL, C1) end a command line or start an escape
-// sequence; the bidirectional formatting characters reorder what the
-// user is shown.
-bool controlOrBidi(QChar c)
+// Invisible characters that are not format characters: fillers, joiners
+// of graphemes, variation selectors, the blank Braille pattern.
+bool invisible(char32_t c)
 {
-    const char16_t u = c.unicode();
-    return u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0x061C || u == 0x200E || u == 0x200F
-           || (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+    return c == 0x034F || c == 0x115F || c == 0x1160 || c == 0x17B4 || c == 0x17B5 || (c >= 0x180B && c <= 0x180F)
+           || c == 0x2800 || c == 0x3164 || (c >= 0xFE00 && c <= 0xFE0F) || c == 0xFFA0
+           || (c >= 0xE0000 && c <= 0xE0FFF);
+}
+
+// What a link handed to another program may hold: visible characters other
+// than blanks and quotes. Besides those that move text on the screen,
+// format characters (U+200B, U+FEFF, U+FFF9 ...) and the other invisible
+// ones would make the link opened differ from the one the user sees; a
+// blank or a quote ends it on a command line; a lone surrogate is no
+// character at all.
+bool linkCharacter(char32_t c)
+{
+    if (c <= 0xFFFF && readable::unsafe(char16_t(c)))
+        return false;
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Other_PrivateUse:
+    case QChar::Other_NotAssigned:
+    case QChar::Separator_Space:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph: return false;
+    default: break;
+    }
+    return !invisible(c) && c != U'"' && c != U'\'' && c != U'`';
+}
+
+bool wholeLinkText(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        if (!linkCharacter(c))
+            return false;
+    }
+    return true;
 }
 }  // namespace
 
 bool isPlaceLink(QStringView target)
 {
-    if (links::isLocationLink(target))
-        return std::none_of(target.begin(), target.end(), controlOrBidi);
-    // readGeoUri allows blanks around the URI; a whole URI has none.
-    return target.startsWith(QLatin1String("geo:"), Qt::CaseInsensitive) && target.trimmed().size() == target.size()
-           && links::readGeoUri(target).has_value();
+    if (!wholeLinkText(target))
+        return false;
+    return links::isLocationLink(target)
+           || (target.startsWith(QLatin1String("geo:"), Qt::CaseInsensitive) && links::readGeoUri(target).has_value());
 }
 
 QString refusal(QStringView target)
@@ -79,10 +113,16 @@ void open(const QString& target, int show, QObject* context, std::function<void(
         return;
     }
     GlobeBus::centre(view->latitude, view->longitude, view->zoom, context, [=](bool shown) {
-        if (shown)
+        if (shown) {
             done(Shell::kOpened);
-        else
-            Shell::open(target, show, fallbacks, context, done);
+            return;
+        }
+        Shell::open(target, show, fallbacks, context, [=](int code) {
+            // The globe started for it opens at the view's zoom, not its own.
+            if (Shell::succeeded(code))
+                GlobeBus::centreOnceStarted(view->latitude, view->longitude, view->zoom, context);
+            done(code);
+        });
     });
 }
 

@@ -16,9 +16,9 @@ class QObject;
 namespace launch {
 
 // Whether `target` is a place to show: a "worldwind://" link (exactly so,
-// as links::isLocationLink) without control or bidirectional formatting
-// characters, or a whole geo: URI as RFC 5870 writes one (the scheme in
-// any case, nothing around it). Anything else could reach the program as
+// as links::isLocationLink) or a geo: URI as RFC 5870 writes one (the
+// scheme in any case), whole: no blanks, quotes, control, format,
+// bidirectional or other invisible characters, no lone surrogates. Anything else could reach the program as
 // an option ("geo:--help") or a forged line of its output.
 bool isPlaceLink(QStringView target);
 
