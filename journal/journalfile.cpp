@@ -469,27 +469,6 @@ ReadResult journalOfFile(const QString& path, const textfile::FileRead& file)
     return parsed;
 }
 
-QStringList addedByOthers(const QStringList& before, const QStringList& now, const QStringList& kept)
-{
-    QHash<QStringView, int> known;
-    for (const QStringList* rows : {&before, &kept}) {
-        QHash<QStringView, int> counted;
-        for (const QString& row : *rows)
-            ++counted[row];
-        for (auto it = counted.cbegin(); it != counted.cend(); ++it)
-            known[it.key()] = qMax(known.value(it.key()), it.value());
-    }
-    QStringList added;
-    for (const QString& row : now) {
-        auto it = known.find(row);
-        if (it != known.end() && it.value() > 0)
-            --it.value();
-        else
-            added.append(row);
-    }
-    return added;
-}
-
 namespace {
 
 // Why a symbolic link at the journal's path may not be written through;

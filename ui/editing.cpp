@@ -10,7 +10,6 @@
 #include "journallist.h"
 #include "platform/clipboard.h"
 #include "platform/messagebox.h"
-#include "undo.h"
 #include "worldwind/links.h"
 
 #include <QApplication>
@@ -19,7 +18,6 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
-#include <QUndoStack>
 
 namespace {
 
@@ -139,9 +137,16 @@ bool Form1::refuseWhenFull()
     return true;
 }
 
-void Form1::doStep(QUndoCommand* step)
+void Form1::showRestoredSelection(int row)
 {
-    undo_->push(step);  // done at once
+    if (row < 0) {
+        List1->clearSelectedRow();
+        List1_Validate();
+        resetEntryFields();
+        return;
+    }
+    List1->selectRow(row);
+    List1_Click();  // also when the row was selected already: the fields show its text now
 }
 
 void Form1::appendEntry(const QString& name, const QString& link, const QString& comment, bool captured)
@@ -153,8 +158,9 @@ void Form1::appendEntry(const QString& name, const QString& link, const QString&
     if (refuseWhenFull())
         return;
     const QString row = makeRow(name, link, comment);
-    doStep(undo::append(*journal_, {row},
-                        undo::stepText(captured ? QStringLiteral("Add copied place") : QStringLiteral("Add"), row)));
+    journal_->history().append(
+        {row}, journal::History::stepText(captured ? QStringLiteral("Add copied place") : QStringLiteral("Add"), row),
+        List1->selectedRow());
 }
 
 void Form1::Command1_Click()
@@ -168,7 +174,7 @@ void Form1::Command1_Click()
         MessageBox::information(this, kNoPlacename);
         return;
     }
-    doStep(undo::replace(*journal_, i, makeRow(Text2->text(), Text1->text(), Text3->text())));
+    journal_->history().replace(i, makeRow(Text2->text(), Text1->text(), Text3->text()));
 }
 
 void Form1::Command7_Click()
@@ -192,7 +198,7 @@ void Form1::Command8_Click()
     // The selection goes first: cleared after the removal, it would wait
     // for the whole list to be laid out again.
     List1->clearSelectedRow();
-    doStep(undo::remove(*journal_, i));
+    journal_->history().remove(i);
     resetEntryFields();
 }
 
@@ -216,7 +222,7 @@ void Form1::swapWithSelected(int offset)
     // Moving a row by one is swapping two rows; the moved entry then
     // becomes the selected one and fills the fields again.
     const int i = List1->selectedRow();
-    doStep(undo::swap(*journal_, i, i + offset, offset < 0 ? QStringLiteral("Up") : QStringLiteral("Down")));
+    journal_->history().move(i, offset);
     List1->selectRow(i + offset);
 }
 

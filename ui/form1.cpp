@@ -15,7 +15,6 @@
 #include "platform/readable.h"
 #include "platform/shell.h"
 #include "platform/textfile.h"
-#include "undo.h"
 #include "widgets/controls.h"
 #include "widgets/twips.h"
 #include "worldwind/launch.h"
@@ -97,7 +96,6 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     journal_ = new journal::Journal(this);
-    undo_ = new QUndoStack(this);
     createControls();
     createFocusOrder();
     createMenus();
@@ -109,7 +107,10 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     Text1->setFocus();
 
     connect(journal_, &journal::Journal::modifiedChanged, this, &Form1::showCaption);
-    connect(journal_, &journal::Journal::reloaded, this, &Form1::forgetHistory);
+    connect(journal_, &journal::Journal::historyForgotten, this, [this] {
+        log(QStringLiteral("The list was read from the journal again; the changes before cannot be undone"));
+    });
+    connect(&journal_->history(), &journal::History::selectionRestored, this, &Form1::showRestoredSelection);
     connect(journal_, &journal::Journal::changedOnDisk, this, &Form1::journalChangedOnDisk);
     connect(journal_, &journal::Journal::conflictCopiesFound, this, &Form1::journalCopiesFound);
     connect(journal_, &journal::Journal::idle, this, &Form1::captureAfterHold);
@@ -117,9 +118,6 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
         qApp->removeEventFilter(this);
         reportUnreadPlaces(read);
     });
-    // The modified state follows the history: back at the saved step, the
-    // list is the file again.
-    connect(undo_, &QUndoStack::cleanChanged, this, [this](bool clean) { journal_->setModified(!clean); });
     journal_->watchForOtherWriters();
 }
 
@@ -188,9 +186,9 @@ void Form1::createEditMenu()
     // each naming its step.
     mnuEdit = new QMenu(QStringLiteral("Edit"), this);
     menuBar()->insertMenu(mnuConfig->menuAction(), mnuEdit);
-    mnuEditUndo = undo_->createUndoAction(this, QStringLiteral("Undo"));
+    mnuEditUndo = undoStack()->createUndoAction(this, QStringLiteral("Undo"));
     mnuEditUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    mnuEditRedo = undo_->createRedoAction(this, QStringLiteral("Redo"));
+    mnuEditRedo = undoStack()->createRedoAction(this, QStringLiteral("Redo"));
     mnuEditRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     mnuEdit->addAction(mnuEditUndo);
     mnuEdit->addAction(mnuEditRedo);
@@ -214,8 +212,7 @@ Form1::~Form1()
     // Closing the window moves the focus while the widgets are torn down;
     // by then this is no longer a Form1 to tell.
     disconnect(qApp, nullptr, this, nullptr);
-    // The history goes after the journal and tells of its clean state then.
-    disconnect(undo_, nullptr, this, nullptr);
+    disconnect(journal_, nullptr, this, nullptr);
 }
 
 void Form1::Form_Load()
@@ -250,13 +247,6 @@ void Form1::loadVelmoraWhileShown()
     qApp->installEventFilter(this);
 }
 
-void Form1::forgetHistory()
-{
-    if (undo_->count() > 0)
-        log(QStringLiteral("The list was read from the journal again; the changes before cannot be undone"));
-    undo_->clear();
-}
-
 void Form1::journalChangedOnDisk()
 {
     // Not under a dialog: a command waiting for it expects the list as it was.
@@ -288,6 +278,7 @@ void Form1::journalCopiesFound()
         journal_->path(), kWaitForTurnMs, [] { return false; },
         [this](const QStringList& rows) { return writeLayer(rows).failures; });
     logCopies(saved);
+    journal_->takeSaved(saved);  // the list is the journal written
     if (saved.written() && !saved.layerFailures.isEmpty())
         reportLayer(placenames::Result{saved.layerFailures});
 }
@@ -340,17 +331,27 @@ journal::Journal::Answer Form1::askAboutOtherWriters(const journal::Journal::Que
     }
 }
 
-QString Form1::othersAddedQuestion(const journal::Journal::Question& question) const
+namespace {
+
+// The first few places' names, quoted, and how many more there are.
+QString namesOf(const QStringList& rows)
 {
     QStringList names;
-    for (const QString& row : question.added.mid(0, kAddedNamesShown))
+    for (const QString& row : rows.mid(0, kAddedNamesShown))
         names << QLatin1Char('"') + readable::text(viewRow(row).name) + QLatin1Char('"');
-    if (question.added.size() > kAddedNamesShown)
-        names << QStringLiteral("%1 more").arg(question.added.size() - kAddedNamesShown);
+    if (rows.size() > kAddedNamesShown)
+        names << QStringLiteral("%1 more").arg(rows.size() - kAddedNamesShown);
+    return names.join(QStringLiteral(", "));
+}
+
+}  // namespace
+
+QString Form1::othersAddedQuestion(const journal::Journal::Question& question) const
+{
     return QStringLiteral("The journal %1 was changed by another program since the list was read: it holds %2 "
                           "that the list does not (%3).\n\nKeep both saves the list (%4) with those places after "
                           "it. Save over replaces the file with the list, and those places are lost.")
-        .arg(paths::shown(journal_->path()), placesText(question.added.size()), names.join(QStringLiteral(", ")),
+        .arg(paths::shown(journal_->path()), placesText(question.added.size()), namesOf(question.added),
              placesText(journal_->count()));
 }
 
@@ -401,11 +402,14 @@ bool Form1::saveVelmora()
     logCopies(saved);
     if (!reportSave(saved))
         return false;
+    if (!saved.taken.isEmpty())
+        log(QStringLiteral("Another program removed %1 from the journal (%2); the save left them out")
+                .arg(placesText(saved.taken.size()), namesOf(saved.taken)));
     log(QStringLiteral("Velmora updated successfully"));
-    setModified(false);
-    undo_->setClean();
+    List1->clearSelectedRow();  // nothing selected in the list as in the file
+    journal_->takeSaved(saved);
+    showCaption(false);
     resetEntryFields();
-    List1->clearSelectedRow();  // the list as in the file, nothing selected
     return true;
 }
 
@@ -762,8 +766,9 @@ bool Form1::importPlaces(const QString& file)
     case exchange::ImportPlan::Adds: break;
     }
     // The menu names the file alone, not its folders.
-    doStep(undo::append(*journal_, plan.rows,
-                        QStringLiteral("Import from %1").arg(readable::fileName(QFileInfo(file).fileName()))));
+    journal_->history().append(plan.rows,
+                               QStringLiteral("Import from %1").arg(readable::fileName(QFileInfo(file).fileName())),
+                               List1->selectedRow());
     MessageBox::information(this, QStringLiteral("Imported from %1: %2.\n\nThe places are at the end of the list; "
                                                  "save to keep them in the journal.")
                                       .arg(shown, exchange::summary(plan.files.first().found)));

@@ -1,0 +1,92 @@
+#include "history.h"
+
+#include "journal.h"
+#include "platform/readable.h"
+#include "row.h"
+
+#include <functional>
+#include <utility>
+
+namespace journal {
+
+class History::Step : public QUndoCommand {
+public:
+    Step(History& history, const QString& text, int selectedBefore, int selectedAfter, std::function<void()> redo,
+         std::function<void()> undo)
+        : QUndoCommand(text), history_(history), before_(selectedBefore), after_(selectedAfter), redo_(std::move(redo)),
+          undo_(std::move(undo))
+    {}
+    void redo() override
+    {
+        redo_();
+        // Done the first time, the window has the selection already.
+        if (!std::exchange(first_, false))
+            emit history_.selectionRestored(after_);
+    }
+    void undo() override
+    {
+        undo_();
+        emit history_.selectionRestored(before_);
+    }
+
+private:
+    History& history_;
+    int before_;
+    int after_;
+    bool first_ = true;
+    std::function<void()> redo_;
+    std::function<void()> undo_;
+};
+
+History::History(Journal& journal) : QObject(&journal), journal_(journal)
+{}
+
+QString History::stepText(const QString& verb, const QString& row)
+{
+    return verb + QStringLiteral(" \"") + readable::text(viewRow(row).name) + QLatin1Char('"');
+}
+
+void History::append(const QStringList& rows, const QString& text, int selected)
+{
+    journal_.finishOpening();  // the rows go after those being read
+    Journal& j = journal_;
+    const int at = j.count();
+    stack_.push(new Step(
+        *this, text, selected, selected, [&j, rows] { j.append(rows); },
+        [&j, at, n = int(rows.size())] { j.remove(at, n); }));
+}
+
+void History::replace(int i, const QString& row)
+{
+    Journal& j = journal_;
+    stack_.push(new Step(
+        *this, stepText(QStringLiteral("Update"), row), i, i, [&j, i, row] { j.replace(i, row); },
+        [&j, i, old = j.row(i)] { j.replace(i, old); }));
+}
+
+void History::remove(int i)
+{
+    Journal& j = journal_;
+    const QString row = j.row(i);
+    stack_.push(new Step(
+        *this, stepText(QStringLiteral("Remove"), row), i, -1, [&j, i] { j.remove(i); },
+        [&j, i, row] { j.insert(i, {row}); }));
+}
+
+void History::move(int i, int offset)
+{
+    Journal& j = journal_;
+    const int to = i + offset;
+    stack_.push(new Step(
+        *this, stepText(offset < 0 ? QStringLiteral("Up") : QStringLiteral("Down"), j.row(i)), i, to,
+        [&j, i, to] { j.swap(i, to); }, [&j, i, to] { j.swap(i, to); }));
+}
+
+void History::takeRows(const QStringList& rows, const QString& text)
+{
+    Journal& j = journal_;
+    stack_.push(new Step(
+        *this, text, -1, -1, [&j, rows] { j.setRows(rows); }, [&j, old = j.rows()] { j.setRows(old); }));
+}
+
+}  // namespace journal
