@@ -8,6 +8,25 @@
 #include <utility>
 
 namespace journal {
+namespace {
+
+// The rules a place meets to become a row, first broken first.
+std::optional<Refusal> refusal(const RowFields& place, bool adding, int held)
+{
+    if (place.link.isEmpty())
+        return Refusal{Refusal::NoLink, QStringLiteral("No placename to add, use worldwind, and copy a location")};
+    if (adding && !Journal::hasRoom(held))
+        return Refusal{Refusal::Full, Journal::fullText()};
+    const std::pair<const QString*, QLatin1StringView> fields[] = {{&place.name, QLatin1StringView("name")},
+                                                                   {&place.link, QLatin1StringView("link")},
+                                                                   {&place.comment, QLatin1StringView("comment")}};
+    for (const auto& [text, what] : fields)
+        if (text->size() > kMaxFieldLength)
+            return Refusal{Refusal::TooLong, fieldTooLong(what, text->size())};
+    return std::nullopt;
+}
+
+}  // namespace
 
 class History::Step : public QUndoCommand {
 public:
@@ -62,6 +81,23 @@ void History::replace(int i, const QString& row)
     stack_.push(new Step(
         *this, stepText(QStringLiteral("Update"), row), i, i, [&j, i, row] { j.replace(i, row); },
         [&j, i, old = j.row(i)] { j.replace(i, old); }));
+}
+
+std::optional<Refusal> History::add(const RowFields& place, const QString& verb, int selected)
+{
+    if (auto why = refusal(place, true, journal_.count()))
+        return why;
+    const QString row = makeRow(place.name, place.link, place.comment);
+    append({row}, stepText(verb, row), selected);
+    return std::nullopt;
+}
+
+std::optional<Refusal> History::update(int i, const RowFields& place)
+{
+    if (auto why = refusal(place, false, journal_.count()))
+        return why;
+    replace(i, makeRow(place.name, place.link, place.comment));
+    return std::nullopt;
 }
 
 void History::remove(int i)

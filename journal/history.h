@@ -10,9 +10,24 @@
 #include <QStringList>
 #include <QUndoStack>
 
+#include <optional>
+
+struct RowFields;
+
 namespace journal {
 
 class Journal;
+
+// Why a place is not taken into the journal; the text says it to the user.
+struct Refusal {
+    enum Kind {
+        NoLink,   // a place needs a link
+        Full,     // the journal holds the most places it can
+        TooLong,  // a field is longer than the window's boxes hold
+    };
+    Kind kind;
+    QString text;
+};
 
 class History : public QObject {
     Q_OBJECT
@@ -38,6 +53,10 @@ public:
     void append(const QStringList& rows, const QString& text, int selected);
     // Row i replaced: Update, row i selected.
     void replace(int i, const QString& row);
+    // The same for one place typed or captured, unless it is refused:
+    // the step is named "`verb` "name"".
+    std::optional<Refusal> add(const RowFields& place, const QString& verb, int selected);
+    std::optional<Refusal> update(int i, const RowFields& place);
     // Row i taken out: Remove; nothing selected after it.
     void remove(int i);
     // Row i moved by `offset` (-1 Up, 1 Down), selected where it goes.

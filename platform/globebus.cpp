@@ -1,5 +1,7 @@
 #include "globebus.h"
 
+#include "prepared.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -7,7 +9,6 @@
 #include <QFileInfo>
 #include <QPointF>
 #include <QTimer>
-#include <deque>
 
 namespace GlobeBus {
 namespace {
@@ -18,8 +19,7 @@ constexpr int kBusAnswerMs = 2000;
 constexpr int kGlobeAnswerMs = 10000;
 
 struct State {
-    std::deque<bool> next;
-    bool nonInteractive = false;
+    PreparedAnswers<bool> answers;
     QList<Call> history;
 };
 
@@ -91,13 +91,10 @@ QString globeAmong(const QStringList& names)
 void centre(double latitude, double longitude, int zoom, QObject* context, std::function<void(bool)> done)
 {
     State& s = state();
-    if (s.nonInteractive || !s.next.empty()) {
+    if (s.answers.answersHere()) {
         s.history.append({latitude, longitude, zoom});
         bool running = false;
-        if (!s.next.empty()) {
-            running = s.next.front();
-            s.next.pop_front();
-        }
+        s.answers.take(running, false);
         later(context, done, running);
         return;
     }
@@ -123,12 +120,12 @@ void centre(double latitude, double longitude, int zoom, QObject* context, std::
 
 void setNextAnswer(bool running)
 {
-    state().next.push_back(running);
+    state().answers.push(running);
 }
 
 void setNonInteractive(bool on)
 {
-    state().nonInteractive = on;
+    state().answers.setNonInteractive(on);
 }
 
 QList<Call> history()
@@ -139,7 +136,7 @@ QList<Call> history()
 void clearHistory()
 {
     state().history.clear();
-    state().next.clear();
+    state().answers.clear();
 }
 
 }  // namespace GlobeBus

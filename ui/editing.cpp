@@ -19,12 +19,6 @@
 #include <QShortcut>
 #include <QTimer>
 
-namespace {
-
-const QString kNoPlacename = QStringLiteral("No placename to add, use worldwind, and copy a location");
-
-}  // namespace
-
 void Form1::connectEditingCommands()
 {
     // A click on the selected row loads it again, as a click on another does.
@@ -151,16 +145,14 @@ void Form1::showRestoredSelection(int row)
 
 void Form1::appendEntry(const QString& name, const QString& link, const QString& comment, bool captured)
 {
-    if (link.isEmpty()) {
-        MessageBox::information(this, kNoPlacename);
-        return;
-    }
-    if (refuseWhenFull())
-        return;
-    const QString row = makeRow(name, link, comment);
-    journal_->history().append(
-        {row}, journal::History::stepText(captured ? QStringLiteral("Add copied place") : QStringLiteral("Add"), row),
+    const std::optional<journal::Refusal> why = journal_->history().add(
+        {name, link, comment}, captured ? QStringLiteral("Add copied place") : QStringLiteral("Add"),
         List1->selectedRow());
+    if (!why)
+        return;
+    if (why->kind == journal::Refusal::Full)
+        ++fullRefusals_;
+    MessageBox::information(this, why->text);
 }
 
 void Form1::Command1_Click()
@@ -170,11 +162,8 @@ void Form1::Command1_Click()
         MessageBox::information(this, QStringLiteral("Choose an entry to modify"));
         return;
     }
-    if (Text1->text().isEmpty()) {
-        MessageBox::information(this, kNoPlacename);
-        return;
-    }
-    journal_->history().replace(i, makeRow(Text2->text(), Text1->text(), Text3->text()));
+    if (const auto why = journal_->history().update(i, {Text2->text(), Text1->text(), Text3->text()}))
+        MessageBox::information(this, why->text);
 }
 
 void Form1::Command7_Click()

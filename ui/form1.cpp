@@ -90,12 +90,12 @@ using journal::placesText;
 
 }  // namespace
 
-Form1::Form1(QWidget* parent) : QMainWindow(parent)
+Form1::Form1(QWidget* parent) : QMainWindow(parent), workspace_(new Workspace(this)), settings(workspace_->settings)
 {
     setWindowTitle(kCaption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    journal_ = new journal::Journal(this);
+    journal_ = &workspace_->journal();
     createControls();
     createFocusOrder();
     createMenus();
@@ -221,27 +221,22 @@ void Form1::Form_Load()
     logsShown_ = true;
     Command6_Click();
     // Settings read before a failing value stay; the dialog then shows them.
-    if (!settingsfile::read(QString::fromLatin1(settingsfile::kFileName), settings)) {
-        journal_->setUnread(journalPath());  // where a save goes when the dialog is cancelled
+    if (!workspace_->readSettings()) {
+        journal_->setUnread(workspace_->journalPath());  // where a save goes when the dialog is cancelled
         configure();
         return;
     }
     loadVelmoraWhileShown();
 }
 
-QString Form1::journalPath() const
-{
-    return journal::journalPath(settings.SaveDir);
-}
-
 void Form1::loadVelmora()
 {
-    reportUnreadPlaces(journal_->open(journalPath()));
+    reportUnreadPlaces(journal_->open(workspace_->journalPath()));
 }
 
 void Form1::loadVelmoraWhileShown()
 {
-    journal_->openInBackground(journalPath());
+    journal_->openInBackground(workspace_->journalPath());
     // The user's first key or click waits for the rows, so that no command
     // ever sees the list before it is read.
     qApp->installEventFilter(this);
@@ -276,7 +271,7 @@ void Form1::journalCopiesFound()
         return;
     const journal::Journal::SaveResult saved = journal_->saveEdited(
         journal_->path(), kWaitForTurnMs, [] { return false; },
-        [this](const QStringList& rows) { return writeLayer(rows).failures; });
+        [this](const QStringList& rows) { return workspace_->writeLayer(rows).failures; });
     logCopies(saved);
     journal_->takeSaved(saved);  // the list is the journal written
     if (saved.written() && !saved.layerFailures.isEmpty())
@@ -384,21 +379,8 @@ bool Form1::saveVelmora()
 {
     // Its boxes let repaints through: a capture meanwhile waits for the end.
     const journal::Journal::Busy hold(*journal_);
-    // The layer's data for the list as it stands is made on another
-    // processor while the journal is written; rows that changed on the way
-    // (another writer's taken in) get theirs made afterwards.
-    const QStringList listed = journal_->rows();
-    std::future<QByteArray> layerData = std::async(std::launch::async,
-                                                   [listed] { return placenames::dataFile(listed); });
-    const journal::Journal::SaveResult saved = journal_->save(
-        kWaitForTurnMs, [this](const journal::Journal::Question& q) { return askAboutOtherWriters(q); },
-        [&](const QStringList& rows) {
-            if (rows != listed)
-                return writeLayer(rows).failures;
-            return placenames::writeWith(
-                       settings.WWDir, [&layerData] { return layerData.get(); }, placenames::labelFont(settings))
-                .failures;
-        });
+    const journal::Journal::SaveResult saved = workspace_->save(
+        kWaitForTurnMs, [this](const journal::Journal::Question& q) { return askAboutOtherWriters(q); });
     logCopies(saved);
     if (!reportSave(saved))
         return false;
@@ -429,11 +411,6 @@ bool Form1::reportSave(const journal::Journal::SaveResult& saved)
     case journal::Journal::SaveResult::Written: reportLayer(placenames::Result{saved.layerFailures}); return true;
     }
     return false;
-}
-
-placenames::Result Form1::writeLayer(const QStringList& rows) const
-{
-    return placenames::write(settings.WWDir, rows, placenames::labelFont(settings));
 }
 
 void Form1::reportLayer(const placenames::Result& result)
@@ -554,9 +531,7 @@ void Form1::takeConfiguration(const Form3* dialog)
     settings.WWDir = dialog->Text2->text();
     const QFont font = dialog->Label2->font();
     settings.fontName_ = dialog->previewFontName();
-    settings.fontSize_ = qint16(std::clamp(std::nearbyint(font.pointSizeF()),
-                                           double(std::numeric_limits<qint16>::min()),
-                                           double(std::numeric_limits<qint16>::max())));
+    settings.fontSize_ = Workspace::fontSize(font.pointSizeF());
     settings.fontColor_ = dialog->previewColor();
     settings.fontBold_ = font.bold();
     settings.fontItalic_ = font.italic();
@@ -564,11 +539,10 @@ void Form1::takeConfiguration(const Form3* dialog)
 
 void Form1::writeSettings()
 {
-    const QString iniPath = QString::fromLatin1(settingsfile::kFileName);
     QString reason;
-    if (!settingsfile::write(iniPath, settings, &reason))
-        MessageBox::information(
-            this, QStringLiteral("The settings could not be saved to %1: %2.").arg(paths::shown(iniPath), reason));
+    if (!workspace_->writeSettings(&reason))
+        MessageBox::information(this, QStringLiteral("The settings could not be saved to %1: %2.")
+                                          .arg(paths::shown(Workspace::settingsFile()), reason));
 }
 
 void Form1::copyWebViewFiles()

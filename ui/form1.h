@@ -10,6 +10,7 @@
 #include "journal/journalfile.h"
 #include "settings/settings.h"
 #include "widgets/keptdialog.h"
+#include "workspace/workspace.h"
 #include "worldwind/placenames.h"
 
 #include <QMainWindow>
@@ -31,6 +32,10 @@ class QWindow;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
+    // The open journal the window shows: made first, the settings below
+    // are its own.
+    Workspace* workspace_;
+
 public:
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
@@ -38,7 +43,7 @@ public:
     // Start-up: defaults, log panel folded away, settings file, journal.
     void Form_Load();
 
-    Settings settings;
+    Settings& settings;
 
     // The journal the list shows, and the history of its changes.
     journal::Journal* journal() const { return journal_; }
@@ -195,7 +200,6 @@ private:
     // Asks about unsaved changes; false when the user cancelled (or the
     // save they asked for failed).
     bool settleUnsavedChanges(bool* discarded = nullptr);
-    QString journalPath() const;
     void reportUnreadPlaces(const journal::ReadResult& read);
     void resetEntryFields();
 
@@ -207,7 +211,6 @@ private:
     // Shows why a save did not happen, or how the layer went; true once
     // the journal was written.
     bool reportSave(const journal::Journal::SaveResult& saved);
-    placenames::Result writeLayer(const QStringList& rows) const;
     void reportLayer(const placenames::Result& result);
     bool noWorldWindTold_ = false;
 
