@@ -131,9 +131,31 @@ int Journal::rowCount(const QModelIndex& parent) const
 
 QVariant Journal::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= count() || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!index.isValid() || index.row() >= count())
         return {};
-    return rows_[index.row()];
+    const QString& row = rows_[index.row()];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole: return row;
+    case NameRole: return viewRow(row).name.toString();
+    case LinkRole: return viewRow(row).link.toString();
+    case CommentRole: return viewRow(row).comment.toString();
+    default: return {};
+    }
+}
+
+QHash<int, QByteArray> Journal::roleNames() const
+{
+    QHash<int, QByteArray> names = QAbstractListModel::roleNames();
+    names.insert(NameRole, "name");
+    names.insert(LinkRole, "link");
+    names.insert(CommentRole, "comment");
+    return names;
+}
+
+RowFields Journal::place(int i) const
+{
+    return splitRow(rows_[i]);
 }
 
 void Journal::insert(int i, const QStringList& rows)

@@ -7,9 +7,11 @@
 
 #include "fingerprint.h"
 #include "journalfile.h"
+#include "row.h"
 #include "writeturn.h"
 
 #include <QAbstractListModel>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -45,9 +47,14 @@ public:
     // What a place added to a full journal is told.
     static QString fullText();
 
-    // The rows, each name TAB link TAB comment.
+    // The rows, each name TAB link TAB comment: the text the list shows.
+    // Each field is a role of its own too.
+    enum Role { NameRole = Qt::UserRole + 1, LinkRole, CommentRole };
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QHash<int, QByteArray> roleNames() const override;
+    // Row i as its three fields.
+    RowFields place(int i) const;
     const QStringList& rows() const { return rows_; }
     int count() const { return int(rows_.size()); }
     const QString& row(int i) const { return rows_[i]; }

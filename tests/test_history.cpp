@@ -206,3 +206,20 @@ TEST(History, APlaceIsRefusedByOneRuleAndChangesNothing)
         EXPECT_TRUE(!added || !added->text.isEmpty());
     }
 }
+
+TEST(Journal, ServesEachFieldAsARoleAndTheRowAsItsText)
+{
+    Open o;
+    const QString row = makeRow(u"Caf\u00e9 \"Z\"", u"worldwind://goto/world=Earth&lat=1&lon=2", u"a\u00e9");
+    o.journal.setRows({row, QStringLiteral("only a name")});
+    const QModelIndex first = o.journal.index(0), second = o.journal.index(1);
+    EXPECT_EQ(first.data().toString(), row);
+    EXPECT_EQ(first.data(journal::Journal::NameRole).toString(), QStringLiteral("Caf\u00e9 \"Z\""));
+    EXPECT_EQ(first.data(journal::Journal::LinkRole).toString(),
+              QStringLiteral("worldwind://goto/world=Earth&lat=1&lon=2"));
+    EXPECT_EQ(first.data(journal::Journal::CommentRole).toString(), QStringLiteral("a\u00e9"));
+    EXPECT_EQ(second.data(journal::Journal::NameRole).toString(), QStringLiteral("only a name"));
+    EXPECT_EQ(second.data(journal::Journal::LinkRole).toString(), QString());
+    EXPECT_EQ(o.journal.place(0).comment, QStringLiteral("a\u00e9"));
+    EXPECT_EQ(o.journal.roleNames().value(journal::Journal::LinkRole), QByteArray("link"));
+}

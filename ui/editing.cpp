@@ -71,7 +71,7 @@ void Form1::List1_Click()
     if (i < 0)
         return;
     setSelectionButtons(true);
-    const RowFields entry = splitRow(journal_->row(i));
+    const RowFields entry = journal_->place(i);
     Text2->setText(entry.name);
     Text1->setText(entry.link);
     Text3->setText(entry.comment);
