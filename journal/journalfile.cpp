@@ -312,9 +312,7 @@ int entriesIn(const char* p, const char* end)
 // Editors put a UTF-8 byte-order mark in front of files they save.
 const char* afterByteOrderMark(const QByteArray& bytes)
 {
-    static constexpr std::string_view kMark = "\xEF\xBB\xBF";
-    const char* p = bytes.constData();
-    return bytes.startsWith(kMark.data()) ? p + kMark.size() : p;
+    return bytes.constData() + codepage::utf8MarkLength(bytes);
 }
 
 struct Line {

@@ -12,22 +12,12 @@ namespace launch {
 namespace {
 // Enough to recognise a link, short enough for one line of a message box.
 constexpr qsizetype kNamedLength = 80;
-
-// Control characters (C0, DEL, C1) end a command line or start an escape
-// sequence; the bidirectional formatting characters reorder what the
-// user is shown.
-bool controlOrBidi(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0x061C || u == 0x200E || u == 0x200F
-           || (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
-}
 }  // namespace
 
 bool isPlaceLink(QStringView target)
 {
     if (links::isLocationLink(target))
-        return std::none_of(target.begin(), target.end(), controlOrBidi);
+        return std::none_of(target.begin(), target.end(), [](QChar c) { return readable::controlOrBidi(c.unicode()); });
     // readGeoUri allows blanks around the URI; a whole URI has none.
     return target.startsWith(QLatin1String("geo:"), Qt::CaseInsensitive) && target.trimmed().size() == target.size()
            && links::readGeoUri(target).has_value();
