@@ -36,7 +36,8 @@ void matchTexts(const QStringList& base, const QStringList& side, Side& s)
 }
 
 // Between two rows kept on both sides, in the same order, one base row gone
-// and one new side row: an edit.
+// and new side rows: the first of them is that row edited, the others are
+// new.
 void pairEdits(qsizetype baseSize, qsizetype sideSize, Side& s)
 {
     int gone = -1, goneCount = 0;
@@ -50,13 +51,11 @@ void pairEdits(qsizetype baseSize, qsizetype sideSize, Side& s)
         const int from = before < 0 ? -1 : s.sideOfBase[before];
         const int to = k < baseSize ? s.sideOfBase[k] : int(sideSize);
         if (goneCount == 1 && from < to) {
-            int added = -1, addedCount = 0;
-            for (int j = from + 1; j < to; ++j)
-                if (s.baseOfSide[j] < 0) {
+            int added = -1;
+            for (int j = from + 1; j < to && added < 0; ++j)
+                if (s.baseOfSide[j] < 0)
                     added = j;
-                    ++addedCount;
-                }
-            if (addedCount == 1) {
+            if (added >= 0) {
                 s.editOf[added] = gone;
                 s.editIn[gone] = added;
             }

@@ -15,10 +15,10 @@ struct Merged {
     QStringList taken;
 };
 
-// Rows are matched by their text, not their place. A row gone on one side
-// with a single new row between the same neighbours was edited into it;
-// anything less clear counts as a removal and an addition, so that both
-// rows are kept. Our order stays: rows they removed go unless we edited
+// Rows are matched by their text, not their place. A row gone on one side,
+// alone between its neighbours, was edited into the first new row there;
+// where several rows went, each counts as removed and the new rows as
+// added. Our order stays: rows they removed go unless we edited
 // them, their edits replace rows we left alone, where both edited one row
 // differently ours stays and theirs follows it, and their other new rows
 // (a row we removed that they edited among them) come after ours; a row
