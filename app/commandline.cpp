@@ -9,6 +9,7 @@
 #include "platform/readable.h"
 #include "settings/settings.h"
 #include "version.h"
+#include "workspace/workspace.h"
 #include "worldwind/placenames.h"
 
 #include <QDir>
@@ -100,7 +101,7 @@ public:
     {
         if (!readSettings() || !saveFolderExists())
             return kFailed;
-        const QString path = journal::journalPath(settings_.SaveDir);
+        const QString path = workspace_.journalPath();
         bool whole = true;
         const journal::Journal::SaveResult saved = journal_.saveEdited(
             path, kWaitForTurnMs, [this, &whole] { return whole = journalReadInFull(); },
@@ -129,8 +130,9 @@ public:
 private:
     QTextStream& out_;
     QTextStream& err_;
-    Settings settings_;
-    journal::Journal journal_;
+    Workspace workspace_;
+    Settings& settings_ = workspace_.settings;
+    journal::Journal& journal_ = workspace_.journal();
     // An import: each file as shown and what it holds; the places it adds
     // and the line said for each file.
     QList<exchange::ImportFile> read_;
@@ -159,7 +161,7 @@ private:
     // writer comes between.
     int saveImport()
     {
-        const QString path = journal::journalPath(settings_.SaveDir);
+        const QString path = workspace_.journalPath();
         const journal::Journal::SaveResult saved = journal_.saveEdited(
             path, kWaitForTurnMs, [this] { return joinImport(); },
             [this, &path](const QStringList& rows) { return writeLayer(path, rows); });
@@ -228,10 +230,7 @@ private:
         return writeLayerOf(rows);
     }
 
-    QStringList writeLayerOf(const QStringList& rows)
-    {
-        return placenames::write(settings_.WWDir, rows, placenames::labelFont(settings_)).failures;
-    }
+    QStringList writeLayerOf(const QStringList& rows) { return workspace_.writeLayer(rows).failures; }
 
     // Each conflict copy merged is said once; one left in place is a warning.
     void reportCopies(const journal::Journal::SaveResult& saved)
@@ -256,8 +255,8 @@ private:
 
     bool readSettings()
     {
-        const QString ini = QString::fromLatin1(settingsfile::kFileName);
-        if (settingsfile::read(ini, settings_))
+        const QString ini = Workspace::settingsFile();
+        if (workspace_.readSettings())
             return true;
         fail(QStringLiteral("no readable settings file %1 in %2; start velmora without arguments to choose "
                             "the save folder")
@@ -269,7 +268,7 @@ private:
     // an empty journal.
     bool saveFolderExists()
     {
-        const QString folder = QFileInfo(journal::journalPath(settings_.SaveDir)).absolutePath();
+        const QString folder = QFileInfo(workspace_.journalPath()).absolutePath();
         if (QFileInfo(folder).isDir())
             return true;
         fail(QStringLiteral("the save folder %1 named in %2 does not exist")
@@ -281,7 +280,7 @@ private:
     // not be replaced, nor exported as if it were whole.
     bool readJournal()
     {
-        journal_.open(journal::journalPath(settings_.SaveDir));
+        journal_.open(workspace_.journalPath());
         return journalReadInFull();
     }
 

@@ -2,6 +2,7 @@
 
 #include "journal/journal.h"
 #include "journal/row.h"
+#include "platform/codepage.h"
 #include "platform/readable.h"
 #include "worldwind/links.h"
 
@@ -25,7 +26,7 @@ QStringView withoutLeadingBom(QStringView text)
 // and comments do: so do the texts read from the bytes.
 QByteArrayView withoutBom(QByteArrayView text)
 {
-    return text.startsWith("\xEF\xBB\xBF") ? text.sliced(3) : text;
+    return text.sliced(codepage::utf8MarkLength(text));
 }
 
 // A piece of such a text as a string, for the rules that need one: a

@@ -2,6 +2,7 @@
 
 #include "journal.h"
 #include "journalfile.h"
+#include "merge.h"
 #include "mergebase.h"
 #include "row.h"
 
@@ -56,7 +57,7 @@ QStringList mergedWithCopy(const std::optional<QStringList>& base, const QString
 {
     // With no base every row of the copy counts as added: the rows of both,
     // exact duplicates once.
-    return mergeRows(base.value_or(QStringList()), ours, copy);
+    return merge(base.value_or(QStringList()), ours, copy).rows;
 }
 
 namespace {

@@ -1,6 +1,8 @@
 #include "journal.h"
 
 #include "conflicts.h"
+#include "history.h"
+#include "merge.h"
 #include "mergebase.h"
 #include "platform/codepage.h"
 #include "platform/textfile.h"
@@ -88,93 +90,12 @@ bool readsBackSame(QStringView row)
     return field == 2;
 }
 
-namespace {
-
-// How the rows of one side stand to the rows last read: each row of the
-// side is a row last read (kept or edited) or new; each row last read
-// stays as a row of the side, was edited into one, or is gone.
-struct Alignment {
-    QList<int> baseOfSide;  // -1: new on this side
-    QList<int> sideOfBase;  // -1: gone on this side
-    QList<bool> edited;     // by row last read: it became another text
-};
-
-Alignment align(const QStringList& base, const QStringList& side)
-{
-    Alignment a;
-    a.baseOfSide.fill(-1, side.size());
-    a.sideOfBase.fill(-1, base.size());
-    a.edited.fill(false, base.size());
-    // The same text is the same row, taken in order where it repeats.
-    QHash<QStringView, QList<int>> where;
-    for (int j = 0; j < side.size(); ++j)
-        where[side[j]].append(j);
-    QHash<QStringView, int> used;
-    for (int k = 0; k < base.size(); ++k) {
-        const auto it = where.constFind(base[k]);
-        if (it == where.cend())
-            continue;
-        int& next = used[base[k]];
-        if (next >= it->size())
-            continue;
-        const int j = it->at(next++);
-        a.sideOfBase[k] = j;
-        a.baseOfSide[j] = k;
-    }
-    // A row last read that is gone, where the side holds a new row right
-    // after the row before it, was edited into that row.
-    int before = -1;
-    for (int k = 0; k < base.size(); ++k) {
-        if (a.sideOfBase[k] >= 0) {
-            before = a.sideOfBase[k];
-            continue;
-        }
-        const int j = before + 1;
-        if (j < side.size() && a.baseOfSide[j] < 0) {
-            a.sideOfBase[k] = j;
-            a.baseOfSide[j] = k;
-            a.edited[k] = true;
-            before = j;
-        }
-    }
-    return a;
-}
-
-}  // namespace
-
-QStringList mergeRows(const QStringList& lastRead, const QStringList& ours, const QStringList& theirs)
-{
-    const Alignment o = align(lastRead, ours);
-    const Alignment t = align(lastRead, theirs);
-    QStringList merged;
-    merged.reserve(ours.size() + theirs.size());
-    QHash<QStringView, int> oursChanged;
-    for (int i = 0; i < ours.size(); ++i) {
-        const int k = o.baseOfSide[i];
-        if (k < 0 || o.edited[k]) {  // ours: it wins
-            merged.append(ours[i]);
-            ++oursChanged[ours[i]];
-            continue;
-        }
-        if (const int j = t.sideOfBase[k]; j >= 0)  // as it was, or as they edited it
-            merged.append(theirs[j]);
-    }
-    for (int j = 0; j < theirs.size(); ++j) {
-        if (t.baseOfSide[j] >= 0)
-            continue;
-        const auto it = oursChanged.find(theirs[j]);
-        if (it != oursChanged.end() && it.value() > 0) {  // added on both sides
-            --it.value();
-            continue;
-        }
-        merged.append(theirs[j]);
-    }
-    return merged;
-}
-
 Journal::Journal(QObject* parent)
-    : QAbstractListModel(parent), watcher_(new QFileSystemWatcher(this)), settle_(new QTimer(this))
+    : QAbstractListModel(parent), history_(new History(*this)), watcher_(new QFileSystemWatcher(this)),
+      settle_(new QTimer(this))
 {
+    // Back at the saved step, the rows are the file again.
+    connect(history_->stack(), &QUndoStack::cleanChanged, this, [this](bool clean) { setModified(!clean); });
     settle_->setSingleShot(true);
     settle_->setInterval(kChangesSettleMs);
     connect(settle_, &QTimer::timeout, this, &Journal::checkDisk);
@@ -184,6 +105,8 @@ Journal::Journal(QObject* parent)
 
 Journal::~Journal()
 {
+    // The history goes with the children, after the rows.
+    disconnect(history_->stack(), nullptr, this, nullptr);
     // The reading thread posts to this object: it ends first.
     if (opening_.valid())
         opening_.wait();
@@ -208,9 +131,31 @@ int Journal::rowCount(const QModelIndex& parent) const
 
 QVariant Journal::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= count() || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!index.isValid() || index.row() >= count())
         return {};
-    return rows_[index.row()];
+    const QString& row = rows_[index.row()];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole: return row;
+    case NameRole: return viewRow(row).name.toString();
+    case LinkRole: return viewRow(row).link.toString();
+    case CommentRole: return viewRow(row).comment.toString();
+    default: return {};
+    }
+}
+
+QHash<int, QByteArray> Journal::roleNames() const
+{
+    QHash<int, QByteArray> names = QAbstractListModel::roleNames();
+    names.insert(NameRole, "name");
+    names.insert(LinkRole, "link");
+    names.insert(CommentRole, "comment");
+    return names;
+}
+
+RowFields Journal::place(int i) const
+{
+    return splitRow(rows_[i]);
 }
 
 void Journal::insert(int i, const QStringList& rows)
@@ -351,7 +296,11 @@ void Journal::take(const Loaded& loaded)
     // Conflict copies already beside the journal are seen as those that appear later.
     if (watching_)
         settle_->start();
+    const bool hadSteps = history_->count() > 0;
+    history_->clear();
     emit reloaded();
+    if (hadSteps)
+        emit historyForgotten();
 }
 
 namespace {
@@ -514,8 +463,11 @@ std::optional<QStringList> Journal::rowsToWrite(WriteTurn& turn, int waitMs, con
     for (;;) {
         const Fingerprint now = fingerprintNow(path(), printRead_);
         if (answered && answered->sameBytes(now)) {
-            if (answer == Answer::KeepBoth && question.kind == Question::OthersAdded)
-                return mergeRows(asRead_.rows, rows_, question.onDisk.rows);
+            if (answer == Answer::KeepBoth && question.kind == Question::OthersAdded) {
+                Merged merged = merge(asRead_.rows, rows_, question.onDisk.rows);
+                outcome.taken = std::move(merged.taken);
+                return std::move(merged.rows);
+            }
             return rows_;
         }
         question = Question{};
@@ -537,9 +489,14 @@ std::optional<QStringList> Journal::rowsToWrite(WriteTurn& turn, int waitMs, con
             } else if (!modified_) {
                 return disk.rows;  // nothing of ours to lose: the file is taken
             } else {
-                question.added = addedByOthers(asRead_.rows, disk.rows, rows_);
-                if (question.added.isEmpty())
-                    return rows_;
+                Merged merged = merge(asRead_.rows, rows_, disk.rows);
+                if (merged.added.isEmpty()) {
+                    // Nothing of theirs would be lost; their removals of rows
+                    // we left alone are taken, not undone.
+                    outcome.taken = std::move(merged.taken);
+                    return std::move(merged.rows);
+                }
+                question.added = std::move(merged.added);
             }
             question.onDisk = std::move(disk);
         }
@@ -575,6 +532,7 @@ Journal::SaveResult Journal::save(int waitMs, const Ask& ask, const LayerWriter&
     SaveResult saved = write(*rows, layer, turn);
     saved.copiesMerged = result.copiesMerged;
     saved.copiesLeft = result.copiesLeft;
+    saved.taken = result.taken;
     reportCopies(saved, copies);
     return saved;
 }
@@ -703,13 +661,21 @@ Journal::SaveResult Journal::write(const QStringList& rows, const LayerWriter& l
         print = printRead_;
     if (written.rows != rows_) {
         result.rowsReplaced = true;
-        setRows(written.rows);
+        result.rows = written.rows;
     }
     takeRead(written, print);
     watch();
-    if (result.rowsReplaced)
-        emit reloaded();
     return result;
+}
+
+void Journal::takeSaved(const SaveResult& saved)
+{
+    if (!saved.written())
+        return;
+    if (saved.rowsReplaced)
+        history_->takeRows(saved.rows, QStringLiteral("Save"));
+    history_->markSaved();
+    setModified(false);
 }
 
 }  // namespace journal

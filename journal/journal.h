@@ -7,9 +7,11 @@
 
 #include "fingerprint.h"
 #include "journalfile.h"
+#include "row.h"
 #include "writeturn.h"
 
 #include <QAbstractListModel>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +24,8 @@ class QTimer;
 
 namespace journal {
 
+class History;
+
 // "1 place", "N places".
 QString placesText(qsizetype n);
 // "1 place was read", "N places were read".
@@ -31,13 +35,6 @@ QString placesRead(qsizetype n);
 // texts hold nothing the escaping changes on the way (an "&", a link
 // character that is percent-encoded, a line end).
 bool readsBackSame(QStringView row);
-
-// The three-way merge of the rows when another writer changed the file
-// since it was last read: our order, with the rows they removed gone
-// unless we changed them, their edits on rows we left alone, our edits
-// where both changed a row, and the rows they added after ours (a row both
-// added once).
-QStringList mergeRows(const QStringList& lastRead, const QStringList& ours, const QStringList& theirs);
 
 class Journal : public QAbstractListModel {
     Q_OBJECT
@@ -50,9 +47,14 @@ public:
     // What a place added to a full journal is told.
     static QString fullText();
 
-    // The rows, each name TAB link TAB comment.
+    // The rows, each name TAB link TAB comment: the text the list shows.
+    // Each field is a role of its own too.
+    enum Role { NameRole = Qt::UserRole + 1, LinkRole, CommentRole };
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QHash<int, QByteArray> roleNames() const override;
+    // Row i as its three fields.
+    RowFields place(int i) const;
     const QStringList& rows() const { return rows_; }
     int count() const { return int(rows_.size()); }
     const QString& row(int i) const { return rows_[i]; }
@@ -79,6 +81,10 @@ public:
 
     bool isModified() const { return modified_; }
     void setModified(bool modified);
+
+    // The undo history of the rows: modified follows its saved step, and a
+    // journal read again from the file starts a new one.
+    History& history() { return *history_; }
 
     // The journal file and what was last read of it (or written to it).
     QString path() const { return asRead_.path; }
@@ -160,18 +166,27 @@ public:
         // ("Merged 5 places from ..."); and those left in place, with why.
         QStringList copiesMerged;
         QStringList copiesLeft;
-        // The rows now differ from those before the save: another writer's
-        // places were taken, or texts came back changed by the escaping.
+        // What the file holds now, when it differs from the rows before the
+        // save: another writer's places were taken, or texts came back
+        // changed by the escaping. The rows take it in takeSaved().
         bool rowsReplaced = false;
+        QStringList rows;
+        // Rows of ours that another writer removed and we had left alone:
+        // the save took their removal.
+        QStringList taken;
         bool written() const { return outcome == Written; }
     };
     // The window's save: under the turn (waiting up to `waitMs`) the file
     // is compared with what was last read and parsed only when another
     // writer changed it. Unmodified rows then simply take the file; with
     // unsaved changes that would lose places `ask` decides. The journal is
-    // written whole, then its layer; the rows become what was written. The
-    // caller clears the modified state once it has said how the save went.
+    // written whole, then its layer. The rows stay as they are until the
+    // caller, once it has said how the save went, calls takeSaved().
     SaveResult save(int waitMs, const Ask& ask, const LayerWriter& layer);
+    // After a save was written: the rows become what the file holds (one
+    // step of the history, "Save", when they differ) and the journal is no
+    // longer modified. The history stays.
+    void takeSaved(const SaveResult& saved);
 
     // Under the turn: reads the file at `path` (the rows become it), merges
     // the conflict copies of sync tools beside it, lets `edit` change the
@@ -195,6 +210,8 @@ signals:
     void modifiedChanged(bool modified);
     // The rows were read again from the file (or taken from it by a save).
     void reloaded();
+    // A reload ended a history that had steps: they cannot be undone.
+    void historyForgotten();
     // Another writer changed the file: it is no longer what was last read.
     void changedOnDisk();
     // A sync tool's conflict copy of the journal is beside it (one not
@@ -225,6 +242,7 @@ private:
 
     QStringList rows_;
     bool modified_ = false;
+    History* history_;
     ReadResult asRead_;
     Fingerprint printRead_;
     Fingerprint printSeen_;

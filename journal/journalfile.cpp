@@ -312,9 +312,7 @@ int entriesIn(const char* p, const char* end)
 // Editors put a UTF-8 byte-order mark in front of files they save.
 const char* afterByteOrderMark(const QByteArray& bytes)
 {
-    static constexpr std::string_view kMark = "\xEF\xBB\xBF";
-    const char* p = bytes.constData();
-    return bytes.startsWith(kMark.data()) ? p + kMark.size() : p;
+    return bytes.constData() + codepage::utf8MarkLength(bytes);
 }
 
 struct Line {
@@ -467,27 +465,6 @@ ReadResult journalOfFile(const QString& path, const textfile::FileRead& file)
     ReadResult parsed = parseJournal(file.bytes);
     parsed.path = path;
     return parsed;
-}
-
-QStringList addedByOthers(const QStringList& before, const QStringList& now, const QStringList& kept)
-{
-    QHash<QStringView, int> known;
-    for (const QStringList* rows : {&before, &kept}) {
-        QHash<QStringView, int> counted;
-        for (const QString& row : *rows)
-            ++counted[row];
-        for (auto it = counted.cbegin(); it != counted.cend(); ++it)
-            known[it.key()] = qMax(known.value(it.key()), it.value());
-    }
-    QStringList added;
-    for (const QString& row : now) {
-        auto it = known.find(row);
-        if (it != known.end() && it.value() > 0)
-            --it.value();
-        else
-            added.append(row);
-    }
-    return added;
 }
 
 namespace {

@@ -77,11 +77,6 @@ ReadResult readJournalFile(const QString& path);
 // the journal and its print).
 ReadResult journalOfFile(const QString& path, const textfile::FileRead& file);
 
-// The places of `now` that another writer added: those in neither `before`
-// (what the list was loaded from) nor `kept` (the list about to be saved),
-// counted as often as they occur, in file order.
-QStringList addedByOthers(const QStringList& before, const QStringList& now, const QStringList& kept);
-
 // Writes the rows as the journal at `path`, whole or not at all: a new file
 // renamed into place, never the old one rewritten. A journal larger than
 // kMaxFileBytes is refused: it could not be read back. A symbolic link is

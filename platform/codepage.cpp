@@ -60,6 +60,11 @@ QByteArray encode(QStringView text, char replacement)
     return out;
 }
 
+qsizetype utf8MarkLength(QByteArrayView bytes)
+{
+    return bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+}
+
 QString decode(const char* data, qsizetype size)
 {
     QString out(size, Qt::Uninitialized);

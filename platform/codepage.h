@@ -6,6 +6,7 @@
 // five bytes Windows leaves undefined must come back exactly as they went in.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -24,6 +25,10 @@ QByteArray encode(QStringView text, char replacement = '?');
 // Writes the bytes at `p`, which has room for one byte per UTF-16 unit of
 // `text`, and returns the new end.
 char* encodeTo(char* p, QStringView text, char replacement = '?');
+
+// The length of the UTF-8 byte-order mark that editors put in front of
+// files they save: 3 when `bytes` starts with one, else 0.
+qsizetype utf8MarkLength(QByteArrayView bytes);
 
 // Decodes bytes; every byte maps to exactly one character.
 QString decode(const char* data, qsizetype size);

@@ -1,22 +1,28 @@
 #include "commondialogs.h"
 
+#include "prepared.h"
+
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QRegularExpression>
-#include <deque>
 
 namespace CommonDialog {
 namespace {
 
+// A save-file answer: the path (nothing: cancelled) and the file type
+// chosen with it.
+struct SaveAnswer {
+    std::optional<QString> path;
+    QString type;
+};
+
 struct State {
-    std::deque<std::optional<QString>> files;
-    std::deque<QString> fileTypes;  // one for each of `files`
-    std::deque<std::optional<QString>> openFiles;
-    std::deque<std::optional<QFont>> fonts;
-    std::deque<std::optional<QColor>> colors;
-    bool nonInteractive = false;
+    PreparedAnswers<SaveAnswer> files;
+    PreparedAnswers<std::optional<QString>> openFiles;
+    PreparedAnswers<std::optional<QFont>> fonts;
+    PreparedAnswers<std::optional<QColor>> colors;
     LastRequest last;
 };
 
@@ -24,31 +30,6 @@ State& state()
 {
     static State s;
     return s;
-}
-
-template <typename T>
-bool prepared(std::deque<std::optional<T>>& queue, std::optional<T>& out)
-{
-    if (!queue.empty()) {
-        out = queue.front();
-        queue.pop_front();
-        return true;
-    }
-    if (state().nonInteractive) {
-        out.reset();
-        return true;
-    }
-    return false;
-}
-
-// The type a prepared save-file answer was given with, taken with it.
-QString preparedType(bool fromQueue)
-{
-    if (!fromQueue || state().fileTypes.empty())
-        return {};
-    QString type = state().fileTypes.front();
-    state().fileTypes.pop_front();
-    return type;
 }
 
 // "abc" of "GPX (*.abc *.def)"; empty when the type names no extension.
@@ -73,12 +54,8 @@ std::optional<QString> saveFile(QWidget* parent, const QString& title, const QSt
 {
     state().last.title = title;
     state().last.proposedName = proposedName;
-    std::optional<QString> out;
-    const bool fromQueue = !state().files.empty();
-    if (prepared(state().files, out)) {
-        preparedType(fromQueue);
-        return out;
-    }
+    if (SaveAnswer given; state().files.take(given, {}))
+        return given.path;
     const QString path = QFileDialog::getSaveFileName(parent, title, proposedName, QString(), nullptr,
                                                       QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty())
@@ -91,9 +68,8 @@ std::optional<QString> openFile(QWidget* parent, const QString& title, const QSt
     state().last.title = title;
     state().last.proposedName.clear();
     state().last.filter = filter;
-    std::optional<QString> out;
-    if (prepared(state().openFiles, out))
-        return out;
+    if (std::optional<QString> given; state().openFiles.take(given, std::nullopt))
+        return given;
     const QString path = QFileDialog::getOpenFileName(parent, title, QString(), filter);
     if (path.isEmpty())
         return std::nullopt;
@@ -106,13 +82,11 @@ std::optional<QString> saveFileAs(QWidget* parent, const QString& title, const Q
     state().last.title = title;
     state().last.proposedName = proposedName;
     state().last.filter = filter;
-    std::optional<QString> out;
-    const bool fromQueue = !state().files.empty();
-    if (prepared(state().files, out)) {
-        const QString type = preparedType(fromQueue);
-        if (!out)
-            return out;
-        return withTypeExtension(*out, type.isEmpty() ? filter.section(QStringLiteral(";;"), 0, 0) : type);
+    if (SaveAnswer given; state().files.take(given, {})) {
+        if (!given.path)
+            return std::nullopt;
+        return withTypeExtension(*given.path,
+                                 given.type.isEmpty() ? filter.section(QStringLiteral(";;"), 0, 0) : given.type);
     }
     // The dialog adds the chosen type's extension itself before it asks
     // about replacing a file, so the question is about the file written.
@@ -130,9 +104,8 @@ std::optional<QString> saveFileAs(QWidget* parent, const QString& title, const Q
 std::optional<QFont> font(QWidget* parent, const QFont& initial)
 {
     state().last.initialFont = initial;
-    std::optional<QFont> out;
-    if (prepared(state().fonts, out))
-        return out;
+    if (std::optional<QFont> given; state().fonts.take(given, std::nullopt))
+        return given;
     bool ok = false;
     const QFont chosen = QFontDialog::getFont(&ok, initial, parent);
     if (!ok)
@@ -142,9 +115,8 @@ std::optional<QFont> font(QWidget* parent, const QFont& initial)
 
 std::optional<QColor> color(QWidget* parent)
 {
-    std::optional<QColor> out;
-    if (prepared(state().colors, out))
-        return out;
+    if (std::optional<QColor> given; state().colors.take(given, std::nullopt))
+        return given;
     const QColor chosen = QColorDialog::getColor(Qt::white, parent);
     if (!chosen.isValid())
         return std::nullopt;
@@ -153,24 +125,27 @@ std::optional<QColor> color(QWidget* parent)
 
 void setNextSaveFile(std::optional<QString> path, const QString& type)
 {
-    state().files.push_back(std::move(path));
-    state().fileTypes.push_back(type);
+    state().files.push({std::move(path), type});
 }
 void setNextOpenFile(std::optional<QString> path)
 {
-    state().openFiles.push_back(std::move(path));
+    state().openFiles.push(std::move(path));
 }
 void setNextFont(std::optional<QFont> font)
 {
-    state().fonts.push_back(std::move(font));
+    state().fonts.push(std::move(font));
 }
 void setNextColor(std::optional<QColor> color)
 {
-    state().colors.push_back(std::move(color));
+    state().colors.push(std::move(color));
 }
 void setNonInteractive(bool on)
 {
-    state().nonInteractive = on;
+    State& s = state();
+    s.files.setNonInteractive(on);
+    s.openFiles.setNonInteractive(on);
+    s.fonts.setNonInteractive(on);
+    s.colors.setNonInteractive(on);
 }
 LastRequest lastRequest()
 {

@@ -1,6 +1,7 @@
 #include "globebus.h"
 
 #include "activation.h"
+#include "prepared.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -10,7 +11,6 @@
 #include <QFileInfo>
 #include <QPointF>
 #include <QTimer>
-#include <deque>
 
 namespace GlobeBus {
 namespace {
@@ -25,8 +25,7 @@ constexpr qint64 kStartMs = 60000;
 constexpr int kLookAgainMs = 250;
 
 struct State {
-    std::deque<bool> next;
-    bool nonInteractive = false;
+    PreparedAnswers<bool> answers;
     QList<Call> history;
 };
 
@@ -142,13 +141,10 @@ QString globeAmong(const QStringList& names)
 void centre(double latitude, double longitude, int zoom, QObject* context, std::function<void(bool)> done)
 {
     State& s = state();
-    if (s.nonInteractive || !s.next.empty()) {
+    if (s.answers.answersHere()) {
         s.history.append({latitude, longitude, zoom, false});
         bool running = false;
-        if (!s.next.empty()) {
-            running = s.next.front();
-            s.next.pop_front();
-        }
+        s.answers.take(running, false);
         later(context, done, running);
         return;
     }
@@ -172,7 +168,7 @@ void centre(double latitude, double longitude, int zoom, QObject* context, std::
 void centreOnceStarted(double latitude, double longitude, int zoom, QObject* context)
 {
     State& s = state();
-    if (s.nonInteractive || !s.next.empty()) {
+    if (s.answers.answersHere()) {
         s.history.append({latitude, longitude, zoom, true});
         return;
     }
@@ -183,12 +179,12 @@ void centreOnceStarted(double latitude, double longitude, int zoom, QObject* con
 
 void setNextAnswer(bool running)
 {
-    state().next.push_back(running);
+    state().answers.push(running);
 }
 
 void setNonInteractive(bool on)
 {
-    state().nonInteractive = on;
+    state().answers.setNonInteractive(on);
 }
 
 QList<Call> history()
@@ -199,7 +195,7 @@ QList<Call> history()
 void clearHistory()
 {
     state().history.clear();
-    state().next.clear();
+    state().answers.clear();
 }
 
 }  // namespace GlobeBus

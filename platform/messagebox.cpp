@@ -1,16 +1,17 @@
 #include "messagebox.h"
 
+#include "prepared.h"
+
 #include <QMessageBox>
 #include <QPushButton>
-#include <deque>
 
 namespace MessageBox {
 namespace {
 
 struct State {
-    std::deque<Answer> next;
-    bool nonInteractive = false;
+    PreparedAnswers<Answer> answers;
     QStringList history;
+    std::function<void()> hook;
 };
 
 State& state()
@@ -24,16 +25,9 @@ bool prepared(const QString& text, Answer fallback, Answer& answer)
 {
     State& s = state();
     s.history.append(text);
-    if (!s.next.empty()) {
-        answer = s.next.front();
-        s.next.pop_front();
-        return true;
-    }
-    if (s.nonInteractive) {
-        answer = fallback;
-        return true;
-    }
-    return false;
+    if (s.hook)
+        s.hook();
+    return s.answers.take(answer, fallback);
 }
 
 }  // namespace
@@ -112,12 +106,17 @@ Answer askKeepBothSaveOverCancel(QWidget* parent, const QString& text)
 
 void setNextAnswer(Answer answer)
 {
-    state().next.push_back(answer);
+    state().answers.push(answer);
 }
 
 void setNonInteractive(bool on)
 {
-    state().nonInteractive = on;
+    state().answers.setNonInteractive(on);
+}
+
+void setAnswerHook(std::function<void()> hook)
+{
+    state().hook = std::move(hook);
 }
 
 QStringList history()
@@ -128,7 +127,7 @@ QStringList history()
 void clearHistory()
 {
     state().history.clear();
-    state().next.clear();
+    state().answers.clear();
 }
 
 }  // namespace MessageBox

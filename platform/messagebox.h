@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QWidget;
 
 namespace MessageBox {
@@ -38,6 +40,9 @@ void setNextAnswer(Answer answer);
 // For tests: boxes without a prepared answer are not shown either; they
 // take their default (OK, or Cancel where there is a choice).
 void setNonInteractive(bool on);
+// For tests: `hook` runs as each box comes up, before it is answered
+// (nothing: no hook).
+void setAnswerHook(std::function<void()> hook);
 // The texts of the boxes shown or answered so far, oldest first.
 QStringList history();
 void clearHistory();

@@ -10,7 +10,7 @@ void appendEscaped(QString& out, QStringView text)
 {
     for (const QChar ch : text) {
         const char16_t c = ch.unicode();
-        if (!unsafe(c)) {
+        if (!controlOrBidi(c)) {
             out += ch;
             continue;
         }
@@ -33,10 +33,10 @@ qsizetype cutAt(QStringView text, qsizetype at)
 
 }  // namespace
 
-bool unsafe(char16_t c)
+bool controlOrBidi(char16_t c)
 {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E)
-           || (c >= 0x2066 && c <= 0x2069);
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F || c == 0x2028
+           || c == 0x2029 || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
 
 QString text(QStringView text, qsizetype most)

@@ -9,10 +9,10 @@
 
 namespace readable {
 
-// Characters that move or hide text on the screen: C0 and C1 controls,
-// line and paragraph separators, bidirectional overrides and isolates.
-// Messages show them escaped.
-bool unsafe(char16_t c);
+// Characters that end a line or a command, start an escape sequence, or
+// move or hide text on the screen: C0 and C1 controls, line and paragraph
+// separators, and the bidirectional marks, overrides and isolates.
+bool controlOrBidi(char16_t c);
 
 // A place's name or a comment: at most `most` characters, then "…".
 QString text(QStringView text, qsizetype most = 60);

@@ -1,5 +1,7 @@
 #include "shell.h"
 
+#include "prepared.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -28,8 +30,7 @@ namespace Shell {
 namespace {
 
 struct State {
-    std::deque<int> next;
-    bool nonInteractive = false;
+    PreparedAnswers<int> answers;
     QList<Call> history;
 };
 
@@ -45,18 +46,9 @@ bool prepared(const Call& call, int& code)
     State& s = state();
     // Kept only for tests: the program itself never prepares results, and
     // its launches must not pile up for the program's life.
-    if (s.nonInteractive || !s.next.empty())
+    if (s.answers.answersHere())
         s.history.append(call);
-    if (!s.next.empty()) {
-        code = s.next.front();
-        s.next.pop_front();
-        return true;
-    }
-    if (s.nonInteractive) {
-        code = kOpened;
-        return true;
-    }
-    return false;
+    return s.answers.take(code, kOpened);
 }
 
 #ifndef Q_OS_WIN
@@ -266,12 +258,12 @@ QString errorText(int code)
 
 void setNextResult(int code)
 {
-    state().next.push_back(code);
+    state().answers.push(code);
 }
 
 void setNonInteractive(bool on)
 {
-    state().nonInteractive = on;
+    state().answers.setNonInteractive(on);
 }
 
 QList<Call> history()
@@ -282,7 +274,7 @@ QList<Call> history()
 void clearHistory()
 {
     state().history.clear();
-    state().next.clear();
+    state().answers.clear();
 }
 
 }  // namespace Shell

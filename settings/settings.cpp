@@ -105,7 +105,7 @@ QString textLine(const QString& value)
 bool parse(const QByteArray& bytes, Settings& s)
 {
     // Editors put a UTF-8 byte-order mark in front of files they save.
-    const qsizetype bom = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    const qsizetype bom = codepage::utf8MarkLength(bytes);
     const QString text = codepage::decode(bytes.constData() + bom, bytes.size() - bom);
     FieldReader in(text);
     QString f;

@@ -1,6 +1,8 @@
-// The built program's command line, run as a user would run it from a
-// shell on a machine without a display.
+// The command line, run through its entry function as the program runs it
+// (and the built program itself where main() matters), on a machine
+// without a display.
 
+#include "app/commandline.h"
 #include "exchange/places.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
@@ -8,10 +10,12 @@
 #include "worldwind/links.h"
 #include "worldwind/placenames.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -32,6 +36,11 @@ class Folder {
 public:
     Folder()
     {
+        // The program runs its command line inside a core application.
+        static int argc = 1;
+        static char name[] = "velmora";
+        static char* argv[] = {name, nullptr};
+        static QCoreApplication app(argc, argv);
         write("velmora.ini", "save\r\nww\r\narial\r\n 12 \r\n 255 \r\nTrue\r\nFalse\r\n");
         QDir(dir_.path()).mkpath(QStringLiteral("save"));
         QDir(dir_.path()).mkpath(QStringLiteral("ww/add-ons/earth"));
@@ -53,9 +62,22 @@ public:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
 
-    // The program run in this folder, with no display to open a window on.
-    Outcome velmora(const QStringList& args) const { return run(args, {}); }
-    // The same where no file it writes may grow past `bytes`.
+    // The command line run in this folder.
+    Outcome velmora(const QStringList& args) const
+    {
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(dir_.path());
+        Outcome r;
+        QTextStream out(&r.out), err(&r.err);
+        r.exitCode = commandline::run(args, out, err);
+        out.flush();
+        err.flush();
+        QDir::setCurrent(before);
+        return r;
+    }
+    // The built program run in this folder, with no display to open a window on.
+    Outcome program(const QStringList& args) const { return run(args, {}); }
+    // The built program where no file it writes may grow past `bytes`.
     Outcome velmoraLimited(const QStringList& args, rlim_t bytes) const { return run(args, {}, bytes); }
     // The window started where `display` names an X display that is not there.
     Outcome velmoraOn(const QString& display) const { return run({}, display); }
@@ -108,7 +130,7 @@ void expectOneErrorLine(const Outcome& r, const char* saying)
 TEST(CommandLine, HelpVersionAndWhatItDoesNotUnderstand)
 {
     Folder f;
-    const Outcome version = f.velmora({QStringLiteral("--version")});
+    const Outcome version = f.program({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, QStringLiteral("velmora ") + QLatin1String(version::kText) + u'\n');
     const Outcome help = f.velmora({QStringLiteral("--help")});
@@ -153,7 +175,7 @@ TEST(CommandLine, HelpVersionAndWhatItDoesNotUnderstand)
 TEST(CommandLine, WindowWithoutADisplaySaysSoInOneLine)
 {
     Folder f;
-    const Outcome none = f.velmora({});
+    const Outcome none = f.program({});
     EXPECT_EQ(none.exitCode, 1);
     expectOneErrorLine(none, "velmora import/export work without a display");
     EXPECT_TRUE(none.err.contains(QLatin1String("DISPLAY is not set"))) << none.err.toStdString();

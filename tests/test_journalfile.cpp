@@ -407,22 +407,6 @@ TEST(JournalFile, NeverBuiltPastTheLimitItCouldBeReadBackWithin)
     EXPECT_EQ(journal::journalBytesWithin({}, 0), QByteArray());
 }
 
-TEST(JournalFile, PlacesAnotherWriterAddedAreThoseInNeitherTheLoadedFileNorTheList)
-{
-    const QString a = makeRow(u"A", u"", u""), b = makeRow(u"B", u"", u""), c = makeRow(u"C", u"", u"");
-    const struct {
-        QStringList before, now, kept, added;
-    } cases[] = {
-        {{a}, {a, b, c}, {a}, {b, c}},  // an import
-        {{a, b}, {a}, {a, b}, {}},      // a removal is not a loss
-        {{a}, {a, b}, {a, b}, {}},      // the list has the same place
-        {{a}, {a, a, a}, {a, a}, {a}},  // duplicates counted
-        {{a, b}, {b, a}, {c}, {}},      // reordered only
-    };
-    for (const auto& t : cases)
-        EXPECT_EQ(journal::addedByOthers(t.before, t.now, t.kept), t.added);
-}
-
 TEST(JournalFile, WritersTakeTurns)
 {
     QTemporaryDir dir;

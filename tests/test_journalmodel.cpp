@@ -6,8 +6,10 @@
 #include "exchange/kmz.h"
 #include "exchange/places.h"
 #include "hostilexml.h"
+#include "journal/history.h"
 #include "journal/journal.h"
 #include "journal/journalfile.h"
+#include "journal/merge.h"
 #include "journal/row.h"
 #include "platform/textfile.h"
 #include "worldwind/links.h"
@@ -123,26 +125,73 @@ class TestJournalModel : public QObject {
 private slots:
     void mergeKeepsBothWritersChanges()
     {
-        const QString B2 = place("B ours"), B3 = place("B theirs"), X = place("X"), Y = place("Y");
+        const QString B2 = place("B ours"), B3 = place("B theirs"), C2 = place("C ours"), X = place("X"),
+                      Y = place("Y");
         const struct {
             const char* what;
-            QStringList lastRead, ours, theirs, merged;
+            QStringList base, ours, theirs, rows, added, taken;
         } cases[] = {
-            {"they changed nothing", {A, B}, {A, B, X}, {A, B}, {A, B, X}},
-            {"they added after ours", {A, B}, {A, B, X}, {A, B, Y}, {A, B, X, Y}},
-            {"they removed a row we left alone", {A, B, C}, {A, B, C, X}, {A, C}, {A, C, X}},
-            {"they removed a row we changed", {A, B, C}, {A, B2, C}, {A, C}, {A, B2, C}},
-            {"both changed one row: ours wins", {A, B, C}, {A, B2, C}, {A, B3, C}, {A, B2, C}},
-            {"they changed a row we left alone", {A, B, C}, {A, B, C, X}, {A, B3, C}, {A, B3, C, X}},
-            {"we removed a row they changed", {A, B, C}, {A, C}, {A, B3, C}, {A, C}},
-            {"both added the same place", {A}, {A, X}, {A, X, Y}, {A, X, Y}},
-            {"our order stays", {A, B, C}, {C, A, B}, {A, B, C, Y}, {C, A, B, Y}},
-            {"repeated rows counted", {A, A}, {A, A, X}, {A, A, A}, {A, A, X, A}},
-            {"nothing was read before", {}, {X}, {A, B}, {X, A, B}},
-            {"they emptied the file", {A, B}, {A, B, X}, {}, {X}},
+            {"they changed nothing", {A, B}, {A, B, X}, {A, B}, {A, B, X}, {}, {}},
+            {"they added after ours", {A, B}, {A, B, X}, {A, B, Y}, {A, B, X, Y}, {Y}, {}},
+            {"they removed a row we left alone", {A, B, C}, {A, B, C, X}, {A, C}, {A, C, X}, {}, {B}},
+            {"they removed a row we edited", {A, B, C}, {A, B2, C}, {A, C}, {A, B2, C}, {}, {}},
+            {"we removed a row they edited", {A, B, C}, {A, C}, {A, B3, C}, {A, C, B3}, {B3}, {}},
+            {"both removed a row, each added one", {A, B, C}, {A, B, D}, {A, B, Y}, {A, B, D, Y}, {Y}, {}},
+            {"both edited one row: theirs follows ours", {A, B, C}, {A, B2, C}, {A, B3, C}, {A, B2, B3, C}, {B3}, {}},
+            {"we edited, they put a new row there", {A, B, C}, {A, B, C2}, {A, B, Y}, {A, B, C2, Y}, {Y}, {}},
+            {"both made the same edit", {A, B, C}, {A, B2, C}, {A, B2, C}, {A, B2, C}, {}, {}},
+            {"they edited a row we left alone", {A, B, C}, {A, B, C, X}, {A, B3, C}, {A, B3, C, X}, {B3}, {}},
+            {"an edit followed by a new row", {A, B, C}, {A, B, C}, {A, X, Y, C}, {A, X, C, Y}, {X, Y}, {}},
+            {"two rows gone are not guessed", {A, B, C}, {A, B, C}, {X, Y, C}, {C, X, Y}, {X, Y}, {A, B}},
+            {"both added the same place", {A}, {A, X}, {A, X, Y}, {A, X, Y}, {Y}, {}},
+            {"our order stays", {A, B, C}, {C, A, B}, {A, B, C, Y}, {C, A, B, Y}, {Y}, {}},
+            {"repeated rows counted", {A, A}, {A, A, X}, {A, A, A}, {A, A, X, A}, {A}, {}},
+            {"nothing was read before", {}, {X}, {A, B}, {X, A, B}, {A, B}, {}},
+            {"they emptied the file", {A, B}, {A, B, X}, {}, {X}, {}, {A, B}},
         };
-        for (const auto& c : cases)
-            QVERIFY2(journal::mergeRows(c.lastRead, c.ours, c.theirs) == c.merged, c.what);
+        for (const auto& c : cases) {
+            const journal::Merged m = journal::merge(c.base, c.ours, c.theirs);
+            QVERIFY2(m.rows == c.rows, c.what);
+            QVERIFY2(m.added == c.added, c.what);
+            QVERIFY2(m.taken == c.taken, c.what);
+        }
+    }
+
+    void keepBothSavesEveryPlaceTheQuestionNames()
+    {
+        // Last read {A, B, C}; the list and the other writer each changed it.
+        const QString B2 = place("B ours"), B3 = place("B theirs"), C2 = place("C ours"), E = place("E"),
+                      N = place("N");
+        const struct {
+            const char* what;
+            QStringList ours, theirs, named, saved;
+        } cases[] = {
+            {"we removed what they edited", {A, C}, {A, B3, C}, {B3}, {A, C, B3}},
+            {"both replaced the last row", {A, B, D}, {A, B, E}, {E}, {A, B, D, E}},
+            {"both edited one row", {A, B2, C}, {A, B3, C}, {B3}, {A, B2, B3, C}},
+            {"we edited, they put a new row there", {A, B, C2}, {A, B, N}, {N}, {A, B, C2, N}},
+        };
+        for (const auto& c : cases) {
+            Folder f({A, B, C});
+            f.model.history().takeRows(c.ours, QStringLiteral("edit"));
+            f.write(c.theirs);
+            QStringList named;
+            const Saved saved = f.model.save(
+                1000,
+                [&](const Question& q) {
+                    named = q.added;
+                    return Answer::KeepBoth;
+                },
+                noLayer);
+            QVERIFY2(saved.written(), c.what);
+            QVERIFY2(named == c.named, c.what);
+            const QStringList onDisk = f.onDisk();
+            QVERIFY2(onDisk == c.saved, c.what);
+            for (const QString& row : std::as_const(named))
+                QVERIFY2(onDisk.contains(row), c.what);
+            f.model.takeSaved(saved);
+            QVERIFY2(f.model.rows() == c.saved && !f.model.isModified(), c.what);
+        }
     }
 
     void rowsThatReadBackUnchanged()
@@ -202,14 +251,14 @@ private slots:
              false,
              {A, B, Y},
              1},
-            {"only removals by the other writer",
+            {"their removal of a row we left alone is taken",
              {A, B, X},
              {A},
              {},
              Answer::Cancel,
              Saved::Written,
              false,
-             {A, B, X},
+             {A, X},
              1},
             {"keep both", {A, B, X}, {A, B, Y}, {}, Answer::KeepBoth, Saved::Written, true, {A, B, X, Y}, 1},
             {"save over", {A, B, X}, {A, B, Y}, {}, Answer::SaveOver, Saved::Written, true, {A, B, X}, 1},
@@ -253,6 +302,7 @@ private slots:
                     return c.answer;
                 },
                 noLayer);
+            f.model.takeSaved(saved);
             QVERIFY2(saved.outcome == c.outcome, c.what);
             QVERIFY2(asked == c.asked, c.what);
             QVERIFY2(!asked || busyWhileAsked, c.what);

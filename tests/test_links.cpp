@@ -3,6 +3,7 @@
 
 #include "exchange/copied.h"
 #include "platform/globebus.h"
+#include "platform/readable.h"
 #include "worldwind/launch.h"
 #include "worldwind/links.h"
 
@@ -384,12 +385,18 @@ TEST(LaunchLinks, OnlyWholePlaceLinksAreHandedOver)
         {ww + QStringLiteral("\"&x=1"), false},
         {ww + QStringLiteral("'"), false},
         {ww + QStringLiteral("`id`"), false},
+        {ww + QChar(0x2028) + QStringLiteral("--help"), false},
         {QStringLiteral("WORLDWIND://goto/"), false},
         {QStringLiteral("https://example.org/"), false},
         {QString(), false},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(launch::isPlaceLink(c.target), c.handed) << c.target.toStdString();
+        // Messages show the same characters escaped that keep a link from being handed over.
+        if (c.target.startsWith(ww) && !c.handed) {
+            EXPECT_NE(readable::message(c.target), c.target) << c.target.toStdString();
+        }
+    }
 }
 
 TEST(LaunchLinks, GlobeViewAndFallbackOfEachTarget)

@@ -8,6 +8,7 @@
 #include "journal/journalfile.h"
 #include "journal/row.h"
 #include "platform/clipboard.h"
+#include "platform/messagebox.h"
 #include "platform/textfile.h"
 #include "ui/form1.h"
 #include "ui/journallist.h"
@@ -132,6 +133,70 @@ private slots:
         QVERIFY(!form.isModified());
         QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora"));
         Clipboard::setFake(false);
+    }
+
+    void undoPutsTheSelectionAndTheFieldsBack()
+    {
+        StartFolder start;
+        start.write("velmora.js", journal::journalBytes({A, B, C}));
+        Form1 form;
+        guitest::loadWindow(start, form);
+        const auto shows = [&](int row, const QString& name, const QString& comment) {
+            QCOMPARE(form.List1->selectedRow(), row);
+            QCOMPARE(form.Text2->text(), name);
+            QCOMPARE(form.Text3->text(), comment);
+            QCOMPARE(form.Command1->isEnabled(), row >= 0);
+        };
+        // Charlie up and back, then updated: Bravo stays.
+        form.List1->selectRow(2);
+        form.Command9_Click();
+        form.mnuEditUndo->trigger();
+        shows(2, QStringLiteral("Charlie"), QString());
+        form.Text3->setText(QStringLiteral("seen"));
+        form.Command1_Click();
+        const QString seen = makeRow(u"Charlie", links::linkFor(3, 2), u"seen");
+        form.mnuFileSave->trigger();
+        QCOMPARE(start.read("velmora.js"), journal::journalBytes({A, B, seen}));
+
+        // Undo of Update shows the text it put back; redo the text again.
+        form.mnuEditUndo->trigger();
+        shows(2, QStringLiteral("Charlie"), QString());
+        form.mnuEditRedo->trigger();
+        shows(2, QStringLiteral("Charlie"), QStringLiteral("seen"));
+        // Remove: the row comes back selected, and goes again with nothing selected.
+        form.List1->selectRow(0);
+        form.Command8_Click();
+        form.mnuEditUndo->trigger();
+        shows(0, QStringLiteral("Alpha"), QString());
+        form.mnuEditRedo->trigger();
+        shows(-1, QStringLiteral("Noname"), QString());
+    }
+
+    void aSaveWhoseTextsComeBackChangedTellsBeforeItChangesTheList()
+    {
+        StartFolder start;
+        start.write("velmora.js", journal::journalBytes({A}));
+        Form1 form;
+        guitest::loadWindow(start, form);
+        form.List1->selectRow(0);
+        form.Text2->setText(QStringLiteral("&lt;"));
+        form.Command1_Click();
+        QString caption, lastLog;
+        QStringList rows;
+        MessageBox::setAnswerHook([&] {
+            caption = form.windowTitle();
+            lastLog = form.logList->item(form.logList->count() - 1)->text();
+            rows = form.List1->rows();
+        });
+        form.mnuFileSave->trigger();
+        MessageBox::setAnswerHook({});
+        QCOMPARE(caption, QStringLiteral("WorldWind Velmora (modified)"));
+        QVERIFY(!lastLog.contains(QLatin1String("read from the journal again")));
+        QCOMPARE(rows, QStringList{makeRow(u"&lt;", links::linkFor(1, 2), u"")});
+        QCOMPARE(form.List1->rows(), QStringList{makeRow(u"<", links::linkFor(1, 2), u"")});
+        QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora"));
+        QVERIFY(!logSays(form, "cannot be undone"));
+        QVERIFY(form.mnuEditUndo->isEnabled());  // the history survives our own save
     }
 
     void aJournalReadAgainForgetsTheHistory()

@@ -10,7 +10,6 @@
 #include "journallist.h"
 #include "platform/clipboard.h"
 #include "platform/messagebox.h"
-#include "undo.h"
 #include "worldwind/links.h"
 
 #include <QApplication>
@@ -19,13 +18,6 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
-#include <QUndoStack>
-
-namespace {
-
-const QString kNoPlacename = QStringLiteral("No placename to add, use worldwind, and copy a location");
-
-}  // namespace
 
 void Form1::connectEditingCommands()
 {
@@ -79,7 +71,7 @@ void Form1::List1_Click()
     if (i < 0)
         return;
     setSelectionButtons(true);
-    const RowFields entry = splitRow(journal_->row(i));
+    const RowFields entry = journal_->place(i);
     Text2->setText(entry.name);
     Text1->setText(entry.link);
     Text3->setText(entry.comment);
@@ -139,22 +131,28 @@ bool Form1::refuseWhenFull()
     return true;
 }
 
-void Form1::doStep(QUndoCommand* step)
+void Form1::showRestoredSelection(int row)
 {
-    undo_->push(step);  // done at once
+    if (row < 0) {
+        List1->clearSelectedRow();
+        List1_Validate();
+        resetEntryFields();
+        return;
+    }
+    List1->selectRow(row);
+    List1_Click();  // also when the row was selected already: the fields show its text now
 }
 
 void Form1::appendEntry(const QString& name, const QString& link, const QString& comment, bool captured)
 {
-    if (link.isEmpty()) {
-        MessageBox::information(this, kNoPlacename);
+    const std::optional<journal::Refusal> why = journal_->history().add(
+        {name, link, comment}, captured ? QStringLiteral("Add copied place") : QStringLiteral("Add"),
+        List1->selectedRow());
+    if (!why)
         return;
-    }
-    if (refuseWhenFull())
-        return;
-    const QString row = makeRow(name, link, comment);
-    doStep(undo::append(*journal_, {row},
-                        undo::stepText(captured ? QStringLiteral("Add copied place") : QStringLiteral("Add"), row)));
+    if (why->kind == journal::Refusal::Full)
+        ++fullRefusals_;
+    MessageBox::information(this, why->text);
 }
 
 void Form1::Command1_Click()
@@ -164,11 +162,8 @@ void Form1::Command1_Click()
         MessageBox::information(this, QStringLiteral("Choose an entry to modify"));
         return;
     }
-    if (Text1->text().isEmpty()) {
-        MessageBox::information(this, kNoPlacename);
-        return;
-    }
-    doStep(undo::replace(*journal_, i, makeRow(Text2->text(), Text1->text(), Text3->text())));
+    if (const auto why = journal_->history().update(i, {Text2->text(), Text1->text(), Text3->text()}))
+        MessageBox::information(this, why->text);
 }
 
 void Form1::Command7_Click()
@@ -192,7 +187,7 @@ void Form1::Command8_Click()
     // The selection goes first: cleared after the removal, it would wait
     // for the whole list to be laid out again.
     List1->clearSelectedRow();
-    doStep(undo::remove(*journal_, i));
+    journal_->history().remove(i);
     resetEntryFields();
 }
 
@@ -216,7 +211,7 @@ void Form1::swapWithSelected(int offset)
     // Moving a row by one is swapping two rows; the moved entry then
     // becomes the selected one and fills the fields again.
     const int i = List1->selectedRow();
-    doStep(undo::swap(*journal_, i, i + offset, offset < 0 ? QStringLiteral("Up") : QStringLiteral("Down")));
+    journal_->history().move(i, offset);
     List1->selectRow(i + offset);
 }
 

@@ -7,7 +7,6 @@
 #include "journal/row.h"
 #include "journallist.h"
 #include "platform/messagebox.h"
-#include "undo.h"
 #include "worldwind/finder.h"
 #include "worldwind/placeorder.h"
 
@@ -95,12 +94,7 @@ void Form1::selectFound(int row)
 
 void Form1::sortBy(const QList<int>& order, const QString& text)
 {
-    // Already in that order: nothing to undo, nothing modified.
-    bool same = true;
-    for (int k = 0; k < int(order.size()) && same; ++k)
-        same = order[k] == k;
-    if (!same)
-        doStep(undo::reorder(*journal_, order, text));
+    journal_->history().reorder(order, text, List1->selectedRow());
 }
 
 void Form1::mnuEditSortName_Click()
@@ -123,5 +117,5 @@ void Form1::mnuEditSortDistance_Click()
         MessageBox::information(this, QStringLiteral("The selected place has no position to sort by distance from"));
         return;
     }
-    sortBy(order, undo::stepText(QStringLiteral("Sort by distance from"), from));
+    sortBy(order, journal::History::stepText(QStringLiteral("Sort by distance from"), from));
 }

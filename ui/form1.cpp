@@ -15,7 +15,6 @@
 #include "platform/readable.h"
 #include "platform/shell.h"
 #include "platform/textfile.h"
-#include "undo.h"
 #include "widgets/art.h"
 #include "widgets/controls.h"
 #include "widgets/twips.h"
@@ -93,13 +92,12 @@ using journal::placesText;
 
 }  // namespace
 
-Form1::Form1(QWidget* parent) : QMainWindow(parent)
+Form1::Form1(QWidget* parent) : QMainWindow(parent), workspace_(new Workspace(this)), settings(workspace_->settings)
 {
     setWindowTitle(kCaption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    journal_ = new journal::Journal(this);
-    undo_ = new QUndoStack(this);
+    journal_ = &workspace_->journal();
     createControls();
     createFocusOrder();
     createMenus();
@@ -111,7 +109,10 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     Text1->setFocus();
 
     connect(journal_, &journal::Journal::modifiedChanged, this, &Form1::showCaption);
-    connect(journal_, &journal::Journal::reloaded, this, &Form1::forgetHistory);
+    connect(journal_, &journal::Journal::historyForgotten, this, [this] {
+        log(QStringLiteral("The list was read from the journal again; the changes before cannot be undone"));
+    });
+    connect(&journal_->history(), &journal::History::selectionRestored, this, &Form1::showRestoredSelection);
     connect(journal_, &journal::Journal::changedOnDisk, this, &Form1::journalChangedOnDisk);
     connect(journal_, &journal::Journal::conflictCopiesFound, this, &Form1::journalCopiesFound);
     connect(journal_, &journal::Journal::idle, this, &Form1::captureAfterHold);
@@ -119,9 +120,6 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
         qApp->removeEventFilter(this);
         reportUnreadPlaces(read);
     });
-    // The modified state follows the history: back at the saved step, the
-    // list is the file again.
-    connect(undo_, &QUndoStack::cleanChanged, this, [this](bool clean) { journal_->setModified(!clean); });
     journal_->watchForOtherWriters();
 }
 
@@ -190,9 +188,9 @@ void Form1::createEditMenu()
     // each naming its step.
     mnuEdit = new QMenu(QStringLiteral("Edit"), this);
     menuBar()->insertMenu(mnuConfig->menuAction(), mnuEdit);
-    mnuEditUndo = undo_->createUndoAction(this, QStringLiteral("Undo"));
+    mnuEditUndo = undoStack()->createUndoAction(this, QStringLiteral("Undo"));
     mnuEditUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    mnuEditRedo = undo_->createRedoAction(this, QStringLiteral("Redo"));
+    mnuEditRedo = undoStack()->createRedoAction(this, QStringLiteral("Redo"));
     mnuEditRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     mnuEdit->addAction(mnuEditUndo);
     mnuEdit->addAction(mnuEditRedo);
@@ -217,8 +215,7 @@ Form1::~Form1()
     // Closing the window moves the focus while the widgets are torn down;
     // by then this is no longer a Form1 to tell.
     disconnect(qApp, nullptr, this, nullptr);
-    // The history goes after the journal and tells of its clean state then.
-    disconnect(undo_, nullptr, this, nullptr);
+    disconnect(journal_, nullptr, this, nullptr);
 }
 
 void Form1::Form_Load()
@@ -227,37 +224,25 @@ void Form1::Form_Load()
     logsShown_ = true;
     Command6_Click();
     // Settings read before a failing value stay; the dialog then shows them.
-    if (!settingsfile::read(QString::fromLatin1(settingsfile::kFileName), settings)) {
-        journal_->setUnread(journalPath());  // where a save goes when the dialog is cancelled
+    if (!workspace_->readSettings()) {
+        journal_->setUnread(workspace_->journalPath());  // where a save goes when the dialog is cancelled
         configure();
         return;
     }
     loadVelmoraWhileShown();
 }
 
-QString Form1::journalPath() const
-{
-    return journal::journalPath(settings.SaveDir);
-}
-
 void Form1::loadVelmora()
 {
-    reportUnreadPlaces(journal_->open(journalPath()));
+    reportUnreadPlaces(journal_->open(workspace_->journalPath()));
 }
 
 void Form1::loadVelmoraWhileShown()
 {
-    journal_->openInBackground(journalPath());
+    journal_->openInBackground(workspace_->journalPath());
     // The user's first key or click waits for the rows, so that no command
     // ever sees the list before it is read.
     qApp->installEventFilter(this);
-}
-
-void Form1::forgetHistory()
-{
-    if (undo_->count() > 0)
-        log(QStringLiteral("The list was read from the journal again; the changes before cannot be undone"));
-    undo_->clear();
 }
 
 void Form1::journalChangedOnDisk()
@@ -289,8 +274,9 @@ void Form1::journalCopiesFound()
         return;
     const journal::Journal::SaveResult saved = journal_->saveEdited(
         journal_->path(), kWaitForTurnMs, [] { return false; },
-        [this](const QStringList& rows) { return writeLayer(rows).failures; });
+        [this](const QStringList& rows) { return workspace_->writeLayer(rows).failures; });
     logCopies(saved);
+    journal_->takeSaved(saved);  // the list is the journal written
     if (saved.written() && !saved.layerFailures.isEmpty())
         reportLayer(placenames::Result{saved.layerFailures});
 }
@@ -343,17 +329,27 @@ journal::Journal::Answer Form1::askAboutOtherWriters(const journal::Journal::Que
     }
 }
 
-QString Form1::othersAddedQuestion(const journal::Journal::Question& question) const
+namespace {
+
+// The first few places' names, quoted, and how many more there are.
+QString namesOf(const QStringList& rows)
 {
     QStringList names;
-    for (const QString& row : question.added.mid(0, kAddedNamesShown))
+    for (const QString& row : rows.mid(0, kAddedNamesShown))
         names << QLatin1Char('"') + readable::text(viewRow(row).name) + QLatin1Char('"');
-    if (question.added.size() > kAddedNamesShown)
-        names << QStringLiteral("%1 more").arg(question.added.size() - kAddedNamesShown);
+    if (rows.size() > kAddedNamesShown)
+        names << QStringLiteral("%1 more").arg(rows.size() - kAddedNamesShown);
+    return names.join(QStringLiteral(", "));
+}
+
+}  // namespace
+
+QString Form1::othersAddedQuestion(const journal::Journal::Question& question) const
+{
     return QStringLiteral("The journal %1 was changed by another program since the list was read: it holds %2 "
                           "that the list does not (%3).\n\nKeep both saves the list (%4) with those places after "
                           "it. Save over replaces the file with the list, and those places are lost.")
-        .arg(paths::shown(journal_->path()), placesText(question.added.size()), names.join(QStringLiteral(", ")),
+        .arg(paths::shown(journal_->path()), placesText(question.added.size()), namesOf(question.added),
              placesText(journal_->count()));
 }
 
@@ -386,29 +382,19 @@ bool Form1::saveVelmora()
 {
     // Its boxes let repaints through: a capture meanwhile waits for the end.
     const journal::Journal::Busy hold(*journal_);
-    // The layer's data for the list as it stands is made on another
-    // processor while the journal is written; rows that changed on the way
-    // (another writer's taken in) get theirs made afterwards.
-    const QStringList listed = journal_->rows();
-    std::future<QByteArray> layerData = std::async(std::launch::async,
-                                                   [listed] { return placenames::dataFile(listed); });
-    const journal::Journal::SaveResult saved = journal_->save(
-        kWaitForTurnMs, [this](const journal::Journal::Question& q) { return askAboutOtherWriters(q); },
-        [&](const QStringList& rows) {
-            if (rows != listed)
-                return writeLayer(rows).failures;
-            return placenames::writeWith(
-                       settings.WWDir, [&layerData] { return layerData.get(); }, placenames::labelFont(settings))
-                .failures;
-        });
+    const journal::Journal::SaveResult saved = workspace_->save(
+        kWaitForTurnMs, [this](const journal::Journal::Question& q) { return askAboutOtherWriters(q); });
     logCopies(saved);
     if (!reportSave(saved))
         return false;
+    if (!saved.taken.isEmpty())
+        log(QStringLiteral("Another program removed %1 from the journal (%2); the save left them out")
+                .arg(placesText(saved.taken.size()), namesOf(saved.taken)));
     log(QStringLiteral("Velmora updated successfully"));
-    setModified(false);
-    undo_->setClean();
+    List1->clearSelectedRow();  // nothing selected in the list as in the file
+    journal_->takeSaved(saved);
+    showCaption(false);
     resetEntryFields();
-    List1->clearSelectedRow();  // the list as in the file, nothing selected
     return true;
 }
 
@@ -428,11 +414,6 @@ bool Form1::reportSave(const journal::Journal::SaveResult& saved)
     case journal::Journal::SaveResult::Written: reportLayer(placenames::Result{saved.layerFailures}); return true;
     }
     return false;
-}
-
-placenames::Result Form1::writeLayer(const QStringList& rows) const
-{
-    return placenames::write(settings.WWDir, rows, placenames::labelFont(settings));
 }
 
 void Form1::reportLayer(const placenames::Result& result)
@@ -553,9 +534,7 @@ void Form1::takeConfiguration(const Form3* dialog)
     settings.WWDir = dialog->Text2->text();
     const QFont font = dialog->Label2->font();
     settings.fontName_ = dialog->previewFontName();
-    settings.fontSize_ = qint16(std::clamp(std::nearbyint(font.pointSizeF()),
-                                           double(std::numeric_limits<qint16>::min()),
-                                           double(std::numeric_limits<qint16>::max())));
+    settings.fontSize_ = Workspace::fontSize(font.pointSizeF());
     settings.fontColor_ = dialog->previewColor();
     settings.fontBold_ = font.bold();
     settings.fontItalic_ = font.italic();
@@ -563,11 +542,10 @@ void Form1::takeConfiguration(const Form3* dialog)
 
 void Form1::writeSettings()
 {
-    const QString iniPath = QString::fromLatin1(settingsfile::kFileName);
     QString reason;
-    if (!settingsfile::write(iniPath, settings, &reason))
-        MessageBox::information(
-            this, QStringLiteral("The settings could not be saved to %1: %2.").arg(paths::shown(iniPath), reason));
+    if (!workspace_->writeSettings(&reason))
+        MessageBox::information(this, QStringLiteral("The settings could not be saved to %1: %2.")
+                                          .arg(paths::shown(Workspace::settingsFile()), reason));
 }
 
 void Form1::copyWebViewFiles()
@@ -778,8 +756,9 @@ bool Form1::importPlaces(const QString& file)
     case exchange::ImportPlan::Adds: break;
     }
     // The menu names the file alone, not its folders.
-    doStep(undo::append(*journal_, plan.rows,
-                        QStringLiteral("Import from %1").arg(readable::fileName(QFileInfo(file).fileName()))));
+    journal_->history().append(plan.rows,
+                               QStringLiteral("Import from %1").arg(readable::fileName(QFileInfo(file).fileName())),
+                               List1->selectedRow());
     MessageBox::information(this, QStringLiteral("Imported from %1: %2.\n\nThe places are at the end of the list; "
                                                  "save to keep them in the journal.")
                                       .arg(shown, exchange::summary(plan.files.first().found)));

@@ -1,14 +1,16 @@
 #pragma once
 // The main window: the entry fields, the command buttons, the journal list
 // and the fold-away log panel. It shows the journal model (rows, modified
-// state, save, the watch for other writers) and holds the settings and the
-// undo history.
+// state, its undo history, save, the watch for other writers) and holds
+// the settings.
 
 #include "exchange/copied.h"
+#include "journal/history.h"
 #include "journal/journal.h"
 #include "journal/journalfile.h"
 #include "settings/settings.h"
 #include "widgets/keptdialog.h"
+#include "workspace/workspace.h"
 #include "worldwind/placenames.h"
 
 #include <QMainWindow>
@@ -18,14 +20,12 @@
 #include <optional>
 
 class QLabel;
-class QUndoStack;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QMenu;
 class QAction;
 class JournalList;
-class QUndoCommand;
 class Form2;
 class Form3;
 class FindBox;
@@ -33,12 +33,13 @@ namespace finder {
 class Finder;
 }
 class QWindow;
-namespace links {
-struct CopiedLocation;
-}
 
 class Form1 : public QMainWindow {
     Q_OBJECT
+    // The open journal the window shows: made first, the settings below
+    // are its own.
+    Workspace* workspace_;
+
 public:
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
@@ -46,11 +47,11 @@ public:
     // Start-up: defaults, log panel folded away, settings file, journal.
     void Form_Load();
 
-    Settings settings;
+    Settings& settings;
 
     // The journal the list shows, and the history of its changes.
     journal::Journal* journal() const { return journal_; }
-    QUndoStack* undoStack() const { return undo_; }
+    QUndoStack* undoStack() const { return journal_->history().stack(); }
 
     void loadVelmora();
     // The same, with the journal read on another thread while the window
@@ -216,15 +217,13 @@ private:
     bool refuseWhenFull();
     // Appends the entry a dialog handed back, or says why not.
     void appendEntry(const QString& name, const QString& link, const QString& comment, bool captured);
-    // One step of the undo history, done now.
-    void doStep(QUndoCommand* step);
-    // A list read again from the file cannot go back to before it.
-    void forgetHistory();
+    // After an undo or redo: the step's selected row in the list and the
+    // fields, or none selected and the fields reset.
+    void showRestoredSelection(int row);
     void showCaption(bool modified);
     // Asks about unsaved changes; false when the user cancelled (or the
     // save they asked for failed).
     bool settleUnsavedChanges(bool* discarded = nullptr);
-    QString journalPath() const;
     void reportUnreadPlaces(const journal::ReadResult& read);
     void resetEntryFields();
 
@@ -236,7 +235,6 @@ private:
     // Shows why a save did not happen, or how the layer went; true once
     // the journal was written.
     bool reportSave(const journal::Journal::SaveResult& saved);
-    placenames::Result writeLayer(const QStringList& rows) const;
     void reportLayer(const placenames::Result& result);
     bool noWorldWindTold_ = false;
 
@@ -249,7 +247,6 @@ private:
 
     QWidget* client_;
     journal::Journal* journal_;
-    QUndoStack* undo_;
     // The caption shows the modified mark.
     bool captionModified_ = false;
     bool logsShown_ = true;

@@ -28,7 +28,7 @@ bool invisible(char32_t c)
 // character at all.
 bool linkCharacter(char32_t c)
 {
-    if (c <= 0xFFFF && readable::unsafe(char16_t(c)))
+    if (c <= 0xFFFF && readable::controlOrBidi(char16_t(c)))
         return false;
     switch (QChar::category(c)) {
     case QChar::Other_Control:

@@ -354,12 +354,6 @@ std::optional<Position> position(QStringView link)
     return positionOf(pairValue(link, 1), pairValue(link, 2));
 }
 
-Readings readings(QStringView link)
-{
-    const std::optional<QStringView> latText = pairValue(link, 1), lonText = pairValue(link, 2);
-    return {positionOf(latText, lonText), latText ? readNumber(*latText) : 0.0f, lonText ? readNumber(*lonText) : 0.0f};
-}
-
 std::optional<double> readAngle(const QString& text, const QLocale& locale)
 {
     // Group separators are refused: "1.000" must not become 1000 in one

@@ -100,13 +100,4 @@ struct GeoPoint {
 // A geo: URI (blanks around it allowed), or nothing.
 std::optional<GeoPoint> readGeoUri(QStringView text);
 
-// Both readings of a link at once, each pair found once: `exact` as
-// position() gives it, and the layer's as pairNumber(link, 1) and (link, 2).
-struct Readings {
-    std::optional<Position> exact;
-    float layerLatitude = 0;
-    float layerLongitude = 0;
-};
-Readings readings(QStringView link);
-
 }  // namespace links

@@ -1,0 +1,81 @@
+#pragma once
+// The journal's undo history: each change of the rows a step that can be
+// undone and done again, named for the Edit menu ("Remove "Paris""). Each
+// step knows the row that was selected before it and after it, so that an
+// undo or a redo puts the selection back with the rows. The journal is
+// modified exactly when the history is not at its saved step.
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUndoStack>
+
+#include <optional>
+
+struct RowFields;
+
+namespace journal {
+
+class Journal;
+
+// Why a place is not taken into the journal; the text says it to the user.
+struct Refusal {
+    enum Kind {
+        NoLink,   // a place needs a link
+        Full,     // the journal holds the most places it can
+        TooLong,  // a field is longer than the window's boxes hold
+    };
+    Kind kind;
+    QString text;
+};
+
+class History : public QObject {
+    Q_OBJECT
+public:
+    explicit History(Journal& journal);
+
+    // A step's name for a place: the verb and the place's name, quoted.
+    static QString stepText(const QString& verb, const QString& row);
+
+    QUndoStack* stack() { return &stack_; }
+    int count() const { return stack_.count(); }
+    // Forgets every step: the rows were read again from the file.
+    void clear() { stack_.clear(); }
+    // The present step is the one the file holds.
+    void markSaved() { stack_.setClean(); }
+    void undo() { stack_.undo(); }
+    void redo() { stack_.redo(); }
+
+    // The steps, each done at once. `selected` is the row selected when
+    // the change is made (-1: none).
+    // Rows added at the end (Add, a captured place, an import): the
+    // selection stays.
+    void append(const QStringList& rows, const QString& text, int selected);
+    // Row i replaced: Update, row i selected.
+    void replace(int i, const QString& row);
+    // The same for one place typed or captured, unless it is refused:
+    // the step is named "`verb` "name"".
+    std::optional<Refusal> add(const RowFields& place, const QString& verb, int selected);
+    std::optional<Refusal> update(int i, const RowFields& place);
+    // Row i taken out: Remove; nothing selected after it.
+    void remove(int i);
+    // Row i moved by `offset` (-1 Up, 1 Down), selected where it goes.
+    void move(int i, int offset);
+    // The rows put in a new order (see Journal::reorder): a Sort; the
+    // selected place stays selected where it goes. An order that changes
+    // nothing adds no step.
+    void reorder(const QList<int>& order, const QString& text, int selected);
+    // Every row replaced by what a save wrote: nothing selected.
+    void takeRows(const QStringList& rows, const QString& text);
+
+signals:
+    // After an undo or a redo: the row the step had selected, or -1.
+    void selectionRestored(int row);
+
+private:
+    class Step;
+    Journal& journal_;
+    QUndoStack stack_;
+};
+
+}  // namespace journal
