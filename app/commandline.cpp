@@ -131,7 +131,6 @@ private:
     QTextStream& out_;
     QTextStream& err_;
     Workspace workspace_;
-    Settings& settings_ = workspace_.settings;
     journal::Journal& journal_ = workspace_.journal();
     // An import: each file as shown and what it holds; the places it adds
     // and the line said for each file.
