@@ -119,12 +119,7 @@ public:
             out_ << "No conflict copies of the journal to merge" << Qt::endl;
             return kUnchanged;
         }
-        if (!saved.layerFailures.isEmpty())
-            return fail(QStringLiteral("the journal was saved, but the World Wind layer could not all be written: ")
-                            + saved.layerFailures.join(QStringLiteral("; ")),
-                        kLayerNotWritten);
-        out_ << "placenames files written" << Qt::endl;
-        return kDone;
+        return layerOutcome(saved);
     }
 
 private:
@@ -175,12 +170,7 @@ private:
         }
         if (added_.isEmpty())
             return stopped_;  // only copies were merged
-        if (!saved.layerFailures.isEmpty())
-            return fail(QStringLiteral("the journal was saved, but the World Wind layer could not all be written: ")
-                            + saved.layerFailures.join(QStringLiteral("; ")),
-                        kLayerNotWritten);
-        out_ << "placenames files written" << Qt::endl;
-        return kDone;
+        return layerOutcome(saved);
     }
 
     // The journal as read under the turn with the new places after it, by
@@ -238,6 +228,18 @@ private:
             out_ << line << Qt::endl;
         for (const QString& line : saved.copiesLeft)
             err_ << "velmora: " << line << Qt::endl;
+    }
+
+    // The end of a save that wrote the journal: the layer written whole, or
+    // which of its files were not.
+    int layerOutcome(const journal::Journal::SaveResult& saved)
+    {
+        if (!saved.layerFailures.isEmpty())
+            return fail(QStringLiteral("the journal was saved, but the World Wind layer could not all be written: ")
+                            + saved.layerFailures.join(QStringLiteral("; ")),
+                        kLayerNotWritten);
+        out_ << "placenames files written" << Qt::endl;
+        return kDone;
     }
 
     int fail(const QString& line, int code = kFailed)
