@@ -257,7 +257,7 @@ void csvField(OutBytes& out, QStringView s)
 
 Import readCsv(QByteArrayView bytes)
 {
-    const QString text = decoded(withoutBom(bytes));
+    const QString text = carried(decoded(withoutBom(bytes)));
     return Reader(text).run();
 }
 

@@ -73,7 +73,7 @@ std::optional<dom::object> objectAt(dom::object o, std::string_view key)
 
 QString text(std::optional<std::string_view> s)
 {
-    return s ? QString::fromUtf8(s->data(), qsizetype(s->size())) : QString();
+    return s ? carried(QString::fromUtf8(s->data(), qsizetype(s->size()))) : QString();
 }
 
 // A number, or a number written as a string (as older saved places hold

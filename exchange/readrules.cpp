@@ -287,4 +287,13 @@ QString tooLarge(qint64 size)
         .arg(kMaxFileSize >> 20);
 }
 
+QString carried(QString text)
+{
+    for (qsizetype i = text.indexOf(QChar(0xFFFE)); i >= 0; i = text.indexOf(QChar(0xFFFE), i + 1))
+        text[i] = QChar(0xFFFD);
+    for (qsizetype i = text.indexOf(QChar(0xFFFF)); i >= 0; i = text.indexOf(QChar(0xFFFF), i + 1))
+        text[i] = QChar(0xFFFD);
+    return text;
+}
+
 }  // namespace exchange

@@ -28,6 +28,10 @@ QStringView withoutLeadingBom(QStringView text);
 // U+FEFF first in it is kept, since it was not first in the text.
 QString wide(QByteArrayView text);
 
+// U+FFFE and U+FFFF, which no file we write can carry (they go out as
+// U+FFFD), read as U+FFFD, so that a place reads back as it was written.
+QString carried(QString text);
+
 // Blanks and line ends around a link copied into a file are not part of it.
 QByteArrayView trimmedLink(QByteArrayView link);
 QStringView trimmedLink(QStringView link);
