@@ -9,10 +9,8 @@ xvfb-run -a ctest --test-dir "$root/build" --output-on-failure --timeout 600 "$@
 
 # The same suite built by clang with AddressSanitizer and UBSan (any report
 # fails its test), and each fuzzing target for a short fixed time. The
-# browser page and the Windows cross-build run none of our C++ there; the
-# real Marble's window-manager story is judged in the build above (under
-# the sanitizers the minimised globe is not brought forward in time: open).
+# browser page and the Windows cross-build run none of our C++ there.
 "$root/scripts/sanitized.sh" -DVELMORA_WERROR=ON
 LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp" \
   xvfb-run -a ctest --test-dir "$root/build-asan" --output-on-failure --timeout 600 \
-  -E '^(webview_chromium|win32_layer_mingw|test_marble)$' "$@"
+  -E '^(webview_chromium|win32_layer_mingw)$' "$@"
