@@ -69,10 +69,10 @@ public:
                         kNotUnderstood);
         if (!readSettings() || !saveFolderExists() || !readJournal())
             return kFailed;
-        QString error;
-        if (!exchange::writeFile(file, journal_.rows(), &error))
-            return fail(QStringLiteral("%1 could not be written: %2").arg(readable::fileName(file), error));
-        out_ << "Exported " << placesText(journal_.rows().size()) << " to " << readable::fileName(file) << Qt::endl;
+        const ExportOutcome exported = workspace_.exportTo(file);
+        if (!exported.ok())
+            return fail(exported.line());
+        out_ << exported.line() << Qt::endl;
         return kDone;
     }
 
@@ -85,12 +85,11 @@ public:
         for (const QString& file : files) {
             exchange::ImportFile read = exchange::readForImport(file);
             if (!read.found.ok())
-                return notImported(read.shown, readable::message(read.found.error));
+                return fail(texts::notImported(read.shown, readable::message(read.found.error)));
             read_.append(std::move(read));
         }
         if (exchange::placesIn(read_) == 0) {
-            for (const exchange::ImportFile& file : std::as_const(read_))
-                reports_ << file.shown + QStringLiteral(": ") + exchange::summary(file.found);
+            reports_ = workspace_.planImport(read_).fileLines();
             return nothingToImport();
         }
         return saveImport();
@@ -110,8 +109,7 @@ public:
             return kFailed;
         if (saved.outcome == journal::Journal::SaveResult::NoTurn
             || saved.outcome == journal::Journal::SaveResult::NotWritten)
-            return fail(QStringLiteral("the journal %1 could not be saved: %2; it is unchanged")
-                            .arg(paths::shown(path), saved.why));
+            return fail(texts::notSaved(path, saved.why));
         reportCopies(saved);
         if (saved.copiesMerged.isEmpty()) {
             if (!saved.copiesLeft.isEmpty())
@@ -162,9 +160,7 @@ private:
         reportCopies(saved);
         switch (saved.outcome) {
         case journal::Journal::SaveResult::NoTurn:
-        case journal::Journal::SaveResult::NotWritten:
-            return fail(QStringLiteral("the journal %1 could not be saved: %2; it is unchanged")
-                            .arg(paths::shown(path), saved.why));
+        case journal::Journal::SaveResult::NotWritten: return fail(texts::notSaved(path, saved.why));
         case journal::Journal::SaveResult::Stopped: return stopped_;
         case journal::Journal::SaveResult::Written: break;
         }
@@ -180,34 +176,22 @@ private:
     {
         if (!journalReadInFull())
             return false;
-        const exchange::ImportPlan plan = exchange::planImport(journal_.rows(), read_);
-        switch (plan.outcome) {
-        case exchange::ImportPlan::Refused:
-            stopped_ = plan.tooMany() ? fail(
-                           QStringLiteral("the journal holds %1 and the files %2, more than the %3 a journal "
-                                          "can hold; the journal is unchanged")
-                               .arg(placesText(plan.held), placesText(plan.rows.size()), QString::number(kMaxRows)))
-                                      : notImported(plan.refusedFile, plan.why);
-            return false;
+        const ImportOutcome planned = workspace_.planImport(read_);
+        switch (planned.plan.outcome) {
+        case exchange::ImportPlan::Refused: stopped_ = fail(planned.refusal()); return false;
         case exchange::ImportPlan::NothingNew:
-            reportFiles(plan);
+            reports_ = planned.fileLines();
             // Conflict copies merged meanwhile are written all the same.
             stopped_ = journal_.isModified() ? nothingNew() : nothingToImport();
             return false;
         case exchange::ImportPlan::Adds: break;
         }
-        reportFiles(plan);
+        reports_ = planned.fileLines();
         for (const QString& report : std::as_const(reports_))
             out_ << report << Qt::endl;
-        added_ = plan.rows;
-        journal_.append(plan.rows);
+        added_ = planned.plan.rows;
+        journal_.append(added_);
         return true;
-    }
-
-    void reportFiles(const exchange::ImportPlan& plan)
-    {
-        for (const exchange::ImportFile& file : plan.files)
-            reports_ << file.shown + QStringLiteral(": ") + exchange::summary(file.found);
     }
 
     // Said before the layer is written: the journal is saved by then.
@@ -248,16 +232,10 @@ private:
         return code;
     }
 
-    int notImported(const QString& shownFile, const QString& why)
-    {
-        return fail(shownFile + QStringLiteral(" was not imported: ") + why
-                    + QStringLiteral("; the journal is unchanged"));
-    }
-
     bool readSettings()
     {
         const QString ini = Workspace::settingsFile();
-        if (workspace_.readSettings())
+        if (workspace_.openSettings())
             return true;
         fail(QStringLiteral("no readable settings file %1 in %2; start velmora without arguments to choose "
                             "the save folder")
@@ -281,7 +259,7 @@ private:
     // not be replaced, nor exported as if it were whole.
     bool readJournal()
     {
-        journal_.open(workspace_.journalPath());
+        workspace_.openJournal();
         return journalReadInFull();
     }
 
@@ -290,13 +268,7 @@ private:
         const journal::ReadResult& read = journal_.asRead();
         if (read.complete())
             return true;
-        const QString why = !read.opened ? read.whyNotRead
-                            : read.firstCrowdedLine > 0
-                                ? QStringLiteral("line %1 holds more than one place").arg(read.firstCrowdedLine)
-                                : QStringLiteral("reading stopped at line %1").arg(read.stoppedAtLine);
-        fail(QStringLiteral("the journal %1 could not be read in full (%2); open it in the window to mend it, "
-                            "nothing was changed")
-                 .arg(paths::shown(read.path), why));
+        fail(texts::notReadInFull(read));
         return false;
     }
 };

@@ -334,7 +334,7 @@ private slots:
         QVERIFY(w->isModified());
 
         // Up on the first row and Down on the last do nothing.
-        w->setModified(false);
+        w->journal()->setModified(false);
         w.click(w->Command9);
         w.clickRow(3);
         w.click(w->Command10);
@@ -373,7 +373,7 @@ private slots:
         QCOMPARE(Clipboard::text(), QStringLiteral("kept"));
         QTRY_VERIFY(!w.selectionButtonsEnabled());
 
-        w->setModified(false);
+        w->journal()->setModified(false);
         w->Command8_Click();  // nothing selected
         QCOMPARE(w->List1->count(), 3);
         QVERIFY(!w->isModified());
@@ -489,7 +489,7 @@ private slots:
     void aPlaceCopiedDuringASaveIsCapturedAfterIt()
     {
         Window w;
-        w->setModified(true);
+        w->journal()->setModified(true);
         MessageBox::setNonInteractive(false);  // the save's box is up, as for the user
         QPointer<QWidget> saveBox;
         bool duringSave = true;

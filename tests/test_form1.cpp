@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QUndoStack>
 
 using guitest::StartFolder;
 using guitest::whenModal;
@@ -226,16 +227,18 @@ private slots:
     void captionFollowsModifiedState()
     {
         Form1 form;
-        form.setModified(true);
+        const QStringList place{QStringLiteral("a\tworldwind://goto/world=Earth&lat=1&lon=2\t")};
+        form.journal()->history().append(place, QStringLiteral("Add"), -1);
         QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora (modified)"));
         form.setWindowTitle(QStringLiteral("changed elsewhere"));
-        form.setModified(true);  // already modified: the caption is not set again
+        form.journal()->history().append(place, QStringLiteral("Add"), -1);  // marked once: not set again
         QCOMPARE(form.windowTitle(), QStringLiteral("changed elsewhere"));
-        form.setModified(false);
+        form.undoStack()->undo();
+        QCOMPARE(form.windowTitle(), QStringLiteral("changed elsewhere"));
+        form.undoStack()->undo();  // back at the saved step
         QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora"));
-        form.setWindowTitle(QStringLiteral("x"));
-        form.setModified(false);
-        QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora"));
+        form.undoStack()->redo();
+        QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora (modified)"));
     }
 
     void logEmptiesItselfPastFiftyLines()
@@ -257,7 +260,6 @@ private slots:
         Form1 form;
         guitest::startUp(form);
         form.journal()->append(QStringList() << QStringLiteral("L\u0141\"d\\<z>\tworldwind://goto/a\"b\tit's"));
-        form.setModified(true);
         form.Text2->setText(QStringLiteral("typed"));
         form.Text3->setText(QStringLiteral("comment"));
         form.form2()->Text2->setText(QStringLiteral("dialog name"));
@@ -391,7 +393,6 @@ private slots:
         Form1 form;
         guitest::startUp(form);
         form.journal()->append(QStringList() << QStringLiteral("a\tworldwind://goto/world=Earth&lat=1&lon=2\t"));
-        form.setModified(true);
         form.mnuFileSave->trigger();
         const QString why = QStringLiteral("the World Wind folder \"%1\" does not exist")
                                 .arg(QDir::toNativeSeparators(start.path("nowhere")));
@@ -405,7 +406,6 @@ private slots:
             QDir(start.path()).mkpath(QStringLiteral("empty"));
             form.settings.WWDir = QString::fromLatin1(folder);
             form.journal()->append(QStringList() << QStringLiteral("b\tworldwind://goto/world=Earth&lat=3&lon=4\t"));
-            form.setModified(true);
             MessageBox::clearHistory();
             const int logged = form.logList->count();
             form.mnuFileSave->trigger();
@@ -434,7 +434,6 @@ private slots:
         guitest::startUp(form);
         form.show();
         form.journal()->remove(0);
-        form.setModified(true);
 
         MessageBox::setNextAnswer(MessageBox::Cancel);
         form.mnuFileQuit->trigger();
@@ -456,7 +455,6 @@ private slots:
         guitest::startUp(form);
         form.show();
         form.journal()->remove(0, form.journal()->count());
-        form.setModified(true);
         MessageBox::setNextAnswer(MessageBox::Discard);
         QVERIFY(form.close());
         QCOMPARE(start.read("velmora.js"), kTwoPlaces);
@@ -471,7 +469,6 @@ private slots:
         Form1 form;
         guitest::startUp(form);
         form.journal()->remove(0);
-        form.setModified(true);
         auto confirmOther = [&](QWidget*) {
             form.form3()->Text1->setText(QStringLiteral("other"));
             QTest::mouseClick(form.form3()->Command3, Qt::LeftButton);
@@ -498,7 +495,6 @@ private slots:
 
         // Save writes into the old save folder before switching.
         form.journal()->append(QStringList() << QStringLiteral("new\tlink\t"));
-        form.setModified(true);
         MessageBox::setNextAnswer(MessageBox::Save);
         whenModal([&](QWidget*) {
             form.form3()->Text1->setText(QStringLiteral(".\\"));

@@ -3,7 +3,6 @@
 #include "dialogs/form2.h"
 #include "dialogs/form3.h"
 #include "dialogs/frmabout.h"
-#include "exchange/journalimport.h"
 #include "exchange/places.h"
 #include "journal/journal.h"
 #include "journal/journalfile.h"
@@ -60,10 +59,6 @@ constexpr int kMostLogLines = 50;
 constexpr int kAddedNamesShown = 3;
 // Between a caption and its box, in twips.
 constexpr float kCaptionGap = 100.0f;
-// The page's own four files first, then the map's libraries and outlines.
-const char* const kWebViewFiles[] = {
-    "velmoralib.js", "velmora.html",           "velmora.css",   "bg.jpg",      "d3-array.min.js",
-    "d3-geo.min.js", "topojson-client.min.js", "world-110m.js", "world-50m.js"};
 
 // The window's client area. Its repaints drive the clipboard capture; a
 // control that redraws itself (a blinking cursor, a pressed button) is not
@@ -224,8 +219,7 @@ void Form1::Form_Load()
     logsShown_ = true;
     Command6_Click();
     // Settings read before a failing value stay; the dialog then shows them.
-    if (!workspace_->readSettings()) {
-        journal_->setUnread(workspace_->journalPath());  // where a save goes when the dialog is cancelled
+    if (!workspace_->openSettings()) {
         configure();
         return;
     }
@@ -234,12 +228,12 @@ void Form1::Form_Load()
 
 void Form1::loadVelmora()
 {
-    reportUnreadPlaces(journal_->open(workspace_->journalPath()));
+    reportUnreadPlaces(workspace_->openJournal());
 }
 
 void Form1::loadVelmoraWhileShown()
 {
-    journal_->openInBackground(workspace_->journalPath());
+    workspace_->openJournalInBackground();
     // The user's first key or click waits for the rows, so that no command
     // ever sees the list before it is read.
     qApp->installEventFilter(this);
@@ -283,8 +277,7 @@ void Form1::journalCopiesFound()
 
 void Form1::logCopies(const journal::Journal::SaveResult& saved)
 {
-    for (const QString& line : saved.copiesMerged + saved.copiesLeft)
-        log(line);
+    logAll(saved.copiesMerged + saved.copiesLeft);
 }
 
 void Form1::reportUnreadPlaces(const journal::ReadResult& read)
@@ -393,22 +386,17 @@ bool Form1::saveVelmora()
     log(QStringLiteral("Velmora updated successfully"));
     List1->clearSelectedRow();  // nothing selected in the list as in the file
     journal_->takeSaved(saved);
-    showCaption(false);
     resetEntryFields();
     return true;
 }
 
 bool Form1::reportSave(const journal::Journal::SaveResult& saved)
 {
-    const QString path = paths::shown(journal_->path());
     switch (saved.outcome) {
     case journal::Journal::SaveResult::NoTurn:
-        MessageBox::information(
-            this,
-            QStringLiteral("The journal could not be saved to %1: %2. Try again in a moment.").arg(path, saved.why));
-        return false;
     case journal::Journal::SaveResult::NotWritten:
-        MessageBox::information(this, QStringLiteral("The journal could not be saved to %1: %2.").arg(path, saved.why));
+        MessageBox::information(this, texts::saveFailed(journal_->path(), saved.why,
+                                                        saved.outcome == journal::Journal::SaveResult::NoTurn));
         return false;
     case journal::Journal::SaveResult::Stopped: return false;
     case journal::Journal::SaveResult::Written: reportLayer(placenames::Result{saved.layerFailures}); return true;
@@ -440,24 +428,16 @@ void Form1::resetEntryFields()
     dialog->Text3->setText(QString());
 }
 
-void Form1::setModified(bool flag)
-{
-    journal_->setModified(flag);
-    showCaption(flag);
-}
-
 void Form1::showCaption(bool modified)
 {
-    // Marked once: a second change does not set the caption again.
-    if (modified) {
-        if (captionModified_)
-            return;
-        captionModified_ = true;
-        setWindowTitle(kCaptionModified);
-        return;
-    }
-    captionModified_ = false;
-    setWindowTitle(kCaption);
+    // Called when the state changes, not on every change: marked once.
+    setWindowTitle(modified ? kCaptionModified : kCaption);
+}
+
+void Form1::logAll(const QStringList& lines)
+{
+    for (const QString& line : lines)
+        log(line);
 }
 
 void Form1::log(const QString& logEvent)
@@ -478,18 +458,13 @@ Form3* Form1::form3()
     return form3_.get(nullptr);  // a window of its own: on first start it is the only one
 }
 
-bool Form1::settleUnsavedChanges(bool* discarded)
+bool Form1::settleUnsavedChanges()
 {
-    if (discarded)
-        *discarded = false;
     if (!journal_->isModified())
         return true;
     switch (MessageBox::askSaveDiscardCancel(this, QStringLiteral("Save changes to the journal?"))) {
     case MessageBox::Save: return saveVelmora();
-    case MessageBox::Discard:
-        if (discarded)
-            *discarded = true;
-        return true;
+    case MessageBox::Discard: return true;
     default: return false;
     }
 }
@@ -507,17 +482,15 @@ void Form1::configure()
     // Unsaved changes are settled with the settings as they were, before
     // the list is replaced by the journal of the new save folder.
     const journal::Journal::Busy hold(*journal_);
-    bool discarded = false;
-    if (!settleUnsavedChanges(&discarded)) {
+    if (!settleUnsavedChanges()) {
         QDir::setCurrent(startFolder);
         return;
     }
-    takeConfiguration(dialog);
-    writeSettings();
-    loadVelmora();
-    if (discarded)
-        setModified(false);
-    copyWebViewFiles();
+    const ConfigureOutcome done = workspace_->configure(takeConfiguration(dialog));
+    if (!done.settingsNotSaved.isEmpty())
+        MessageBox::information(this, done.settingsNotSaved);
+    reportUnreadPlaces(done.read);
+    logAll(done.log);
 }
 
 void Form1::fillConfiguration(Form3* dialog) const
@@ -528,38 +501,18 @@ void Form1::fillConfiguration(Form3* dialog) const
                            settings.fontItalic_);
 }
 
-void Form1::takeConfiguration(const Form3* dialog)
+Settings Form1::takeConfiguration(const Form3* dialog) const
 {
-    settings.SaveDir = dialog->Text1->text();
-    settings.WWDir = dialog->Text2->text();
+    Settings chosen = settings;
+    chosen.SaveDir = dialog->Text1->text();
+    chosen.WWDir = dialog->Text2->text();
     const QFont font = dialog->Label2->font();
-    settings.fontName_ = dialog->previewFontName();
-    settings.fontSize_ = Workspace::fontSize(font.pointSizeF());
-    settings.fontColor_ = dialog->previewColor();
-    settings.fontBold_ = font.bold();
-    settings.fontItalic_ = font.italic();
-}
-
-void Form1::writeSettings()
-{
-    QString reason;
-    if (!workspace_->writeSettings(&reason))
-        MessageBox::information(this, QStringLiteral("The settings could not be saved to %1: %2.")
-                                          .arg(paths::shown(Workspace::settingsFile()), reason));
-}
-
-void Form1::copyWebViewFiles()
-{
-    log(QStringLiteral("Copying other files (jsLib, html, css)"));
-    for (const char* name : kWebViewFiles) {
-        const QString file = QString::fromLatin1(name);
-        // Never over an existing file: a page the user changed in the save
-        // folder stays as it is.
-        const QString target = paths::local(paths::join(settings.SaveDir, file));
-        QString why;
-        if (!textfile::copyIfMissing(file, target, textfile::kMostCopied, &why) && !why.isEmpty())
-            log(QStringLiteral("%1 was not copied: %2").arg(paths::shown(target), why));
-    }
+    chosen.fontName_ = dialog->previewFontName();
+    chosen.fontSize_ = Workspace::fontSize(font.pointSizeF());
+    chosen.fontColor_ = dialog->previewColor();
+    chosen.fontBold_ = font.bold();
+    chosen.fontItalic_ = font.italic();
+    return chosen;
 }
 
 void Form1::Form_Unload()
@@ -624,11 +577,10 @@ void Form1::Command12_Click()
 void Form1::Command3_Click()
 {
     // A save folder made by hand after Configuration gets its page now.
-    const QString page = paths::local(paths::join(settings.SaveDir, QStringLiteral("velmora.html")));
-    if (QFileInfo(page).dir().exists() && !QFileInfo::exists(page))
-        copyWebViewFiles();
+    if (workspace_->webPageMissing())
+        logAll(workspace_->copyWebViewFiles());
     log(QStringLiteral("Opening velmora with default browser"));
-    shellOpen(paths::shown(paths::join(settings.SaveDir, QStringLiteral("velmora.html"))), Shell::kShowNormal);
+    shellOpen(workspace_->webPage(), Shell::kShowNormal);
 }
 
 void Form1::Command4_Click()
@@ -731,38 +683,10 @@ void Form1::mnuFileImport_Click()
 
 bool Form1::importPlaces(const QString& file)
 {
-    const QString shown = readable::fileName(file);
-    log(QStringLiteral("Importing places from ") + shown);
-    const exchange::ImportPlan plan = exchange::planImport(journal_->rows(), {exchange::readForImport(file)});
-    switch (plan.outcome) {
-    case exchange::ImportPlan::Refused: {
-        const QString why = plan.tooMany()
-                                ? QStringLiteral("the list holds %1 and the file %2, more than the %3 places a "
-                                                 "journal can hold")
-                                      .arg(placesText(plan.held), placesText(plan.rows.size()),
-                                           QString::number(kMaxRows))
-                                : plan.why;
-        MessageBox::information(this, QStringLiteral("Nothing was imported from %1: %2.").arg(shown, why));
-        return false;
-    }
-    case exchange::ImportPlan::NothingNew: {
-        const exchange::Import& found = plan.files.first().found;
-        const QString text = found.alreadyInList > 0
-                                 ? QStringLiteral("%2 (%1); the list is unchanged.")
-                                 : QStringLiteral("No places were found in %1 (%2); the list is unchanged.");
-        MessageBox::information(this, text.arg(shown, exchange::summary(found)));
-        return false;
-    }
-    case exchange::ImportPlan::Adds: break;
-    }
-    // The menu names the file alone, not its folders.
-    journal_->history().append(plan.rows,
-                               QStringLiteral("Import from %1").arg(readable::fileName(QFileInfo(file).fileName())),
-                               List1->selectedRow());
-    MessageBox::information(this, QStringLiteral("Imported from %1: %2.\n\nThe places are at the end of the list; "
-                                                 "save to keep them in the journal.")
-                                      .arg(shown, exchange::summary(plan.files.first().found)));
-    return true;
+    log(QStringLiteral("Importing places from ") + readable::fileName(file));
+    const ImportOutcome imported = workspace_->import(file, List1->selectedRow());
+    MessageBox::information(this, imported.message());
+    return imported.adds();
 }
 
 void Form1::mnuFileExport_Click()
@@ -776,13 +700,8 @@ void Form1::mnuFileExport_Click()
 
 bool Form1::exportPlaces(const QString& file)
 {
-    const QString shown = readable::fileName(file);
-    log(QStringLiteral("Exporting places to ") + shown);
-    QString error;
-    if (!exchange::writeFile(file, journal_->rows(), &error)) {
-        MessageBox::information(this, QStringLiteral("The places could not be exported to %1: %2.").arg(shown, error));
-        return false;
-    }
-    MessageBox::information(this, QStringLiteral("%1 exported to %2.").arg(placesText(journal_->count()), shown));
-    return true;
+    log(QStringLiteral("Exporting places to ") + readable::fileName(file));
+    const ExportOutcome exported = workspace_->exportTo(file);
+    MessageBox::information(this, exported.message());
+    return exported.ok();
 }

@@ -61,9 +61,9 @@ public:
     // Returns false, having changed nothing but showing why, when the
     // journal file could not be written.
     bool saveVelmora();
-    void setModified(bool flag);
     bool isModified() const { return journal_->isModified(); }
     void log(const QString& logEvent);
+    void logAll(const QStringList& lines);
     // The places of a KML or GPX file appended to the list; false, with a
     // message and the list unchanged, when none could be.
     bool importPlaces(const QString& file);
@@ -177,9 +177,8 @@ private:
     // The Configuration dialog, step by step.
     void configure();
     void fillConfiguration(Form3* dialog) const;
-    void takeConfiguration(const Form3* dialog);
-    void writeSettings();
-    void copyWebViewFiles();
+    // The settings the dialog was confirmed with.
+    Settings takeConfiguration(const Form3* dialog) const;
     void Form_Resize();
     void Form_Paint();
     void Form_Unload();
@@ -223,7 +222,7 @@ private:
     void showCaption(bool modified);
     // Asks about unsaved changes; false when the user cancelled (or the
     // save they asked for failed).
-    bool settleUnsavedChanges(bool* discarded = nullptr);
+    bool settleUnsavedChanges();
     void reportUnreadPlaces(const journal::ReadResult& read);
     void resetEntryFields();
 
@@ -247,8 +246,6 @@ private:
 
     QWidget* client_;
     journal::Journal* journal_;
-    // The caption shows the modified mark.
-    bool captionModified_ = false;
     bool logsShown_ = true;
     bool paintHookPending_ = false;
     QPointer<QWindow> watchedWindow_;

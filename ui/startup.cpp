@@ -1,21 +1,16 @@
 #include "startup.h"
 
 #include "form1.h"
-#include "journal/journal.h"
-#include "journal/journalfile.h"
-#include "settings/settings.h"
 #include "widgets/look.h"
+#include "workspace/workspace.h"
 
 namespace startup {
 
 void readJournalAhead()
 {
-    // Form_Load reads the settings file again in its turn and takes this
-    // read only for the same journal; without a readable settings file
-    // the Configuration dialog comes first and nothing is read here.
-    Settings settings;
-    if (settingsfile::read(QString::fromLatin1(settingsfile::kFileName), settings))
-        journal::Journal::readAhead(journal::journalPath(settings.SaveDir));
+    // Form_Load opens the settings again in its turn and takes this read
+    // only for the same journal.
+    Workspace::readAhead();
 }
 
 std::unique_ptr<Form1> showWindow(QApplication& app)

@@ -1,8 +1,14 @@
 #include "workspace.h"
 
+#include "journal/history.h"
 #include "journal/journalfile.h"
+#include "platform/paths.h"
+#include "platform/readable.h"
+#include "platform/textfile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cmath>
@@ -57,4 +63,107 @@ journal::Journal::SaveResult Workspace::save(int waitMs, const journal::Journal:
                    settings.WWDir, [&layerData] { return layerData.get(); }, placenames::labelFont(settings))
             .failures;
     });
+}
+
+bool Workspace::openSettings()
+{
+    if (readSettings())
+        return true;
+    journal_->setUnread(journalPath());
+    return false;
+}
+
+const journal::ReadResult& Workspace::openJournal()
+{
+    return journal_->open(journalPath());
+}
+
+void Workspace::openJournalInBackground()
+{
+    journal_->openInBackground(journalPath());
+}
+
+void Workspace::readAhead()
+{
+    // Without a readable settings file the Configuration dialog comes
+    // first, and nothing is read here.
+    Settings settings;
+    if (settingsfile::read(settingsFile(), settings))
+        journal::Journal::readAhead(journal::journalPath(settings.SaveDir));
+}
+
+ImportOutcome Workspace::planImport(QList<exchange::ImportFile> files) const
+{
+    return {exchange::planImport(journal_->rows(), std::move(files))};
+}
+
+ImportOutcome Workspace::import(const QString& file, int selected)
+{
+    ImportOutcome outcome = planImport({exchange::readForImport(file)});
+    // The menu names the file alone, not its folders.
+    if (outcome.adds())
+        journal_->history().append(outcome.plan.rows,
+                                   QStringLiteral("Import from %1").arg(readable::fileName(QFileInfo(file).fileName())),
+                                   selected);
+    return outcome;
+}
+
+ExportOutcome Workspace::exportTo(const QString& file) const
+{
+    ExportOutcome outcome;
+    outcome.shown = readable::fileName(file);
+    outcome.places = journal_->count();
+    outcome.written = exchange::writeFile(file, journal_->rows(), &outcome.error);
+    return outcome;
+}
+
+ConfigureOutcome Workspace::configure(const Settings& chosen)
+{
+    ConfigureOutcome outcome;
+    settings = chosen;
+    QString why;
+    if (!writeSettings(&why))
+        outcome.settingsNotSaved = texts::settingsNotSaved(why);
+    outcome.read = openJournal();
+    // The list is the journal of the new folder: any changes before were
+    // saved or given up.
+    journal_->setModified(false);
+    outcome.log = copyWebViewFiles();
+    return outcome;
+}
+
+namespace {
+
+const QString kWebPage = QStringLiteral("velmora.html");
+// The page's own four files first, then the map's libraries and outlines.
+const char* const kWebViewFiles[] = {
+    "velmoralib.js", "velmora.html",           "velmora.css",   "bg.jpg",      "d3-array.min.js",
+    "d3-geo.min.js", "topojson-client.min.js", "world-110m.js", "world-50m.js"};
+
+}  // namespace
+
+QString Workspace::webPage() const
+{
+    return paths::shown(paths::join(settings.SaveDir, kWebPage));
+}
+
+bool Workspace::webPageMissing() const
+{
+    const QString page = paths::local(paths::join(settings.SaveDir, kWebPage));
+    return QFileInfo(page).dir().exists() && !QFileInfo::exists(page);
+}
+
+QStringList Workspace::copyWebViewFiles() const
+{
+    QStringList log{QStringLiteral("Copying other files (jsLib, html, css)")};
+    for (const char* name : kWebViewFiles) {
+        const QString file = QString::fromLatin1(name);
+        // Never over an existing file: a page the user changed in the save
+        // folder stays as it is.
+        const QString target = paths::local(paths::join(settings.SaveDir, file));
+        QString why;
+        if (!textfile::copyIfMissing(file, target, textfile::kMostCopied, &why) && !why.isEmpty())
+            log << QStringLiteral("%1 was not copied: %2").arg(paths::shown(target), why);
+    }
+    return log;
 }

@@ -4,6 +4,7 @@
 // save, watch) and the World Wind layer each save writes. No widgets.
 
 #include "journal/journal.h"
+#include "outcomes.h"
 #include "settings/settings.h"
 #include "worldwind/placenames.h"
 
@@ -32,6 +33,39 @@ public:
 
     // The journal of the save folder.
     QString journalPath() const;
+    // Opening, the same for the window, its start-up and the command line:
+    // the settings file read, false when it cannot be read whole; the
+    // journal is then left unread where the settings read so far put it,
+    // so that a save asks before it replaces the file.
+    bool openSettings();
+    // The journal those settings name, read now or on another thread.
+    const journal::ReadResult& openJournal();
+    void openJournalInBackground();
+    // Before the application is built: the journal the settings file names
+    // begins to be read, for the first openJournalInBackground to take.
+    static void readAhead();
+
+    // The places of `files` that join the rows as they stand, by the one
+    // import rule, the rows unchanged.
+    ImportOutcome planImport(QList<exchange::ImportFile> files) const;
+    // One file read and its new places appended as one step of the
+    // history, named after the file; `selected` is the row selected before.
+    ImportOutcome import(const QString& file, int selected);
+    // The rows written as a places file, in the format of its extension.
+    ExportOutcome exportTo(const QString& file) const;
+
+    // New settings taken: written, the journal of their save folder read in
+    // place of the rows (unsaved changes were settled before), the web
+    // view's files copied into it.
+    ConfigureOutcome configure(const Settings& chosen);
+    // The web page in the save folder, as the desktop is handed it; missing
+    // while its folder exists (one made by hand after Configuration).
+    QString webPage() const;
+    bool webPageMissing() const;
+    // Copies the web view's files into the save folder, never over one
+    // there; the lines for the log.
+    QStringList copyWebViewFiles() const;
+
     // The World Wind layer for `rows`, with the label font of the settings.
     placenames::Result writeLayer(const QStringList& rows) const;
     // The save of the rows as they stand: the layer's data is made on
