@@ -203,11 +203,11 @@ private slots:
              "out of range"},
             {"a full journal",
              fullJournal(),
-             "one.kml",
+             "%1 one.kml",
              exchange::kmlBytes({kX}),
              Refused,
              {},
-             "Nothing was imported from one.kml: the list holds 32767 places and the file 1 place, more than the "
+             "Nothing was imported from %1 one.kml: the list holds 32767 places and the file 1 place, more than the "
              "32767 places a journal can hold.",
              "the journal holds 32767 places and the files 1 place, more than the 32767 a journal can hold; the "
              "journal is unchanged"},
