@@ -358,11 +358,6 @@ private slots:
         QCOMPARE(open.journal().count(), 0);
         QCOMPARE(open.webPage(), QDir::current().absoluteFilePath(QStringLiteral("elsewhere/velmora.html")));
         QVERIFY(!open.webPageMissing());  // no such folder: nothing to copy into
-
-        const Said said = commandLine({QStringLiteral("export"), QStringLiteral("out.kml")});
-        QCOMPARE(said.code, 1);
-        QVERIFY2(said.err.startsWith(QStringLiteral("velmora: no readable settings file velmora.ini in ")),
-                 qPrintable(said.err));
     }
 
     void fontSizesAreWholeAndInRange()
@@ -378,36 +373,15 @@ private slots:
             QCOMPARE(int(Workspace::fontSize(points)), size);
     }
 
-    void textsOfSavesAndReads()
+    // The words of a save that did not write: the window's box, the command line's line.
+    void textsOfFailedSaves()
     {
-        journal::ReadResult notOpened;
-        notOpened.path = QStringLiteral("/srv/save/velmora.js");
-        notOpened.whyNotRead = QStringLiteral("it is a folder");
-        journal::ReadResult crowded = notOpened;
-        crowded.opened = true;
-        crowded.firstCrowdedLine = 4;
-        journal::ReadResult stopped = notOpened;
-        stopped.opened = true;
-        stopped.stoppedAtLine = 7;
-        const std::pair<QString, QString> cases[] = {
-            {texts::notReadInFull(notOpened), "the journal /srv/save/velmora.js could not be read in full (it is a "
-                                              "folder); open it in the window to mend "
-                                              "it, nothing was changed"},
-            {texts::notReadInFull(crowded),
-             "the journal /srv/save/velmora.js could not be read in full (line 4 holds more "
-             "than one place); open it in the window to mend it, nothing was changed"},
-            {texts::notReadInFull(stopped),
-             "the journal /srv/save/velmora.js could not be read in full (reading stopped "
-             "at line 7); open it in the window to mend it, nothing was changed"},
-            {texts::notSaved(QStringLiteral("/srv/save/velmora.js"), QStringLiteral("No space left on device")),
-             "the journal /srv/save/velmora.js could not be saved: No space left on device; it is unchanged"},
-            {texts::saveFailed(QStringLiteral("/srv/velmora.js"), QStringLiteral("busy"), true),
-             "The journal could not be saved to /srv/velmora.js: busy. Try again in a moment."},
-            {texts::saveFailed(QStringLiteral("/srv/velmora.js"), QStringLiteral("disk full"), false),
-             "The journal could not be saved to /srv/velmora.js: disk full."},
-        };
-        for (const auto& [got, expected] : cases)
-            QCOMPARE(got, expected);
+        QCOMPARE(texts::saveFailed(QStringLiteral("/srv/velmora.js"), QStringLiteral("busy"), true),
+                 QStringLiteral("The journal could not be saved to /srv/velmora.js: busy. Try again in a moment."));
+        QCOMPARE(texts::saveFailed(QStringLiteral("/srv/velmora.js"), QStringLiteral("disk full"), false),
+                 QStringLiteral("The journal could not be saved to /srv/velmora.js: disk full."));
+        QCOMPARE(texts::notSaved(QStringLiteral("/srv/velmora.js"), QStringLiteral("disk full")),
+                 QStringLiteral("the journal /srv/velmora.js could not be saved: disk full; it is unchanged"));
     }
 };
 
