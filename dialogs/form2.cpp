@@ -1,5 +1,6 @@
 #include "form2.h"
 
+#include "journal/history.h"
 #include "journal/row.h"
 #include "platform/messagebox.h"
 #include "widgets/controls.h"
@@ -91,17 +92,16 @@ void Form2::cmdAdd_Click()
 
 bool Form2::fitsTheJournal()
 {
-    const std::pair<QLineEdit*, QLatin1String> boxes[] = {
-        {Text1, QLatin1String("link")}, {Text2, QLatin1String("name")}, {Text3, QLatin1String("comment")}};
-    for (const auto& [box, what] : boxes) {
-        if (box->text().size() <= kMaxFieldLength)
-            continue;
-        QString text = fieldTooLong(what, box->text().size());
-        text[0] = text[0].toUpper();
-        refuse(box, QStringLiteral("%1; shorten it to add the place.").arg(text));
-        return false;
-    }
-    return true;
+    // Named in the order the dialog shows its boxes.
+    using journal::Refusal;
+    std::optional<Refusal> why = journal::tooLong({Text2->text(), Text1->text(), Text3->text()},
+                                                  {Refusal::Link, Refusal::Name, Refusal::Comment});
+    if (!why)
+        return true;
+    why->text[0] = why->text[0].toUpper();
+    QLineEdit* const boxes[] = {Text2, Text1, Text3};  // by Refusal::Field
+    refuse(boxes[why->field], QStringLiteral("%1; shorten it to add the place.").arg(why->text));
+    return false;
 }
 
 void Form2::cmdCancel_Click()

@@ -1,7 +1,6 @@
 #include "copied.h"
 
 #include "exchange/xmldoc.h"
-#include "journal/row.h"
 #include "worldwind/links.h"
 
 #include <algorithm>
@@ -291,15 +290,6 @@ std::optional<CopiedLocation> copiedLocation(const ClipboardOffer& offer)
     if (const std::optional<QString> uri = onlyUri(offer.uriList))
         return fromGeo(*uri);
     return std::nullopt;
-}
-
-QString refusal(const CopiedLocation& found)
-{
-    for (const auto& [text, what] : {std::pair{&found.link, "link"}, std::pair{&found.name, "name"}})
-        if (text->size() > kMaxFieldLength)
-            return QStringLiteral("The location on the clipboard was not taken: it has %1.")
-                .arg(fieldTooLong(QLatin1String(what), text->size()));
-    return {};
 }
 
 }  // namespace exchange

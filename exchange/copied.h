@@ -46,8 +46,4 @@ struct CopiedLocation {
 // reader would refuse.
 std::optional<CopiedLocation> copiedLocation(const ClipboardOffer& offer);
 
-// Why the capture refuses `found` rather than cut it: a link or name longer
-// than the dialog's boxes hold. Empty when both fit.
-QString refusal(const CopiedLocation& found);
-
 }  // namespace exchange

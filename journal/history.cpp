@@ -15,18 +15,31 @@ std::optional<Refusal> refusal(const RowFields& place, bool adding, int held)
 {
     if (place.link.isEmpty())
         return Refusal{Refusal::NoLink, QStringLiteral("No placename to add, use worldwind, and copy a location")};
-    if (adding && !Journal::hasRoom(held))
-        return Refusal{Refusal::Full, Journal::fullText()};
-    const std::pair<const QString*, QLatin1StringView> fields[] = {{&place.name, QLatin1StringView("name")},
-                                                                   {&place.link, QLatin1StringView("link")},
-                                                                   {&place.comment, QLatin1StringView("comment")}};
-    for (const auto& [text, what] : fields)
-        if (text->size() > kMaxFieldLength)
-            return Refusal{Refusal::TooLong, fieldTooLong(what, text->size())};
-    return std::nullopt;
+    if (adding)
+        if (auto why = noRoom(held))
+            return why;
+    return tooLong(place);
 }
 
 }  // namespace
+
+std::optional<Refusal> noRoom(int held)
+{
+    if (Journal::hasRoom(held))
+        return std::nullopt;
+    return Refusal{Refusal::Full, Journal::fullText()};
+}
+
+std::optional<Refusal> tooLong(const RowFields& place, std::initializer_list<Refusal::Field> fields)
+{
+    for (const Refusal::Field field : fields) {
+        static constexpr const char* names[] = {"name", "link", "comment"};
+        const QString& text = field == Refusal::Name ? place.name : field == Refusal::Link ? place.link : place.comment;
+        if (text.size() > kMaxFieldLength)
+            return Refusal{Refusal::TooLong, fieldTooLong(QLatin1StringView(names[field]), text.size()), field};
+    }
+    return std::nullopt;
+}
 
 class History::Step : public QUndoCommand {
 public:
@@ -125,13 +138,16 @@ void History::remove(int i)
         [&j, i, row] { j.insert(i, {row}); }));
 }
 
-void History::move(int i, int offset)
+bool History::move(int i, int offset)
 {
     Journal& j = journal_;
     const int to = i + offset;
+    if (i < 0 || to < 0 || i >= j.count() || to >= j.count())
+        return false;
     stack_.push(new Step(
         *this, stepText(offset < 0 ? QStringLiteral("Up") : QStringLiteral("Down"), j.row(i)), i, to,
         [&j, i, to] { j.swap(i, to); }, [&j, i, to] { j.swap(i, to); }));
+    return true;
 }
 
 void History::takeRows(const QStringList& rows, const QString& text)

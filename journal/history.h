@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QUndoStack>
 
+#include <initializer_list>
 #include <optional>
 
 struct RowFields;
@@ -25,9 +26,19 @@ struct Refusal {
         Full,     // the journal holds the most places it can
         TooLong,  // a field is longer than the window's boxes hold
     };
+    enum Field { Name, Link, Comment };
     Kind kind;
     QString text;
+    Field field = Name;  // TooLong: the field named
 };
+
+// The rules a place meets to join the journal, each said once here.
+// Room for one more place beside the `held` ones.
+std::optional<Refusal> noRoom(int held);
+// The first of `fields`, in that order, longer than a row holds; a caller
+// names the fields in the order its boxes show them.
+std::optional<Refusal> tooLong(const RowFields& place, std::initializer_list<Refusal::Field> fields = {
+                                                           Refusal::Name, Refusal::Link, Refusal::Comment});
 
 class History : public QObject {
     Q_OBJECT
@@ -59,8 +70,9 @@ public:
     std::optional<Refusal> update(int i, const RowFields& place);
     // Row i taken out: Remove; nothing selected after it.
     void remove(int i);
-    // Row i moved by `offset` (-1 Up, 1 Down), selected where it goes.
-    void move(int i, int offset);
+    // Row i moved by `offset` (-1 Up, 1 Down), selected where it goes;
+    // false, with no step, when it would leave the list.
+    bool move(int i, int offset);
     // The rows put in a new order (see Journal::reorder): a Sort; the
     // selected place stays selected where it goes. An order that changes
     // nothing adds no step.

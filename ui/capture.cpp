@@ -5,11 +5,9 @@
 
 #include "dialogs/form2.h"
 #include "exchange/copied.h"
-#include "journal/row.h"
 #include "journallist.h"
 #include "platform/clipboard.h"
 #include "platform/messagebox.h"
-#include "worldwind/links.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -102,66 +100,44 @@ void Form1::Form_Paint()
 
 void Form1::captureAfterHold()
 {
-    if (!captureMissed_)
-        return;
-    captureMissed_ = false;
-    schedulePaintHook();
+    if (capture_.takeMissed())
+        schedulePaintHook();
 }
 
-std::optional<exchange::CopiedLocation> Form1::waitingLocation() const
+capture::Seen Form1::clipboardNow() const
 {
-    exchange::ClipboardOffer offer;
+    capture::Seen seen;
     if (Clipboard::hasText())
-        offer.text = Clipboard::text();
-    if (!offer.text || !links::isLocationLink(*offer.text)) {
-        offer.kml = Clipboard::data(QLatin1String(exchange::kKmlFlavour));
-        offer.gpx = Clipboard::data(QLatin1String(exchange::kGpxFlavour));
-        offer.uriList = Clipboard::data(QLatin1String(exchange::kUriListFlavour));
+        seen.offer.text = Clipboard::text();
+    if (capture::Policy::wantsFlavours(seen.offer.text)) {
+        seen.offer.kml = Clipboard::data(QLatin1String(exchange::kKmlFlavour));
+        seen.offer.gpx = Clipboard::data(QLatin1String(exchange::kGpxFlavour));
+        seen.offer.uriList = Clipboard::data(QLatin1String(exchange::kUriListFlavour));
     }
-    std::optional<exchange::CopiedLocation> found = exchange::copiedLocation(offer);
-    // A clipboard manager gives back what we just took: taking it again
-    // would reopen the dialog for ever.
-    if (found && found->link == takenLink_ && found->name == takenName_ && Clipboard::refilledSinceCleared())
-        return std::nullopt;
-    return found;
-}
-
-void Form1::takeFromClipboard(const exchange::CopiedLocation& found)
-{
-    takenLink_ = found.link;
-    takenName_ = found.name;
-    Clipboard::clear();
+    seen.refilled = Clipboard::refilledSinceCleared();
+    return seen;
 }
 
 void Form1::getUrlFromClipboard()
 {
-    // A place added while a save or reload runs would be lost: it waits.
-    if (journal_->isBusy()) {
-        captureMissed_ = true;
-        return;
-    }
-    const std::optional<exchange::CopiedLocation> found = waitingLocation();
-    if (!found) {
+    const capture::Decision d = capture_.look(journal_->isBusy(), journal_->count(), [this] { return clipboardNow(); });
+    if (d.kind == capture::Decision::Nothing)
         askClipboardAgainLater();
+    if (d.kind == capture::Decision::Nothing || d.kind == capture::Decision::Wait)
         return;
-    }
     log(QStringLiteral("getting url from clipboard "));
-    if (const QString why = exchange::refusal(*found); !why.isEmpty()) {
-        takeFromClipboard(*found);  // first: a repaint under the message would say it again
-        MessageBox::information(this, why);
-        return;
-    }
-    if (!journal::Journal::hasRoom(journal_->count())) {
-        takeFromClipboard(*found);  // first: a repaint under the message would say it again
-        refuseWhenFull();
+    Clipboard::clear();  // first: a repaint under the message or the dialog would find it again
+    if (d.kind == capture::Decision::Refused) {
+        if (d.refusal.kind == journal::Refusal::Full)
+            ++fullRefusals_;
+        MessageBox::information(this, d.refusal.text);
         return;
     }
     List1->clearSelectedRow();
     Command1->setEnabled(false);
     Command8->setEnabled(false);
     Form2* dialog = form2();
-    fillForCapturedLink(dialog, *found);
-    takeFromClipboard(*found);
+    fillForCapturedLink(dialog, d);
     // Run again while the dialog is open, the capture only refills it; the
     // run that showed it adds the entry once it is confirmed.
     if (!dialog->isVisible())
@@ -183,10 +159,10 @@ void Form1::askClipboardAgainLater()
     });
 }
 
-void Form1::fillForCapturedLink(Form2* dialog, const exchange::CopiedLocation& found)
+void Form1::fillForCapturedLink(Form2* dialog, const capture::Decision& offered)
 {
-    dialog->Text1->setText(found.link);
-    dialog->Text2->setText(found.name.isEmpty() ? QStringLiteral("<Enter a name>") : found.name);
+    dialog->Text1->setText(offered.found.link);
+    dialog->Text2->setText(offered.name());
     dialog->Text3->setText(QString());
     dialog->Option1->setChecked(true);
 }

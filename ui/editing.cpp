@@ -5,12 +5,10 @@
 #include "form1.h"
 
 #include "dialogs/form2.h"
-#include "exchange/copied.h"
 #include "journal/row.h"
 #include "journallist.h"
 #include "platform/clipboard.h"
 #include "platform/messagebox.h"
-#include "worldwind/links.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -124,11 +122,12 @@ void Form1::endSelectionAfter(QWidget* control)
 
 bool Form1::refuseWhenFull()
 {
-    if (journal::Journal::hasRoom(journal_->count()))
-        return false;
-    ++fullRefusals_;
-    MessageBox::information(this, journal::Journal::fullText());
-    return true;
+    const std::optional<journal::Refusal> why = journal::noRoom(journal_->count());
+    if (why) {
+        ++fullRefusals_;
+        MessageBox::information(this, why->text);
+    }
+    return why.has_value();
 }
 
 void Form1::showRestoredSelection(int row)
@@ -193,33 +192,26 @@ void Form1::Command8_Click()
 
 void Form1::Command9_Click()
 {
-    if (List1->selectedRow() <= 0)
-        return;
     swapWithSelected(-1);
 }
 
 void Form1::Command10_Click()
 {
-    const int i = List1->selectedRow();
-    if (i < 0 || i >= journal_->count() - 1)
-        return;
     swapWithSelected(1);
 }
 
 void Form1::swapWithSelected(int offset)
 {
-    // Moving a row by one is swapping two rows; the moved entry then
-    // becomes the selected one and fills the fields again.
+    // The moved entry becomes the selected one and fills the fields again;
+    // the first row goes no higher, the last no lower.
     const int i = List1->selectedRow();
-    journal_->history().move(i, offset);
-    List1->selectRow(i + offset);
+    if (journal_->history().move(i, offset))
+        List1->selectRow(i + offset);
 }
 
 void Form1::Command5_Click()
 {
-    // Only a location the capture would take: anything else on the
-    // clipboard belongs to other programs.
-    if (const std::optional<exchange::CopiedLocation> found = waitingLocation())
-        takeFromClipboard(*found);
+    if (capture_.takeWaiting(clipboardNow()))
+        Clipboard::clear();
     resetEntryFields();
 }

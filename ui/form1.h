@@ -10,6 +10,7 @@
 #include "journal/journalfile.h"
 #include "settings/settings.h"
 #include "widgets/keptdialog.h"
+#include "workspace/capture.h"
 #include "workspace/workspace.h"
 #include "worldwind/placenames.h"
 
@@ -188,12 +189,9 @@ private:
     void schedulePaintHook();
     void runPaintHook();
     void repaintNow();
-    // The location the capture would take from the clipboard now, if any.
-    std::optional<exchange::CopiedLocation> waitingLocation() const;
-    // Empties the clipboard of `found`; the same location put back right
-    // away (by a clipboard manager) is then not taken again.
-    void takeFromClipboard(const exchange::CopiedLocation& found);
-    void fillForCapturedLink(Form2* dialog, const exchange::CopiedLocation& found);
+    // What the clipboard offers the capture now.
+    capture::Seen clipboardNow() const;
+    void fillForCapturedLink(Form2* dialog, const capture::Decision& offered);
 
     // Finding and sorting: the find box, created on first use; one step
     // of the search; the found row selected as if clicked.
@@ -253,14 +251,11 @@ private:
     // reaches a control that ends the selection.
     bool leftList_ = false;
     int paintHookRuns_ = 0;
-    // A capture asked for while the journal was busy runs once it is idle.
-    bool captureMissed_ = false;
     // A clipboard that keeps changing is asked again once it may be.
     bool askAgainPending_ = false;
     void askClipboardAgainLater();
-    // The link and name last emptied from the clipboard.
-    QString takenLink_;
-    QString takenName_;
+    // What the capture took last, and whether a run had to wait.
+    capture::Policy capture_;
     // Counts the "journal is full" messages: Add says it once, also when
     // the capture it runs first has said it.
     int fullRefusals_ = 0;
