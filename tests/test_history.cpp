@@ -207,6 +207,69 @@ TEST(History, APlaceIsRefusedByOneRuleAndChangesNothing)
     }
 }
 
+TEST(History, APlaceMovesOnlyWithinTheList)
+{
+    const struct {
+        const char* what;
+        QStringList rows;
+        int row, offset;
+        bool moved;
+    } cases[] = {
+        {"up", {A, B, C}, 1, -1, true},
+        {"down", {A, B, C}, 1, 1, true},
+        {"the first up", {A, B, C}, 0, -1, false},
+        {"the last down", {A, B, C}, 2, 1, false},
+        {"a single row up", {A}, 0, -1, false},
+        {"a single row down", {A}, 0, 1, false},
+        {"nothing selected", {A, B, C}, -1, 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Open o;
+        o.journal.setRows(c.rows);
+        o.journal.history().markSaved();
+        EXPECT_EQ(o.journal.history().move(c.row, c.offset), c.moved);
+        EXPECT_EQ(o.journal.history().count(), c.moved ? 1 : 0);
+        EXPECT_EQ(o.journal.isModified(), c.moved);
+        EXPECT_EQ(o.journal.rows() == c.rows, !c.moved);
+    }
+}
+
+// Each place names an overlong field in the order its boxes show them.
+TEST(History, AnOverlongFieldIsNamedInTheCallersOrder)
+{
+    using R = journal::Refusal;
+    const QString longText(kMaxFieldLength + 1, u'x');
+    const RowFields all{longText, longText + "y", longText + "yy"};
+    const struct {
+        const char* what;
+        RowFields place;
+        std::initializer_list<R::Field> order;
+        std::optional<R::Field> named;
+        const char* text;
+    } cases[] = {
+        {"the window: name first", all, {R::Name, R::Link, R::Comment}, R::Name, "a name of 32768 characters"},
+        {"the dialog: link first", all, {R::Link, R::Name, R::Comment}, R::Link, "a link of 32769 characters"},
+        {"a field not asked about", {"", "", longText}, {R::Link, R::Name}, std::nullopt, ""},
+        {"the comment", {"", "", longText}, {R::Link, R::Name, R::Comment}, R::Comment, "a comment of 32768"},
+        {"the longest that fits", {QString(kMaxFieldLength, u'n'), "", ""}, {R::Name}, std::nullopt, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::optional<R> why = journal::tooLong(c.place, c.order);
+        EXPECT_EQ(why ? std::optional(why->field) : std::nullopt, c.named);
+        if (why) {
+            EXPECT_EQ(why->kind, R::TooLong);
+            EXPECT_TRUE(why->text.startsWith(QString::fromUtf8(c.text))) << why->text.toStdString();
+            EXPECT_TRUE(why->text.endsWith(QStringLiteral("more than the 32767 a name, comment or link can hold")))
+                << why->text.toStdString();
+        }
+    }
+    EXPECT_FALSE(journal::noRoom(kMaxRows - 1));
+    EXPECT_EQ(journal::noRoom(kMaxRows)->kind, R::Full);
+    EXPECT_EQ(journal::noRoom(kMaxRows)->text, journal::Journal::fullText());
+}
+
 TEST(Journal, ServesEachFieldAsARoleAndTheRowAsItsText)
 {
     Open o;
