@@ -116,16 +116,9 @@ private slots:
         const QString prefix = QStringLiteral("worldwind://goto/world=Earth");
         QTest::newRow("worked example") << Typed{"48", "51", "24", "N"} << Typed{"2", "21", "3", "E"}
                                         << prefix + "&lat=48.8566666666667&lon=2.35083333333333";
-        QTest::newRow("south") << Typed{"45", "30", "0", "S"} << Typed{"0", "0", "0", "E"}
-                               << prefix + "&lat=-45.5&lon=0";
-        QTest::newRow("negative degrees add the minutes")
-            << Typed{"-10", "30", "0", "N"} << Typed{"0", "0", "0", "W"} << prefix + "&lat=-9.5&lon=0";
-        QTest::newRow("seconds half to even") << Typed{"0", "0", "30.5", "N"} << Typed{"0", "0", "31.5", "E"}
-                                              << prefix + "&lat=0.00833333333333333&lon=0.00888888888888889";
+        // The arithmetic of the parts is checked on the core (test_links).
         QTest::newRow("fractions, west") << Typed{"12.5", "7.25", "0", "N"} << Typed{" 100 ", "0", "-0.4", "W"}
                                          << prefix + "&lat=12.6208333333333&lon=-100";
-        QTest::newRow("nothing normalised")
-            << Typed{"45", "75", "0", "N"} << Typed{"0", "0", "3600", "E"} << prefix + "&lat=46.25&lon=1";
         QTest::newRow("the limits") << Typed{"89", "60", "0", "S"} << Typed{"180", "0", "0", "W"}
                                     << prefix + "&lat=-90&lon=-180";
     }
@@ -221,6 +214,28 @@ private slots:
         QCOMPARE(dialog.Text1->text(), QStringLiteral("kept"));
         QCOMPARE(MessageBox::history().size(), 1);
         QVERIFY2(MessageBox::history().first().contains(named), qPrintable(MessageBox::history().first()));
+    }
+
+    // A text longer than the journal holds is named, never cut: the box
+    // the dialog shows first among the long ones takes the focus.
+    void aLongTextIsRefusedWhole()
+    {
+        Form2 dialog;
+        const QString tooLong(32768, u'x');
+        dialog.Text2->setText(tooLong);
+        dialog.Text1->setText(tooLong + "y");
+        QWidget* focus = nullptr;
+        whenModal([&](QWidget*) {
+            QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton);
+            focus = QApplication::focusWidget();
+            QTest::mouseClick(dialog.cmdCancel, Qt::LeftButton);
+        });
+        dialog.showModal();
+        QVERIFY(!dialog.add);
+        QCOMPARE(focus, dialog.Text1);
+        QCOMPARE(dialog.Text1->text(), tooLong + "y");
+        QCOMPARE(MessageBox::history(), QStringList{"A link of 32769 characters, more than the 32767 a name, "
+                                                    "comment or link can hold; shorten it to add the place."});
     }
 
     void copiedLinkModePassesTheLinkOn()
