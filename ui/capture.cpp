@@ -121,30 +121,39 @@ capture::Seen Form1::clipboardNow() const
 void Form1::getUrlFromClipboard()
 {
     const capture::Decision d = capture_.look(journal_->isBusy(), journal_->count(), [this] { return clipboardNow(); });
-    if (d.kind == capture::Decision::Nothing)
-        askClipboardAgainLater();
-    if (d.kind == capture::Decision::Nothing || d.kind == capture::Decision::Wait)
-        return;
+    switch (d.kind) {
+    case capture::Decision::Wait: return;
+    case capture::Decision::Nothing: askClipboardAgainLater(); return;
+    case capture::Decision::Refused:
+    case capture::Decision::Offer: break;
+    }
     log(QStringLiteral("getting url from clipboard "));
     Clipboard::clear();  // first: a repaint under the message or the dialog would find it again
-    if (d.kind == capture::Decision::Refused) {
-        if (d.refusal.kind == journal::Refusal::Full)
-            ++fullRefusals_;
-        MessageBox::information(this, d.refusal.text);
+    if (d.kind == capture::Decision::Offer) {
+        offerCaptured(d);
         return;
     }
+    if (d.refusal.kind == journal::Refusal::Full)
+        ++fullRefusals_;
+    MessageBox::information(this, d.refusal.text);
+}
+
+void Form1::offerCaptured(const capture::Decision& offered)
+{
     List1->clearSelectedRow();
     Command1->setEnabled(false);
     Command8->setEnabled(false);
     Form2* dialog = form2();
-    fillForCapturedLink(dialog, d);
+    dialog->Text1->setText(offered.found.link);
+    dialog->Text2->setText(offered.name());
+    dialog->Text3->setText(QString());
+    dialog->Option1->setChecked(true);
     // Run again while the dialog is open, the capture only refills it; the
     // run that showed it adds the entry once it is confirmed.
     if (!dialog->isVisible())
         dialog->showModal();
-    if (!dialog->add)
-        return;
-    appendEntry(dialog->Text2->text(), dialog->Text1->text(), dialog->Text3->text(), true);
+    if (dialog->add)
+        appendEntry(dialog->Text2->text(), dialog->Text1->text(), dialog->Text3->text(), true);
 }
 
 void Form1::askClipboardAgainLater()
@@ -157,12 +166,4 @@ void Form1::askClipboardAgainLater()
         askAgainPending_ = false;
         schedulePaintHook();
     });
-}
-
-void Form1::fillForCapturedLink(Form2* dialog, const capture::Decision& offered)
-{
-    dialog->Text1->setText(offered.found.link);
-    dialog->Text2->setText(offered.name());
-    dialog->Text3->setText(QString());
-    dialog->Option1->setChecked(true);
 }

@@ -191,7 +191,8 @@ private:
     void repaintNow();
     // What the clipboard offers the capture now.
     capture::Seen clipboardNow() const;
-    void fillForCapturedLink(Form2* dialog, const capture::Decision& offered);
+    // The Add a place dialog for a location taken, and the place it adds.
+    void offerCaptured(const capture::Decision& offered);
 
     // Finding and sorting: the find box, created on first use; one step
     // of the search; the found row selected as if clicked.
