@@ -156,6 +156,13 @@ TEST(Capture, WhatWasJustTakenIsNotTakenBack)
         {"Clear leaves other text", Clear, text("meet at ten"), false},
         {"and pictures", Clear, text(std::nullopt), false},
         {"Clear takes a geo: URI", Clear, text("geo:1,2"), true},
+        {"and a placemark beside other text", Clear,
+         [] {
+             capture::Seen s = kml(kPlacemark);
+             s.offer.text = QStringLiteral("1 E, 2 N");
+             return s;
+         }(),
+         true},
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(s.what);

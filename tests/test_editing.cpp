@@ -497,6 +497,34 @@ private slots:
         QVERIFY(w->isModified());
     }
 
+    // The clipboard's own part of the rule (see test_capture): what comes
+    // back within kRefillMs of our emptying is put back, later it is new.
+    void aLocationPutBackRightAwayIsNotTakenAgain()
+    {
+        Window w;
+        int shown = 0;
+        const auto capture = [&](bool dialogExpected) {
+            whenModal(
+                [&](QWidget*) {
+                    ++shown;
+                    QTest::mouseClick(w.dialog()->cmdCancel, Qt::LeftButton);
+                },
+                20);
+            w->getUrlFromClipboard();
+            if (!dialogExpected)
+                QTest::qWait(300);  // the watch for a dialog has given up
+        };
+        Clipboard::setFakeText(kLink);
+        capture(true);
+        Clipboard::setFakeText(kLink);  // a clipboard manager puts it back
+        capture(false);
+        Clipboard::advanceFakeClock(Clipboard::kRefillMs + 1);
+        Clipboard::setFakeText(kLink);  // copied again by the user
+        capture(true);
+        QCOMPARE(shown, 2);
+        QCOMPARE(Clipboard::emptied(), (QStringList{kLink, kLink}));
+    }
+
     void emptyAreaAndCtrlClickEndTheSelection()
     {
         Window w;
