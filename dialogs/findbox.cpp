@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 
 FindBox::FindBox(QWidget* parent) : QDialog(parent)
 {
@@ -31,8 +30,6 @@ FindBox::FindBox(QWidget* parent) : QDialog(parent)
     connect(findText, &QLineEdit::returnPressed, this, ask(false));
     connect(nextButton, &QPushButton::clicked, this, ask(false));
     connect(previousButton, &QPushButton::clicked, this, ask(true));
-    connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, this, ask(false));
-    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), this), &QShortcut::activated, this, ask(true));
     connect(findText, &QLineEdit::textEdited, this,
             [this](const QString& text) { emit findRequested(text, false, true); });
     for (QPushButton* b : {previousButton, nextButton})
