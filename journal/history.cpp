@@ -4,6 +4,8 @@
 #include "platform/readable.h"
 #include "row.h"
 
+#include <QScopedValueRollback>
+
 #include <functional>
 #include <utility>
 
@@ -50,14 +52,20 @@ public:
     {}
     void redo() override
     {
-        redo_();
+        {
+            const QScopedValueRollback stepping(history_.stepping_, true);
+            redo_();
+        }
         // Done the first time, the window has the selection already.
         if (!std::exchange(first_, false))
             emit history_.selectionRestored(after_);
     }
     void undo() override
     {
-        undo_();
+        {
+            const QScopedValueRollback stepping(history_.stepping_, true);
+            undo_();
+        }
         emit history_.selectionRestored(before_);
     }
 

@@ -3,7 +3,8 @@
 // undone and done again, named for the Edit menu ("Remove "Paris""). Each
 // step knows the row that was selected before it and after it, so that an
 // undo or a redo puts the selection back with the rows. The journal is
-// modified exactly when the history is not at its saved step.
+// modified exactly when the history is not at its saved step: the stack's
+// clean state is the one record of it.
 
 #include <QObject>
 #include <QString>
@@ -50,10 +51,25 @@ public:
 
     QUndoStack* stack() { return &stack_; }
     int count() const { return stack_.count(); }
-    // Forgets every step: the rows were read again from the file.
-    void clear() { stack_.clear(); }
+    // Forgets every step: the rows were read again from the file and are
+    // what it holds, whatever was changed outside the steps before.
+    void clear()
+    {
+        stack_.clear();
+        stack_.setClean();
+    }
     // The present step is the one the file holds.
     void markSaved() { stack_.setClean(); }
+    bool atSavedStep() const { return stack_.isClean(); }
+    // The rows changed. By a step, the stack knows where it stands; outside
+    // any (conflict copies merged, an edit of the model itself) no step can
+    // take the rows back to the file, so no step is the saved one until the
+    // next save or read.
+    void rowsChanged()
+    {
+        if (!stepping_)
+            stack_.resetClean();
+    }
     void undo() { stack_.undo(); }
     void redo() { stack_.redo(); }
 
@@ -88,6 +104,7 @@ private:
     class Step;
     Journal& journal_;
     QUndoStack stack_;
+    bool stepping_ = false;  // a step is being done or undone
 };
 
 }  // namespace journal

@@ -95,7 +95,7 @@ Journal::Journal(QObject* parent)
       settle_(new QTimer(this))
 {
     // Back at the saved step, the rows are the file again.
-    connect(history_->stack(), &QUndoStack::cleanChanged, this, [this](bool clean) { setModified(!clean); });
+    connect(history_->stack(), &QUndoStack::cleanChanged, this, [this](bool clean) { emit modifiedChanged(!clean); });
     settle_->setSingleShot(true);
     settle_->setInterval(kChangesSettleMs);
     connect(settle_, &QTimer::timeout, this, &Journal::checkDisk);
@@ -170,14 +170,14 @@ void Journal::insert(int i, const QStringList& rows)
         for (qsizetype k = 0; k < rows.size(); ++k)
             rows_.insert(i + k, rows[k]);
     endInsertRows();
-    setModified(true);
+    history_->rowsChanged();
 }
 
 void Journal::replace(int i, const QString& row)
 {
     rows_[i] = row;
     emit dataChanged(index(i), index(i));
-    setModified(true);
+    history_->rowsChanged();
 }
 
 void Journal::remove(int i, int n)
@@ -187,7 +187,7 @@ void Journal::remove(int i, int n)
     beginRemoveRows(QModelIndex(), i, i + n - 1);
     rows_.remove(i, n);
     endRemoveRows();
-    setModified(true);
+    history_->rowsChanged();
 }
 
 void Journal::swap(int i, int j)
@@ -197,7 +197,7 @@ void Journal::swap(int i, int j)
     rows_.swapItemsAt(i, j);
     emit dataChanged(index(i), index(i));
     emit dataChanged(index(j), index(j));
-    setModified(true);
+    history_->rowsChanged();
 }
 
 QList<int> Journal::inverse(const QList<int>& order)
@@ -228,7 +228,7 @@ bool Journal::reorder(const QList<int>& order)
         after.append(index(newPlace[i.row()]));
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-    setModified(true);
+    history_->rowsChanged();
     return true;
 }
 
@@ -239,12 +239,9 @@ void Journal::setRows(const QStringList& rows)
     endResetModel();
 }
 
-void Journal::setModified(bool modified)
+bool Journal::isModified() const
 {
-    if (modified_ == modified)
-        return;
-    modified_ = modified;
-    emit modifiedChanged(modified);
+    return !history_->atSavedStep();
 }
 
 Journal::Busy::Busy(Journal& journal) : journal_(journal)
@@ -486,7 +483,7 @@ std::optional<QStringList> Journal::rowsToWrite(WriteTurn& turn, int waitMs, con
                 question.kind = Question::NotAllRead;
                 if (unread_)
                     disk.rows.clear();  // the file holds them, but none is in the rows
-            } else if (!modified_) {
+            } else if (!isModified()) {
                 return disk.rows;  // nothing of ours to lose: the file is taken
             } else {
                 Merged merged = merge(asRead_.rows, rows_, disk.rows);
@@ -577,7 +574,7 @@ Journal::SaveResult Journal::saveEdited(const QString& path, int waitMs, const E
         takeCopies(rows, result, copies);
     if (!copies.isEmpty()) {
         setRows(rows);
-        setModified(true);
+        history_->rowsChanged();
     }
     // Copies merged are written even when the edit stops.
     const bool edited = edit();
@@ -675,7 +672,6 @@ void Journal::takeSaved(const SaveResult& saved)
     if (saved.rowsReplaced)
         history_->takeRows(saved.rows, QStringLiteral("Save"));
     history_->markSaved();
-    setModified(false);
 }
 
 }  // namespace journal

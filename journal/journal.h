@@ -59,7 +59,8 @@ public:
     int count() const { return int(rows_.size()); }
     const QString& row(int i) const { return rows_[i]; }
 
-    // Edits: each marks the journal modified.
+    // Edits: each marks the journal modified. Made by a step of the history
+    // they can be undone back to the saved rows; made directly, they cannot.
     void insert(int i, const QStringList& rows);
     void append(const QStringList& rows)
     {
@@ -79,8 +80,9 @@ public:
     // Every row at once, as when read: the modified state stays.
     void setRows(const QStringList& rows);
 
-    bool isModified() const { return modified_; }
-    void setModified(bool modified);
+    // Whether the rows differ from the file: the history is not at the step
+    // a save or a read left it at. Only the history changes it.
+    bool isModified() const;
 
     // The undo history of the rows: modified follows its saved step, and a
     // journal read again from the file starts a new one.
@@ -89,8 +91,8 @@ public:
     // The journal file and what was last read of it (or written to it).
     QString path() const { return asRead_.path; }
     const ReadResult& asRead() const { return asRead_; }
-    // Reads the journal at `path` into the rows (the modified state stays)
-    // and watches it for other writers.
+    // Reads the journal at `path` into the rows, unmodified with a new
+    // history, and watches it for other writers.
     const ReadResult& open(const QString& path);
     // The journal at `path`, none of it read (a start-up that stopped
     // before reading it): a save asks before it replaces the file.
@@ -241,7 +243,6 @@ private:
     static SaveResult::Outcome refusedTurn(const WriteTurn& turn);
 
     QStringList rows_;
-    bool modified_ = false;
     History* history_;
     ReadResult asRead_;
     Fingerprint printRead_;

@@ -348,7 +348,7 @@ private slots:
         QCOMPARE(Clipboard::text(), QStringLiteral("kept"));
         QTRY_VERIFY(!w.selectionButtonsEnabled());
 
-        w->journal()->setModified(false);
+        w->journal()->history().markSaved();
         w->Command8_Click();  // nothing selected
         QCOMPARE(w->List1->count(), 3);
         QVERIFY(!w->isModified());
@@ -464,7 +464,7 @@ private slots:
     void aPlaceCopiedDuringASaveIsCapturedAfterIt()
     {
         Window w;
-        w->journal()->setModified(true);
+        w->journal()->history().move(0, 1);    // unsaved changes
         MessageBox::setNonInteractive(false);  // the save's box is up, as for the user
         QPointer<QWidget> saveBox;
         bool duringSave = true;

@@ -286,3 +286,58 @@ TEST(Journal, ServesEachFieldAsARoleAndTheRowAsItsText)
     EXPECT_EQ(o.journal.place(0).comment, QStringLiteral("a\u00e9"));
     EXPECT_EQ(o.journal.roleNames().value(journal::Journal::LinkRole), QByteArray("link"));
 }
+
+TEST(Journal, IsModifiedWhileTheHistoryIsAwayFromTheFilesStep)
+{
+    using Act = std::function<void(Open&)>;
+    journal::Journal::SaveResult merged;
+    const Act step = [](Open& o) { o.journal.history().remove(0); };
+    const Act undo = [](Open& o) { o.journal.history().undo(); };
+    const Act redo = [](Open& o) { o.journal.history().redo(); };
+    const Act save = [](Open& o) { o.saved(); };
+    const Act direct = [](Open& o) { o.journal.append({D}); };
+    const Act reread = [](Open& o) { o.journal.followDisk(); };
+    // Conflict copies merged into the rows under the turn, nothing else edited.
+    const Act copiesMerged = [&merged](Open& o) {
+        EXPECT_TRUE(textfile::writeAtomically(o.dir.filePath(QStringLiteral("velmora.sync-conflict-20261207-093015-"
+                                                                            "K3X2R2T.js")),
+                                              journal::journalBytes({A, B, C, E})));
+        merged = o.journal.saveEdited(
+            o.path(), 1000, [] { return false; }, [](const QStringList&) { return QStringList(); });
+        EXPECT_EQ(merged.copiesMerged.size(), 1);
+        EXPECT_EQ(o.journal.rows(), (QStringList{A, B, C, E}));
+    };
+    const Act copiesTaken = [&merged](Open& o) { o.journal.takeSaved(merged); };
+    const struct {
+        const char* what;
+        QList<std::pair<Act, bool>> acts;  // each with the modified state after it
+    } cases[] = {
+        {"a step, undone back to the file and done again", {{step, true}, {undo, false}, {redo, true}}},
+        {"two steps: clean only at the saved one", {{step, true}, {step, true}, {undo, true}, {undo, false}}},
+        {"a save is the new clean step", {{step, true}, {save, false}, {undo, true}, {redo, false}}},
+        {"a save without changes", {{save, false}}},
+        {"a step after an undo leaves no saved step",
+         {{step, true}, {save, false}, {undo, true}, {step, true}, {undo, true}}},
+        {"an edit outside the history is undone by no step", {{step, true}, {direct, true}, {undo, true}}},
+        {"an edit outside the history on a clean journal", {{direct, true}, {save, false}}},
+        {"a read of the file forgets the steps", {{step, true}, {reread, false}, {step, true}}},
+        {"a read after an edit outside the history", {{direct, true}, {reread, false}}},
+        {"conflict copies merged are a change until taken", {{copiesMerged, true}, {copiesTaken, false}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Open o;
+        QList<bool> told;
+        QObject::connect(&o.journal, &journal::Journal::modifiedChanged, [&told](bool m) { told.append(m); });
+        QList<bool> flips;  // the caption changes when the state does, once
+        bool was = false;
+        for (qsizetype i = 0; i < c.acts.size(); ++i) {
+            SCOPED_TRACE(i);
+            c.acts[i].first(o);
+            EXPECT_EQ(o.journal.isModified(), c.acts[i].second);
+            if (c.acts[i].second != was)
+                flips.append(was = c.acts[i].second);
+        }
+        EXPECT_EQ(told, flips);
+    }
+}

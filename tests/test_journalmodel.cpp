@@ -12,9 +12,11 @@
 #include "journal/merge.h"
 #include "journal/row.h"
 #include "platform/textfile.h"
+#include "workspace/workspace.h"
 #include "worldwind/links.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
@@ -285,8 +287,7 @@ private slots:
         for (const auto& c : cases) {
             Folder f;
             if (!c.ours.isEmpty()) {
-                f.model.setRows(c.ours);
-                f.model.setModified(true);
+                f.model.history().takeRows(c.ours, QStringLiteral("Ours"));
             }
             if (!c.theirs.isEmpty())
                 f.write(c.theirs);
@@ -671,6 +672,33 @@ private slots:
             QVERIFY2(plan.outcome == exchange::ImportPlan::Refused, c.what);
             QVERIFY2(plan.why.contains(QString::fromUtf8(c.saying)), qPrintable(plan.why));
         }
+    }
+
+    void newSettingsNotSavedAreSaidBeforeTheJournalIsReadAgain()
+    {
+        // The box about the settings file comes first, then the line that
+        // the history is gone: the order in which they happened.
+        QTemporaryDir dir;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        QDir().mkdir(QStringLiteral("velmora.ini"));  // no file can be written there
+        QVERIFY(textfile::writeAtomically(QStringLiteral("velmora.js"), journal::journalBytes({A, B})));
+        Workspace open;
+        open.openJournal();
+        open.journal().history().remove(0);
+        QSignalSpy forgotten(&open.journal(), &journal::Journal::historyForgotten);
+        QStringList said;
+        const ConfigureOutcome done = open.configure(Settings{}, [&](const QString& box) {
+            said << box;
+            QCOMPARE(forgotten.count(), 0);
+            QCOMPARE(open.journal().rows(), QStringList{B});
+        });
+        QDir::setCurrent(before);
+        QCOMPARE(said, QStringList{done.settingsNotSaved});
+        QVERIFY(done.settingsNotSaved.startsWith(QStringLiteral("The settings could not be saved to ")));
+        QCOMPARE(forgotten.count(), 1);
+        QCOMPARE(open.journal().rows(), (QStringList{A, B}));
+        QVERIFY(!open.journal().isModified());
     }
 };
 

@@ -528,7 +528,6 @@ private:
         guitest::loadWindow(s.start, form, guitest::settingsFile("save", "ww"));
         MessageBox::clearHistory();
         form.journal()->append(QStringList() << makeRow(u"Unsaved", links::linkFor(5, 5), u""));
-        form.journal()->setModified(true);
         MessageBox::setNextAnswer(MessageBox::Cancel);
         if (form.saveVelmora())
             QTest::qFail("the save went through", __FILE__, __LINE__);

@@ -486,9 +486,8 @@ void Form1::configure()
         QDir::setCurrent(startFolder);
         return;
     }
-    const ConfigureOutcome done = workspace_->configure(takeConfiguration(dialog));
-    if (!done.settingsNotSaved.isEmpty())
-        MessageBox::information(this, done.settingsNotSaved);
+    const ConfigureOutcome done = workspace_->configure(
+        takeConfiguration(dialog), [this](const QString& notSaved) { MessageBox::information(this, notSaved); });
     reportUnreadPlaces(done.read);
     logAll(done.log);
 }

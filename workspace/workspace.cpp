@@ -117,17 +117,21 @@ ExportOutcome Workspace::exportTo(const QString& file) const
     return outcome;
 }
 
-ConfigureOutcome Workspace::configure(const Settings& chosen)
+ConfigureOutcome Workspace::configure(const Settings& chosen, const Tell& notSaved)
 {
     ConfigureOutcome outcome;
     settings = chosen;
     QString why;
-    if (!writeSettings(&why))
+    if (!writeSettings(&why)) {
         outcome.settingsNotSaved = texts::settingsNotSaved(why);
+        // Said in the order it happened: the read below may log that the
+        // history is gone.
+        if (notSaved)
+            notSaved(outcome.settingsNotSaved);
+    }
+    // The list becomes the journal of the new folder, unmodified: any
+    // changes before were saved or given up.
     outcome.read = openJournal();
-    // The list is the journal of the new folder: any changes before were
-    // saved or given up.
-    journal_->setModified(false);
     outcome.log = copyWebViewFiles();
     return outcome;
 }

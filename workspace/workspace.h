@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class Workspace : public QObject {
     Q_OBJECT
 public:
@@ -56,8 +58,10 @@ public:
 
     // New settings taken: written, the journal of their save folder read in
     // place of the rows (unsaved changes were settled before), the web
-    // view's files copied into it.
-    ConfigureOutcome configure(const Settings& chosen);
+    // view's files copied into it. A settings file that could not be
+    // written is told to `notSaved` as well, before the journal is read.
+    using Tell = std::function<void(const QString&)>;
+    ConfigureOutcome configure(const Settings& chosen, const Tell& notSaved = {});
     // The web page in the save folder, as the desktop is handed it; missing
     // while its folder exists (one made by hand after Configuration).
     QString webPage() const;
