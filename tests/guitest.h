@@ -7,14 +7,12 @@
 #include "platform/globebus.h"
 #include "platform/messagebox.h"
 #include "platform/shell.h"
+#include "startfolder.h"
 #include "ui/form1.h"
 
 #include <QApplication>
 #include <QDialog>
-#include <QDir>
-#include <QFile>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -67,12 +65,12 @@ inline void whenModal(std::function<void(QWidget*)> act, int triesLeft = 200)
         }
     });
 }
-// A fresh start folder for one test; the process works in it meanwhile.
-class StartFolder {
+// A fresh start folder for one test (the process works in it meanwhile),
+// where no box, dialog, browser or globe waits for a person.
+class StartFolder : public testfolder::StartFolder {
 public:
-    StartFolder() : previous_(QDir::currentPath())
+    StartFolder()
     {
-        QDir::setCurrent(dir_.path());
         MessageBox::setNonInteractive(true);
         MessageBox::clearHistory();
         CommonDialog::setNonInteractive(true);
@@ -82,40 +80,10 @@ public:
         GlobeBus::setNonInteractive(true);
         GlobeBus::clearHistory();
     }
-    ~StartFolder() { QDir::setCurrent(previous_); }
-
-    QString path(const QString& name = QString()) const { return name.isEmpty() ? dir_.path() : dir_.filePath(name); }
-
-    void write(const QString& name, const QByteArray& bytes) const
-    {
-        QDir().mkpath(QFileInfo(path(name)).absolutePath());
-        QFile f(path(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-    }
-
-    QByteArray read(const QString& name) const
-    {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-    bool exists(const QString& name) const { return QFile::exists(path(name)); }
-
-private:
-    QString previous_;
-    QTemporaryDir dir_;
 };
 
-// A settings file as the program writes it: by default both folders are
-// the start folder and the label font is the default one.
-inline QByteArray settingsFile(const QByteArray& saveDir = ".\\", const QByteArray& wwDir = ".\\",
-                               const QByteArray& font = "arial", const QByteArray& size = " 10 ")
-{
-    return saveDir + "\r\n" + wwDir + "\r\n" + font + "\r\n" + size + "\r\n 16777215 \r\nFalse\r\nFalse\r\n";
-}
-
-inline const QByteArray kSettings = settingsFile();
+using testfolder::kSettings;
+using testfolder::settingsFile;
 
 // Start-up as the program runs it, until the journal read beside it is in
 // the list (and what was read is said).

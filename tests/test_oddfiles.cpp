@@ -1,30 +1,27 @@
 // Odd folders and files around the journal, and peers that misbehave: each
-// row lays out a case, runs the built program's import, the window's Save,
-// a read or a capture, and states the outcome and what the journal holds
+// row lays out a case, runs the built program's import, the open journal's
+// Save, a read or a capture, and states the outcome and what the journal holds
 // afterwards: the same bytes as before, or every place it should have. Runs
 // on a real X server (the clipboard rows) and, as root, runs the cases that
 // need a user whom permissions stop as "nobody".
 
-#include "dialogs/form2.h"
+#include "exchange/copied.h"
 #include "exchange/kmz.h"
 #include "exchange/places.h"
-#include "guitest.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
 #include "journal/writeturn.h"
 #include "platform/clipboard.h"
 #include "platform/textfile.h"
-#include "ui/form1.h"
-#include "ui/journallist.h"
+#include "startfolder.h"
 #include "watchdog.h"
+#include "workspace/workspace.h"
 #include "worldwind/links.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -51,7 +48,7 @@ constexpr bool kAddressSanitizer = true;
 constexpr bool kAddressSanitizer = false;
 #endif
 
-using guitest::StartFolder;
+using testfolder::StartFolder;
 
 namespace {
 
@@ -129,7 +126,7 @@ QByteArray onePlace(const QString& name)
 // The usual layout: settings, a journal of two places, a file to import.
 bool standard(Scene& s, const QByteArray& journal = kTwoPlaces)
 {
-    s.start.write(QStringLiteral("velmora.ini"), guitest::settingsFile("save", "ww"));
+    s.start.write(QStringLiteral("velmora.ini"), testfolder::settingsFile("save", "ww"));
     s.start.write(QStringLiteral("in.kml"), onePlace(QStringLiteral("Added")));
     QDir().mkpath(s.start.path(QStringLiteral("ww/add-ons/earth")));
     QDir().mkpath(s.start.path(QStringLiteral("ww/config/earth")));
@@ -156,13 +153,12 @@ enum class Act {
     Import,        // the program's import of in.kml
     TenImports,    // ten imports at once, each of its own file
     BombImport,    // the import of bomb.kmz, within 1 GB of address space
-    WindowSave,    // the window adds a place and saves; questions are cancelled
+    Save,          // a place added and saved as the window does; questions are cancelled
     ReadRace,      // reads while another thread swaps the journal for a pipe
     CopyPipe,      // the web view's files copied into the save folder, one a pipe
     StoppedOwner,  // a clipboard owner that stopped, ten repaints
     LargeOffer,    // 64 MB of text offered on the clipboard
-    Capture,       // an in-process clipboard offer, one capture
-    DialogAdd,     // the Add dialog with too long a name
+    Capture,       // what the capture makes of a clipboard offer
 };
 
 enum class After { Unchanged, Complete };
@@ -173,10 +169,12 @@ struct Case {
     bool asNobody;
     // Lays the case out; an empty text when it was, else why it cannot be here.
     std::function<QString(Scene&)> prepare;
-    int exitCode;        // of each import
-    const char* saying;  // in the import's standard error or the window's messages
-    After after;         // the journal's bytes
-    int places = 0;      // with After::Complete: the journal's places afterwards
+    int exitCode;  // of each import
+    // In the import's standard error, why the save stopped (or "asked" and
+    // the line from which the file is not journal lines), or the capture's refusal.
+    const char* saying;
+    After after;     // the journal's bytes
+    int places = 0;  // with After::Complete: the journal's places afterwards
 };
 
 QString unless(bool done, const char* why)
@@ -184,13 +182,11 @@ QString unless(bool done, const char* why)
     return done ? QString() : QString::fromLatin1(why);
 }
 
-// The fake clipboard offers what a globe would copy.
-QString offer(std::optional<QString> text, const char* flavour = nullptr, const QByteArray& data = {})
+// What a globe would offer on the clipboard.
+exchange::ClipboardOffer offered;
+QString offer(std::optional<QString> text, QByteArray kml = {})
 {
-    Clipboard::setFake(true);
-    Clipboard::setFakeText(std::move(text));
-    if (flavour)
-        Clipboard::setFakeData(QLatin1String(flavour), data);
+    offered = {std::move(text), std::move(kml), {}, {}};
     return {};
 }
 
@@ -214,7 +210,7 @@ const std::vector<Case>& cases()
         {"lock that is a pipe: reported at once", Act::Import, false,
          [](Scene& s) { return unless(standard(s) && posixOk(mkfifo(path(s.lock()), 0644)), "no pipe"); }, 1,
          "is a named pipe, not a lock file of the program", After::Unchanged},
-        {"lock that is a pipe: the window's Save says so", Act::WindowSave, false,
+        {"lock that is a pipe: the Save says so", Act::Save, false,
          [](Scene& s) { return unless(standard(s) && posixOk(mkfifo(path(s.lock()), 0644)), "no pipe"); }, 0,
          "is a named pipe, not a lock file of the program", After::Unchanged},
         {"lock that is a new folder: reported", Act::Import, false,
@@ -289,9 +285,9 @@ const std::vector<Case>& cases()
                            "no link");
          },
          0, "", After::Complete, 3},
-        {"journal of notes only: the window's Save asks", Act::WindowSave, false,
-         [](Scene& s) { return unless(standard(s, kNotes), ""); }, 0,
-         "holds text that is not journal lines (from line 1 on)", After::Unchanged},
+        {"journal of notes only: the Save asks", Act::Save, false,
+         [](Scene& s) { return unless(standard(s, kNotes), ""); }, 0, "asked: not journal lines from line 1",
+         After::Unchanged},
         {"KMZ that inflates to 64 MB of empty elements: refused", Act::BombImport, false,
          [](Scene& s) {
              QByteArray kml = "<kml>";
@@ -327,13 +323,11 @@ const std::vector<Case>& cases()
         {"placemark with a 60,000-character name: refused with a message", Act::Capture, false,
          [](Scene& s) {
              standard(s);
-             return offer(std::nullopt, exchange::kKmlFlavour,
+             return offer(std::nullopt,
                           "<kml><Placemark><name>" + QByteArray(60'000, 'n')
                               + "</name><Point><coordinates>2.35,48.85</coordinates></Point></Placemark></kml>");
          },
          0, "it has a name of 60000 characters", After::Unchanged},
-        {"name of 60,000 characters in the Add dialog: refused, kept whole", Act::DialogAdd, false,
-         [](Scene& s) { return unless(standard(s), ""); }, 0, "A name of 60000 characters", After::Unchanged},
     };
     return all;
 }
@@ -415,12 +409,6 @@ private slots:
             QFAIL("this test needs a real X server (run it under xvfb-run)");
     }
 
-    void cleanup()
-    {
-        Clipboard::setFake(false);
-        guitest::closeModals();
-    }
-
     void nothingLostNothingBlocks_data()
     {
         QTest::addColumn<int>("row");
@@ -476,13 +464,12 @@ private:
         case Act::Import:
         case Act::TenImports:
         case Act::BombImport: return imports(c, s);
-        case Act::WindowSave: return windowSave(s);
+        case Act::Save: return save();
         case Act::ReadRace: readRace(s); return {};
         case Act::CopyPipe: copyPipe(s); return {};
         case Act::StoppedOwner: stoppedOwner(); return {};
         case Act::LargeOffer: largeOffer(); return {};
-        case Act::Capture: return capture(s);
-        case Act::DialogAdd: return dialogAdd(s);
+        case Act::Capture: return capture();
         }
         return {};
     }
@@ -522,16 +509,23 @@ private:
         return said;
     }
 
-    QStringList windowSave(Scene& s)
+    // As the window saves: the settings and the journal read, a place added.
+    QStringList save()
     {
-        Form1 form;
-        guitest::loadWindow(s.start, form, guitest::settingsFile("save", "ww"));
-        MessageBox::clearHistory();
-        form.journal()->append(QStringList() << makeRow(u"Unsaved", links::linkFor(5, 5), u""));
-        MessageBox::setNextAnswer(MessageBox::Cancel);
-        if (form.saveVelmora())
+        Workspace w;
+        if (!w.readSettings())
+            QTest::qFail("the settings were not read", __FILE__, __LINE__);
+        w.journal().open(w.journalPath());
+        w.journal().append({makeRow(u"Unsaved", links::linkFor(5, 5), u"")});
+        QString asked;
+        const journal::Journal::SaveResult saved = w.save(0, [&](const journal::Journal::Question& q) {
+            if (q.kind == journal::Journal::Question::NotAllRead && q.onDisk.placesInFile == 0)
+                asked = QStringLiteral("asked: not journal lines from line %1").arg(q.onDisk.stoppedAtLine);
+            return journal::Journal::Answer::Cancel;
+        });
+        if (saved.written())
             QTest::qFail("the save went through", __FILE__, __LINE__);
-        return {MessageBox::history().join(u'\n')};
+        return {asked.isEmpty() ? saved.why : asked};
     }
 
     void readRace(Scene& s)
@@ -579,13 +573,15 @@ private:
         QCOMPARE(s.start.read(QStringLiteral("save/velmora.css")), QByteArray("body {}"));
     }
 
+    // What each repaint of the window reads of the clipboard.
+    static void readAsTheCaptureDoes()
+    {
+        if (!Clipboard::hasText() || !links::isLocationLink(Clipboard::text()))
+            Clipboard::data(QLatin1String(exchange::kKmlFlavour));
+    }
+
     void stoppedOwner()
     {
-        StartFolder start;
-        Form1 form;
-        guitest::loadWindow(start, form);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
         const int silentBefore = Clipboard::unansweredOwners();
         QSignalSpy changed(QGuiApplication::clipboard(), &QClipboard::dataChanged);
         Owner owner(kLink.toUtf8());
@@ -596,12 +592,10 @@ private:
         QElapsedTimer clock;
         clock.start();
         for (int repaint = 0; repaint < 10; ++repaint) {
-            form.getUrlFromClipboard();
-            QApplication::processEvents();
+            readAsTheCaptureDoes();
+            QCoreApplication::processEvents();
         }
         qInfo("ten repaints with a stopped owner took %lld ms", clock.elapsed());
-        QVERIFY(!QApplication::activeModalWidget());
-        QCOMPARE(form.List1->count(), 0);
         QCOMPARE(Clipboard::unansweredOwners(), silentBefore + 1);
     }
 
@@ -623,46 +617,13 @@ private:
         QCOMPARE(Clipboard::unansweredOwners(), silentBefore);
     }
 
-    QStringList capture(Scene& s)
+    // The capture refuses a place it would have to cut.
+    QStringList capture()
     {
-        Form1 form;
-        guitest::loadWindow(s.start, form, guitest::settingsFile("save", "ww"));
-        MessageBox::clearHistory();
-        bool dialog = false;
-        guitest::whenModal(
-            [&](QWidget*) {
-                dialog = true;
-                guitest::closeModals();
-            },
-            20);
-        form.getUrlFromClipboard();
-        QTest::qWait(300);
-        if (dialog)
-            QTest::qFail("the Add dialog opened with a cut text", __FILE__, __LINE__);
-        if (form.List1->count() != 2)
-            QTest::qFail("the list changed", __FILE__, __LINE__);
-        return MessageBox::history();
-    }
-
-    QStringList dialogAdd(Scene&)
-    {
-        Form2 dialog;
-        const QString name(60'000, u'n');
-        dialog.Text1->setText(kLink);
-        dialog.Text2->setText(name);
-        MessageBox::clearHistory();
-        QStringList said;
-        guitest::whenModal([&](QWidget*) {
-            QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton);
-            said = MessageBox::history();
-            if (!dialog.isVisible() || dialog.add)
-                QTest::qFail("the dialog closed", __FILE__, __LINE__);
-            guitest::closeModals();
-        });
-        dialog.showModal();
-        if (dialog.Text2->text() != name)
-            QTest::qFail("the name was cut", __FILE__, __LINE__);
-        return said;
+        const std::optional<exchange::CopiedLocation> found = exchange::copiedLocation(offered);
+        if (!found)
+            QTest::qFail("the offer was not taken for a place", __FILE__, __LINE__);
+        return {found ? exchange::refusal(*found) : QString()};
     }
 };
 
