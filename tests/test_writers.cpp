@@ -1,20 +1,21 @@
-// One journal, several writers: the window and command-line imports run by
-// the built program, side by side in one start folder.
+// One journal, several writers: the open journal saving as the window does
+// and command-line imports run by the built program, side by side in one
+// start folder.
 
 #include "exchange/places.h"
-#include "guitest.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
-#include "ui/form1.h"
-#include "ui/journallist.h"
+#include "startfolder.h"
+#include "workspace/workspace.h"
 #include "worldwind/links.h"
 
-#include <QListWidget>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
 #include <memory>
 
-using guitest::StartFolder;
+using journal::Journal;
+using testfolder::StartFolder;
 
 namespace {
 
@@ -22,7 +23,7 @@ const QStringList kParis = {makeRow(u"Paris", u"worldwind://goto/world=Earth&lat
 
 void prepare(StartFolder& start)
 {
-    start.write("velmora.ini", guitest::kSettings);
+    start.write("velmora.ini", testfolder::kSettings);
     start.write("velmora.js", journal::journalBytes(kParis));
     QDir().mkpath(start.path("add-ons/earth"));
     QDir().mkpath(start.path("config/earth"));
@@ -72,9 +73,26 @@ QStringList journalNames(const StartFolder& start, const char* journal = "velmor
     return names;
 }
 
-bool logSays(const Form1& form, const char* text)
+// The open journal as the window starts it.
+void open(Workspace& w)
 {
-    return !form.logList->findItems(QString::fromUtf8(text), Qt::MatchContains).isEmpty();
+    w.readSettings();
+    w.journal().open(w.journalPath());
+    w.journal().watchForOtherWriters();
+}
+
+// The window's Save: the question answered `answer` (and noted in
+// `asked`), the rows then what the file holds.
+Journal::SaveResult save(Workspace& w, Journal::Answer answer, QList<Journal::Question>* asked = nullptr)
+{
+    const Journal::SaveResult saved = w.save(0, [&](const Journal::Question& q) {
+        if (asked)
+            *asked << q;
+        return answer;
+    });
+    if (saved.written())
+        w.journal().takeSaved(saved);
+    return saved;
 }
 
 }  // namespace
@@ -94,7 +112,7 @@ private slots:
             const char* saying;  // on standard error
             bool exported;       // then exported: no place may land at 0,0
         } cases[] = {
-            {"the window saves right after an import",
+            {"the list saves right after an import",
              true,
              {places("CLI", 2)},
              0,
@@ -121,8 +139,8 @@ private slots:
         for (const auto& c : cases) {
             StartFolder start;
             prepare(start);
-            Form1 form;
-            guitest::startUp(form);
+            Workspace w;
+            open(w);
             QList<QStringList> argLists;
             for (int i = 0; i < c.imports.size(); ++i) {
                 const QString file = QStringLiteral("in%1.%2").arg(i).arg(c.imports[i].startsWith("<gpx") ? "gpx"
@@ -134,11 +152,12 @@ private slots:
                 QVERIFY2(r.exitCode == c.exitCode, qPrintable(QString::fromUtf8(c.what) + u' ' + r.err));
                 QVERIFY2(r.err.contains(QString::fromUtf8(c.saying)), qPrintable(r.err));
             }
-            // Before the window could hear of the import: with nothing of its
-            // own to lose, its Save takes the file as it is.
+            // Before the list could hear of the import: with nothing of its
+            // own to lose, its Save takes the file as it is, asking nothing.
             if (c.windowSavesAfter) {
-                QVERIFY2(form.saveVelmora(), c.what);
-                QCOMPARE(MessageBox::history(), QStringList{QStringLiteral("placenames files written")});
+                QList<Journal::Question> asked;
+                const Journal::SaveResult saved = save(w, Journal::Answer::Cancel, &asked);
+                QVERIFY2(saved.written() && saved.layerFailures.isEmpty() && asked.isEmpty(), c.what);
             }
             QStringList names = journalNames(start), expected = c.journal;
             names.sort();
@@ -189,7 +208,7 @@ private slots:
         QStringList folders;
         for (int k = 0; k < 20; ++k) {
             const QString folder = QStringLiteral("start%1").arg(k);
-            start.write(folder + QStringLiteral("/velmora.ini"), guitest::settingsFile(saveDirs[k % 3], "..\\ww"));
+            start.write(folder + QStringLiteral("/velmora.ini"), testfolder::settingsFile(saveDirs[k % 3], "..\\ww"));
             start.write(folder + QStringLiteral("/in.kml"), places(folder, 100));
             argLists << QStringList{QStringLiteral("import"), QStringLiteral("in.kml")};
             folders << start.path(folder);
@@ -202,20 +221,18 @@ private slots:
         QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), 2001);
     }
 
-    void theWindowSavesWhileTenImportsRun()
+    void theListSavesWhileTenImportsRun()
     {
-        // Ctrl+S every 0.15 s in the real window while ten imports of 1000
-        // places each take their turns: none of their places is lost,
-        // whether the window had nothing unsaved or kept both.
+        // A Save every 0.15 s while ten imports of 1000 places each take
+        // their turns: none of their places is lost, whether the list had
+        // nothing unsaved or kept both.
         for (const bool unsaved : {false, true}) {
             StartFolder start;
             prepare(start);
-            Form1 form;
-            guitest::startUp(form);
-            form.show();
-            QVERIFY(QTest::qWaitForWindowActive(&form));
+            Workspace w;
+            open(w);
             if (unsaved)
-                form.journal()->append({makeRow(u"Unsaved", links::linkFor(5, 5), u"")});
+                w.journal().append({makeRow(u"Unsaved", links::linkFor(5, 5), u"")});
             std::vector<std::unique_ptr<QProcess>> imports;
             for (int k = 0; k < 10; ++k) {
                 const QString file = QStringLiteral("p%1.kml").arg(k);
@@ -229,12 +246,11 @@ private slots:
             };
             if (unsaved)  // the first save then meets another writer's places
                 QVERIFY(imports.front()->waitForFinished(120'000));
-            // Not yet known to the window: its list holds none of them.
+            // Not yet followed: the list holds none of them.
             int saves = 0;
+            QList<Journal::Question> asked;
             while ((saves < 2 || running()) && saves < 400) {
-                for (int i = 0; i < 3; ++i)  // the question, when it comes, is answered "Keep both"
-                    MessageBox::setNextAnswer(MessageBox::KeepBoth);
-                QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+                save(w, Journal::Answer::KeepBoth, &asked);
                 ++saves;
                 QTest::qWait(150);
             }
@@ -244,11 +260,9 @@ private slots:
                 QCOMPARE(p->exitStatus(), QProcess::NormalExit);
                 QCOMPARE(p->exitCode(), 0);
             }
-            const QStringList asked = MessageBox::history().filter(QStringLiteral("Keep both saves the list"));
             QCOMPARE(asked.isEmpty(), !unsaved);
-            MessageBox::clearHistory();
-            QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
-            QVERIFY(!form.isModified());
+            QVERIFY(save(w, Journal::Answer::KeepBoth).written());
+            QVERIFY(!w.journal().isModified());
             const QStringList names = journalNames(start);
             QCOMPARE(names.size(), 10001 + (unsaved ? 1 : 0));
             QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size());
@@ -257,42 +271,48 @@ private slots:
         }
     }
 
-    void theWindowAsksOnlyWhileItHasUnsavedChanges()
+    void theListAsksOnlyWhileItHasUnsavedChanges()
     {
         StartFolder start;
         prepare(start);
-        Form1 form;
-        guitest::startUp(form);
-        form.journal()->append({makeRow(u"Unsaved", links::linkFor(5, 5), u"")});
+        Workspace w;
+        open(w);
+        QSignalSpy changed(&w.journal(), &Journal::changedOnDisk);
+        w.journal().append({makeRow(u"Unsaved", links::linkFor(5, 5), u"")});
         start.write("cli.kml", places("CLI", 2));
         QCOMPARE(velmoraAtOnce({{QStringLiteral("import"), QStringLiteral("cli.kml")}}).first().exitCode, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(logSays(form, "so it was not read again"), 5000);
-        QCOMPARE(form.List1->count(), 2);  // the unsaved list stays as it is
+        QTRY_VERIFY_WITH_TIMEOUT(changed.count() > 0, 5000);
+        QCOMPARE(w.journal().count(), 2);  // the unsaved list stays as it is
 
         // Cancel first: the file keeps the imported places.
-        QVERIFY(!form.saveVelmora());
-        QCOMPARE(MessageBox::history().size(), 1);
-        QVERIFY2(MessageBox::history().last().contains(QLatin1String("holds 2 places that the list does not "
-                                                                     "(\"CLI-1\", \"CLI-2\")")),
-                 qPrintable(MessageBox::history().last()));
+        QList<Journal::Question> asked;
+        QCOMPARE(save(w, Journal::Answer::Cancel, &asked).outcome, Journal::SaveResult::Stopped);
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked.first().kind, Journal::Question::OthersAdded);
+        QStringList added;
+        for (const QString& row : asked.first().added)
+            added << splitRow(row).name;
+        QCOMPARE(added, (QStringList{"CLI-1", "CLI-2"}));
         QCOMPARE(journalNames(start), (QStringList{"Paris", "CLI-1", "CLI-2"}));
         // Save over: asked once, the list written as it is.
-        MessageBox::setNextAnswer(MessageBox::Save);
-        QVERIFY(form.saveVelmora());
-        QCOMPARE(MessageBox::history().size(), 3);  // the question and "placenames files written"
+        QVERIFY(save(w, Journal::Answer::SaveOver, &asked).written());
+        QCOMPARE(asked.size(), 2);
         QCOMPARE(journalNames(start), (QStringList{"Paris", "Unsaved"}));
 
-        // No unsaved changes: an import is read into the list, no question.
-        QTest::qWait(400);  // the window's own save is not someone else's
-        QVERIFY(!logSays(form, "the list was read again"));
+        // Our own save is not someone else's; an import then is.
+        changed.clear();
+        QTest::qWait(400);
+        QCOMPARE(changed.count(), 0);
         QCOMPARE(velmoraAtOnce({{QStringLiteral("import"), QStringLiteral("cli.kml")}}).first().exitCode, 0);
-        QTRY_COMPARE_WITH_TIMEOUT(form.List1->count(), 4, 5000);
-        QVERIFY(logSays(form, "the list was read again"));
-        QVERIFY(form.saveVelmora());
-        QCOMPARE(MessageBox::history().size(), 4);
+        QTRY_VERIFY_WITH_TIMEOUT(changed.count() > 0, 5000);
+        // No unsaved changes: the list follows the file, no question.
+        w.journal().followDisk();
+        QCOMPARE(w.journal().count(), 4);
+        QVERIFY(save(w, Journal::Answer::Cancel, &asked).written());
+        QCOMPARE(asked.size(), 2);
         QCOMPARE(journalNames(start), (QStringList{"Paris", "Unsaved", "CLI-1", "CLI-2"}));
     }
 };
 
-QTEST_MAIN(TestWriters)
+QTEST_GUILESS_MAIN(TestWriters)
 #include "test_writers.moc"
