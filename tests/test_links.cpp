@@ -404,6 +404,34 @@ TEST(LaunchLinks, OnlyWholePlaceLinksAreHandedOver)
     }
 }
 
+// A refused link is named in one line, shortened, with what moves text escaped.
+TEST(LaunchLinks, ARefusedLinkIsNamedReadably)
+{
+    const QString longLink = QStringLiteral("https://example.com/") + QString(200, u'a');
+    const struct {
+        QString link;
+        QString named;
+    } cases[] = {
+        {QStringLiteral("/bin/sh"), QStringLiteral("\"/bin/sh\"")},
+        {QStringLiteral("file:///etc/passwd"), QStringLiteral("\"file:///etc/passwd\"")},
+        {QStringLiteral("C:\\Windows\\system32\\calc.exe"), QStringLiteral("\"C:\\Windows\\system32\\calc.exe\"")},
+        {QStringLiteral("\\\\server\\share\\run.bat"), QStringLiteral("\"\\\\server\\share\\run.bat\"")},
+        {QStringLiteral("javascript:alert(1)"), QStringLiteral("\"javascript:alert(1)\"")},
+        {QStringLiteral("WORLDWIND://goto/world=Earth"), QStringLiteral("\"WORLDWIND://goto/world=Earth\"")},
+        {longLink, QStringLiteral("\"") + longLink.left(80) + QStringLiteral("…\"")},
+        {QStringLiteral(" worldwind://goto/world=Earth"), QStringLiteral("\" worldwind://goto/world=Earth\"")},
+        {QStringLiteral("x\u202Egnp.exe\x1B[2J\r\nrm"), QStringLiteral("\"x\\u202egnp.exe\\x1b[2J\\r\\nrm\"")},
+        {QString(), QStringLiteral("There is no location link to show.")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(launch::isPlaceLink(c.link)) << c.link.toStdString();
+        const QString message = launch::refusal(c.link);
+        EXPECT_TRUE(message.contains(c.named)) << message.toStdString();
+        EXPECT_FALSE(message.contains(u'\n') || message.contains(u'\x1B') || message.contains(u'\u202E'))
+            << message.toStdString();
+    }
+}
+
 TEST(LaunchLinks, GlobeViewAndFallbackOfEachTarget)
 {
     const struct {

@@ -223,6 +223,25 @@ TEST_F(DesktopLayer, EachFailureIsPutInWords)
     }
     // A code the shell gives no text for is shown by its number.
     EXPECT_EQ(Shell::errorText(7), QStringLiteral("The shell could not open it (error 7)."));
+    // Above 32 the shell started it; at or below, each code has its words.
+    const struct {
+        int code;
+        const char* says;  // empty: a success, nothing to say
+    } codes[] = {
+        {33, ""},
+        {42, ""},
+        {32, "The specified dynamic-link library (DLL) was not found."},
+        {2, "The specified file was not found"},
+        {3, "The specified path was not found."},
+        {0, "The operating system is out of memory or resources."},
+        {12, "The shell could not open it (error 12)."},
+    };
+    for (const auto& c : codes) {
+        EXPECT_EQ(Shell::succeeded(c.code), !*c.says) << c.code;
+        if (*c.says) {
+            EXPECT_EQ(Shell::errorText(c.code), QString::fromUtf8(c.says)) << c.code;
+        }
+    }
 }
 
 TEST_F(DesktopLayer, FileGoesToItsTypesProgramAsOneArgumentResolvedAgainstTheCurrentFolder)
