@@ -361,6 +361,19 @@ TEST_F(PlacenamesWrite, NamesEachFileNotWrittenAndWritesTheOthers)
     EXPECT_EQ(QDir(at("config/earth")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"velmora.xml"});
 }
 
+// Which folders hold a World Wind: either of its two folders is enough,
+// in any case of letters.
+TEST_F(PlacenamesWrite, AWorldWindFolderHasAddOnsOrConfig)
+{
+    makeFolders({"ww/add-ons/earth", "half/config/earth", "none/add-ons", "ww2/Add-ons/Earth"});
+    const struct {
+        const char* folder;
+        bool worldWind;
+    } cases[] = {{"ww", true}, {"half", true}, {"ww2", true}, {"none", false}, {"gone", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(noWorldWind(at(QString::fromLatin1(c.folder))).isEmpty(), c.worldWind) << c.folder;
+}
+
 TEST_F(PlacenamesWrite, LayerFolderThatIsAFile)
 {
     makeFolders({"add-ons/earth", "config/earth"});
