@@ -144,6 +144,10 @@ TEST(Placenames, StyleLinesFamilyAndSize)
     auto odd = xmlLines({QString::fromUtf8("Caf\u00e9 & <Sans> \u5b57"), -5});
     EXPECT_EQ(odd[9], "         <Family>Caf\xE9 &amp; &lt;Sans&gt; ?</Family>");
     EXPECT_EQ(odd[10], "         <Size>-5 </Size>");
+    // Control characters cannot stand in XML 1.0.
+    EXPECT_EQ(xmlLines({QStringLiteral("ar\x01i\x1f"
+                                       "al")})[9],
+              "         <Family>ar?i?al</Family>");
 }
 
 TEST(Placenames, FiveLetterNameWithEmptyCommentIs27Bytes)

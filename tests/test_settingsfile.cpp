@@ -3,11 +3,14 @@
 
 #include "settings/settings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "printers.h"
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -178,6 +181,22 @@ TEST(SettingsFile, WriteAndReadThroughTheFileSystem)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), settingsfile::bytes(Settings{}));
+}
+
+// A byte-order mark an editor put in front is not part of the first folder;
+// a settings file that is a folder or a pipe is not read, and never waited on.
+TEST(SettingsFile, OddFilesAreReadOrRefusedAtOnce)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QString::fromLatin1(settingsfile::kFileName));
+    Settings s;
+    s.SaveDir = QStringLiteral("x");
+    ASSERT_TRUE(settingsfile::parse("\xEF\xBB\xBF" + settingsfile::bytes(Settings{}), s));
+    EXPECT_EQ(s, Settings{});
+    ASSERT_TRUE(QDir().mkdir(path));
+    EXPECT_FALSE(settingsfile::read(path, s));
+    ASSERT_TRUE(QDir().rmdir(path) && mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    EXPECT_FALSE(settingsfile::read(path, s));
 }
 
 TEST(SettingsFile, StorableRefusesWhatTheFileCannotCarry)
