@@ -224,32 +224,6 @@ private slots:
         }
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u'\n')));
     }
-
-#ifndef Q_OS_WIN
-    // Through the desktop layer itself: these targets are missing, so
-    // nothing is ever started.
-    void missingPagesGiveTheShellsMessage()
-    {
-        StartFolder start;
-        Shell::setNonInteractive(false);
-        Form1 form;
-        form.mnuHelpHelp->trigger();
-        QTRY_COMPARE(MessageBox::history().size(), 1);
-        form.settings.SaveDir = QStringLiteral("empty\\");
-        QDir(start.path()).mkdir(QStringLiteral("empty"));
-        QTest::mouseClick(form.Command3, Qt::LeftButton);
-        QTRY_COMPARE(MessageBox::history().size(), 2);
-        form.settings.SaveDir = QStringLiteral("nowhere\\");
-        QTest::mouseClick(form.Command3, Qt::LeftButton);
-        QTRY_COMPARE(MessageBox::history(),
-                     (QStringList{QStringLiteral("help.html : The specified file was not found"),
-                                  QDir::toNativeSeparators(start.path(QStringLiteral("empty/velmora.html")))
-                                      + QStringLiteral(" : The specified file was not found"),
-                                  QDir::toNativeSeparators(start.path(QStringLiteral("nowhere/velmora.html")))
-                                      + QStringLiteral(" : The specified path was not found.")}));
-        QCOMPARE(lastLog(form), QStringLiteral("Opening velmora with default browser"));
-    }
-#endif
 };
 
 QTEST_MAIN(TestLaunch)

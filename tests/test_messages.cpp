@@ -9,7 +9,6 @@
 #include "guitest.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
-#include "journal/writeturn.h"
 #include "platform/clipboard.h"
 #include "ui/journallist.h"
 #include "watchdog.h"
@@ -21,8 +20,6 @@
 #include <QTest>
 
 #include <functional>
-
-#include <sys/stat.h>
 
 using guitest::settingsFile;
 using guitest::StartFolder;
@@ -92,17 +89,6 @@ const std::vector<Case>& cases()
          [](StartFolder& s) { return lay(s, settingsFile("missing"), kTwoPlaces); },
          {},
          {{"The journal could not be saved to", "does not exist"}}},
-        {"a lock that is a pipe",
-         [](StartFolder& s) {
-             QDir().mkpath(s.path("run"));
-             chmod(QFile::encodeName(s.path("run")).constData(), 0700);
-             qputenv("XDG_RUNTIME_DIR", QFile::encodeName(s.path("run")));
-             const QString lock = journal::WriteTurn::lockPathFor(s.path("velmora.js"));
-             return lay(s, settingsFile(), kTwoPlaces) && !lock.isEmpty()
-                    && mkfifo(QFile::encodeName(lock).constData(), 0600) == 0;
-         },
-         {},
-         {{"The journal could not be saved to", "is a named pipe, not a lock file of the program"}}},
     };
     return all;
 }
@@ -131,7 +117,6 @@ private slots:
         QFETCH(int, index);
         const Case& c = cases()[std::size_t(index)];
         const Watchdog watchdog(c.name, std::chrono::seconds(60));
-        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
         StartFolder start;
         QVERIFY(c.prepare(start));
         Form1 form;
@@ -152,7 +137,6 @@ private slots:
             matches = contains(atSave[i], c.atSave[i]);
         QVERIFY2(matches, qPrintable(shown(atSave)));
         QVERIFY(form.isModified());
-        qputenv("XDG_RUNTIME_DIR", runtime);
     }
 
     // Another writer's save: followed when the list has nothing unsaved,

@@ -13,6 +13,7 @@
 #include "journal/writeturn.h"
 #include "platform/clipboard.h"
 #include "platform/textfile.h"
+#include "programruns.h"
 #include "startfolder.h"
 #include "watchdog.h"
 #include "workspace/workspace.h"
@@ -332,41 +333,15 @@ const std::vector<Case>& cases()
     return all;
 }
 
-struct Run {
-    int exitCode = -1;
-    QString err;
-};
+using programruns::Run;
 
-// The built program with `args`, as "nobody" when asked; each run must end
-// within a minute.
-std::vector<std::unique_ptr<QProcess>> start(const QList<QStringList>& argLists, bool asNobody,
-                                             const QStringList& before = {})
+// The built program with `args`, as "nobody" when asked.
+std::vector<std::unique_ptr<QProcess>> start(const QList<QStringList>& argLists, bool asNobody, QStringList before = {})
 {
-    std::vector<std::unique_ptr<QProcess>> processes;
-    for (const QStringList& args : argLists) {
-        QStringList line = before;
-        if (asNobody && geteuid() == 0)
-            line << QStringLiteral("setpriv") << QStringLiteral("--reuid=nobody") << QStringLiteral("--regid=nogroup")
-                 << QStringLiteral("--clear-groups");
-        line << QStringLiteral(VELMORA_PROGRAM) << args;
-        processes.emplace_back(std::make_unique<QProcess>())->start(line.first(), line.mid(1));
-    }
-    return processes;
-}
-
-QList<Run> finish(std::vector<std::unique_ptr<QProcess>>& processes)
-{
-    QList<Run> runs;
-    for (auto& p : processes) {
-        Run r;
-        if (p->waitForFinished(60'000) && p->exitStatus() == QProcess::NormalExit)
-            r.exitCode = p->exitCode();
-        else
-            p->kill();
-        r.err = QString::fromUtf8(p->readAllStandardError());
-        runs << r;
-    }
-    return runs;
+    if (asNobody && geteuid() == 0)
+        before << QStringLiteral("setpriv") << QStringLiteral("--reuid=nobody") << QStringLiteral("--regid=nogroup")
+               << QStringLiteral("--clear-groups");
+    return programruns::start(argLists, before);
 }
 
 // A program that owns the clipboard with `data`, killed with the case.
@@ -495,7 +470,7 @@ private:
         }
         auto processes = start(argLists, c.asNobody, limit);
         QStringList said;
-        for (const Run& r : finish(processes)) {
+        for (const Run& r : programruns::finish(processes, 60'000)) {
             // Every import either arrives or fails with its reason.
             if (c.act == Act::TenImports && r.exitCode == 0)
                 continue;
