@@ -172,6 +172,22 @@ private slots:
                  qPrintable(MessageBox::history().first()));
     }
 
+    // A sync tool's conflict copy beside the journal: merged while the list
+    // has nothing unsaved, and said in the log.
+    void aConflictCopyIsMergedAndLogged()
+    {
+        StartFolder start;
+        start.write("velmora.js", kTwoPlaces);
+        Form1 form;
+        guitest::loadWindow(start, form);
+        const QString copy = QStringLiteral("velmora.sync-conflict-20261207-093015-K3X2R2T.js");
+        start.write(copy, kTwoPlaces + "add_place(\"There\",\"" + links::linkFor(3, 4).toLatin1() + "\",\"\");\r\n");
+        QTRY_COMPARE_WITH_TIMEOUT(form.List1->count(), 3, 5000);
+        QVERIFY(!form.logList->findItems(QStringLiteral("Merged 1 place from ") + copy, Qt::MatchExactly).isEmpty());
+        QVERIFY(!start.exists(copy));
+        QCOMPARE(journal::readJournalFile(start.path("velmora.js")).rows.size(), 3);
+    }
+
     // Too long to keep whole: refused with a message, never cut.
     void aCapturedLinkTooLongIsRefused()
     {
