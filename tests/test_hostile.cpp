@@ -4,12 +4,14 @@
 // journal is lost without a question first.
 
 #include "journal/journalfile.h"
+#include "journal/writeturn.h"
 #include "startfolder.h"
 #include "workspace/workspace.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -46,7 +48,17 @@ private:
     bool mounted_ = false;
 };
 
-enum class Odd { None, JournalFolder, JournalPipe, JournalToZero, SettingsPipe, WorldWind, AddOnsFile, FullDisk };
+enum class Odd {
+    None,
+    JournalFolder,
+    JournalPipe,
+    JournalToZero,
+    SettingsPipe,
+    WorldWind,
+    AddOnsFile,
+    FullDisk,
+    LockPipe
+};
 
 struct Case {
     const char* name;
@@ -141,6 +153,10 @@ const std::vector<Case>& cases()
          A::Cancel, Saved::Written, "\"add-ons/earth\" does not exist"},
         {"full disk", settingsFile("small"), kTwoPlaces, Odd::FullDisk, 2, kNotAsked, A::Cancel, Saved::NotWritten,
          "No space left on device"},
+        {"journal of notes only: the save asks", settingsFile(), "Places to see:\r\n- the lighthouse\r\n", Odd::None, 0,
+         0, A::Cancel, Saved::Stopped, ""},
+        {"lock that is a pipe: the save says so", settingsFile(), kTwoPlaces, Odd::LockPipe, 2, kNotAsked, A::Cancel,
+         Saved::NotWritten, "is a named pipe, not a lock file of the program"},
     };
     return all;
 }
@@ -167,6 +183,14 @@ bool layOut(const testfolder::StartFolder& start, const Case& c, std::unique_ptr
         disk = std::make_unique<SmallDisk>(start.path("small"));
         made = disk->mounted();
         break;
+    case Odd::LockPipe: {
+        // In a runtime folder of the case's own.
+        made = QDir().mkpath(start.path("run")) && chmod(QFile::encodeName(start.path("run")).constData(), 0700) == 0;
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(start.path("run")));
+        const QString lock = journal::WriteTurn::lockPathFor(journal);
+        made = made && !lock.isEmpty() && mkfifo(QFile::encodeName(lock).constData(), 0600) == 0;
+        break;
+    }
     case Odd::None: break;
     }
     start.write(c.odd == Odd::FullDisk ? "small/velmora.js" : "velmora.js", c.journal);
@@ -180,6 +204,8 @@ TEST(HostileFiles, EachWorksOrSaysSoAndLosesNothingUnasked)
     for (const Case& c : cases()) {
         SCOPED_TRACE(c.name);
         testfolder::StartFolder start;
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", runtime); });
         std::unique_ptr<SmallDisk> disk;
         if (c.odd != Odd::SettingsPipe)
             start.write("velmora.ini", c.settings);

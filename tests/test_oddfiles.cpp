@@ -1,6 +1,6 @@
 // Odd folders and files around the journal, and peers that misbehave: each
-// row lays out a case, runs the built program's import, the open journal's
-// Save, a read or a capture, and states the outcome and what the journal holds
+// row lays out a case, runs the built program's import, a read or the
+// clipboard, and states the outcome and what the journal holds
 // afterwards: the same bytes as before, or every place it should have. Runs
 // on a real X server (the clipboard rows) and, as root, runs the cases that
 // need a user whom permissions stop as "nobody".
@@ -154,12 +154,10 @@ enum class Act {
     Import,        // the program's import of in.kml
     TenImports,    // ten imports at once, each of its own file
     BombImport,    // the import of bomb.kmz, within 1 GB of address space
-    Save,          // a place added and saved as the window does; questions are cancelled
     ReadRace,      // reads while another thread swaps the journal for a pipe
     CopyPipe,      // the web view's files copied into the save folder, one a pipe
     StoppedOwner,  // a clipboard owner that stopped, ten repaints
     LargeOffer,    // 64 MB of text offered on the clipboard
-    Capture,       // what the capture makes of a clipboard offer
 };
 
 enum class After { Unchanged, Complete };
@@ -170,25 +168,15 @@ struct Case {
     bool asNobody;
     // Lays the case out; an empty text when it was, else why it cannot be here.
     std::function<QString(Scene&)> prepare;
-    int exitCode;  // of each import
-    // In the import's standard error, why the save stopped (or "asked" and
-    // the line from which the file is not journal lines), or the capture's refusal.
-    const char* saying;
-    After after;     // the journal's bytes
-    int places = 0;  // with After::Complete: the journal's places afterwards
+    int exitCode;        // of each import
+    const char* saying;  // in the import's standard error
+    After after;         // the journal's bytes
+    int places = 0;      // with After::Complete: the journal's places afterwards
 };
 
 QString unless(bool done, const char* why)
 {
     return done ? QString() : QString::fromLatin1(why);
-}
-
-// What a globe would offer on the clipboard.
-exchange::ClipboardOffer offered;
-QString offer(std::optional<QString> text, QByteArray kml = {})
-{
-    offered = {std::move(text), std::move(kml), {}, {}};
-    return {};
 }
 
 const std::vector<Case>& cases()
@@ -210,9 +198,6 @@ const std::vector<Case>& cases()
          1, "does not let the program create files in it", After::Unchanged},
         {"lock that is a pipe: reported at once", Act::Import, false,
          [](Scene& s) { return unless(standard(s) && posixOk(mkfifo(path(s.lock()), 0644)), "no pipe"); }, 1,
-         "is a named pipe, not a lock file of the program", After::Unchanged},
-        {"lock that is a pipe: the Save says so", Act::Save, false,
-         [](Scene& s) { return unless(standard(s) && posixOk(mkfifo(path(s.lock()), 0644)), "no pipe"); }, 0,
          "is a named pipe, not a lock file of the program", After::Unchanged},
         {"lock that is a new folder: reported", Act::Import, false,
          [](Scene& s) { return unless(standard(s) && QDir().mkdir(s.lock()), "no folder"); }, 1, "is a folder",
@@ -286,9 +271,6 @@ const std::vector<Case>& cases()
                            "no link");
          },
          0, "", After::Complete, 3},
-        {"journal of notes only: the Save asks", Act::Save, false,
-         [](Scene& s) { return unless(standard(s, kNotes), ""); }, 0, "asked: not journal lines from line 1",
-         After::Unchanged},
         {"KMZ that inflates to 64 MB of empty elements: refused", Act::BombImport, false,
          [](Scene& s) {
              QByteArray kml = "<kml>";
@@ -315,20 +297,6 @@ const std::vector<Case>& cases()
          [](Scene& s) { return unless(standard(s), ""); }, 0, "", After::Unchanged},
         {"64 MB offered on the clipboard: not transferred", Act::LargeOffer, false,
          [](Scene& s) { return unless(standard(s), ""); }, 0, "", After::Unchanged},
-        {"1 MB copied link: refused with a message, not cut", Act::Capture, false,
-         [](Scene& s) {
-             standard(s);
-             return offer(kLink + QString((1 << 20) - kLink.size(), u'0'));
-         },
-         0, "it has a link of 1048576 characters, more than the 32767", After::Unchanged},
-        {"placemark with a 60,000-character name: refused with a message", Act::Capture, false,
-         [](Scene& s) {
-             standard(s);
-             return offer(std::nullopt,
-                          "<kml><Placemark><name>" + QByteArray(60'000, 'n')
-                              + "</name><Point><coordinates>2.35,48.85</coordinates></Point></Placemark></kml>");
-         },
-         0, "it has a name of 60000 characters", After::Unchanged},
     };
     return all;
 }
@@ -431,20 +399,17 @@ private slots:
     }
 
 private:
-    // Runs the case; what it said (an import's standard error, the
-    // window's messages), one text for each import or message.
+    // Runs the case; what it said: each import's standard error.
     QStringList act(const Case& c, Scene& s)
     {
         switch (c.act) {
         case Act::Import:
         case Act::TenImports:
         case Act::BombImport: return imports(c, s);
-        case Act::Save: return save();
         case Act::ReadRace: readRace(s); return {};
         case Act::CopyPipe: copyPipe(s); return {};
         case Act::StoppedOwner: stoppedOwner(); return {};
         case Act::LargeOffer: largeOffer(); return {};
-        case Act::Capture: return capture();
         }
         return {};
     }
@@ -482,25 +447,6 @@ private:
                 said << r.err;
         }
         return said;
-    }
-
-    // As the window saves: the settings and the journal read, a place added.
-    QStringList save()
-    {
-        Workspace w;
-        if (!w.readSettings())
-            QTest::qFail("the settings were not read", __FILE__, __LINE__);
-        w.journal().open(w.journalPath());
-        w.journal().append({makeRow(u"Unsaved", links::linkFor(5, 5), u"")});
-        QString asked;
-        const journal::Journal::SaveResult saved = w.save(0, [&](const journal::Journal::Question& q) {
-            if (q.kind == journal::Journal::Question::NotAllRead && q.onDisk.placesInFile == 0)
-                asked = QStringLiteral("asked: not journal lines from line %1").arg(q.onDisk.stoppedAtLine);
-            return journal::Journal::Answer::Cancel;
-        });
-        if (saved.written())
-            QTest::qFail("the save went through", __FILE__, __LINE__);
-        return {asked.isEmpty() ? saved.why : asked};
     }
 
     void readRace(Scene& s)
@@ -590,15 +536,6 @@ private:
         QVERIFY(Clipboard::lastOversizedOffer() > Clipboard::kMaxOfferBytes);
         // Its other flavours are not asked for: the owner may still wait on the first.
         QCOMPARE(Clipboard::unansweredOwners(), silentBefore);
-    }
-
-    // The capture refuses a place it would have to cut.
-    QStringList capture()
-    {
-        const std::optional<exchange::CopiedLocation> found = exchange::copiedLocation(offered);
-        if (!found)
-            QTest::qFail("the offer was not taken for a place", __FILE__, __LINE__);
-        return {found ? exchange::refusal(*found) : QString()};
     }
 };
 
