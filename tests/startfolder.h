@@ -50,4 +50,10 @@ inline QByteArray settingsFile(const QByteArray& saveDir = ".\\", const QByteArr
 
 inline const QByteArray kSettings = settingsFile();
 
+// Two journal lines as the program writes them, one with an escaped "&".
+inline const QByteArray kParis =
+    "add_place(\"Paris\",\"worldwind://goto/world=Earth&lat=48.85&lon=2.35\",\"capital\");";
+inline const QByteArray kRock = "add_place(\"Rock & Roll\",\"worldwind://goto/world=Earth&lat=-1&lon=1\",\"\");";
+inline const QByteArray kTwoPlaces = kParis + "\r\n" + kRock + "\r\n";
+
 }  // namespace testfolder

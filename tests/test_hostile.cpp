@@ -17,14 +17,11 @@
 #include <sys/stat.h>
 
 using journal::Journal;
-using testfolder::settingsFile;
+using namespace testfolder;
 using Saved = journal::Journal::SaveResult;
 
 namespace {
 
-const QByteArray kParis = "add_place(\"Paris\",\"worldwind://goto/world=Earth&lat=48.85&lon=2.35\",\"capital\");";
-const QByteArray kRock = "add_place(\"Rock & Roll\",\"worldwind://goto/world=Earth&lat=-1&lon=1\",\"\");";
-const QByteArray kTwoPlaces = kParis + "\r\n" + kRock + "\r\n";
 const QByteArray kMark = "\xEF\xBB\xBF";
 constexpr int kNotAsked = -2;
 
@@ -162,7 +159,7 @@ const std::vector<Case>& cases()
 }
 
 // Lays out the case's odd file or folder; false when it cannot be made here.
-bool layOut(const testfolder::StartFolder& start, const Case& c, std::unique_ptr<SmallDisk>& disk)
+bool layOut(const StartFolder& start, const Case& c, std::unique_ptr<SmallDisk>& disk)
 {
     const QString journal = start.path(c.odd == Odd::FullDisk ? "small/velmora.js" : "velmora.js");
     const QByteArray journalName = QFile::encodeName(journal);
@@ -203,7 +200,7 @@ TEST(HostileFiles, EachWorksOrSaysSoAndLosesNothingUnasked)
 {
     for (const Case& c : cases()) {
         SCOPED_TRACE(c.name);
-        testfolder::StartFolder start;
+        StartFolder start;
         const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
         const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", runtime); });
         std::unique_ptr<SmallDisk> disk;

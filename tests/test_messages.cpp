@@ -21,12 +21,12 @@
 
 using guitest::settingsFile;
 using guitest::StartFolder;
+using testfolder::kParis;
+using testfolder::kRock;
+using testfolder::kTwoPlaces;
 
 namespace {
 
-const QByteArray kParis = "add_place(\"Paris\",\"worldwind://goto/world=Earth&lat=48.85&lon=2.35\",\"capital\");";
-const QByteArray kRock = "add_place(\"Rock & Roll\",\"worldwind://goto/world=Earth&lat=-1&lon=1\",\"\");";
-const QByteArray kTwoPlaces = kParis + "\r\n" + kRock + "\r\n";
 const QString kLink = QStringLiteral("worldwind://goto/world=Earth&lat=48.8566&lon=2.3522");
 
 struct Case {

@@ -16,7 +16,6 @@
 #include "programruns.h"
 #include "startfolder.h"
 #include "watchdog.h"
-#include "workspace/workspace.h"
 #include "worldwind/links.h"
 
 #include <QClipboard>
@@ -49,14 +48,12 @@ constexpr bool kAddressSanitizer = true;
 constexpr bool kAddressSanitizer = false;
 #endif
 
+using testfolder::kTwoPlaces;
 using testfolder::StartFolder;
 
 namespace {
 
 constexpr uid_t kNobody = 65534;
-const QByteArray kTwoPlaces =
-    "add_place(\"Paris\",\"worldwind://goto/world=Earth&lat=48.85&lon=2.35\",\"capital\");\r\n"
-    "add_place(\"Rock & Roll\",\"worldwind://goto/world=Earth&lat=-1&lon=1\",\"\");\r\n";
 const QByteArray kNotes = "Places to see:\r\n- the lighthouse\r\n";
 const QString kLink = QStringLiteral("worldwind://goto/world=Earth&lat=48.8566&lon=2.3522");
 

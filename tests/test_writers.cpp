@@ -39,11 +39,6 @@ QByteArray places(const QString& prefix, int n)
 
 using programruns::Run;
 
-QList<Run> velmoraAtOnce(const QList<QStringList>& argLists, const QStringList& folders = {})
-{
-    return programruns::atOnce(argLists, folders);
-}
-
 QStringList journalNames(const StartFolder& start, const char* journal = "velmora.js")
 {
     QStringList names;
@@ -128,7 +123,7 @@ private slots:
                 start.write(file, c.imports[i]);
                 argLists << QStringList{QStringLiteral("import"), file};
             }
-            for (const Run& r : velmoraAtOnce(argLists)) {
+            for (const Run& r : programruns::atOnce(argLists)) {
                 QVERIFY2(r.exitCode == c.exitCode, qPrintable(QString::fromUtf8(c.what) + u' ' + r.err));
                 QVERIFY2(r.err.contains(QString::fromUtf8(c.saying)), qPrintable(r.err));
             }
@@ -144,7 +139,8 @@ private slots:
             expected.sort();
             QVERIFY2(names == expected, qPrintable(QString::fromUtf8(c.what) + u' ' + names.join(u',')));
             if (c.exported) {
-                QCOMPARE(velmoraAtOnce({{QStringLiteral("export"), QStringLiteral("out.kml")}}).first().exitCode, 0);
+                QCOMPARE(programruns::atOnce({{QStringLiteral("export"), QStringLiteral("out.kml")}}).first().exitCode,
+                         0);
                 QVERIFY2(!start.read("out.kml").contains("<coordinates>0,0<"), c.what);
             }
         }
@@ -160,7 +156,7 @@ private slots:
             start.write(file, places(file, 1000));
             argLists << QStringList{QStringLiteral("import"), file};
         }
-        for (const Run& r : velmoraAtOnce(argLists)) {
+        for (const Run& r : programruns::atOnce(argLists)) {
             QVERIFY2(r.exitCode == 0, qPrintable(r.err));
             QVERIFY2(r.out.contains(QLatin1String("Imported 1000 places into ")), qPrintable(r.out));
         }
@@ -193,7 +189,7 @@ private slots:
             argLists << QStringList{QStringLiteral("import"), QStringLiteral("in.kml")};
             folders << start.path(folder);
         }
-        for (const Run& r : velmoraAtOnce(argLists, folders))
+        for (const Run& r : programruns::atOnce(argLists, folders))
             QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QVERIFY(QFileInfo(start.path("linked/velmora.js")).isSymLink());
         const QStringList names = journalNames(start, "real/velmora.js");
