@@ -13,6 +13,10 @@
 #include <gtest/gtest.h>
 
 #include "printers.h"
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -272,6 +276,56 @@ TEST(JournalFile, ReadingAFile)
     const journal::ReadResult read = journal::readJournalFile(path);
     EXPECT_TRUE(read.opened);
     EXPECT_EQ(read.rows, rows);
+}
+
+// The swap must fall between the reader's look at the file and its open:
+// many reads, for a while, while another thread swaps the journal and a
+// pipe by renames. No read blocks, and some find the journal whole.
+TEST(JournalFile, AJournalSwappedForAPipeWhileReadNeverBlocks)
+{
+    QTemporaryDir dir;
+    const QStringList rows{row("Paris", "worldwind://goto/world=Earth&lat=48.85&lon=2.35", "")};
+    const QString path = dir.filePath(QStringLiteral("velmora.js"));
+    ASSERT_TRUE(textfile::writeAtomically(path, journalBytes(rows)));
+    const QByteArray file = QFile::encodeName(path), fifo = file + ".pipe", spare = file + ".spare";
+    ASSERT_TRUE(QFile::copy(path, QString::fromLocal8Bit(spare)) && mkfifo(fifo.constData(), 0644) == 0);
+    std::atomic<bool> done = false;
+    std::thread swapper([&] {
+        while (!done) {
+            rename(file.constData(), spare.constData());
+            rename(fifo.constData(), file.constData());
+            rename(file.constData(), fifo.constData());
+            rename(spare.constData(), file.constData());
+        }
+    });
+    int whole = 0;
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+         std::chrono::steady_clock::now() < end;) {
+        const journal::ReadResult r = journal::readJournalFile(path);
+        whole += r.opened && r.complete() && r.rows == rows;
+    }
+    done = true;
+    swapper.join();
+    EXPECT_GT(whole, 0);
+    EXPECT_EQ(journal::readJournalFile(path).rows, rows);
+}
+
+// The web view's files are copied beside the journal only from regular
+// files, and never over a file that is there.
+TEST(TextFile, APipeIsNotCopiedAndNothingIsCopiedOver)
+{
+    QTemporaryDir from, to;
+    ASSERT_EQ(mkfifo(QFile::encodeName(from.filePath(QStringLiteral("velmora.html"))).constData(), 0644), 0);
+    ASSERT_TRUE(textfile::writeAtomically(from.filePath(QStringLiteral("velmora.css")), "body {}"));
+    const auto copy = [&](const char* name) {
+        return textfile::copyIfMissing(from.filePath(QLatin1String(name)), to.filePath(QLatin1String(name)));
+    };
+    EXPECT_FALSE(copy("velmora.html"));
+    EXPECT_FALSE(QFileInfo::exists(to.filePath(QStringLiteral("velmora.html"))));
+    EXPECT_TRUE(copy("velmora.css"));
+    ASSERT_TRUE(textfile::writeAtomically(from.filePath(QStringLiteral("velmora.css")), "changed"));
+    EXPECT_FALSE(copy("velmora.css"));
+    EXPECT_EQ(readAll(to.filePath(QStringLiteral("velmora.css"))), QByteArray("body {}"));
 }
 
 TEST(TextFile, WriteIntoMissingFolderFailsAndLeavesNothing)

@@ -1,5 +1,5 @@
 // Odd folders and files around the journal, and peers that misbehave: each
-// row lays out a case, runs the built program's import, a read or the
+// row lays out a case, runs the built program's import or offers the
 // clipboard, and states the outcome and what the journal holds
 // afterwards: the same bytes as before, or every place it should have. Runs
 // on a real X server (the clipboard rows) and, as root, runs the cases that
@@ -12,7 +12,6 @@
 #include "journal/row.h"
 #include "journal/writeturn.h"
 #include "platform/clipboard.h"
-#include "platform/textfile.h"
 #include "programruns.h"
 #include "startfolder.h"
 #include "watchdog.h"
@@ -26,7 +25,6 @@
 #include <QStandardPaths>
 #include <QTest>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -151,8 +149,6 @@ enum class Act {
     Import,        // the program's import of in.kml
     TenImports,    // ten imports at once, each of its own file
     BombImport,    // the import of bomb.kmz, within 1 GB of address space
-    ReadRace,      // reads while another thread swaps the journal for a pipe
-    CopyPipe,      // the web view's files copied into the save folder, one a pipe
     StoppedOwner,  // a clipboard owner that stopped, ten repaints
     LargeOffer,    // 64 MB of text offered on the clipboard
 };
@@ -281,15 +277,6 @@ const std::vector<Case>& cases()
              return unless(standard(s) && kmz && kmz->size() < 1 << 20, "no archive");
          },
          1, "more than 2000000 elements", After::Unchanged},
-        {"journal swapped for a pipe while it is read: no read blocks", Act::ReadRace, false,
-         [](Scene& s) { return unless(standard(s), ""); }, 0, "", After::Complete, 2},
-        {"web view file that is a pipe: not copied, the others are", Act::CopyPipe, false,
-         [](Scene& s) {
-             s.start.write(QStringLiteral("velmora.css"), "body {}");
-             return unless(standard(s) && posixOk(mkfifo(path(s.start.path(QStringLiteral("velmora.html"))), 0644)),
-                           "no pipe");
-         },
-         0, "", After::Unchanged},
         {"clipboard owner that stopped: one short wait, not one per repaint", Act::StoppedOwner, false,
          [](Scene& s) { return unless(standard(s), ""); }, 0, "", After::Unchanged},
         {"64 MB offered on the clipboard: not transferred", Act::LargeOffer, false,
@@ -403,8 +390,6 @@ private:
         case Act::Import:
         case Act::TenImports:
         case Act::BombImport: return imports(c, s);
-        case Act::ReadRace: readRace(s); return {};
-        case Act::CopyPipe: copyPipe(s); return {};
         case Act::StoppedOwner: stoppedOwner(); return {};
         case Act::LargeOffer: largeOffer(); return {};
         }
@@ -444,51 +429,6 @@ private:
                 said << r.err;
         }
         return said;
-    }
-
-    void readRace(Scene& s)
-    {
-        const QByteArray file = path(s.journal()), fifo = path(s.journal() + QStringLiteral(".pipe"));
-        const QByteArray spare = path(s.journal() + QStringLiteral(".spare"));
-        QFile::copy(s.journal(), s.journal() + QStringLiteral(".spare"));
-        QVERIFY(posixOk(mkfifo(fifo.constData(), 0644)));
-        std::atomic<bool> done = false;
-        // Swaps the journal and the pipe by renames, as fast as it can.
-        std::thread swapper([&] {
-            while (!done) {
-                rename(file.constData(), spare.constData());
-                rename(fifo.constData(), file.constData());
-                rename(file.constData(), fifo.constData());
-                rename(spare.constData(), file.constData());
-            }
-        });
-        // The swap must fall between the reader's look and its open: many
-        // reads, for a while.
-        int whole = 0, reads = 0;
-        QElapsedTimer clock;
-        clock.start();
-        for (; clock.elapsed() < 2000; ++reads) {
-            const journal::ReadResult r = journal::readJournalFile(s.journal());
-            whole += r.opened && r.complete() && r.rows.size() == 2;
-        }
-        qInfo("%d reads, %d of them whole", reads, whole);
-        done = true;
-        swapper.join();
-        QVERIFY(whole > 0);
-        QFile::remove(QString::fromLocal8Bit(fifo));
-    }
-
-    void copyPipe(Scene& s)
-    {
-        const auto copy = [&](const char* name) {
-            const QString file = QString::fromLatin1(name);
-            return textfile::copyIfMissing(s.start.path(file), s.save() + u'/' + file);
-        };
-        QVERIFY(!copy("velmora.html"));
-        QVERIFY(!QFileInfo::exists(s.save() + QStringLiteral("/velmora.html")));
-        QVERIFY(copy("velmora.css"));
-        QVERIFY(!copy("velmora.css"));  // never over an existing file
-        QCOMPARE(s.start.read(QStringLiteral("save/velmora.css")), QByteArray("body {}"));
     }
 
     // What each repaint of the window reads of the clipboard.
