@@ -325,26 +325,6 @@ TEST(Links, CopiedLocationsFromAnyGlobe)
             EXPECT_EQ(found->name, c.name);
         }
     }
-    // A place the Add dialog would have to cut is refused whole, and said.
-    const QString link = at + QStringLiteral("1&lon=2");
-    const struct {
-        exchange::ClipboardOffer offer;
-        const char* says;  // empty: taken
-    } refused[] = {
-        {{link + QString((1 << 20) - link.size(), u'0'), {}, {}, {}},
-         "it has a link of 1048576 characters, more than the 32767"},
-        {kml("<kml><Placemark><name>" + QByteArray(60'000, 'n')
-             + "</name><Point><coordinates>2.35,48.85</coordinates></Point></Placemark></kml>"),
-         "it has a name of 60000 characters"},
-        {kml(kmlPlacemark("1,2")), ""},
-    };
-    for (const auto& r : refused) {
-        const std::optional<exchange::CopiedLocation> found = exchange::copiedLocation(r.offer);
-        ASSERT_TRUE(found.has_value());
-        const QString why = exchange::refusal(*found);
-        EXPECT_EQ(why.isEmpty(), !*r.says) << why.toStdString();
-        EXPECT_TRUE(why.contains(QLatin1String(r.says))) << why.toStdString();
-    }
 }
 
 // What may leave the program as a place: the whole link or nothing.

@@ -1,20 +1,16 @@
 // What the main window says about its journal, one case for each message:
-// at start-up, at Save, when another writer changes the file, and when a
-// capture or the Add dialog refuses a place. What the journal reads and
-// writes in each case is checked on the core; here only what is shown.
+// at start-up, at Save, and when another writer or a sync tool changes the
+// file. What the journal reads and writes in each case is checked on the
+// core; here only what is shown.
 
-#include "dialogs/form2.h"
 #include "dialogs/form3.h"
-#include "exchange/copied.h"
 #include "guitest.h"
 #include "journal/journalfile.h"
 #include "journal/row.h"
-#include "platform/clipboard.h"
 #include "ui/journallist.h"
 #include "watchdog.h"
 #include "worldwind/links.h"
 
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -26,8 +22,6 @@ using testfolder::kRock;
 using testfolder::kTwoPlaces;
 
 namespace {
-
-const QString kLink = QStringLiteral("worldwind://goto/world=Earth&lat=48.8566&lon=2.3522");
 
 struct Case {
     const char* name;
@@ -85,11 +79,7 @@ class TestMessages : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup()
-    {
-        Clipboard::setFake(false);
-        guitest::closeModals();
-    }
+    void cleanup() { guitest::closeModals(); }
 
     void startUpAndSaveSayWhatIsWrong_data()
     {
@@ -169,53 +159,6 @@ private slots:
         QVERIFY(!form.logList->findItems(QStringLiteral("Merged 1 place from ") + copy, Qt::MatchExactly).isEmpty());
         QVERIFY(!start.exists(copy));
         QCOMPARE(journal::readJournalFile(start.path("velmora.js")).rows.size(), 3);
-    }
-
-    // Too long to keep whole: refused with a message, never cut.
-    void aCapturedLinkTooLongIsRefused()
-    {
-        StartFolder start;
-        Form1 form;
-        guitest::loadWindow(start, form);
-        MessageBox::clearHistory();
-        Clipboard::setFake(true);
-        Clipboard::setFakeText(kLink + QString((1 << 20) - kLink.size(), u'0'));
-        bool dialog = false;
-        guitest::whenModal(
-            [&](QWidget*) {
-                dialog = true;
-                guitest::closeModals();
-            },
-            20);
-        form.getUrlFromClipboard();
-        QTest::qWait(300);
-        QVERIFY2(!dialog, "the Add dialog opened with a cut text");
-        QCOMPARE(form.List1->count(), 0);
-        QCOMPARE(MessageBox::history().size(), 1);
-        QVERIFY2(MessageBox::history().first().contains(QLatin1String("it has a link of 1048576 characters")),
-                 qPrintable(MessageBox::history().first()));
-    }
-
-    void aTypedNameTooLongIsRefusedAndKeptWhole()
-    {
-        Form2 dialog;
-        const QString name(60'000, u'n');
-        dialog.Text1->setText(kLink);
-        dialog.Text2->setText(name);
-        MessageBox::clearHistory();
-        QStringList said;
-        bool stayedOpen = false;
-        guitest::whenModal([&](QWidget*) {
-            QTest::mouseClick(dialog.cmdAdd, Qt::LeftButton);
-            said = MessageBox::history();
-            stayedOpen = dialog.isVisible() && !dialog.add;
-            guitest::closeModals();
-        });
-        dialog.showModal();
-        QVERIFY(stayedOpen);
-        QCOMPARE(dialog.Text2->text(), name);
-        QCOMPARE(said.size(), 1);
-        QVERIFY2(said.first().contains(QLatin1String("A name of 60000 characters")), qPrintable(said.first()));
     }
 };
 
