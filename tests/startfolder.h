@@ -14,8 +14,6 @@ class StartFolder {
 public:
     StartFolder() : previous_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
     ~StartFolder() { QDir::setCurrent(previous_); }
-    StartFolder(const StartFolder&) = delete;
-    StartFolder& operator=(const StartFolder&) = delete;
 
     QString path(const QString& name = QString()) const { return name.isEmpty() ? dir_.path() : dir_.filePath(name); }
 

@@ -210,20 +210,18 @@ TEST(HostileFiles, EachWorksOrSaysSoAndLosesNothingUnasked)
             std::printf("skipped, cannot be set up here: %s\n", c.name);
             continue;
         }
-        // As start-up reads them: settings that cannot be read leave the
+        // As start-up opens them: settings that cannot be read leave the
         // journal unread.
         Workspace w;
-        ASSERT_EQ(w.readSettings(), c.read >= 0);
+        ASSERT_EQ(w.openSettings(), c.read >= 0);
         const QFileInfo before(w.journalPath());
         // Read only as a file: a pipe would block the test itself.
         const QByteArray bytes = before.isFile() ? start.read(w.journalPath()) : QByteArray();
         if (c.read >= 0) {
-            const journal::ReadResult& read = w.journal().open(w.journalPath());
+            const journal::ReadResult& read = w.openJournal();
             EXPECT_EQ(read.rows.size(), c.read);
             EXPECT_TRUE(read.opened || !read.exists || read.whyNotRead.contains(QLatin1String(c.says)))
                 << read.whyNotRead.toStdString();
-        } else {
-            w.journal().setUnread(w.journalPath());
         }
 
         w.journal().append({QStringLiteral("added\tworldwind://goto/world=Earth&lat=1&lon=2\t")});

@@ -351,9 +351,9 @@ private slots:
         if (window) {
             a.enter();
             open = std::make_unique<Workspace>();
-            QVERIFY(open->readSettings());
+            QVERIFY(open->openSettings());
+            open->openJournal();
             journal::Journal& j = open->journal();
-            j.open(open->journalPath());
             j.watchForOtherWriters();
             connect(&j, &journal::Journal::changedOnDisk, open.get(), [&j] {
                 if (!j.isModified())

@@ -50,8 +50,8 @@ QStringList journalNames(const StartFolder& start, const char* journal = "velmor
 // The open journal as the window starts it.
 void open(Workspace& w)
 {
-    w.readSettings();
-    w.journal().open(w.journalPath());
+    w.openSettings();
+    w.openJournal();
     w.journal().watchForOtherWriters();
 }
 
