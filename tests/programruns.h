@@ -1,7 +1,6 @@
 #pragma once
 // The built program run as other writers run it, several at once.
 
-#include <QList>
 #include <QProcess>
 #include <QStringList>
 
@@ -15,9 +14,8 @@ struct Run {
     QString out, err;
 };
 
-// Starts the program once per argument list, all at once, each behind the
-// command `before` (setpriv, prlimit) and in its own entry of `folders`,
-// where those are given.
+// Starts the program once per argument list, all at once, behind the
+// command `before` (setpriv, prlimit), each in its entry of `folders`.
 inline std::vector<std::unique_ptr<QProcess>> start(const QList<QStringList>& argLists, const QStringList& before = {},
                                                     const QStringList& folders = {})
 {

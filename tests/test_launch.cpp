@@ -94,8 +94,6 @@ class TestLaunch : public QObject {
 
 private slots:
     void initTestCase() { applyLook(*qApp); }
-    void init() { Shell::clearHistory(); }
-    void cleanup() { Shell::setNonInteractive(false); }
 
     void eachCommandLogsFirstThenHandsItsTargetToTheShell()
     {
