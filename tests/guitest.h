@@ -74,7 +74,6 @@ public:
         MessageBox::setNonInteractive(true);
         MessageBox::clearHistory();
         CommonDialog::setNonInteractive(true);
-        // No widget test opens a browser or World Wind by accident.
         Shell::setNonInteractive(true);
         Shell::clearHistory();
         GlobeBus::setNonInteractive(true);

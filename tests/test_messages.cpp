@@ -15,8 +15,7 @@
 #include <QPushButton>
 #include <QTest>
 
-using guitest::settingsFile;
-using guitest::StartFolder;
+using namespace guitest;
 using testfolder::kParis;
 using testfolder::kRock;
 using testfolder::kTwoPlaces;
