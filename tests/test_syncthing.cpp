@@ -355,15 +355,10 @@ private slots:
             open->openJournal();
             journal::Journal& j = open->journal();
             j.watchForOtherWriters();
-            connect(&j, &journal::Journal::changedOnDisk, open.get(), [&j] {
-                if (!j.isModified())
-                    j.followDisk();
-            });
-            connect(&j, &journal::Journal::conflictCopiesFound, open.get(), [&j, &mergedByWatch] {
-                const journal::Journal::SaveResult saved = j.saveEdited(
-                    j.path(), 5000, [] { return false; }, [](const QStringList&) { return QStringList(); });
-                mergedByWatch << saved.copiesMerged;
-                j.takeSaved(saved);
+            connect(&j, &journal::Journal::changedOnDisk, open.get(), [&open] { open->followOtherWriter(); });
+            connect(&j, &journal::Journal::conflictCopiesFound, open.get(), [&open, &mergedByWatch] {
+                if (const auto saved = open->mergeCopiesFound(5000))
+                    mergedByWatch << saved->copiesMerged;
             });
         }
 

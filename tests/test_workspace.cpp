@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -347,6 +348,47 @@ private slots:
     }
 
     // The window, its start-up and the command line open the same way.
+    // Another writer's save and a sync tool's conflict copy, as the watch
+    // hands them on: followed or merged at once without unsaved changes,
+    // said once and left for the next save with them.
+    void otherWritersAreFollowedOnlyWithoutUnsavedChanges()
+    {
+        const QString readAgain = QStringLiteral("The journal was changed by another program; the list was read again");
+        const QString kept = QStringLiteral(
+            "The journal was changed by another program; the list has unsaved changes, so it was not read again");
+        for (const bool modified : {false, true}) {
+            const Folder folder;
+            folder.write("velmora.js", journal::journalBytes({kX}));
+            Workspace w;
+            QVERIFY(w.openSettings());
+            w.openJournal();
+            if (modified)
+                w.journal().history().append({kParis}, QStringLiteral("Add"), -1);
+            const QStringList listed = w.journal().rows();
+
+            folder.write("velmora.js", journal::journalBytes({kX, kY}));
+            QSignalSpy changed(&w.journal(), &journal::Journal::changedOnDisk);
+            w.journal().checkDiskLater(0);  // the watch's look
+            QTRY_COMPARE(changed.count(), 1);
+            const Workspace::Followed first = w.followOtherWriter();
+            QCOMPARE(first.log, modified ? kept : readAgain);
+            QCOMPARE(first.read.has_value(), !modified);
+            QCOMPARE(w.journal().rows(), modified ? listed : QStringList({kX, kY}));
+            if (modified)
+                QCOMPARE(w.followOtherWriter().log, QString());  // said once
+
+            folder.write("velmora.sync-conflict-20261208-101010-ABCDEFG.js", journal::journalBytes({kX, kY, kParis}));
+            const std::optional<journal::Journal::SaveResult> merged = w.mergeCopiesFound(1000);
+            QCOMPARE(merged.has_value(), !modified);
+            if (!modified) {
+                QVERIFY(merged->written());
+                QCOMPARE(folder.journal(), QStringList({kX, kY, kParis}));
+                QCOMPARE(w.journal().rows(), folder.journal());
+                QVERIFY(!w.journal().isModified());
+            }
+        }
+    }
+
     void openingNeedsTheWholeSettingsFile()
     {
         Folder folder;

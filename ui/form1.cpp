@@ -246,15 +246,13 @@ void Form1::journalChangedOnDisk()
         journal_->checkDiskLater(kUnderDialogRetryMs);
         return;
     }
-    if (!journal_->isModified()) {
-        log(QStringLiteral("The journal was changed by another program; the list was read again"));
+    const Workspace::Followed followed = workspace_->followOtherWriter();
+    if (!followed.log.isEmpty())
+        log(followed.log);
+    if (followed.read) {
         setSelectionButtons(false);
-        loadVelmora();
-        return;
+        reportUnreadPlaces(*followed.read);
     }
-    if (journal_->noteChange())
-        log(QStringLiteral("The journal was changed by another program; the list has unsaved changes, so it was "
-                           "not read again"));
 }
 
 void Form1::journalCopiesFound()
@@ -263,16 +261,12 @@ void Form1::journalCopiesFound()
         journal_->checkDiskLater(kUnderDialogRetryMs);
         return;
     }
-    // With unsaved changes the next Save merges them, with the list's changes.
-    if (journal_->isModified())
+    const std::optional<journal::Journal::SaveResult> saved = workspace_->mergeCopiesFound(kWaitForTurnMs);
+    if (!saved)
         return;
-    const journal::Journal::SaveResult saved = journal_->saveEdited(
-        journal_->path(), kWaitForTurnMs, [] { return false; },
-        [this](const QStringList& rows) { return workspace_->writeLayer(rows).failures; });
-    logCopies(saved);
-    journal_->takeSaved(saved);  // the list is the journal written
-    if (saved.written() && !saved.layerFailures.isEmpty())
-        reportLayer(placenames::Result{saved.layerFailures});
+    logCopies(*saved);
+    if (saved->written() && !saved->layerFailures.isEmpty())
+        reportLayer(placenames::Result{saved->layerFailures});
 }
 
 void Form1::logCopies(const journal::Journal::SaveResult& saved)

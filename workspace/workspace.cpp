@@ -65,6 +65,28 @@ journal::Journal::SaveResult Workspace::save(int waitMs, const journal::Journal:
     });
 }
 
+Workspace::Followed Workspace::followOtherWriter()
+{
+    if (!journal_->isModified())
+        return {QStringLiteral("The journal was changed by another program; the list was read again"), openJournal()};
+    if (journal_->noteChange())
+        return {QStringLiteral("The journal was changed by another program; the list has unsaved changes, so it was "
+                               "not read again"),
+                std::nullopt};
+    return {};
+}
+
+std::optional<journal::Journal::SaveResult> Workspace::mergeCopiesFound(int waitMs)
+{
+    if (journal_->isModified())
+        return std::nullopt;
+    const journal::Journal::SaveResult saved = journal_->saveEdited(
+        journal_->path(), waitMs, [] { return false; },
+        [this](const QStringList& rows) { return writeLayer(rows).failures; });
+    journal_->takeSaved(saved);  // the list is the journal written
+    return saved;
+}
+
 bool Workspace::openSettings()
 {
     if (readSettings())

@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class Workspace : public QObject {
     Q_OBJECT
@@ -76,6 +77,19 @@ public:
     // another processor while the journal is written (rows that the save
     // changes, another writer's taken in, get theirs made afterwards).
     journal::Journal::SaveResult save(int waitMs, const journal::Journal::Ask& ask);
+
+    // Another writer changed the journal. A list without unsaved changes
+    // follows it: the journal is read again. One with unsaved changes
+    // keeps them, and the change is said once.
+    struct Followed {
+        QString log;                              // the line to log; empty when nothing is said
+        std::optional<journal::ReadResult> read;  // the journal as read again
+    };
+    Followed followOtherWriter();
+    // Conflict copies appeared beside the journal: without unsaved changes
+    // they are merged into it and it is written at once; with them, nothing
+    // happens now, and the next save merges them.
+    std::optional<journal::Journal::SaveResult> mergeCopiesFound(int waitMs);
 
 private:
     journal::Journal* journal_;
