@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <optional>
 
 #ifndef Q_OS_WIN
 #include <fcntl.h>
@@ -288,20 +290,66 @@ namespace {
 // line at a time, little memory for a large one.
 constexpr qsizetype kHeldBytes = 1 << 20;
 
+// What tells one file from another that took its place or changed: a
+// regular file's size, time and identity.
+struct FileStamp {
+    qint64 size = -1;
+    qint64 modified = 0;
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the regular file at `path` itself (not through a link),
+// or nothing.
+std::optional<FileStamp> regularFileStamp(const QString& path)
+{
+#ifndef Q_OS_WIN
+    struct stat st {};
+    if (lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return FileStamp{st.st_size, qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, quint64(st.st_dev),
+                     quint64(st.st_ino)};
+#else
+    const QFileInfo info(path);
+    if (!info.isFile() || info.isSymLink())
+        return std::nullopt;
+    return FileStamp{info.size(), info.lastModified().toMSecsSinceEpoch(), 0, 0};
+#endif
+}
+
+// The file a NewFile may keep, read alongside the new bytes.
+struct OldBytes {
+    std::unique_ptr<QFile> file;
+    FileStamp stamp;
+    qint64 compared = 0;
+    QByteArray piece;
+};
+
 }  // namespace
 
 struct NewFile::Impl {
-    explicit Impl(const QString& p) : path(p), file(p) {}
+    Impl(const QString& p, IfSame same) : path(p), ifSame(same), file(p) {}
     QString path;
+    IfSame ifSame;
     // Declared before the file: released only after the copy is renamed.
     CopyLock copyLock;
     QSaveFile file;
+    // While the new bytes are those of the file there; gone once they differ.
+    std::unique_ptr<OldBytes> old;
+    int openError = 0;  // no new file could be made: only compared
     bool opened = false;
     bool committed = false;
+    bool kept = false;
 };
 
-NewFile::NewFile(const QString& path) : d_(std::make_unique<Impl>(path))
+NewFile::NewFile(const QString& path, IfSame ifSame) : d_(std::make_unique<Impl>(path, ifSame))
 {}
+
+bool NewFile::kept() const
+{
+    return d_->kept;
+}
 
 NewFile::~NewFile()
 {
@@ -320,6 +368,7 @@ bool NewFile::fail(int number)
     }
     failed_ = true;
     held_ = QByteArray();
+    d_->old.reset();
     // Cancelled at once: nothing of it may take the old file's place.
     if (d_->opened)
         d_->file.cancelWriting();
@@ -331,11 +380,24 @@ bool NewFile::open()
     // Never written in place: a write cut short there leaves the file
     // short, and two writers in place mix their bytes.
     d_->file.setDirectWriteFallback(false);
+    if (d_->ifSame == IfSame::Keep)
+        if (const std::optional<FileStamp> stamp = regularFileStamp(d_->path)) {
+            FileRead read;
+            if (std::unique_ptr<QFile> file = openRegular(d_->path, stamp->size, read))
+                d_->old.reset(new OldBytes{std::move(file), *stamp, 0, QByteArray(64 * 1024, Qt::Uninitialized)});
+        }
     errno = 0;
     // Unbuffered: Qt's own buffer is flushed at the commit, whose failure
     // Qt does not stop the rename for. Every write is checked here.
-    if (!d_->file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(errno);
+    if (!d_->file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        const int error = errno != 0 ? errno : EIO;
+        // The old file may hold these bytes already: then there is nothing to write.
+        if (d_->old) {
+            d_->openError = error;
+            return true;
+        }
+        return fail(error);
+    }
     d_->opened = true;
     markAsOurs(d_->file.handle(), d_->path, d_->copyLock);
     return true;
@@ -350,10 +412,31 @@ bool NewFile::writeOut(QByteArrayView bytes)
     return true;
 }
 
+void NewFile::compare(QByteArrayView bytes)
+{
+    OldBytes* old = d_->old.get();
+    if (!old)
+        return;
+    bool same = old->compared + bytes.size() <= old->stamp.size;
+    for (qsizetype at = 0; same && at < bytes.size();) {
+        const qsizetype want = std::min(old->piece.size(), bytes.size() - at);
+        same = old->file->read(old->piece.data(), want) == want
+               && std::memcmp(old->piece.constData(), bytes.data() + at, size_t(want)) == 0;
+        at += want;
+    }
+    if (same)
+        old->compared += bytes.size();
+    else
+        d_->old.reset();
+}
+
 bool NewFile::write(QByteArrayView bytes)
 {
-    if (failed_ || !d_->opened)
-        return failed_ ? false : fail(EBADF);
+    if (failed_)
+        return false;
+    compare(bytes);
+    if (!d_->opened)
+        return d_->old ? true : fail(d_->openError != 0 ? d_->openError : EBADF);
     if (held_.size() + bytes.size() < kHeldBytes) {
         if (held_.capacity() < kHeldBytes)
             held_.reserve(kHeldBytes);
@@ -371,10 +454,29 @@ bool NewFile::write(QByteArrayView bytes)
     return true;
 }
 
+bool NewFile::keepOld()
+{
+    // All of the old file compared, and still the file compared: no other
+    // writer replaced or changed it meanwhile.
+    const OldBytes* old = d_->old.get();
+    if (!old || old->compared != old->stamp.size || regularFileStamp(d_->path) != old->stamp)
+        return false;
+    d_->old.reset();
+    held_ = QByteArray();
+    if (d_->opened)
+        d_->file.cancelWriting();
+    d_->committed = d_->kept = true;
+    return true;
+}
+
 bool NewFile::commit()
 {
-    if (failed_ || !d_->opened)
-        return failed_ ? false : fail(EBADF);
+    if (failed_)
+        return false;
+    if (keepOld())
+        return true;
+    if (!d_->opened)
+        return fail(d_->openError != 0 ? d_->openError : EBADF);
     if (!held_.isEmpty() && !writeOut(held_))
         return false;
     held_ = QByteArray();

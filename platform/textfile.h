@@ -23,7 +23,12 @@ QString printedNumber(qint64 value);
 // time, so that a large file is never held whole.
 class NewFile {
 public:
-    explicit NewFile(const QString& path);
+    // Whether a file that holds exactly the new bytes already is replaced
+    // all the same, or kept as it is: replacing it would only wait for the
+    // disk. Kept is decided a piece at a time as the bytes are given, and
+    // also where no new file can be made beside it.
+    enum class IfSame { Replace, Keep };
+    explicit NewFile(const QString& path, IfSame ifSame = IfSame::Replace);
     ~NewFile();  // cancels a file not committed
     NewFile(const NewFile&) = delete;
     NewFile& operator=(const NewFile&) = delete;
@@ -34,10 +39,14 @@ public:
     bool write(QByteArrayView bytes);
     bool commit();
     const QString& error() const { return error_; }
+    // After a commit: the old file held these bytes and was kept.
+    bool kept() const;
 
 private:
     bool writeOut(QByteArrayView bytes);
     bool fail(int number);
+    void compare(QByteArrayView bytes);
+    bool keepOld();
 
     struct Impl;
     std::unique_ptr<Impl> d_;

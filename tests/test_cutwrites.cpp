@@ -22,6 +22,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include "printers.h"
@@ -72,6 +73,20 @@ const std::vector<Writer>& writers()
                  *error = r.failures.join(u'\n');
                  return r.ok();
              }});
+        // As the window's save writes it: the data file, megabytes of it,
+        // written ahead on another thread a piece at a time, then put in place.
+        w.push_back({"layer written ahead",
+                     {QStringLiteral("ww/add-ons/earth/velmora/velmora.wwp"),
+                      QStringLiteral("ww/add-ons/earth/velmora/velmora.wpl")},
+                     [](const QString& dir, int v, QString* error) {
+                         const QString ww = at(dir, QStringLiteral("ww"));
+                         placenames::DataDraft draft(ww, rows(v, 30000 + v));
+                         std::thread ahead([&draft] { draft.make(); });
+                         ahead.join();
+                         const placenames::Result r = placenames::writeWith(ww, draft, {});
+                         *error = r.failures.join(u'\n');
+                         return r.ok();
+                     }});
         w.push_back({"settings", {QStringLiteral("velmora.ini")}, [](const QString& dir, int v, QString* error) {
                          Settings s;
                          s.SaveDir = QStringLiteral("C:\\places & more\\v%1").arg(v);

@@ -1,19 +1,23 @@
 #include "journal/row.h"
 #include "placenamereader.h"
 #include "platform/codepage.h"
+#include "platform/textfile.h"
 #include "worldwind/links.h"
 #include "worldwind/placenames.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "printers.h"
 
 #include <random>
+#include <thread>
 
 using namespace placenames;
 
@@ -281,6 +285,53 @@ TEST(Placenames, ReaderGetsBackEveryPlaceWritten)
     EXPECT_EQ(file.rest, QByteArray(1, '\0'));
 }
 
+namespace {
+
+// Enough rows for several pieces, and rows longer than a piece.
+QStringList manyRows()
+{
+    QStringList rows;
+    for (int i = 0; i < 40000; ++i) {
+        rows << QStringLiteral("Caf\u00e9 %1 & co\tworldwind://goto/world=Earth&lat=%2.5&lon=-%3\tcomment %1")
+                    .arg(i)
+                    .arg(i % 90)
+                    .arg(i % 180);
+        if (i == 20000 || i == 39999)
+            rows << QString(1536 * 1024, u'N') + u'\t' + kLink + u'\t' + QString(700 * 1024, u'c');
+    }
+    return rows;
+}
+
+// The data file of `rows` built the plain way, record after record.
+QByteArray plainDataFile(const QStringList& rows)
+{
+    QByteArray out(4, Qt::Uninitialized);
+    qToLittleEndian(qint32(rows.size()), out.data());
+    for (const QString& row : rows)
+        out += plainRecord(row);
+    return out + '\0';
+}
+
+}  // namespace
+
+TEST(Placenames, ALargeJournalGoesOutInPiecesThatMakeTheWholeFile)
+{
+    const QStringList rows = manyRows();
+    QByteArray joined;
+    int pieces = 0;
+    EXPECT_TRUE(dataFilePieces(rows, [&](QByteArrayView piece) {
+        ++pieces;
+        joined += piece;
+        return true;
+    }));
+    EXPECT_GT(pieces, 3);
+    EXPECT_EQ(joined, plainDataFile(rows));
+    // Stopped by the receiver: no piece after that.
+    pieces = 0;
+    EXPECT_FALSE(dataFilePieces(rows, [&](QByteArrayView) { return ++pieces < 2; }));
+    EXPECT_EQ(pieces, 2);
+}
+
 class PlacenamesWrite : public ::testing::Test {
 protected:
     QTemporaryDir ww;
@@ -388,4 +439,106 @@ TEST_F(PlacenamesWrite, LayerFolderThatIsAFile)
     ASSERT_EQ(r.failures.size(), 2);
     EXPECT_TRUE(r.failures[0].contains(u"is a file, not a folder"));
     EXPECT_TRUE(QFile::exists(at("config/earth/velmora.xml")));
+}
+
+TEST_F(PlacenamesWrite, TheDataFileWrittenAheadTakesItsPlaceWhole)
+{
+    const QStringList rows = manyRows();
+    const QByteArray expected = plainDataFile(rows);
+    const QString data = at("add-ons/earth/velmora/velmora.wwp");
+    const struct {
+        const char* what;
+        bool layerFolderBefore;  // there when the draft is made
+        bool stopped;            // the draft stopped halfway, then wanted after all
+    } cases[] = {
+        {"written ahead", true, false},
+        {"no layer folder yet", false, false},
+        {"stopped halfway", true, true},
+    };
+    for (const auto& c : cases) {
+        QDir(at("add-ons")).removeRecursively();
+        makeFolders({"add-ons/earth", "config/earth"});
+        if (c.layerFolderBefore)
+            makeFolders({"add-ons/earth/velmora"});
+        DataDraft draft(ww.path(), rows);
+        if (c.stopped)
+            draft.stop();
+        std::thread ahead([&draft] { draft.make(); });
+        ahead.join();
+        EXPECT_TRUE(writeWith(ww.path(), draft, {}).ok()) << c.what;
+        EXPECT_EQ(fileBytes(data), expected) << c.what;
+        EXPECT_EQ(QDir(at("add-ons/earth/velmora")).entryList(QDir::Files), (QStringList{"velmora.wpl", "velmora.wwp"}))
+            << c.what;
+    }
+    // Written again with the same bytes, the file stays the one it was.
+    struct stat before {
+    }, after{};
+    ASSERT_EQ(::stat(QFile::encodeName(data).constData(), &before), 0);
+    ASSERT_TRUE(write(ww.path(), rows, {}).ok());
+    ASSERT_EQ(::stat(QFile::encodeName(data).constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+}
+
+TEST(NewFile, AFileThatHoldsTheNewBytesIsKeptOnlyWhenAllOfThemMatch)
+{
+    const struct {
+        const char* what;
+        const char* old;  // nullptr: no file there
+        QList<QByteArray> pieces;
+        bool replacedMeanwhile;  // another writer put the same bytes in its place
+        bool kept;
+    } cases[] = {
+        {"the same bytes in pieces", "abcdef", {"ab", "cde", "f"}, false, true},
+        {"the last byte differs", "abcdef", {"abc", "deX"}, false, false},
+        {"shorter", "abcdef", {"abc"}, false, false},
+        {"longer", "abc", {"abc", "def"}, false, false},
+        {"no file before", nullptr, {"abc"}, false, false},
+        {"nothing to nothing", "", {}, false, true},
+        {"replaced by another writer meanwhile", "abcdef", {"abcdef"}, true, false},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("velmora.wwp"));
+        if (c.old) {
+            ASSERT_TRUE(textfile::writeAtomically(path, c.old));
+        }
+        struct stat before {
+        }, after{};
+        ::stat(QFile::encodeName(path).constData(), &before);
+        textfile::NewFile file(path, textfile::NewFile::IfSame::Keep);
+        ASSERT_TRUE(file.open()) << c.what;
+        QByteArray all;
+        for (const QByteArray& piece : c.pieces) {
+            EXPECT_TRUE(file.write(piece)) << c.what;
+            all += piece;
+        }
+        if (c.replacedMeanwhile) {
+            ASSERT_TRUE(textfile::writeAtomically(path, c.old));
+            ::stat(QFile::encodeName(path).constData(), &before);
+        }
+        EXPECT_TRUE(file.commit()) << c.what << ": " << file.error().toStdString();
+        EXPECT_EQ(file.kept(), c.kept) << c.what;
+        EXPECT_EQ(fileBytes(path), all) << c.what;
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &after), 0) << c.what;
+        EXPECT_EQ(after.st_ino == before.st_ino, c.kept) << c.what;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"velmora.wwp"}) << c.what;
+    }
+}
+
+TEST(NewFile, WhereNoNewFileCanBeMadeTheSameBytesAreStillKept)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root makes files in any folder";
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("velmora.wwp"));
+    ASSERT_TRUE(textfile::writeAtomically(path, "abcdef"));
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0555), 0);
+    for (const QByteArray& bytes : {QByteArray("abcdef"), QByteArray("abcdeX")}) {
+        textfile::NewFile file(path, textfile::NewFile::IfSame::Keep);
+        const bool ok = file.open() && file.write(bytes) && file.commit();
+        EXPECT_EQ(ok, bytes == "abcdef") << bytes.constData();
+        EXPECT_EQ(ok, file.error().isEmpty()) << file.error().toStdString();
+    }
+    EXPECT_EQ(fileBytes(path), "abcdef");
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
 }

@@ -54,15 +54,19 @@ placenames::Result Workspace::writeLayer(const QStringList& rows) const
 journal::Journal::SaveResult Workspace::save(int waitMs, const journal::Journal::Ask& ask)
 {
     const QStringList listed = journal_->rows();
-    std::future<QByteArray> layerData = std::async(std::launch::async,
-                                                   [listed] { return placenames::dataFile(listed); });
-    return journal_->save(waitMs, ask, [&](const QStringList& rows) {
-        if (rows != listed)
+    placenames::DataDraft draft(settings.WWDir, listed);
+    std::future<void> made = std::async(std::launch::async, [&draft] { draft.make(); });
+    const journal::Journal::SaveResult saved = journal_->save(waitMs, ask, [&](const QStringList& rows) {
+        if (rows != listed) {
+            draft.stop();
+            made.wait();
             return writeLayer(rows).failures;
-        return placenames::writeWith(
-                   settings.WWDir, [&layerData] { return layerData.get(); }, placenames::labelFont(settings))
-            .failures;
+        }
+        made.wait();
+        return placenames::writeWith(settings.WWDir, draft, placenames::labelFont(settings)).failures;
     });
+    draft.stop();  // a save that wrote no layer needs no draft
+    return saved;
 }
 
 Workspace::Followed Workspace::followOtherWriter()

@@ -73,9 +73,10 @@ public:
 
     // The World Wind layer for `rows`, with the label font of the settings.
     placenames::Result writeLayer(const QStringList& rows) const;
-    // The save of the rows as they stand: the layer's data is made on
-    // another processor while the journal is written (rows that the save
-    // changes, another writer's taken in, get theirs made afterwards).
+    // The save of the rows as they stand: the layer's data file is written
+    // ahead on another processor, a piece at a time, while the journal is
+    // written (rows that the save changes, another writer's taken in, get
+    // theirs written afterwards).
     journal::Journal::SaveResult save(int waitMs, const journal::Journal::Ask& ask);
 
     // Another writer changed the journal. A list without unsaved changes

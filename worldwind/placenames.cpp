@@ -125,8 +125,6 @@ QString readyLayerFolder(const QString& earth, const QString& layerFolder)
                : QStringLiteral("the folder \"%1\" could not be created").arg(shownRelative("add-ons/earth/velmora"));
 }
 
-// Writes the file `joined` whole, its bytes made only then, unless `why`
-// says its folder is not there; a file not written joins the failures.
 // Whether the regular file at `path` holds exactly `bytes` already.
 bool holds(const QString& path, const QByteArray& bytes)
 {
@@ -136,6 +134,9 @@ bool holds(const QString& path, const QByteArray& bytes)
     return textfile::holdsBytes(path, bytes);
 }
 
+// Writes the small file `joined` whole, its bytes made only then, unless
+// `why` says its folder is not there; a file not written joins the
+// failures.
 template <class MakeBytes>
 void writeUnless(const QString& why, const QString& joined, Result& result, MakeBytes makeBytes)
 {
@@ -152,6 +153,19 @@ void writeUnless(const QString& why, const QString& joined, Result& result, Make
     result.failures << paths::shown(joined) + QLatin1String(": ") + error;
 }
 
+QString layerFolderOf(const QString& wwDir)
+{
+    return paths::join(earthFolder(wwDir), QStringLiteral("velmora"));
+}
+
+QString dataPathIn(const QString& layerFolder)
+{
+    return paths::join(layerFolder, QStringLiteral("velmora.wwp"));
+}
+
+// A piece is handed on once it holds this much.
+constexpr qsizetype kPieceBytes = 1 << 20;
+
 }  // namespace
 
 LabelFont labelFont(const Settings& s)
@@ -165,16 +179,27 @@ LabelFont labelFont(const Settings& s)
     return font;
 }
 
-QByteArray dataFile(const QStringList& rows)
+bool dataFilePieces(const QStringList& rows, const std::function<bool(QByteArrayView)>& piece)
 {
-    // A row takes at most a byte per UTF-16 unit plus 32 bytes of counts,
-    // lengths and coordinates.
-    qsizetype most = 5;
-    for (const QString& row : rows)
-        most += row.size() + 32;
-    QByteArray out(most, Qt::Uninitialized);
+    QByteArray out(kPieceBytes + 64, Qt::Uninitialized);
     char* p = putInt32(out.data(), qint32(rows.size()));
+    auto handOn = [&] {
+        const bool going = piece(QByteArrayView(out.constData(), p - out.constData()));
+        p = out.data();
+        return going;
+    };
     for (const QString& row : rows) {
+        // A row takes at most a byte per UTF-16 unit plus 32 bytes of
+        // counts, lengths and coordinates; one more is kept for the end byte.
+        const qsizetype most = row.size() + 33;
+        if (out.size() - (p - out.constData()) < most) {
+            if (!handOn())
+                return false;
+            if (out.size() < most) {
+                out = QByteArray(most, Qt::Uninitialized);
+                p = out.data();
+            }
+        }
         // What a row lacks is written as 0 or empty text, never left over
         // from the row before.
         const RowView f = viewRow(row);
@@ -185,9 +210,20 @@ QByteArray dataFile(const QStringList& rows)
         p = putInt32(p, 1);
         p = putText(p, u"Comment");
         p = putText(p, f.comment);
+        if (p - out.constData() >= kPieceBytes && !handOn())
+            return false;
     }
     *p++ = 0;
-    out.truncate(p - out.constData());
+    return handOn();
+}
+
+QByteArray dataFile(const QStringList& rows)
+{
+    QByteArray out;
+    dataFilePieces(rows, [&out](QByteArrayView piece) {
+        out.append(piece);
+        return true;
+    });
     return out;
 }
 
@@ -273,13 +309,41 @@ QString noWorldWind(const QString& wwDir)
         .arg(paths::shown(folder), shownRelative("add-ons/earth"), shownRelative("config/earth"));
 }
 
-Result write(const QString& wwDir, const QStringList& rows, const LabelFont& font)
+DataDraft::DataDraft(const QString& wwDir, const QStringList& rows) : rows_(rows)
 {
-    return writeWith(
-        wwDir, [&rows] { return dataFile(rows); }, font);
+    const QString layerFolder = layerFolderOf(wwDir);
+    if (QFileInfo(paths::local(layerFolder)).isDir())
+        path_ = paths::local(dataPathIn(layerFolder));
 }
 
-Result writeWith(const QString& wwDir, const std::function<QByteArray()>& data, const LabelFont& font)
+DataDraft::~DataDraft() = default;
+
+void DataDraft::make()
+{
+    if (!path_.isEmpty() && !made_)
+        writeTo(path_);
+}
+
+void DataDraft::writeTo(const QString& local)
+{
+    path_ = local;
+    // A file that holds these bytes already stays as it is (a save
+    // without changes): writing it again would only wait for the disk.
+    file_ = std::make_unique<textfile::NewFile>(local, textfile::NewFile::IfSame::Keep);
+    const bool whole = file_->open() && dataFilePieces(rows_, [this](QByteArrayView piece) {
+                           return !stopped_ && file_->write(piece);
+                       });
+    // A draft stopped halfway is written again if it is wanted after all.
+    made_ = whole || !stopped_;
+}
+
+Result write(const QString& wwDir, const QStringList& rows, const LabelFont& font)
+{
+    DataDraft draft(wwDir, rows);
+    return writeWith(wwDir, draft, font);
+}
+
+Result writeWith(const QString& wwDir, DataDraft& draft, const LabelFont& font)
 {
     Result result;
     if (QString why = noWorldWind(wwDir); !why.isEmpty()) {
@@ -287,10 +351,20 @@ Result writeWith(const QString& wwDir, const std::function<QByteArray()>& data, 
         return result;
     }
     const QString earth = earthFolder(wwDir);
-    const QString layerFolder = paths::join(earth, QStringLiteral("velmora"));
+    const QString layerFolder = layerFolderOf(wwDir);
     const QString layerWhy = readyLayerFolder(earth, layerFolder);
-    const QString dataPath = paths::join(layerFolder, QStringLiteral("velmora.wwp"));
-    writeUnless(layerWhy, dataPath, result, data);
+    const QString dataPath = dataPathIn(layerFolder);
+    QString error = layerWhy;
+    if (error.isEmpty()) {
+        if (!draft.made_ || draft.path_ != paths::local(dataPath)) {
+            draft.stopped_ = false;
+            draft.writeTo(paths::local(dataPath));
+        }
+        if (!draft.file_->commit())
+            error = draft.file_->error();
+    }
+    if (!error.isEmpty())
+        result.failures << paths::shown(dataPath) + QLatin1String(": ") + error;
     writeUnless(layerWhy, paths::join(layerFolder, QStringLiteral("velmora.wpl")), result, listFile);
 
     const QString configEarth = configEarthFolder(wwDir);

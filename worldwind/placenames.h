@@ -4,13 +4,16 @@
 // the layer set file "config\earth\velmora.xml" that declares the layer
 // with the label font. World Wind finds and reads them on its own.
 
+#include "platform/textfile.h"
 #include "settings/settings.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 
 namespace placenames {
 
@@ -42,6 +45,10 @@ LabelFont labelFont(const Settings& s);
 // and 2 ("&"-separated), whatever their keys; what a row lacks is written
 // as 0.0 or empty text.
 QByteArray dataFile(const QStringList& rows);
+// The same bytes handed to `piece` about a megabyte at a time (a long row
+// makes its piece longer), never held whole. `piece` stops it by returning
+// false; then so does this.
+bool dataFilePieces(const QStringList& rows, const std::function<bool(QByteArrayView)>& piece);
 
 // "velmora.wpl": always the same 32 bytes, pointing at "velmora.wwp" for
 // the whole globe.
@@ -68,8 +75,31 @@ struct Result {
 // that holds no World Wind gets nothing, and the one failure is why
 // (noWorldWind).
 Result write(const QString& wwDir, const QStringList& rows, const LabelFont& font);
-// The same with the data file's bytes from `data`, asked for only when
-// its folder is there (a caller may have made them meanwhile).
-Result writeWith(const QString& wwDir, const std::function<QByteArray()>& data, const LabelFont& font);
+// The data file of `rows` written ahead, on any thread, into a new file
+// beside the one it replaces, a piece at a time; writeWith puts it in
+// place. Nothing is written ahead where the layer folder is not there yet
+// (only writeWith makes it): writeWith then writes it itself.
+class DataDraft {
+public:
+    DataDraft(const QString& wwDir, const QStringList& rows);
+    ~DataDraft();
+    DataDraft(const DataDraft&) = delete;
+    DataDraft& operator=(const DataDraft&) = delete;
+    void make();
+    // Ends a make() under way early, its new file left to be cancelled.
+    void stop() { stopped_ = true; }
+
+private:
+    friend Result writeWith(const QString& wwDir, DataDraft& draft, const LabelFont& font);
+    void writeTo(const QString& local);
+
+    QStringList rows_;
+    QString path_;  // where the new file goes; empty when not written ahead
+    std::unique_ptr<textfile::NewFile> file_;
+    bool made_ = false;
+    std::atomic<bool> stopped_ = false;
+};
+// The same as write() with the data file from `draft`.
+Result writeWith(const QString& wwDir, DataDraft& draft, const LabelFont& font);
 
 }  // namespace placenames
