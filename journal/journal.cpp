@@ -390,12 +390,15 @@ void Journal::watch()
 {
     if (!watching_ || path().isEmpty())
         return;
-    const QFileInfo file(path());
+    const QFileInfo file(path()), resolved(resolvedPath(path()));
     QStringList wanted;
     // The folder too: a save by rename puts a new file in the place of the
-    // watched one, and a first save creates it.
-    for (const QString& p : {file.absoluteFilePath(), file.absolutePath()})
-        if (QFileInfo::exists(p))
+    // watched one, and a first save creates it. Through a link, the file it
+    // leads to and that file's folder as well: there the saves by rename
+    // and the sync tools' conflict copies appear.
+    for (const QString& p :
+         {file.absoluteFilePath(), file.absolutePath(), resolved.absoluteFilePath(), resolved.absolutePath()})
+        if (QFileInfo::exists(p) && !wanted.contains(p))
             wanted << p;
     const QStringList old = watcher_->files() + watcher_->directories();
     for (const QString& p : old)

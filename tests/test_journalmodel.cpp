@@ -489,6 +489,26 @@ private slots:
         QTRY_COMPARE(seen.count(), 1);
     }
 
+    void theWatchSeesConflictCopiesBesideTheFileALinkLeadsTo()
+    {
+        Folder f;
+        QTemporaryDir elsewhere;
+        const QString link = elsewhere.filePath(QStringLiteral("velmora.js"));
+        QVERIFY(QFile::link(f.path(), link));
+        // The journal opened as it is and through a link in another folder:
+        // the copies appear beside the file.
+        for (const auto& [what, opened] : {std::pair{"itself", f.path()}, std::pair{"through a link", link}}) {
+            journal::Journal model;
+            model.open(opened);
+            model.watchForOtherWriters();
+            QSignalSpy copies(&model, &journal::Journal::conflictCopiesFound);
+            const QString copy = f.dir.filePath(QStringLiteral("velmora.sync-conflict-20261207-093015-K3X2R2T.js"));
+            QVERIFY(textfile::writeAtomically(copy, journal::journalBytes({B})));
+            QTRY_VERIFY2(copies.count() > 0, what);
+            QVERIFY(QFile::remove(copy));
+        }
+    }
+
     void aHoldEndsInIdle()
     {
         Folder f;
