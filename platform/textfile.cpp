@@ -638,26 +638,14 @@ bool NewFile::commit()
     return true;
 }
 
-bool writeAtomically(const QString& path, QByteArrayView bytes, QString* error)
+bool writeAtomically(const QString& path, QByteArrayView bytes, QString* error, NewFile::IfSame ifSame)
 {
-    NewFile file(path);
+    NewFile file(path, ifSame);
     if (file.open() && file.write(bytes) && file.commit())
         return true;
     if (error)
         *error = file.error();
     return false;
-}
-
-bool holdsBytes(const QString& path, QByteArrayView bytes)
-{
-    qsizetype at = 0;
-    bool same = true;
-    // No piece passes the size of `bytes`: a larger file is TooLarge.
-    const FileRead read = readRegularFile(path, bytes.size(), [&](QByteArrayView piece) {
-        same = same && piece == bytes.sliced(at, piece.size());
-        at += piece.size();
-    });
-    return read.ok() && same && at == bytes.size();
 }
 
 bool copyIfMissing(const QString& from, const QString& to, qint64 maxBytes, QString* error)

@@ -57,7 +57,8 @@ private:
 
 // The whole file at once, as NewFile writes it. On failure `error` (if
 // given) receives the reason.
-bool writeAtomically(const QString& path, QByteArrayView bytes, QString* error = nullptr);
+bool writeAtomically(const QString& path, QByteArrayView bytes, QString* error = nullptr,
+                     NewFile::IfSame ifSame = NewFile::IfSame::Replace);
 
 // A whole file, read only when it is a regular file after following links
 // (a pipe would block the reading, a device never end it) and holds at most
@@ -75,10 +76,6 @@ FileRead readRegularFile(const QString& path, qint64 maxBytes);
 // The same, its bytes handed to `piece` a little at a time and never held
 // whole (`bytes` stays empty): for what looks at them once.
 FileRead readRegularFile(const QString& path, qint64 maxBytes, const std::function<void(QByteArrayView)>& piece);
-
-// Whether the regular file at `path` holds exactly `bytes`, compared a
-// piece at a time: a large file is never held beside them.
-bool holdsBytes(const QString& path, QByteArrayView bytes);
 
 // Copies `from` (read as readRegularFile does: a pipe is refused, never
 // waited on) to `to` unless something is there already. False when nothing

@@ -125,31 +125,18 @@ QString readyLayerFolder(const QString& earth, const QString& layerFolder)
                : QStringLiteral("the folder \"%1\" could not be created").arg(shownRelative("add-ons/earth/velmora"));
 }
 
-// Whether the regular file at `path` holds exactly `bytes` already.
-bool holds(const QString& path, const QByteArray& bytes)
-{
-    const QFileInfo info(path);
-    if (!info.isFile() || info.isSymLink() || info.size() != bytes.size())
-        return false;
-    return textfile::holdsBytes(path, bytes);
-}
-
 // Writes the small file `joined` whole, its bytes made only then, unless
 // `why` says its folder is not there; a file not written joins the
-// failures.
+// failures. A file that holds these bytes already stays as it is: writing
+// it again would only wait for the disk (the list and the layer set file
+// rarely change).
 template <class MakeBytes>
 void writeUnless(const QString& why, const QString& joined, Result& result, MakeBytes makeBytes)
 {
     QString error = why;
-    if (error.isEmpty()) {
-        const QByteArray bytes = makeBytes();
-        const QString local = paths::local(joined);
-        // A file that holds these bytes already stays as it is: writing it
-        // again would only wait for the disk (the list and the layer set
-        // file rarely change).
-        if (holds(local, bytes) || textfile::writeAtomically(local, bytes, &error))
-            return;
-    }
+    if (error.isEmpty()
+        && textfile::writeAtomically(paths::local(joined), makeBytes(), &error, textfile::NewFile::IfSame::Keep))
+        return;
     result.failures << paths::shown(joined) + QLatin1String(": ") + error;
 }
 
