@@ -273,10 +273,15 @@ public:
         target_ = QFile::encodeName(existing.isSymLink() ? path : existing.filePath());
         struct stat st {};
         const bool exists = ::stat(target_.constData(), &st) == 0;
-        if (exists && S_ISDIR(st.st_mode))
+        // Said as Qt says it on every system.
+        if (exists && S_ISDIR(st.st_mode)) {
+            said_ = QStringLiteral("Filename refers to a directory");
             return EISDIR;
-        if (exists && access(target_.constData(), W_OK) != 0)
-            return errno;
+        }
+        if (exists && access(target_.constData(), W_OK) != 0) {
+            said_ = QStringLiteral("Existing file %1 is not writable").arg(path);
+            return EACCES;
+        }
         // Unnamed until it is whole where the file system allows it; named
         // "<name>.XXXXXX" elsewhere.
         fd_ = ::open(QFile::encodeName(existing.absolutePath()).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
@@ -350,7 +355,7 @@ public:
         fd_ = -1;
     }
 
-    static QString why(int error) { return qt_error_string(error); }
+    QString why(int error) const { return said_.isEmpty() ? qt_error_string(error) : said_; }
 
 private:
     int closed()
@@ -372,6 +377,7 @@ private:
     QByteArray target_;
     QByteArray named_;  // the copy's name while it has one
     int fd_ = -1;
+    QString said_;
 };
 #else
 class Copy {
