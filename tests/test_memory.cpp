@@ -180,9 +180,17 @@ WindowRun windowLoadAndSave(const QString& dir, qint64 size)
     reset.close();
     const std::string main = windowsOf(pid);
     output("xdotool windowfocus --sync " + main + " key ctrl+s");
-    // The save ends with its message: a second window.
-    if (!waitFor(180, [&] { return windowsOf(pid).find('\n') != std::string::npos; }))
+    // The save's message, a second window, answered; then the window
+    // takes the rows saved.
+    std::string shown;
+    if (!waitFor(180, [&] { return (shown = windowsOf(pid)).find('\n') != std::string::npos; }))
         return {"the save's message did not come"};
+    const size_t line = shown.find('\n');
+    const std::string first = shown.substr(0, line), box = first != main ? first : shown.substr(line + 1);
+    output("xdotool windowfocus --sync " + box + " key Return");
+    if (!waitFor(60, [&] { return windowsOf(pid) == main; }))
+        return {"the save's message did not go"};
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     run.savePeakBytes = procNumber(pid, "status", "VmHWM:") * 1024;
     return run;
 }
