@@ -502,7 +502,6 @@ struct NewFile::Impl {
     std::unique_ptr<OldBytes> old;
     int openError = 0;  // no new file could be made: only compared
     bool opened = false;
-    bool committed = false;
     bool kept = false;
 };
 
@@ -615,7 +614,7 @@ bool NewFile::keepOld()
     d_->old.reset();
     held_ = QByteArray();
     d_->copy.cancel();
-    d_->committed = d_->kept = true;
+    d_->kept = true;
     return true;
 }
 
@@ -638,7 +637,6 @@ bool NewFile::commit()
 #endif
     if (const int error = d_->copy.commit())
         return fail(error);
-    d_->committed = true;
     unmark(d_->path);
     removeAbandonedCopies(d_->path);
     return true;
