@@ -4,10 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRandomGenerator>
-#ifdef Q_OS_WIN
 #include <QSaveFile>
-#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -251,176 +248,16 @@ void removeAbandonedCopies(const QString&)
 {}
 #endif
 
-#ifndef Q_OS_WIN
-// The new copy beside the file, written through its own descriptor. Qt's
-// QSaveFile would do as much, but it syncs again at its commit after the
-// checked sync of NewFile: a save would wait for the disk twice. Each call
-// gives 0 or the error number.
-class Copy {
-public:
-    Copy() = default;
-    Copy(const Copy&) = delete;
-    Copy& operator=(const Copy&) = delete;
-    ~Copy() { cancel(); }
-
-    int open(const QString& path)
-    {
-        // A link is written through: the copy goes beside the file it leads
-        // to, which it replaces.
-        QFileInfo existing(path);
-        for (int depth = 0; depth < 128 && existing.isSymLink(); ++depth)
-            existing.setFile(existing.symLinkTarget());
-        target_ = QFile::encodeName(existing.isSymLink() ? path : existing.filePath());
-        struct stat st {};
-        const bool exists = ::stat(target_.constData(), &st) == 0;
-        // Said as Qt says it on every system.
-        if (exists && S_ISDIR(st.st_mode)) {
-            said_ = QStringLiteral("Filename refers to a directory");
-            return EISDIR;
-        }
-        if (exists && access(target_.constData(), W_OK) != 0) {
-            said_ = QStringLiteral("Existing file %1 is not writable").arg(path);
-            return EACCES;
-        }
-        // Unnamed until it is whole where the file system allows it; named
-        // "<name>.XXXXXX" elsewhere.
-        fd_ = ::open(QFile::encodeName(existing.absolutePath()).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        for (int tries = 0; fd_ < 0 && tries < 100; ++tries) {
-            named_ = target_ + '.' + randomLetters();
-            fd_ = ::open(named_.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-            if (fd_ < 0 && errno != EEXIST) {
-                named_.clear();
-                return errno;
-            }
-        }
-        if (fd_ < 0) {
-            named_.clear();
-            return EEXIST;
-        }
-        if (exists)
-            fchmod(fd_, st.st_mode & 07777);  // the old file's permissions
-        return 0;
-    }
-
-    int handle() const { return fd_; }
-
-    int write(const char* data, qint64 size)
-    {
-        while (size > 0) {
-            const ssize_t n = ::write(fd_, data, size_t(size));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return n < 0 ? errno : EIO;
-            data += n;
-            size -= n;
-        }
-        return 0;
-    }
-
-    // Puts the copy in the file's place. Syncs nothing.
-    int commit()
-    {
-        if (named_.isEmpty()) {
-            // An unnamed copy takes the file's name at once where there is
-            // none, or a name of its own to be renamed.
-            const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_);
-            if (linkat(AT_FDCWD, self.constData(), AT_FDCWD, target_.constData(), AT_SYMLINK_FOLLOW) == 0)
-                return closed();
-            if (errno != EEXIST)
-                return errno;
-            for (int tries = 0; named_.isEmpty() && tries < 100; ++tries) {
-                const QByteArray name = target_ + '.' + randomLetters();
-                if (linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0)
-                    named_ = name;
-                else if (errno != EEXIST)
-                    return errno;
-            }
-            if (named_.isEmpty())
-                return EEXIST;
-        }
-        if (::rename(named_.constData(), target_.constData()) != 0)
-            return errno;
-        named_.clear();
-        return closed();
-    }
-
-    void cancel()
-    {
-        if (!named_.isEmpty())
-            unlink(named_.constData());
-        named_.clear();
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-
-    QString why(int error) const { return said_.isEmpty() ? qt_error_string(error) : said_; }
-
-private:
-    int closed()
-    {
-        ::close(fd_);
-        fd_ = -1;
-        return 0;
-    }
-
-    static QByteArray randomLetters()
-    {
-        static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-        QByteArray out(6, Qt::Uninitialized);
-        for (char& c : out)
-            c = letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
-        return out;
-    }
-
-    QByteArray target_;
-    QByteArray named_;  // the copy's name while it has one
-    int fd_ = -1;
-    QString said_;
-};
-#else
-class Copy {
-public:
-    int open(const QString& path)
-    {
-        file_.setFileName(path);
-        // Never written in place: a write cut short there leaves the file
-        // short, and two writers in place mix their bytes.
-        file_.setDirectWriteFallback(false);
-        errno = 0;
-        // Unbuffered: Qt's own buffer is flushed at the commit, whose
-        // failure Qt does not stop the rename for.
-        return file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ? 0 : number();
-    }
-    int handle() const { return file_.handle(); }
-    int write(const char* data, qint64 size)
-    {
-        errno = 0;
-        return file_.write(data, size) == size ? 0 : number();
-    }
-    int commit()
-    {
-        errno = 0;
-        return file_.commit() ? 0 : number();
-    }
-    void cancel() { file_.cancelWriting(); }
-    // The system's own reason. Qt reports a short write on a full disk as
-    // "Unknown error"; the error number still tells what happened.
-    QString why(int error) const
-    {
-        const QString said = file_.errorString();
-        if (error != 0
-            && (file_.error() == QFileDevice::NoError || said.isEmpty() || said == QLatin1String("Unknown error")))
-            return qt_error_string(error);
-        return said;
-    }
-
-private:
-    static int number() { return errno != 0 ? errno : EIO; }
-    QSaveFile file_;
-};
-#endif
+// The system's own reason. Qt reports a short write on a full disk as
+// "Unknown error"; the error number still tells what happened.
+QString reason(const QSaveFile& file, int error)
+{
+    const QString said = file.errorString();
+    if (error != 0
+        && (file.error() == QFileDevice::NoError || said.isEmpty() || said == QLatin1String("Unknown error")))
+        return qt_error_string(error);
+    return said;
+}
 
 }  // namespace
 
@@ -492,16 +329,17 @@ struct OldBytes {
 }  // namespace
 
 struct NewFile::Impl {
-    Impl(const QString& p, IfSame same) : path(p), ifSame(same) {}
+    Impl(const QString& p, IfSame same) : path(p), ifSame(same), file(p) {}
     QString path;
     IfSame ifSame;
-    // Declared before the copy: released only after the copy is renamed.
+    // Declared before the file: released only after the copy is renamed.
     CopyLock copyLock;
-    Copy copy;
+    QSaveFile file;
     // While the new bytes are those of the file there; gone once they differ.
     std::unique_ptr<OldBytes> old;
     int openError = 0;  // no new file could be made: only compared
     bool opened = false;
+    bool committed = false;
     bool kept = false;
 };
 
@@ -513,14 +351,18 @@ bool NewFile::kept() const
     return d_->kept;
 }
 
-NewFile::~NewFile() = default;  // a copy not committed is cancelled
+NewFile::~NewFile()
+{
+    if (d_->opened && !d_->committed)
+        d_->file.cancelWriting();
+}
 
 bool NewFile::fail(int number)
 {
     if (!failed_) {
         error_ = folderRefuses(d_->path);
         if (error_.isEmpty())
-            error_ = d_->copy.why(number);
+            error_ = reason(d_->file, number);
         if (error_.isEmpty())
             error_ = QStringLiteral("it could not be written whole");
     }
@@ -528,21 +370,27 @@ bool NewFile::fail(int number)
     held_ = QByteArray();
     d_->old.reset();
     // Cancelled at once: nothing of it may take the old file's place.
-    d_->copy.cancel();
+    if (d_->opened)
+        d_->file.cancelWriting();
     return false;
 }
 
 bool NewFile::open()
 {
+    // Never written in place: a write cut short there leaves the file
+    // short, and two writers in place mix their bytes.
+    d_->file.setDirectWriteFallback(false);
     if (d_->ifSame == IfSame::Keep)
         if (const std::optional<FileStamp> stamp = regularFileStamp(d_->path)) {
             FileRead read;
             if (std::unique_ptr<QFile> file = openRegular(d_->path, stamp->size, read))
                 d_->old.reset(new OldBytes{std::move(file), *stamp, 0, QByteArray(64 * 1024, Qt::Uninitialized)});
         }
-    // Never written in place: a write cut short there leaves the file
-    // short, and two writers in place mix their bytes.
-    if (const int error = d_->copy.open(d_->path)) {
+    errno = 0;
+    // Unbuffered: Qt's own buffer is flushed at the commit, whose failure
+    // Qt does not stop the rename for. Every write is checked here.
+    if (!d_->file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        const int error = errno != 0 ? errno : EIO;
         // The old file may hold these bytes already: then there is nothing to write.
         if (d_->old) {
             d_->openError = error;
@@ -551,14 +399,16 @@ bool NewFile::open()
         return fail(error);
     }
     d_->opened = true;
-    markAsOurs(d_->copy.handle(), d_->path, d_->copyLock);
+    markAsOurs(d_->file.handle(), d_->path, d_->copyLock);
     return true;
 }
 
 bool NewFile::writeOut(QByteArrayView bytes)
 {
-    if (const int error = d_->copy.write(bytes.data(), bytes.size()))
-        return fail(error);
+    errno = 0;
+    // A short count is a write cut short (Qt reports no error for it).
+    if (d_->file.write(bytes.data(), bytes.size()) != bytes.size())
+        return fail(errno != 0 ? errno : EIO);
     return true;
 }
 
@@ -613,8 +463,9 @@ bool NewFile::keepOld()
         return false;
     d_->old.reset();
     held_ = QByteArray();
-    d_->copy.cancel();
-    d_->kept = true;
+    if (d_->opened)
+        d_->file.cancelWriting();
+    d_->committed = d_->kept = true;
     return true;
 }
 
@@ -630,13 +481,18 @@ bool NewFile::commit()
         return false;
     held_ = QByteArray();
 #ifndef Q_OS_WIN
-    // The one sync of a save, checked: a disk that could not take the bytes
-    // must not get the rename.
-    if (fdatasync(d_->copy.handle()) != 0)
+    // Qt syncs too but goes on when that fails: a disk that could not take
+    // the bytes must not get the rename.
+    errno = 0;
+    if (fdatasync(d_->file.handle()) != 0)
         return fail(errno);
 #endif
-    if (const int error = d_->copy.commit())
-        return fail(error);
+    errno = 0;
+    if (!d_->file.commit()) {
+        d_->opened = false;  // the copy is gone with the failed commit
+        return fail(errno);
+    }
+    d_->committed = true;
     unmark(d_->path);
     removeAbandonedCopies(d_->path);
     return true;
