@@ -3,9 +3,9 @@
 
 #include "dialogs/form2.h"
 #include "dialogs/form3.h"
-#include "guitest.h"
 #include "journal/journalfile.h"
 #include "platform/shell.h"
+#include "shownwindow.h"
 #include "ui/form1.h"
 #include "ui/journallist.h"
 #include "widgets/look.h"
@@ -21,6 +21,7 @@
 
 #include <functional>
 
+using guitest::ShownWindow;
 using guitest::StartFolder;
 using guitest::whenModal;
 
@@ -28,6 +29,7 @@ namespace {
 
 const QByteArray kDefaultIni = guitest::kSettings;
 using testfolder::kTwoPlaces;
+const QStringList kTwoRows = journal::parseJournal(kTwoPlaces).rows;
 const char* const kWebFiles[] = {
     "velmoralib.js", "velmora.html",           "velmora.css",   "bg.jpg",      "d3-array.min.js",
     "d3-geo.min.js", "topojson-client.min.js", "world-110m.js", "world-50m.js"};
@@ -154,15 +156,11 @@ private slots:
         }
     }
 
-    void startUpLayout()
+    // The window as it starts, and the log panel that "logs >>" unfolds.
+    void startUpLayoutAndTheLogPanel()
     {
-        StartFolder start;
-        start.write("velmora.ini", kDefaultIni);
-        start.write("velmora.js", kTwoPlaces);
-        Form1 form;
-        guitest::startUp(form);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        ShownWindow w(kTwoRows);
+        Form1& form = *w;
         QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora"));
         QCOMPARE(form.Command6->text(), QStringLiteral("logs >>"));
         QVERIFY(!form.logList->isVisible());
@@ -171,23 +169,13 @@ private slots:
             QCOMPARE(twips::geometry(field).width(), 5915);
             QCOMPARE(twips::geometry(field).left(), 2160);
         }
-        for (QPushButton* b : {form.Command1, form.Command8, form.Command9, form.Command10, form.Command12})
-            QVERIFY(!b->isEnabled());
+        QVERIFY(!w.selectionButtonsEnabled());
         QCOMPARE(QApplication::focusWidget(), form.Text1);
         QCOMPARE(form.List1->count(), 2);
         // The row text stays exactly as stored; only its drawing is in columns.
         QCOMPARE(form.List1->row(0), QStringLiteral("Paris\tworldwind://goto/world=Earth&lat=48.85&lon=2.35\tcapital"));
         QTRY_VERIFY(form.paintHookRuns() > 0);
-    }
 
-    void logToggleChangesHeightByThePanel()
-    {
-        StartFolder start;
-        start.write("velmora.ini", kDefaultIni);
-        Form1 form;
-        guitest::startUp(form);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
         const int folded = form.height();
         QTest::mouseClick(form.Command6, Qt::LeftButton);
         QCOMPARE(form.height(), folded + 450 / 15);
@@ -376,33 +364,26 @@ private slots:
         const struct {
             MessageBox::Answer answer;
             QByteArray file;
-        } cases[] = {{MessageBox::Cancel, kTwoPlaces},
-                     {MessageBox::Save, testfolder::kRock + "\r\n"},
-                     {MessageBox::Discard, kTwoPlaces}};
+        } cases[] = {{MessageBox::Cancel, journal::journalBytes(kTwoRows)},
+                     {MessageBox::Save, journal::journalBytes(kTwoRows.mid(1))},
+                     {MessageBox::Discard, journal::journalBytes(kTwoRows)}};
         for (const auto& c : cases) {
-            StartFolder start;
-            start.write("velmora.ini", kDefaultIni);
-            start.write("velmora.js", kTwoPlaces);
-            Form1 form;
-            guitest::startUp(form);
-            form.show();
-            form.journal()->remove(0);
+            ShownWindow w(kTwoRows);
+            w->journal()->remove(0);
             MessageBox::setNextAnswer(c.answer);
-            form.mnuFileQuit->trigger();
-            QCOMPARE(form.isVisible(), c.answer == MessageBox::Cancel);
+            w->mnuFileQuit->trigger();
+            QCOMPARE(w->isVisible(), c.answer == MessageBox::Cancel);
             QCOMPARE(MessageBox::history().first(), QStringLiteral("Save changes to the journal?"));
-            QCOMPARE(start.read("velmora.js"), c.file);
+            QCOMPARE(w.start.read("velmora.js"), c.file);
         }
     }
 
     void configureWithUnsavedChanges()
     {
-        StartFolder start;
-        start.write("velmora.ini", kDefaultIni);
-        start.write("velmora.js", kTwoPlaces);
+        ShownWindow w(kTwoRows);
+        Form1& form = *w;
+        const StartFolder& start = w.start;
         start.write("other/velmora.js", "add_place(\"x\",\"y\",\"z\");\r\n");
-        Form1 form;
-        guitest::startUp(form);
         form.journal()->remove(0);
         auto confirmOther = [&](QWidget*) {
             form.form3()->Text1->setText(QStringLiteral("other"));
