@@ -3,14 +3,9 @@
 // selecting entries, the commands and the rule for leaving the list.
 
 #include "dialogs/findbox.h"
-#include "dialogs/form2.h"
-#include "guitest.h"
-#include "journal/journalfile.h"
 #include "journal/row.h"
-#include "platform/clipboard.h"
 #include "platform/messagebox.h"
-#include "ui/form1.h"
-#include "ui/journallist.h"
+#include "shownwindow.h"
 #include "widgets/look.h"
 #include "worldwind/links.h"
 
@@ -23,7 +18,6 @@
 #include <QRadioButton>
 #include <QTest>
 #include <functional>
-#include <memory>
 
 using guitest::StartFolder;
 using guitest::whenModal;
@@ -36,46 +30,8 @@ const QString kNoPlacename = QStringLiteral("No placename to add, use worldwind,
 const QStringList kFour = {QStringLiteral("A\tworldwind://a\tone"), QStringLiteral("B\tworldwind://b\ttwo"),
                            QStringLiteral("C\t\tthree"), QStringLiteral("D\tworldwind://d\tfour")};
 
-// The main window shown and active, its journal holding `rows`, with an
-// in-process clipboard.
-struct Window {
-    explicit Window(const QStringList& rows = kFour)
-    {
-        Clipboard::setFake(true);
-        Clipboard::clearHistory();
-        form = std::make_unique<Form1>();
-        guitest::loadWindow(start, *form);
-        form->List1->setRows(rows);
-        form->show();
-        if (!QTest::qWaitForWindowActive(form.get()))
-            qWarning("the main window did not become active");
-        QTest::qWait(20);  // the capture that goes with showing has run
-    }
-    ~Window() { Clipboard::setFake(false); }
-
-    Form1& operator*() { return *form; }
-    Form1* operator->() { return form.get(); }
-    Form2* dialog() { return form->form2(); }
-
-    void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
-    void clickRow(int i)
-    {
-        JournalList* list = form->List1;
-        list->scrollTo(list->model()->index(i, 0));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(i, 0)).center());
-    }
-    bool selectionButtonsEnabled() const
-    {
-        const QPushButton* five[] = {form->Command1, form->Command8, form->Command9, form->Command10, form->Command12};
-        const int on = int(std::count_if(std::begin(five), std::end(five), [](auto* b) { return b->isEnabled(); }));
-        if (on != 0 && on != 5)
-            qWarning("the five selection buttons disagree");
-        return on == 5;
-    }
-    QStringList fields() const { return {form->Text1->text(), form->Text2->text(), form->Text3->text()}; }
-
-    StartFolder start;
-    std::unique_ptr<Form1> form;
+struct Window : guitest::ShownWindow {
+    explicit Window(const QStringList& rows = kFour) : ShownWindow(rows) {}
 };
 
 QWidget* control(Form1& f, const QString& name)
@@ -214,7 +170,7 @@ private slots:
         w->update();
         w->centralWidget()->repaint();
         QEvent activate(QEvent::WindowActivate);  // sent, not posted: ours to free
-        QApplication::sendEvent(w.form.get(), &activate);
+        QApplication::sendEvent(&w.form, &activate);
         QTRY_COMPARE(w->paintHookRuns(), before + 1);
         // A control drawing itself is no repaint of the window.
         w->Command5->repaint();
@@ -312,25 +268,44 @@ private slots:
         QCOMPARE(w.fields(), (QStringList{"worldwind://b", "", "tab\there"}));
     }
 
-    void upAndDown()
+    // Up and Down, by button or by Ctrl and an arrow: the place moves and
+    // stays selected, the boxes show it (not what was typed), the buttons
+    // stay on. Where the list ends nothing moves.
+    void upAndDownMoveTheSelectedPlace()
     {
-        Window w;
-        w.clickRow(3);
-        w->Text2->setText(QStringLiteral("edited, not updated"));
-        for (int i = 0; i < 3; ++i) {
-            w.click(w->Command9);
-            QVERIFY(w.selectionButtonsEnabled());
+        using Press = std::function<void(Window&)>;
+        const Press up = [](Window& w) { w.click(w->Command9); };
+        const Press down = [](Window& w) { w.click(w->Command10); };
+        const Press ctrlUp = [](Window& w) { QTest::keyClick(w->List1, Qt::Key_Up, Qt::ControlModifier); };
+        const Press ctrlDown = [](Window& w) { QTest::keyClick(w->List1, Qt::Key_Down, Qt::ControlModifier); };
+        const struct {
+            const char* what;
+            int from;
+            Press press;
+            int to;
+        } cases[] = {
+            {"Up", 3, up, 2},
+            {"Down", 1, down, 2},
+            {"Ctrl+Up", 1, ctrlUp, 0},
+            {"Ctrl+Down", 1, ctrlDown, 2},
+            {"Up at the top", 0, up, 0},
+            {"Ctrl+Down at the end", 3, ctrlDown, 3},
+        };
+        for (const auto& c : cases) {
+            Window w;
+            w.clickRow(c.from);
+            if (c.from != c.to)
+                w->Text2->setText(QStringLiteral("edited, not updated"));
+            c.press(w);
+            QStringList rows = kFour;
+            rows.move(c.from, c.to);
+            QVERIFY2(w->List1->rows() == rows, c.what);
+            QVERIFY2(w->List1->selectedRow() == c.to, c.what);
+            const RowFields moved = splitRow(kFour[c.from]);
+            QCOMPARE(w.fields(), (QStringList{moved.link, moved.name, moved.comment}));
+            QVERIFY2(w.selectionButtonsEnabled(), c.what);
+            QCOMPARE(w->isModified(), c.from != c.to);
         }
-        QCOMPARE(w->List1->rows(), (QStringList{kFour[3], kFour[0], kFour[1], kFour[2]}));
-        QCOMPARE(w->List1->selectedRow(), 0);
-        QCOMPARE(w.fields(), (QStringList{"worldwind://d", "D", "four"}));
-        QVERIFY(w->isModified());
-
-        w.clickRow(1);
-        w.click(w->Command10);
-        QCOMPARE(w->List1->rows(), (QStringList{kFour[3], kFour[1], kFour[0], kFour[2]}));
-        QCOMPARE(w->List1->selectedRow(), 2);
-        QVERIFY(w->isModified());
     }
 
     void removeTheLastRow()
@@ -546,14 +521,6 @@ private slots:
         Window w;
         w.clickRow(1);
         JournalList* list = w->List1;
-        QTest::keyClick(list, Qt::Key_Down, Qt::ControlModifier);
-        QCOMPARE(list->rows(), (QStringList{kFour[0], kFour[2], kFour[1], kFour[3]}));
-        QTest::keyClick(list, Qt::Key_Up, Qt::ControlModifier);
-        QTest::keyClick(list, Qt::Key_Up, Qt::ControlModifier);
-        QCOMPARE(list->rows(), (QStringList{kFour[1], kFour[0], kFour[2], kFour[3]}));
-        QCOMPARE(w->List1->selectedRow(), 0);
-        QVERIFY(w.selectionButtonsEnabled());
-
         QTest::keyClick(list, Qt::Key_Return);
         QCOMPARE(Shell::history().size(), 1);
         QCOMPARE(Shell::history()[0].target, QStringLiteral("worldwind://b"));

@@ -3,8 +3,9 @@
 
 #include "dialogs/form2.h"
 #include "dialogs/form3.h"
-#include "guitest.h"
+#include "journal/journalfile.h"
 #include "platform/shell.h"
+#include "shownwindow.h"
 #include "ui/form1.h"
 #include "ui/journallist.h"
 #include "widgets/look.h"
@@ -18,15 +19,17 @@
 #include <QTest>
 #include <QUndoStack>
 
+#include <functional>
+
+using guitest::ShownWindow;
 using guitest::StartFolder;
 using guitest::whenModal;
 
 namespace {
 
 const QByteArray kDefaultIni = guitest::kSettings;
-const QByteArray kTwoPlaces =
-    "add_place(\"Paris\",\"worldwind://goto/world=Earth&lat=48.85&lon=2.35\",\"capital\");\r\n"
-    "add_place(\"Rock & Roll\",\"worldwind://goto/world=Earth&lat=-1&lon=1\",\"\");\r\n";
+using testfolder::kTwoPlaces;
+const QStringList kTwoRows = journal::parseJournal(kTwoPlaces).rows;
 const char* const kWebFiles[] = {
     "velmoralib.js", "velmora.html",           "velmora.css",   "bg.jpg",      "d3-array.min.js",
     "d3-geo.min.js", "topojson-client.min.js", "world-110m.js", "world-50m.js"};
@@ -44,94 +47,89 @@ class TestForm1 : public QObject {
 private slots:
     void initTestCase() { applyLook(*qApp); }
 
-    void firstStartCancelledKeepsDefaultsAndWritesNothing()
+    // The Configuration at start-up, when the settings cannot be read
+    // whole: the boxes show what was read, Cancel writes nothing, Ok writes
+    // the settings (the bytes and the files copied are checked on the open
+    // journal) and reads the journal of the folder chosen.
+    void theFirstStartAsksForTheSettings()
     {
-        StartFolder start;
-        for (const char* f : kWebFiles)
-            start.write(f, "source");
-        Form1 form;
-        bool dialogShown = false;
-        whenModal([&](QWidget* modal) {
-            dialogShown = modal == form.form3();
-            QCOMPARE(form.form3()->Text1->text(), QStringLiteral(".\\"));
-            QCOMPARE(form.form3()->Text2->text(), QStringLiteral(".\\"));
-            QTest::mouseClick(form.form3()->Command4, Qt::LeftButton);
-        });
-        guitest::startUp(form);
-        QVERIFY(dialogShown);
-        QCOMPARE(form.settings, Settings{});
-        QVERIFY(!start.exists("velmora.ini"));
-        QCOMPARE(form.List1->count(), 0);
-        QCOMPARE(form.logList->count(), 1);  // nothing was copied, so nothing logged
+        using Choose = std::function<void(Form3*)>;
+        const Choose cancel = [](Form3* d) { QTest::mouseClick(d->Command4, Qt::LeftButton); };
+        const Choose ok = [](Form3* d) { QTest::mouseClick(d->Command3, Qt::LeftButton); };
+        const Choose another = [](Form3* d) {
+            d->Text1->setText(QStringLiteral("journal"));
+            d->setPreviewFont(QStringLiteral("arial"), 10.5, 255, true, false);
+            QTest::mouseClick(d->Command3, Qt::LeftButton);
+        };
+        const QByteArray partial = "C:\\places\r\nD:\\ww\r\ntimes\r\nbig\r\n";
+        const struct {
+            const char* what;
+            QByteArray ini;  // none: no settings file; "/": a folder in its place
+            Choose choose;
+            QStringList shown;  // the save and World Wind folders
+            QByteArray written;
+            int rows;
+            const char* box;
+            const char* lastLog;
+        } cases[] = {
+            {"cancelled", {}, cancel, {".\\", ".\\"}, {}, 0, nullptr, "WorldWind Velmora..."},
+            {"confirmed as it stands", {}, ok, {".\\", ".\\"}, kDefaultIni, 0, nullptr, nullptr},
+            {"another folder and font",
+             {},
+             another,
+             {".\\", ".\\"},
+             "journal\r\n.\\\r\narial\r\n 10 \r\n 255 \r\nTrue\r\nFalse\r\n",
+             2,
+             nullptr,
+             "Copying other files (jsLib, html, css)"},
+            {"settings that cannot be written",
+             "/",
+             ok,
+             {".\\", ".\\"},
+             {},
+             0,
+             "The settings could not be saved to ",
+             nullptr},
+            {"a partial file, cancelled", partial, cancel, {"C:\\places", "D:\\ww"}, partial, 0, nullptr, nullptr},
+        };
+        for (const auto& c : cases) {
+            StartFolder start;
+            for (const char* f : kWebFiles)
+                start.write(f, QByteArray("source of ") + f);
+            start.write("journal/velmora.js", kTwoPlaces);
+            if (c.ini == "/")
+                QDir(start.path()).mkdir(QStringLiteral("velmora.ini"));
+            else if (!c.ini.isEmpty())
+                start.write("velmora.ini", c.ini);
+            Form1 form;
+            QStringList shown;
+            whenModal([&](QWidget*) {
+                shown = QStringList{form.form3()->Text1->text(), form.form3()->Text2->text()};
+                c.choose(form.form3());
+            });
+            guitest::startUp(form);
+            QVERIFY2(shown == c.shown, c.what);
+            if (c.ini != "/")
+                QCOMPARE(start.read("velmora.ini"), c.written);
+            QCOMPARE(form.List1->count(), c.rows);
+            QVERIFY(!start.exists("velmora.js"));
+            QVERIFY(!form.isModified());
+            QCOMPARE(MessageBox::history().size(), c.box ? 1 : 0);
+            if (c.box)
+                QVERIFY2(MessageBox::history().first().startsWith(QString::fromUtf8(c.box))
+                             && MessageBox::history().first().contains(QStringLiteral("velmora.ini")),
+                         qPrintable(MessageBox::history().first()));
+            if (c.lastLog)
+                QCOMPARE(form.logList->item(form.logList->count() - 1)->text(), QString::fromUtf8(c.lastLog));
+        }
     }
 
-    void firstStartConfirmedWritesSettingsAndCopiesWebViewWithoutOverwriting()
+    // An unchanged Configuration asks nothing and gives the settings back
+    // as they were, the font name too: QFont reads a family as a
+    // comma-separated list and drops quotes and blanks. A size chosen in
+    // the dialog is rounded (how, on the open journal).
+    void theConfigurationKeepsWhatItDoesNotChange()
     {
-        StartFolder start;
-        for (const char* f : kWebFiles)
-            start.write(f, QByteArray("source of ") + f);
-        start.write("journal/velmora.html", "the user's own page");
-        start.write("journal/velmora.js", kTwoPlaces);
-        Form1 form;
-        whenModal([&](QWidget*) {
-            form.form3()->Text1->setText(QStringLiteral("journal"));
-            form.form3()->setPreviewFont(QStringLiteral("arial"), 10.5, 255, true, false);
-            QTest::mouseClick(form.form3()->Command3, Qt::LeftButton);
-        });
-        guitest::startUp(form);
-        QCOMPARE(start.read("velmora.ini"),
-                 QByteArray("journal\r\n.\\\r\narial\r\n 10 \r\n 255 \r\nTrue\r\nFalse\r\n"));
-        QCOMPARE(form.List1->count(), 2);
-        // Which files are copied is tested on the open journal.
-        QCOMPARE(start.read("journal/velmora.css"), QByteArray("source of velmora.css"));
-        QCOMPARE(start.read("journal/velmora.html"), QByteArray("the user's own page"));
-        QCOMPARE(form.logList->item(form.logList->count() - 1)->text(),
-                 QStringLiteral("Copying other files (jsLib, html, css)"));
-        QVERIFY(!form.isModified());
-    }
-
-    void defaultSettingsWrittenByConfirmedFirstStart()
-    {
-        StartFolder start;
-        Form1 form;
-        whenModal([&](QWidget*) { QTest::mouseClick(form.form3()->Command3, Qt::LeftButton); });
-        guitest::startUp(form);
-        QCOMPARE(start.read("velmora.ini"), kDefaultIni);
-    }
-
-    void settingsThatCannotBeWrittenAreReported()
-    {
-        StartFolder start;
-        QDir(start.path()).mkdir(QStringLiteral("velmora.ini"));  // neither readable nor writable as a file
-        Form1 form;
-        whenModal([&](QWidget*) { QTest::mouseClick(form.form3()->Command3, Qt::LeftButton); });
-        guitest::startUp(form);
-        QCOMPARE(MessageBox::history().size(), 1);
-        QVERIFY(MessageBox::history().first().startsWith(QStringLiteral("The settings could not be saved to ")));
-        QVERIFY(MessageBox::history().first().contains(QStringLiteral("velmora.ini")));
-        QCOMPARE(form.settings, Settings{});  // still in effect for this run
-    }
-
-    // The rounding itself is tested on the open journal.
-    void fontSizeChosenInTheDialogIsRounded()
-    {
-        StartFolder start;
-        start.write("velmora.ini", kDefaultIni);
-        Form1 form;
-        guitest::startUp(form);
-        whenModal([&](QWidget*) {
-            form.form3()->setPreviewFont(QStringLiteral("arial"), 11.5, 0, false, true);
-            QTest::mouseClick(form.form3()->Command3, Qt::LeftButton);
-        });
-        form.mnuConfigConfig->trigger();
-        QCOMPARE(int(form.settings.fontSize_), 12);
-        QVERIFY(form.settings.fontItalic_);
-    }
-
-    void fontNameSurvivesAnUnchangedConfiguration()
-    {
-        // QFont reads a family as a comma-separated list and drops quotes and
-        // blanks; the name in the settings must come back as it was.
         for (const char* name : {"My, Font", " Lead and trail ", "'quoted'", "arial"}) {
             StartFolder start;
             Settings held;
@@ -145,37 +143,24 @@ private slots:
             form.mnuConfigConfig->trigger();
             QCOMPARE(form.settings.fontName_, held.fontName_);
             QCOMPARE(start.read("velmora.ini"), ini);
+            QVERIFY(MessageBox::history().isEmpty());
+            QVERIFY(!form.isModified());
+
+            whenModal([&](QWidget*) {
+                form.form3()->setPreviewFont(QStringLiteral("arial"), 11.5, 0, false, true);
+                QTest::mouseClick(form.form3()->Command3, Qt::LeftButton);
+            });
+            form.mnuConfigConfig->trigger();
+            QCOMPARE(int(form.settings.fontSize_), 12);
+            QVERIFY(form.settings.fontItalic_);
         }
     }
 
-    void partialSettingsFileKeepsWhatWasReadAndOpensTheDialog()
+    // The window as it starts, and the log panel that "logs >>" unfolds.
+    void startUpLayoutAndTheLogPanel()
     {
-        StartFolder start;
-        start.write("velmora.ini", "C:\\places\r\nD:\\ww\r\ntimes\r\nbig\r\n");
-        Form1 form;
-        QString shownSave, shownWw;
-        whenModal([&](QWidget*) {
-            shownSave = form.form3()->Text1->text();
-            shownWw = form.form3()->Text2->text();
-            QTest::mouseClick(form.form3()->Command4, Qt::LeftButton);
-        });
-        guitest::startUp(form);
-        QCOMPARE(shownSave, QStringLiteral("C:\\places"));
-        QCOMPARE(shownWw, QStringLiteral("D:\\ww"));
-        QCOMPARE(form.settings.fontName_, QStringLiteral("times"));
-        QCOMPARE(form.settings.fontSize_, qint16(10));
-        QVERIFY(!start.exists("velmora.js"));
-    }
-
-    void startUpLayout()
-    {
-        StartFolder start;
-        start.write("velmora.ini", kDefaultIni);
-        start.write("velmora.js", kTwoPlaces);
-        Form1 form;
-        guitest::startUp(form);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        ShownWindow w(kTwoRows);
+        Form1& form = *w;
         QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora"));
         QCOMPARE(form.Command6->text(), QStringLiteral("logs >>"));
         QVERIFY(!form.logList->isVisible());
@@ -184,23 +169,13 @@ private slots:
             QCOMPARE(twips::geometry(field).width(), 5915);
             QCOMPARE(twips::geometry(field).left(), 2160);
         }
-        for (QPushButton* b : {form.Command1, form.Command8, form.Command9, form.Command10, form.Command12})
-            QVERIFY(!b->isEnabled());
+        QVERIFY(!w.selectionButtonsEnabled());
         QCOMPARE(QApplication::focusWidget(), form.Text1);
         QCOMPARE(form.List1->count(), 2);
         // The row text stays exactly as stored; only its drawing is in columns.
         QCOMPARE(form.List1->row(0), QStringLiteral("Paris\tworldwind://goto/world=Earth&lat=48.85&lon=2.35\tcapital"));
         QTRY_VERIFY(form.paintHookRuns() > 0);
-    }
 
-    void logToggleChangesHeightByThePanel()
-    {
-        StartFolder start;
-        start.write("velmora.ini", kDefaultIni);
-        Form1 form;
-        guitest::startUp(form);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
         const int folded = form.height();
         QTest::mouseClick(form.Command6, Qt::LeftButton);
         QCOMPARE(form.height(), folded + 450 / 15);
@@ -245,55 +220,49 @@ private slots:
         QCOMPARE(form.logList->item(0)->text(), QString());
     }
 
-    void saveWritesReloadsAndResetsFields()
+    // Save, by its key: the list read back as the file holds it and the
+    // boxes reset; a save that fails says why in a box and leaves the list,
+    // the boxes and the log as they were.
+    void aSaveResetsTheBoxesOnlyWhenItWrites()
     {
-        StartFolder start;
-        start.write("velmora.ini", kDefaultIni);
-        start.write("velmora.js", kTwoPlaces);
-        Form1 form;
-        guitest::startUp(form);
-        form.journal()->append(QStringList() << QStringLiteral("L\u0141\"d\\<z>\tworldwind://goto/a\"b\tit's"));
-        form.Text2->setText(QStringLiteral("typed"));
-        form.Text3->setText(QStringLiteral("comment"));
-        form.form2()->Text2->setText(QStringLiteral("dialog name"));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        QTest::keyClick(form.Text3, Qt::Key_S, Qt::ControlModifier);
-        QCOMPARE(start.read("velmora.js"),
-                 kTwoPlaces
-                     + "add_place(\"L&#321;&quot;d&#92;&lt;z&gt;\",\"worldwind://goto/a%22b\",\"it&#39;s\");\r\n");
-        QCOMPARE(form.List1->count(), 3);
-        QCOMPARE(form.List1->row(2), QStringLiteral("L\u0141\"d\\<z>\tworldwind://goto/a%22b\tit's"));
-        QVERIFY(!form.isModified());
-        QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora"));
-        QCOMPARE(form.Text1->text(), QString());
-        QCOMPARE(form.Text2->text(), QStringLiteral("Noname"));
-        QCOMPARE(form.Text3->text(), QString());
-        QCOMPARE(form.form2()->Text2->text(), QStringLiteral("Noname"));
-        QVERIFY(form.logList->findItems(QStringLiteral("Velmora updated successfully"), Qt::MatchExactly).size() == 1);
-    }
-
-    void failedSaveChangesNothing()
-    {
-        StartFolder start;
-        start.write("velmora.ini", iniFor(QStringLiteral("missing")).toLatin1());
-        Form1 form;
-        guitest::startUp(form);
-        QCOMPARE(form.List1->count(), 0);
-        form.journal()->append({QStringLiteral("a\tworldwind://goto/world=Earth&lat=1&lon=2\t")});
-        form.Text2->setText(QStringLiteral("typed"));
-        const int logLines = form.logList->count();
-        QTest::mouseClick(form.Command11, Qt::LeftButton);
-        QCOMPARE(MessageBox::history().size(), 1);
-        QVERIFY2(MessageBox::history().last().contains(QStringLiteral("velmora.js")),
-                 qPrintable(MessageBox::history().last()));
-        QVERIFY(MessageBox::history().last().contains(QStringLiteral("does not exist")));
-        QVERIFY(!MessageBox::history().last().contains(QStringLiteral("again")));  // waiting will not help
-        QVERIFY(!start.exists("missing"));
-        QCOMPARE(form.List1->count(), 1);
-        QVERIFY(form.isModified());
-        QCOMPARE(form.Text2->text(), QStringLiteral("typed"));
-        QCOMPARE(form.logList->count(), logLines);
+        for (const bool writes : {true, false}) {
+            StartFolder start;
+            start.write("velmora.ini", writes ? kDefaultIni : iniFor(QStringLiteral("missing")).toLatin1());
+            start.write("velmora.js", kTwoPlaces);
+            Form1 form;
+            guitest::startUp(form);
+            form.journal()->append({QStringLiteral("L\u0141\"d\\<z>\tworldwind://goto/a\"b\tit's")});
+            const QStringList before = form.List1->rows();
+            form.Text2->setText(QStringLiteral("typed"));
+            form.Text3->setText(QStringLiteral("comment"));
+            form.form2()->Text2->setText(QStringLiteral("dialog name"));
+            form.show();
+            QVERIFY(QTest::qWaitForWindowActive(&form));
+            const int logLines = form.logList->count();
+            MessageBox::clearHistory();
+            QTest::keyClick(form.Text3, Qt::Key_S, Qt::ControlModifier);
+            QCOMPARE(form.isModified(), !writes);
+            QCOMPARE(form.windowTitle(),
+                     writes ? QStringLiteral("WorldWind Velmora") : QStringLiteral("WorldWind Velmora (modified)"));
+            const QStringList fields = {form.Text1->text(), form.Text2->text(), form.Text3->text(),
+                                        form.form2()->Text2->text()};
+            if (writes) {
+                QCOMPARE(form.List1->rows(), journal::readJournalFile(start.path("velmora.js")).rows);
+                QCOMPARE(form.List1->row(2), QStringLiteral("L\u0141\"d\\<z>\tworldwind://goto/a%22b\tit's"));
+                QCOMPARE(fields, (QStringList{"", "Noname", "", "Noname"}));
+                QCOMPARE(
+                    form.logList->findItems(QStringLiteral("Velmora updated successfully"), Qt::MatchExactly).size(),
+                    1);
+                continue;
+            }
+            QCOMPARE(MessageBox::history().size(), 1);
+            QVERIFY2(MessageBox::history().last().contains(QStringLiteral("velmora.js")),
+                     qPrintable(MessageBox::history().last()));
+            QVERIFY(!start.exists("missing"));
+            QCOMPARE(form.List1->rows(), before);
+            QCOMPARE(fields, (QStringList{"", "typed", "comment", "dialog name"}));
+            QCOMPARE(form.logList->count(), logLines);
+        }
     }
 
     // Configuration's Ok offers to create a missing save folder, or keeps
@@ -350,35 +319,6 @@ private slots:
                  qPrintable(MessageBox::history().first()));
     }
 
-    void loadWarnsWhenPlacesAreLeftUnread()
-    {
-        StartFolder start;
-        start.write("velmora.ini", kDefaultIni);
-        start.write("velmora.js", kTwoPlaces + "add_place(\"cut\r\n" + kTwoPlaces);
-        Form1 form;
-        guitest::startUp(form);
-        QCOMPARE(form.List1->count(), 2);
-        QCOMPARE(MessageBox::history().size(), 1);
-        QVERIFY(MessageBox::history().first().contains(QStringLiteral("could be read: 2 places.\n")));
-        QVERIFY(MessageBox::history().first().contains(QStringLiteral("line 3")));
-    }
-
-    void saveExportsThePlacenameLayer()
-    {
-        StartFolder start;
-        QDir(start.path()).mkpath(QStringLiteral("ww/Add-ons/earth"));
-        QDir(start.path()).mkpath(QStringLiteral("ww/config/earth"));
-        start.write("velmora.ini", iniFor(QStringLiteral(".\\"), QStringLiteral("ww")).toLatin1());
-        start.write("velmora.js", kTwoPlaces);
-        Form1 form;
-        guitest::startUp(form);
-        form.mnuFileSave->trigger();
-        QCOMPARE(MessageBox::history(), QStringList{QStringLiteral("placenames files written")});
-        QVERIFY(start.exists("ww/Add-ons/earth/velmora/velmora.wwp"));
-        QCOMPARE(start.read("ww/Add-ons/earth/velmora/velmora.wpl").size(), 32);
-        QVERIFY(start.read("ww/config/earth/velmora.xml").startsWith("<?xml"));
-    }
-
     void failedExportIsReportedAndTheJournalStillSaved()
     {
         StartFolder start;
@@ -418,49 +358,32 @@ private slots:
         QCOMPARE(MessageBox::history().last(), QStringLiteral("placenames files written"));
     }
 
-    void unsavedChangesAreNotDroppedSilently()
+    // Quit with unsaved changes asks; Cancel keeps the window open.
+    void quittingWithUnsavedChangesAsks()
     {
-        StartFolder start;
-        start.write("velmora.ini", kDefaultIni);
-        start.write("velmora.js", kTwoPlaces);
-        Form1 form;
-        guitest::startUp(form);
-        form.show();
-        form.journal()->remove(0);
-
-        MessageBox::setNextAnswer(MessageBox::Cancel);
-        form.mnuFileQuit->trigger();
-        QVERIFY(form.isVisible());
-        QCOMPARE(MessageBox::history().last(), QStringLiteral("Save changes to the journal?"));
-
-        MessageBox::setNextAnswer(MessageBox::Save);
-        QVERIFY(form.close());
-        QCOMPARE(start.read("velmora.js"),
-                 QByteArray("add_place(\"Rock & Roll\",\"worldwind://goto/world=Earth&lat=-1&lon=1\",\"\");\r\n"));
-    }
-
-    void discardingOnCloseLeavesTheFile()
-    {
-        StartFolder start;
-        start.write("velmora.ini", kDefaultIni);
-        start.write("velmora.js", kTwoPlaces);
-        Form1 form;
-        guitest::startUp(form);
-        form.show();
-        form.journal()->remove(0, form.journal()->count());
-        MessageBox::setNextAnswer(MessageBox::Discard);
-        QVERIFY(form.close());
-        QCOMPARE(start.read("velmora.js"), kTwoPlaces);
+        const struct {
+            MessageBox::Answer answer;
+            QByteArray file;
+        } cases[] = {{MessageBox::Cancel, journal::journalBytes(kTwoRows)},
+                     {MessageBox::Save, journal::journalBytes(kTwoRows.mid(1))},
+                     {MessageBox::Discard, journal::journalBytes(kTwoRows)}};
+        for (const auto& c : cases) {
+            ShownWindow w(kTwoRows);
+            w->journal()->remove(0);
+            MessageBox::setNextAnswer(c.answer);
+            w->mnuFileQuit->trigger();
+            QCOMPARE(w->isVisible(), c.answer == MessageBox::Cancel);
+            QCOMPARE(MessageBox::history().first(), QStringLiteral("Save changes to the journal?"));
+            QCOMPARE(w.start.read("velmora.js"), c.file);
+        }
     }
 
     void configureWithUnsavedChanges()
     {
-        StartFolder start;
-        start.write("velmora.ini", kDefaultIni);
-        start.write("velmora.js", kTwoPlaces);
+        ShownWindow w(kTwoRows);
+        Form1& form = *w;
+        const StartFolder& start = w.start;
         start.write("other/velmora.js", "add_place(\"x\",\"y\",\"z\");\r\n");
-        Form1 form;
-        guitest::startUp(form);
         form.journal()->remove(0);
         auto confirmOther = [&](QWidget*) {
             form.form3()->Text1->setText(QStringLiteral("other"));
@@ -497,18 +420,6 @@ private slots:
         QCOMPARE(start.read("other/velmora.js"),
                  QByteArray("add_place(\"x\",\"y\",\"z\");\r\nadd_place(\"new\",\"link\",\"\");\r\n"));
         QCOMPARE(form.List1->count(), 2);
-        QVERIFY(!form.isModified());
-    }
-
-    void confirmedConfigurationAsksNothingWhenUnmodified()
-    {
-        StartFolder start;
-        start.write("velmora.ini", kDefaultIni);
-        Form1 form;
-        guitest::startUp(form);
-        whenModal([&](QWidget*) { QTest::mouseClick(form.form3()->Command3, Qt::LeftButton); });
-        form.mnuConfigConfig->trigger();
-        QVERIFY(MessageBox::history().isEmpty());
         QVERIFY(!form.isModified());
     }
 };

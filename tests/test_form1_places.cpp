@@ -1,17 +1,16 @@
-// File > Import places... and File > Export places... in the main window.
+// File > Import places... and File > Export places... in the main window:
+// the file dialogs they ask, the box that says how it went, the caption.
+// Which places join, which files are refused and the words are checked on
+// the open journal (test_workspace).
 
 #include "exchange/places.h"
-#include "guitest.h"
-#include "journal/journalfile.h"
 #include "journal/row.h"
-#include "ui/form1.h"
-#include "ui/journallist.h"
+#include "shownwindow.h"
 #include "worldwind/links.h"
 
 #include <QAction>
-#include <QTest>
 
-using guitest::StartFolder;
+using guitest::ShownWindow;
 
 namespace {
 
@@ -20,121 +19,95 @@ const QStringList kTwoPlaces = {
     makeRow(u"Rock & Roll", u"worldwind://goto/world=Earth&lat=-1&lon=1", u""),
 };
 
-// A window loaded with the two places of the journal in `start`.
-void load(StartFolder& start, Form1& form)
-{
-    start.write("velmora.js", journal::journalBytes(kTwoPlaces));
-    guitest::loadWindow(start, form);
-    QCOMPARE(form.List1->rows(), kTwoPlaces);
-}
-
 }  // namespace
 
 class TestForm1Places : public QObject {
     Q_OBJECT
 
 private slots:
-    void importAppendsThePlacesAndMarksTheJournalModified()
+    void importShowsOneBoxAndMarksOnlyAChange()
     {
-        StartFolder start;
-        Form1 form;
-        load(start, form);
-        start.write("in.gpx",
-                    "<gpx version=\"1.1\"><wpt lat=\"46.5\" lon=\"7.25\"><name>Hut</name><desc>dry</desc>"
-                    "</wpt><trk><trkseg><trkpt lat=\"1\" lon=\"1\"/><trkpt lat=\"2\" lon=\"2\"/></trkseg></trk>"
-                    "</gpx>");
-        CommonDialog::setNextOpenFile(start.path("in.gpx"));
-        form.mnuFileImport->trigger();
-        QCOMPARE(CommonDialog::lastRequest().filter,
-                 QStringLiteral("Places (*.kml *.kmz *.gpx *.geojson *.json *.csv);;All files (*)"));
-        QCOMPARE(form.List1->rows(), kTwoPlaces + QStringList{makeRow(u"Hut", links::linkFor(46.5, 7.25), u"dry")});
-        QVERIFY(form.isModified());
-        QVERIFY(form.windowTitle().endsWith(QStringLiteral("(modified)")));
-        QCOMPARE(MessageBox::history().size(), 1);
-        QVERIFY2(MessageBox::history().last().contains(QStringLiteral(": 1 place; 2 route and track points ignored.")),
-                 qPrintable(MessageBox::history().last()));
-        QCOMPARE(start.read("velmora.js"), journal::journalBytes(kTwoPlaces));  // kept until a save
-    }
-
-    // Which files are refused, and the words, are tested on the open
-    // journal; here the box that says it, once.
-    void aRefusedFileLeavesTheListAloneWithABox()
-    {
-        StartFolder start;
-        Form1 form;
-        load(start, form);
-        start.write("bad.kml", "<kml><Placemark>");
-        QVERIFY(!form.importPlaces(start.path("bad.kml")));
-        QCOMPARE(form.List1->rows(), kTwoPlaces);
-        QVERIFY(!form.isModified());
-        QCOMPARE(form.windowTitle(), QStringLiteral("WorldWind Velmora"));
-        QCOMPARE(MessageBox::history().size(), 1);
-        QVERIFY2(
-            MessageBox::history().last().startsWith(
-                QStringLiteral("Nothing was imported from %1: it is not well-formed XML").arg(start.path("bad.kml"))),
-            qPrintable(MessageBox::history().last()));
-    }
-
-    void exportWritesTheListByTheChosenExtension()
-    {
-        StartFolder start;
-        Form1 form;
-        load(start, form);
-        CommonDialog::setNextSaveFile(start.path("out.gpx"));
-        form.mnuFileExport->trigger();
-        QCOMPARE(CommonDialog::lastRequest().filter,
-                 QStringLiteral("KML (*.kml);;KMZ (*.kmz);;GPX (*.gpx);;GeoJSON (*.geojson *.json);;CSV (*.csv)"));
-        QCOMPARE(start.read("out.gpx"), exchange::gpxBytes(kTwoPlaces));
-        QCOMPARE(MessageBox::history(),
-                 QStringList{QStringLiteral("2 places exported to %1.").arg(start.path("out.gpx"))});
-        QVERIFY(!form.isModified());
+        const struct {
+            const char* what;
+            const char* file;  // none: the dialog cancelled
+            QByteArray bytes;
+            QStringList added;
+            QString box;  // its start
+        } cases[] = {
+            {"a place", "in.gpx", exchange::gpxBytes({makeRow(u"Hut", links::linkFor(46.5, 7.25), u"dry")}),
+             QStringList{makeRow(u"Hut", links::linkFor(46.5, 7.25), u"dry")}, "in.gpx: 1 place."},
+            {"refused", "bad.kml", "<kml><Placemark>", {}, "bad.kml: it is not well-formed"},
+            {"cancelled", nullptr, {}, {}, {}},
+        };
+        for (const auto& c : cases) {
+            ShownWindow w(kTwoPlaces);
+            if (c.file) {
+                w.start.write(c.file, c.bytes);
+                CommonDialog::setNextOpenFile(w.start.path(c.file));
+            }
+            w->mnuFileImport->trigger();
+            QCOMPARE(CommonDialog::lastRequest().filter,
+                     QStringLiteral("Places (*.kml *.kmz *.gpx *.geojson *.json *.csv);;All files (*)"));
+            QVERIFY2(w->List1->rows() == kTwoPlaces + c.added, c.what);
+            QCOMPARE(w->windowTitle().endsWith(QStringLiteral("(modified)")), !c.added.isEmpty());
+            QCOMPARE(MessageBox::history().size(), c.box.isEmpty() ? 0 : 1);
+            if (!c.box.isEmpty())
+                QVERIFY2(MessageBox::history().last().contains(c.box), qPrintable(MessageBox::history().last()));
+        }
     }
 
     // A name typed without an extension takes the one of the type chosen.
-    void exportAddsTheChosenTypesExtension()
+    void exportWritesByTheTypeChosen()
     {
         const struct {
             const char* path;
             const char* type;
             const char* file;
-        } cases[] = {
+        } names[] = {
             {"mytrip", "GPX (*.gpx)", "mytrip.gpx"},
             {"mytrip", "GeoJSON (*.geojson *.json)", "mytrip.geojson"},
             {"dir.d/mytrip", "KMZ (*.kmz)", "dir.d/mytrip.kmz"},
             {"mytrip.", "KML (*.kml)", "mytrip.kml"},
             {"mytrip.kml", "GPX (*.gpx)", "mytrip.kml"},  // the typed extension wins
             {"mytrip.GPX", "KML (*.kml)", "mytrip.GPX"},
-            {"my.trip", "GPX (*.gpx)", "my.trip"},  // refused below: not a type the export writes
+            {"my.trip", "GPX (*.gpx)", "my.trip"},  // refused by the export: not a type it writes
             {"mytrip", "Places (*.kml *.gpx)", "mytrip.kml"},
             {"mytrip", "All files (*)", "mytrip"},
             {"/", "GPX (*.gpx)", "/"},
         };
-        for (const auto& c : cases)
+        for (const auto& c : names)
             QCOMPARE(CommonDialog::withTypeExtension(QString::fromUtf8(c.path), QString::fromUtf8(c.type)),
                      QString::fromUtf8(c.file));
 
-        StartFolder start;
-        Form1 form;
-        load(start, form);
-        CommonDialog::setNextSaveFile(start.path("mytrip"), QStringLiteral("GPX (*.gpx)"));
-        form.mnuFileExport->trigger();
-        QCOMPARE(start.read("mytrip.gpx"), exchange::gpxBytes(kTwoPlaces));
-        QVERIFY(!start.exists("mytrip"));
-        CommonDialog::setNextSaveFile(start.path("first"));  // the dialog starts with the first type
-        form.mnuFileExport->trigger();
-        QCOMPARE(start.read("first.kml"), exchange::kmlBytes(kTwoPlaces));
-    }
-
-    void cancelledDialogsDoNothing()
-    {
-        StartFolder start;
-        Form1 form;
-        load(start, form);
-        form.mnuFileImport->trigger();
-        form.mnuFileExport->trigger();
-        QCOMPARE(form.List1->rows(), kTwoPlaces);
-        QVERIFY(MessageBox::history().isEmpty());
-        QCOMPARE(QDir(start.path()).entryList(QDir::Files).size(), 2);  // velmora.ini, velmora.js
+        const struct {
+            const char* typed;
+            QString type;  // none: the dialog's first
+            const char* file;
+            QByteArray bytes;
+        } cases[] = {
+            {"out.gpx", {}, "out.gpx", exchange::gpxBytes(kTwoPlaces)},
+            {"mytrip", "GPX (*.gpx)", "mytrip.gpx", exchange::gpxBytes(kTwoPlaces)},
+            {"first", {}, "first.kml", exchange::kmlBytes(kTwoPlaces)},
+            {nullptr, {}, nullptr, {}},
+        };
+        for (const auto& c : cases) {
+            ShownWindow w(kTwoPlaces);
+            if (c.typed)
+                CommonDialog::setNextSaveFile(w.start.path(c.typed), c.type);
+            w->mnuFileExport->trigger();
+            QCOMPARE(CommonDialog::lastRequest().filter,
+                     QStringLiteral("KML (*.kml);;KMZ (*.kmz);;GPX (*.gpx);;GeoJSON (*.geojson *.json);;CSV (*.csv)"));
+            QVERIFY(!w->isModified());
+            if (!c.typed) {
+                QCOMPARE(MessageBox::history(), QStringList());
+                QCOMPARE(QDir(w.start.path()).entryList(QDir::Files).size(), 2);  // velmora.ini, velmora.js
+                continue;
+            }
+            QCOMPARE(w.start.read(c.file), c.bytes);
+            QCOMPARE(w.start.exists(c.typed), QByteArrayView(c.typed) == c.file);
+            QCOMPARE(MessageBox::history(),
+                     QStringList{QStringLiteral("2 places exported to %1.").arg(w.start.path(c.file))});
+        }
     }
 };
 

@@ -415,6 +415,35 @@ private slots:
             QCOMPARE(int(Workspace::fontSize(points)), size);
     }
 
+    // A save writes the journal and the World Wind layer of its rows into
+    // the World Wind folder; one without World Wind in it is named.
+    void savesWriteTheLayerIntoTheWorldWindFolder()
+    {
+        const struct {
+            const char* wwDir;
+            bool layer;
+        } cases[] = {{".\\", true}, {"nowhere", false}, {"empty", false}};
+        for (const auto& c : cases) {
+            Folder folder;
+            QDir().mkpath(QStringLiteral("empty"));
+            folder.write("velmora.js", journal::journalBytes({kParis}));
+            Workspace open;
+            QVERIFY(open.openSettings());
+            open.settings.WWDir = QString::fromLatin1(c.wwDir);
+            open.openJournal();
+            open.journal().history().append({kX}, QStringLiteral("Add"), -1);
+            const auto saved = open.save(
+                1000, [](const journal::Journal::Question&) { return journal::Journal::Answer::Cancel; });
+            QVERIFY(saved.written());
+            QCOMPARE(folder.journal(), (QStringList{kParis, kX}));
+            QCOMPARE(QFile::exists(QStringLiteral("add-ons/earth/velmora/velmora.wwp")), c.layer);
+            QCOMPARE(folder.read("add-ons/earth/velmora/velmora.wpl").size(), c.layer ? 32 : 9);
+            QVERIFY(folder.read("config/earth/velmora.xml").startsWith(c.layer ? "<?xml" : "<missing>"));
+            QCOMPARE(saved.layerFailures,
+                     c.layer ? QStringList() : QStringList{placenames::noWorldWind(open.settings.WWDir)});
+        }
+    }
+
     // The words of a save that did not write: the window's box, the command line's line.
     void textsOfFailedSaves()
     {
