@@ -15,6 +15,26 @@
 namespace exchange {
 namespace {
 
+// A spreadsheet takes a cell that starts with one of these for a formula,
+// and may run it: such a text goes out behind an apostrophe, which the
+// spreadsheet shows and our reader takes away again. A text that already
+// starts with an apostrophe before one gets another, so it reads back as it was.
+bool looksLikeFormula(QStringView s)
+{
+    static constexpr QStringView kStarts = u"=+-@\t\r";
+    qsizetype i = 0;
+    while (i < s.size() && s[i] == u'\'')
+        ++i;
+    return i < s.size() && kStarts.contains(s[i]);
+}
+
+QString fromCell(QString s)
+{
+    if (s.startsWith(u'\'') && looksLikeFormula(QStringView(s).sliced(1)))
+        s.remove(0, 1);
+    return s;
+}
+
 // The fields of one line (or of several, where a quoted field holds line
 // ends) at a time, so that no more than one line is held apart from the text.
 class Lines {
@@ -191,10 +211,10 @@ private:
                 continue;
             Candidate place;
             place.where = QStringLiteral("line %1").arg(lines.line());
-            place.name = field(fields, c.name);
+            place.name = fromCell(field(fields, c.name));
             QStringList texts;
             for (const qsizetype i : c.comments)
-                texts.append(field(fields, i));
+                texts.append(fromCell(field(fields, i)));
             place.comment = joinedComment(texts);
             place.link = field(fields, c.link);
             if (!position(place, field(fields, c.latitude), field(fields, c.longitude)) || !takePlace(result_, place)) {
@@ -242,7 +262,7 @@ bool needsQuotes(QStringView s)
     return false;
 }
 
-void csvField(OutBytes& out, QStringView s)
+void quotedField(OutBytes& out, QStringView s)
 {
     if (!needsQuotes(s)) {
         out.text(s, [](char) { return std::string_view(); });
@@ -251,6 +271,14 @@ void csvField(OutBytes& out, QStringView s)
     out << "\"";
     out.text(s, [](char c) { return c == '"' ? std::string_view("\"\"") : std::string_view(); });
     out << "\"";
+}
+
+void csvField(OutBytes& out, QStringView s)
+{
+    if (looksLikeFormula(s))
+        quotedField(out, QLatin1Char('\'') + s.toString());
+    else
+        quotedField(out, s);
 }
 
 }  // namespace

@@ -701,3 +701,32 @@ TEST(Import, HalfSurrogatesAndNumbersPastUnicodeAreRefusedWhereTheyStand)
                                               1, 2)});
     }
 }
+
+// A name or comment a spreadsheet would take for a formula goes out behind
+// an apostrophe, and comes back as it was.
+TEST(Export, CsvCellsThatLookLikeFormulasAreNeverFormulas)
+{
+    const char* link = "worldwind://goto/world=Earth&lat=1&lon=2";
+    const struct {
+        const char* text;
+        const char* cell;
+    } cases[] = {
+        {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+        {"+33 1", "'+33 1"},
+        {"-5 camp", "'-5 camp"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"'=1", "''=1"},
+        {"'quoted'", "'quoted'"},
+        {"a=b", "a=b"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        const QStringList rows{row(c.text, link, c.text)};
+        const QByteArray bytes = exchange::csvBytes(rows);
+        const QByteArray cell(c.cell);
+        EXPECT_EQ(bytes, "name,latitude,longitude,description,link\r\n" + cell + ",1,2," + cell + "," + link + "\r\n")
+            << c.text;
+        const exchange::Import back = exchange::parse(bytes, exchange::Format::Csv);
+        EXPECT_EQ(back.rows, rows) << c.text;
+    }
+}
