@@ -7,13 +7,6 @@
 
 #include <chrono>
 
-#ifndef Q_OS_WIN
-#include <sys/stat.h>
-#else
-#include <QDateTime>
-#include <QFileInfo>
-#endif
-
 namespace journal {
 
 namespace {
@@ -32,31 +25,6 @@ qint64 clockNowNs()
 }
 
 }  // namespace
-
-std::optional<FileStamp> stampOf(const QString& path)
-{
-#ifndef Q_OS_WIN
-    struct stat st {};
-    if (stat(QFile::encodeName(path).constData(), &st) != 0)
-        return std::nullopt;
-    FileStamp s;
-    s.size = st.st_size;
-    s.modifiedNs = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
-    s.changedNs = qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
-    s.inode = st.st_ino;
-    s.device = st.st_dev;
-    return s;
-#else
-    const QFileInfo info(path);
-    if (!info.exists())
-        return std::nullopt;
-    FileStamp s;
-    s.size = info.size();
-    s.modifiedNs = info.lastModified().toMSecsSinceEpoch() * 1'000'000;
-    s.changedNs = info.metadataChangeTime().toMSecsSinceEpoch() * 1'000'000;
-    return s;
-#endif
-}
 
 bool stampProvesBytes(const FileStamp& stamp, qint64 nowNs)
 {

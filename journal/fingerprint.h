@@ -13,17 +13,8 @@
 
 namespace journal {
 
-// What the file system says of a file: it changes with every write,
-// rename or change of its times (the inode's change time cannot be set).
-struct FileStamp {
-    qint64 size = 0;
-    qint64 modifiedNs = 0;
-    qint64 changedNs = 0;
-    quint64 inode = 0;
-    quint64 device = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-std::optional<FileStamp> stampOf(const QString& path);
+using textfile::FileStamp;
+using textfile::stampOf;
 
 // Whether a stamp looked at when the clock read `nowNs` tells the file's
 // bytes: a file changed within the file system's time granularity of that

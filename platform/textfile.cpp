@@ -286,36 +286,60 @@ QString folderRefuses(const QString& path)
 
 namespace {
 
+std::optional<FileStamp> stamp(const QString& path, bool throughLinks)
+{
+#ifndef Q_OS_WIN
+    struct stat st {};
+    const QByteArray name = QFile::encodeName(path);
+    if ((throughLinks ? stat(name.constData(), &st) : lstat(name.constData(), &st)) != 0)
+        return std::nullopt;
+    FileStamp s;
+    s.size = st.st_size;
+    s.modifiedNs = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    s.changedNs = qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+    s.inode = st.st_ino;
+    s.device = st.st_dev;
+    s.regular = S_ISREG(st.st_mode);
+    return s;
+#else
+    const QFileInfo info(path);
+    if (!info.exists() && !(info.isSymLink() && !throughLinks))
+        return std::nullopt;
+    FileStamp s;
+    s.size = info.size();
+    s.modifiedNs = info.lastModified().toMSecsSinceEpoch() * 1'000'000;
+    s.changedNs = info.metadataChangeTime().toMSecsSinceEpoch() * 1'000'000;
+    s.regular = info.isFile() && (throughLinks || !info.isSymLink());
+    return s;
+#endif
+}
+
+}  // namespace
+
+std::optional<FileStamp> stampOf(const QString& path)
+{
+    return stamp(path, true);
+}
+
+std::optional<FileStamp> entryStampOf(const QString& path)
+{
+    return stamp(path, false);
+}
+
+namespace {
+
 // Bytes held before they are written: few system calls for a file given a
 // line at a time, little memory for a large one.
 constexpr qsizetype kHeldBytes = 1 << 20;
-
-// What tells one file from another that took its place or changed: a
-// regular file's size, time and identity.
-struct FileStamp {
-    qint64 size = -1;
-    qint64 modified = 0;
-    quint64 device = 0;
-    quint64 inode = 0;
-    bool operator==(const FileStamp&) const = default;
-};
 
 // The stamp of the regular file at `path` itself (not through a link),
 // or nothing.
 std::optional<FileStamp> regularFileStamp(const QString& path)
 {
-#ifndef Q_OS_WIN
-    struct stat st {};
-    if (lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    std::optional<FileStamp> stamp = entryStampOf(path);
+    if (stamp && !stamp->regular)
         return std::nullopt;
-    return FileStamp{st.st_size, qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, quint64(st.st_dev),
-                     quint64(st.st_ino)};
-#else
-    const QFileInfo info(path);
-    if (!info.isFile() || info.isSymLink())
-        return std::nullopt;
-    return FileStamp{info.size(), info.lastModified().toMSecsSinceEpoch(), 0, 0};
-#endif
+    return stamp;
 }
 
 // The file a NewFile may keep, read alongside the new bytes.

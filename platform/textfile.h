@@ -5,10 +5,28 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <optional>
+
 #include <functional>
 #include <memory>
 
 namespace textfile {
+
+// What the file system says of a file: it changes with every write,
+// rename or change of its times (the inode's change time cannot be set).
+struct FileStamp {
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+    bool regular = false;  // a regular file (not a folder, device or, for entryStampOf, a link)
+    bool operator==(const FileStamp&) const = default;
+};
+// The stamp of the file `path` names, through links; nothing when there is none.
+std::optional<FileStamp> stampOf(const QString& path);
+// The stamp of the entry at `path` itself: a link is not its target.
+std::optional<FileStamp> entryStampOf(const QString& path);
 
 // A number as the program prints it into its text files: one blank before
 // the digits ("-" instead for a negative value) and one after: " 10 ".
